@@ -1,0 +1,120 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kavren {
+
+// What the grid asks of the window around it. The model decides; the window
+// enables its buttons and shows the message box.
+class GridEffects {
+public:
+    virtual ~GridEffects() = default;
+    // A cell was selected: Update Device and Connect to Device become usable.
+    virtual void enableSelectionButtons() = 0;
+    // A length warning, shown in the plain message box.
+    virtual void showMessage(std::string_view text) = 0;
+};
+
+// Told about every change of shape or content, so a view can repaint only
+// what changed (one notification per append, not per cell).
+class GridObserver {
+public:
+    virtual ~GridObserver() = default;
+    virtual void gridReset() = 0;
+    virtual void rowsAppended(int firstRow, int lastRow) = 0;
+    virtual void cellChanged(int col, int row) = 0;
+    virtual void headersChanged() = 0;
+};
+
+// The device grid: ten text columns, row 0 the headers, device rows 1 to
+// rowCount()-2 and one empty trailing row. It is the only store of device
+// data; every cell is an 8-bit text.
+class DeviceGrid final {
+public:
+    static constexpr int kColCount = 10;
+    static constexpr int kFixedCols = 5;  // columns 0-4 are never selected or edited
+    static constexpr int kDefaultColWidth = 64;
+
+    enum Column : int {
+        ColRow = 0,
+        ColMac = 1,
+        ColName = 2,
+        ColVersion = 3,
+        ColDeviceIp = 4,
+        ColNewPassword = 5,
+        ColIp = 6,
+        ColMask = 7,
+        ColGateway = 8,
+        ColDescription = 9,
+    };
+
+    // Texts of a new device row, for every column but 0 (the row number) and
+    // 5 (the new password, which starts empty).
+    struct DeviceRowTexts {
+        std::string mac, name, version, deviceIp, ip, mask, gateway, description;
+    };
+
+    DeviceGrid();
+
+    void setEffects(GridEffects* effects) { m_effects = effects; }
+    void setObserver(GridObserver* observer) { m_observer = observer; }
+
+    // Header texts and column widths.
+    void setUp();
+    // Empties every row but the header and cuts the grid back to two rows.
+    void clear();
+    // Turns the trailing row into a device row; returns its index.
+    int appendDeviceRow(const DeviceRowTexts& texts);
+    // The first device row whose MAC text equals `mac` exactly.
+    std::optional<int> findRowByMac(std::string_view mac) const;
+
+    int rowCount() const { return static_cast<int>(m_rows.size()) + 1; }
+    int deviceRowCount() const { return rowCount() - 2; }
+    bool isDeviceRow(int row) const { return !cell(ColRow, row).empty(); }
+
+    // A cell that was never written, or lies outside the grid, is empty.
+    const std::string& cell(int col, int row) const;
+    void setCell(int col, int row, std::string text);
+    int columnWidth(int col) const;
+
+    // The current cell; no row before the first selection.
+    std::optional<int> currentRow() const { return m_currentRow; }
+    std::optional<int> currentCol() const { return m_currentCol; }
+    bool editing() const { return m_editing; }
+
+    // A cell is about to become current (mouse, keyboard, or the grid moving
+    // it after clear()). Enables the two buttons and switches editing on for
+    // device rows only. Fixed cells are not selectable.
+    void selectCell(int col, int row);
+    // The text of the cell being edited changed, or editing of it ended:
+    // warns about over-long texts and never refuses them.
+    void setEditText(int col, int row, std::string_view text);
+
+    static std::optional<std::string_view> lengthWarning(int col, std::string_view text);
+    static const std::array<std::string_view, kColCount>& headerTexts();
+
+private:
+    using Row = std::array<std::string, kColCount>;
+
+    void indexMac(int row);
+    void unindexMac(int row);
+
+    std::array<std::string, kColCount> m_headers;
+    std::array<int, kColCount> m_widths;
+    std::vector<Row> m_rows;  // rows 1 .. rowCount()-1; the last one is the trailing row
+    // MAC text to the first device row that holds it, so that a reply from a
+    // listed device is found without walking every row.
+    std::unordered_map<std::string, int> m_macIndex;
+    std::optional<int> m_currentRow;
+    std::optional<int> m_currentCol;
+    bool m_editing = false;
+    GridEffects* m_effects = nullptr;
+    GridObserver* m_observer = nullptr;
+};
+
+}  // namespace kavren

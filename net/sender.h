@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace kavren {
+
+// Sends one datagram to port 62630 of `host` by the send sequence: a fresh
+// socket bound to the source address, closed again also when a step fails.
+// Failures are thrown as the endpoint layer's errors, unchanged.
+class DatagramSender {
+public:
+    virtual ~DatagramSender() = default;
+    virtual void send(std::string_view host, bool broadcast,
+                      std::span<const std::uint8_t> datagram) = 0;
+};
+
+}  // namespace kavren
