@@ -1,0 +1,149 @@
+#include "net/discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "devices/devicegrid.h"
+#include "net/packets.h"
+#include "net/sender.h"
+
+namespace kavren {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Status final : StatusSink {
+    std::map<int, std::string> panels;
+    int writes = 0;
+    void setStatusText(Panel panel, std::string_view text) override {
+        panels[panel] = std::string(text);
+        ++writes;
+    }
+};
+
+Bytes infoReply(MacBytes mac, Ipv4Bytes ip, const std::string& name) {
+    Bytes b(112, 0);
+    const std::string magic = "KAVRENut";
+    std::copy(magic.begin(), magic.end(), b.begin());
+    b[9] = 0x70;
+    std::copy(mac.begin(), mac.end(), b.begin() + 10);
+    std::copy(ip.begin(), ip.end(), b.begin() + 20);
+    const std::uint8_t mask[] = {255, 255, 255, 0};
+    std::copy(std::begin(mask), std::end(mask), b.begin() + 24);
+    std::copy(name.begin(), name.end(), b.begin() + 32);
+    return b;
+}
+
+Bytes resultReply(MacBytes mac, const std::string& text) {
+    Bytes b(48, 0);
+    const std::string magic = "KAVRENut";
+    std::copy(magic.begin(), magic.end(), b.begin());
+    b[9] = 0x30;
+    std::copy(mac.begin(), mac.end(), b.begin() + 10);
+    std::copy(text.begin(), text.end(), b.begin() + 16);
+    return b;
+}
+
+constexpr MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
+constexpr MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+
+TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
+    DeviceGrid grid;
+    Status status;
+    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    ASSERT_EQ(grid.rowCount(), 3);
+    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColMac, 1), "02-C4-7E-0A-1B-FF");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColDeviceIp, 1), "10.0.0.1");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, 1), "10.0.0.1");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColMask, 1), "255.255.255.0");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColGateway, 1), "0.0.0.0");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
+    EXPECT_EQ(status.panels[0], "Device : Pump (02-C4-7E-0A-1B-FF)");
+    EXPECT_EQ(status.panels[1], "Get Device Information done.");
+
+    handleReply(grid, status, infoReply(kMac2, {192, 168, 0, 100}, ""));
+    EXPECT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 2), "2");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, 2), "192.168.0.100");
+    EXPECT_EQ(status.panels[0], "Device :  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
+}
+
+TEST(ReplyHandler, IgnoresAListedDeviceEntirely) {
+    DeviceGrid grid;
+    Status status;
+    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    const int writes = status.writes;
+    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
+    EXPECT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Pump");
+    EXPECT_EQ(status.writes, writes);
+}
+
+TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
+    DeviceGrid grid;
+    Status status;
+    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(grid, status, resultReply(kMac1, "Setting OK"));
+    EXPECT_EQ(status.panels[0], "Device : Pump (02-C4-7E-0A-1B-FF)");
+    EXPECT_EQ(status.panels[1], "Setting OK");
+
+    handleReply(grid, status, resultReply(kMac2, "Password Error"));
+    EXPECT_EQ(status.panels[0], "Device :  (00-1A-2B-3C-4D-5E)");
+    EXPECT_EQ(status.panels[1], "Password Error");
+    EXPECT_EQ(grid.rowCount(), 3);
+}
+
+TEST(ReplyHandler, DropsWhatIsNotAReply) {
+    DeviceGrid grid;
+    Status status;
+    Bytes request(16, 0xFF);
+    const std::string magic = "KAVRENut";
+    std::copy(magic.begin(), magic.end(), request.begin());
+    request[8] = 0;
+    request[9] = 0x16;
+    handleReply(grid, status, request);
+    handleReply(grid, status, Bytes{});
+    handleReply(grid, status, Bytes(1024, 0xFF));
+    EXPECT_EQ(grid.rowCount(), 2);
+    EXPECT_EQ(status.writes, 0);
+}
+
+TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
+    DeviceGrid grid;
+    Status status;
+    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    grid.clear();
+    handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    EXPECT_EQ(grid.rowCount(), 3);
+    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Valve");
+}
+
+struct RecordingSender final : DatagramSender {
+    std::string host;
+    bool broadcast = false;
+    Bytes bytes;
+    void send(std::string_view h, bool b, std::span<const std::uint8_t> d) override {
+        host = std::string(h);
+        broadcast = b;
+        bytes.assign(d.begin(), d.end());
+    }
+};
+
+TEST(Refresh, BroadcastsOneDiscoveryRequest) {
+    RecordingSender sender;
+    sendDiscoveryRequest(sender);
+    EXPECT_EQ(sender.host, "255.255.255.255");
+    EXPECT_TRUE(sender.broadcast);
+    const packet::DiscoveryRequest expected = packet::buildDiscoveryRequest();
+    EXPECT_EQ(sender.bytes, Bytes(expected.begin(), expected.end()));
+}
+
+}  // namespace
+}  // namespace kavren
