@@ -1,0 +1,103 @@
+#include "config/pwddlg.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace kavren::config {
+
+namespace {
+
+constexpr int kClientWidth = 233;
+constexpr int kClientHeight = 260;
+
+}  // namespace
+
+TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("PwdDlg"));
+    setWindowTitle(QStringLiteral("Confirm"));
+    // A dialog border: fixed size, no minimise or maximise, no help button.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setModal(true);
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+
+    // Created in the order of the tab chain: the password box first, so it
+    // has the focus whenever the dialog opens, and the memo last.
+    Label1 = new QLabel(QStringLiteral("Enter password:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->move(8, 177);
+    Label1->adjustSize();
+
+    Password = new QLineEdit(this);
+    Password->setObjectName(QStringLiteral("Password"));
+    Password->setEchoMode(QLineEdit::Password);
+    Password->setGeometry(8, 195, 217, 21);
+    Label1->setBuddy(Password);
+
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setGeometry(70, 227, 75, 25);
+    OKBtn->setDefault(true);
+
+    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setGeometry(150, 227, 75, 25);
+    CancelBtn->setAutoDefault(false);
+
+    CfgList = new QPlainTextEdit(this);
+    CfgList->setObjectName(QStringLiteral("CfgList"));
+    CfgList->setGeometry(8, 8, 217, 161);
+    CfgList->setReadOnly(true);
+    CfgList->setFrameShape(QFrame::NoFrame);
+    CfgList->setTabChangesFocus(true);
+    CfgList->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QPalette memoPalette = CfgList->palette();
+    memoPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
+    CfgList->setPalette(memoPalette);
+    QFont memoFont(QStringLiteral("MS Sans Serif"));
+    memoFont.setStyleHint(QFont::SansSerif);
+    memoFont.setPixelSize(12);
+    CfgList->setFont(memoFont);
+    CfgList->setPlainText(QStringLiteral("CfgList"));
+
+    setTabOrder(Password, OKBtn);
+    setTabOrder(OKBtn, CancelBtn);
+    setTabOrder(CancelBtn, CfgList);
+
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(CancelBtn, &QPushButton::clicked, this, &TPwdDlg::CancelBtnClick);
+}
+
+TPwdDlg::~TPwdDlg() = default;
+
+void TPwdDlg::CancelBtnClick() {
+    Password->clear();
+    QDialog::reject();
+}
+
+// Esc and the close control end here as well as Cancel: every way out but
+// OK empties the box, so only a deliberate OK can confirm.
+void TPwdDlg::reject() {
+    CancelBtnClick();
+}
+
+void TPwdDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (const QScreen* s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    Password->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace kavren::config
