@@ -1,0 +1,55 @@
+#include "net/adapters.h"
+
+#include <cstdio>
+
+namespace kavren {
+
+namespace {
+const std::string kEmptySlot;
+}
+
+std::string AdapterList::macText(const MacBytes& mac) {
+    char text[18];
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2],
+                  mac[3], mac[4], mac[5]);
+    return text;
+}
+
+void AdapterList::fill(AdapterQuery& query) {
+    m_entries.clear();
+    m_table.fill(std::string());
+    m_sourceAddress.clear();
+
+    if (const auto adapters = query.query()) {
+        for (const AdapterInfo& adapter : *adapters) {
+            const std::string mac = macText(adapter.mac);
+            // Every adapter gives at least one entry, the platform query
+            // reports "0.0.0.0" for one without an IPv4 address; an adapter
+            // with no address at all is treated the same way.
+            static const std::vector<std::string> kNoAddress{"0.0.0.0"};
+            const auto& addresses = adapter.addresses.empty() ? kNoAddress : adapter.addresses;
+            for (const std::string& address : addresses) {
+                if (m_entries.size() >= static_cast<std::size_t>(kMaxEntries))
+                    break;
+                m_table[m_entries.size()] = address;
+                m_entries.push_back(address + " (" + mac + ")");
+            }
+        }
+    }
+    if (!m_entries.empty())
+        m_sourceAddress = m_table[0];
+}
+
+const std::string& AdapterList::tableSlot(int index) const {
+    if (index < 0 || index >= kMaxEntries)
+        return kEmptySlot;
+    return m_table[static_cast<std::size_t>(index)];
+}
+
+void AdapterList::selectionChanged(int index) {
+    if (index < 0)
+        return;
+    m_sourceAddress = tableSlot(index);
+}
+
+}  // namespace kavren

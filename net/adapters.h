@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/bytes.h"
+
+namespace kavren {
+
+// One adapter as the platform reports it: the first six bytes of its hardware
+// address and its IPv4 address texts in the platform's order. An adapter
+// without an IPv4 address carries the single address "0.0.0.0".
+struct AdapterInfo {
+    MacBytes mac{};
+    std::vector<std::string> addresses;
+};
+
+// The platform's adapter query, asked once at start-up. Adapters come in a
+// fixed order; the loopback adapter is never listed.
+class AdapterQuery {
+public:
+    virtual ~AdapterQuery() = default;
+    // nullopt when the query failed: the list then stays empty.
+    virtual std::optional<std::vector<AdapterInfo>> query() = 0;
+};
+
+std::unique_ptr<AdapterQuery> makePlatformAdapterQuery();
+
+// The adapter address table and the source address. Entry i of the adapter
+// list stands for table slot i; the source address is a copy of the chosen
+// slot and is what every send binds to (empty: every local address).
+class AdapterList final {
+public:
+    static constexpr int kMaxEntries = 256;
+
+    // Lists every address of every adapter as "%s (%s)" (address, MAC with
+    // ":"), at most kMaxEntries of them, selects entry 0 and copies slot 0
+    // into the source address. A failed query leaves everything empty.
+    void fill(AdapterQuery& query);
+
+    const std::vector<std::string>& entryTexts() const { return m_entries; }
+    // The address of entry `index`; empty text beyond the last entry.
+    const std::string& tableSlot(int index) const;
+    const std::string& sourceAddress() const { return m_sourceAddress; }
+    // The entry selected by fill: 0, or -1 when the list is empty.
+    int initialSelection() const { return m_entries.empty() ? -1 : 0; }
+
+    // The change rule of the adapter box: a selected entry (index 0 or more)
+    // makes its slot the source address; index -1 (typed text that is no
+    // entry, or an empty list) keeps the source address as it is.
+    void selectionChanged(int index);
+
+    // "%02X:%02X:%02X:%02X:%02X:%02X"
+    static std::string macText(const MacBytes& mac);
+
+private:
+    std::vector<std::string> m_entries;
+    std::array<std::string, kMaxEntries> m_table{};
+    std::string m_sourceAddress;
+};
+
+}  // namespace kavren
+
+namespace kavren {
+
+// The index of the interface that holds the IPv4 address `address`, 0 when
+// none does. Used to steer a broadcast out of the adapter of its source.
+int interfaceIndexOf(const std::string& address);
+
+}  // namespace kavren

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "net/sender.h"
+
+namespace kavren {
+
+class AdapterList;
+class TIdUDPClient;
+
+// The product's sender: the send sequence from the adapter list's current
+// source address, read at every send.
+class EndpointSender final : public DatagramSender {
+public:
+    EndpointSender(TIdUDPClient& client, const AdapterList& adapters)
+        : m_client(client), m_adapters(adapters) {}
+
+    void send(std::string_view host, bool broadcast,
+              std::span<const std::uint8_t> datagram) override;
+
+private:
+    TIdUDPClient& m_client;
+    const AdapterList& m_adapters;
+};
+
+}  // namespace kavren

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace kavren {
+
+// One binding: an IPv4 datagram socket with its local and peer addresses.
+class TIdSocketHandle final {
+public:
+    TIdSocketHandle() = default;
+    TIdSocketHandle(std::string ip, std::uint16_t port) : m_ip(std::move(ip)), m_port(port) {}
+    ~TIdSocketHandle();
+    TIdSocketHandle(const TIdSocketHandle&) = delete;
+    TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
+
+    // Local address; empty and "0.0.0.0" both mean every local address.
+    const std::string& ip() const { return m_ip; }
+    void setIP(std::string ip) { m_ip = std::move(ip); }
+    // Local port; 0 lets the system choose.
+    std::uint16_t port() const { return m_port; }
+    void setPort(std::uint16_t port) { m_port = port; }
+
+    // The sender of the datagram delivered last on this binding.
+    const std::string& peerIP() const { return m_peerIP; }
+    std::uint16_t peerPort() const { return m_peerPort; }
+    void setPeer(std::string ip, std::uint16_t port) {
+        m_peerIP = std::move(ip);
+        m_peerPort = port;
+    }
+
+    bool handleAllocated() const { return m_handle >= 0; }
+    int handle() const { return m_handle; }
+
+    // Creates the socket; EIdInvalidSocket when that fails.
+    void allocateSocket();
+    // Binds to ip():port() and reads the bound address back into them.
+    void bind();
+    // SO_BROADCAST, a 4-byte integer, nonzero for on.
+    void setBroadcastFlag(bool enabled);
+    // Asks for a receive buffer of `bytes` (as root beyond the system's cap)
+    // and returns the size the system granted, 0 when it cannot be read.
+    int enlargeReceiveBuffer(int bytes);
+    // Sends one datagram, no flags. `steerInterface` > 0 makes it leave
+    // through that interface whatever the routing table says.
+    void sendTo(std::span<const std::uint8_t> data, std::uint32_t hostAddress, std::uint16_t port,
+                int steerInterface);
+
+    // Shuts the sending direction down and closes the socket.
+    void closeSocket();
+    // For the receiving endpoint: shutting both directions wakes a receive
+    // thread waiting on the socket; the descriptor is released afterwards.
+    void shutdownBoth();
+
+private:
+    int m_handle = -1;
+    std::string m_ip;
+    std::uint16_t m_port = 0;
+    std::string m_peerIP;
+    std::uint16_t m_peerPort = 0;
+};
+
+// "a.b.c.d" with four decimal parts of 0..255 into a host-order address.
+bool parseDottedQuad(const std::string& text, std::uint32_t& address);
+std::string dottedQuad(std::uint32_t hostOrderAddress);
+
+}  // namespace kavren

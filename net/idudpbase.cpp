@@ -1,0 +1,23 @@
+#include "net/idudpbase.h"
+
+namespace kavren {
+
+void TIdUDPBase::setBroadcastEnabled(bool enabled) {
+    if (enabled == m_broadcastEnabled)
+        return;
+    m_broadcastEnabled = enabled;
+    if (isActive())
+        applyBroadcastToOpenSockets();
+}
+
+void TIdUDPBase::setActive(bool active) {
+    if (active == isActive())
+        return;
+    if (active) {
+        openBinding();
+    } else {
+        closeBinding();
+    }
+}
+
+}  // namespace kavren

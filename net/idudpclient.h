@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "net/idudpbase.h"
+
+namespace kavren {
+
+// The sending endpoint. It keeps at most one socket, in its binding, and is
+// used on the user-interface thread only.
+class TIdUDPClient final : public TIdUDPBase {
+public:
+    TIdUDPClient();
+    ~TIdUDPClient() override;
+
+    // Get binding: with no open socket, first makes a fresh binding (empty
+    // IP, port 0) with a new socket whose broadcast permission follows
+    // broadcastEnabled().
+    TIdSocketHandle& binding();
+    // Binds the binding's socket to its IP with a port the system picks.
+    void bind();
+
+    const std::string& host() const { return m_host; }
+    void setHost(std::string host) { m_host = std::move(host); }
+    std::uint16_t port() const { return m_port; }
+    void setPort(std::uint16_t port) { m_port = port; }
+
+    // Resolves host() and sends the bytes as one datagram to host():port().
+    void send(std::span<const std::uint8_t> data);
+
+    // Sockets created so far; every send sequence makes a fresh one.
+    std::uint64_t socketsOpened() const { return m_socketsOpened; }
+
+protected:
+    void closeBinding() override;
+    bool isActive() const override;
+    void openBinding() override;
+    void applyBroadcastToOpenSockets() override;
+
+private:
+    std::unique_ptr<TIdSocketHandle> m_binding;
+    std::string m_host;
+    std::uint16_t m_port = 0;
+    std::uint64_t m_socketsOpened = 0;
+};
+
+// Host text to a host-order IPv4 address: dotted-decimal unchanged,
+// "LOCALHOST" in any case is 127.0.0.1, anything else is looked up by name
+// (first IPv4 address). A failed lookup throws EIdSocketError.
+std::uint32_t resolveHost(const std::string& host);
+
+}  // namespace kavren

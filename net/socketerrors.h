@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kavren {
+
+// Windows Sockets numbers of the errors the layer reports by name.
+inline constexpr int kWsaEAddrInUse = 10048;
+inline constexpr int kWsaEAddrNotAvail = 10049;
+inline constexpr int kWsaEMsgSize = 10040;
+inline constexpr int kWsaHostNotFound = 11001;
+inline constexpr int kWsaTryAgain = 11002;
+inline constexpr int kWsaNoRecovery = 11003;
+
+// The text for a Windows Sockets number; empty for a number not listed.
+std::string_view socketErrorText(int winsockNumber);
+
+// "Socket Error # %d\r\n%s"
+std::string socketErrorMessage(int winsockNumber);
+
+// Maps a POSIX errno to the Windows Sockets number of the same condition, so
+// messages read the same on every platform. An errno without a counterpart is
+// passed through unchanged (those numbers are all far below 10000, so they
+// never collide with a listed number and show an empty text).
+int winsockNumberFromErrno(int errnoValue);
+
+// Throws the error that a failing bind, option or send call reports for
+// `errnoValue`: in-use at bind and too-long at send get their own classes,
+// everything else is an EIdSocketError.
+[[noreturn]] void throwBindError(int errnoValue);
+[[noreturn]] void throwSendError(int errnoValue);
+[[noreturn]] void throwSocketError(int errnoValue);
+
+}  // namespace kavren
