@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -48,16 +47,6 @@ protected:
 };
 
 // --- confirmation dialog -----------------------------------------------------
-
-TEST_F(DialogTest, FormIsAFixedSizeDialogWithAPasswordBox) {
-    EXPECT_EQ(pwd.size(), QSize(233, 260));
-    EXPECT_EQ(pwd.minimumSize(), pwd.maximumSize());
-    EXPECT_EQ(pwd.Password->echoMode(), QLineEdit::Password);
-    EXPECT_TRUE(pwd.OKBtn->isDefault());
-    EXPECT_TRUE(pwd.CfgList->isReadOnly());
-    EXPECT_EQ(pwd.Label1->text(), QStringLiteral("Enter password:"));
-    EXPECT_EQ(pwd.CfgList->toPlainText(), QStringLiteral("CfgList"));
-}
 
 TEST_F(DialogTest, EnterConfirmsWithTheTypedPasswordAndShowsTheTexts) {
     const std::string password = confirmWith([this] {
@@ -147,11 +136,6 @@ TEST_F(DialogTest, TabOrderRunsFromThePasswordBoxToTheMemo) {
                                                 static_cast<QWidget*>(pwd.CfgList)}));
         pwd.CancelBtn->click();
     });
-}
-
-TEST_F(DialogTest, MessagesGoToThePlainMessageBox) {
-    prompts.message("IP address Error !!");
-    EXPECT_EQ(messages, std::vector<std::string>{"IP address Error !!"});
 }
 
 // --- selection dialog --------------------------------------------------------
