@@ -1,0 +1,54 @@
+# Registers GoogleTest executables whose cases send datagrams. Every case
+# becomes its own CTest test that runs inside a throwaway lab
+# (tools/lab/lab.sh), so parallel cases never share a port or a namespace.
+#
+#   include(${PROJECT_SOURCE_DIR}/cmake/KavrenLab.cmake)
+#   add_executable(net_labtest ...)
+#   target_link_libraries(net_labtest PRIVATE kavren_core kavren_labsupport)
+#   kavren_add_lab_test(TARGET net_labtest [SEGMENTS 2] [TIMEOUT 60])
+#
+# Started by hand outside the lab, the executable fails every case that
+# calls KAVREN_REQUIRE_LAB() before it can send anything.
+include_guard(GLOBAL)
+include(GoogleTest)
+
+set(KAVREN_LAB_SH "${CMAKE_CURRENT_LIST_DIR}/../tools/lab/lab.sh")
+cmake_path(NORMAL_PATH KAVREN_LAB_SH)
+
+function(kavren_add_lab_test)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;SEGMENTS;TIMEOUT" "")
+  if(NOT arg_TARGET)
+    message(FATAL_ERROR "kavren_add_lab_test: TARGET is required")
+  endif()
+  if(NOT arg_SEGMENTS)
+    set(arg_SEGMENTS 1)
+  endif()
+  if(NOT arg_SEGMENTS MATCHES "^[12]$")
+    message(FATAL_ERROR "kavren_add_lab_test: SEGMENTS is 1 or 2")
+  endif()
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 60)
+  endif()
+  # gtest_discover_tests runs both the listing and every case through the
+  # target's emulator; "lab.sh test" lists without a lab and runs each case
+  # inside a fresh one.
+  set_target_properties(${arg_TARGET} PROPERTIES
+    CROSSCOMPILING_EMULATOR "${KAVREN_LAB_SH};test;--segments;${arg_SEGMENTS};--")
+  gtest_discover_tests(${arg_TARGET}
+    DISCOVERY_TIMEOUT 30
+    PROPERTIES LABELS lab TIMEOUT ${arg_TIMEOUT})
+endfunction()
+
+# Registers a plain command (a script self-test) to run inside its own lab.
+function(kavren_add_lab_command)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;SEGMENTS;TIMEOUT" "COMMAND")
+  if(NOT arg_SEGMENTS)
+    set(arg_SEGMENTS 1)
+  endif()
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 60)
+  endif()
+  add_test(NAME ${arg_NAME}
+    COMMAND ${KAVREN_LAB_SH} run --segments ${arg_SEGMENTS} -- ${arg_COMMAND})
+  set_tests_properties(${arg_NAME} PROPERTIES LABELS lab TIMEOUT ${arg_TIMEOUT})
+endfunction()
