@@ -12,8 +12,13 @@
 include_guard(GLOBAL)
 include(GoogleTest)
 
-set(KAVREN_LAB_SH "${CMAKE_CURRENT_LIST_DIR}/../tools/lab/lab.sh")
-cmake_path(NORMAL_PATH KAVREN_LAB_SH)
+# The script's path is worked out where it is used: a variable set here
+# would exist only in the directory that happened to include this file first.
+function(kavren_lab_script out)
+  set(path "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tools/lab/lab.sh")
+  cmake_path(NORMAL_PATH path)
+  set(${out} "${path}" PARENT_SCOPE)
+endfunction()
 
 function(kavren_add_lab_test)
   cmake_parse_arguments(PARSE_ARGV 0 arg "" "TARGET;SEGMENTS;TIMEOUT" "")
@@ -29,11 +34,12 @@ function(kavren_add_lab_test)
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 60)
   endif()
+  kavren_lab_script(lab_sh)
   # gtest_discover_tests runs both the listing and every case through the
   # target's emulator; "lab.sh test" lists without a lab and runs each case
   # inside a fresh one.
   set_target_properties(${arg_TARGET} PROPERTIES
-    CROSSCOMPILING_EMULATOR "${KAVREN_LAB_SH};test;--segments;${arg_SEGMENTS};--")
+    CROSSCOMPILING_EMULATOR "${lab_sh};test;--segments;${arg_SEGMENTS};--")
   gtest_discover_tests(${arg_TARGET}
     DISCOVERY_TIMEOUT 30
     PROPERTIES LABELS lab TIMEOUT ${arg_TIMEOUT})
@@ -48,7 +54,8 @@ function(kavren_add_lab_command)
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 60)
   endif()
+  kavren_lab_script(lab_sh)
   add_test(NAME ${arg_NAME}
-    COMMAND ${KAVREN_LAB_SH} run --segments ${arg_SEGMENTS} -- ${arg_COMMAND})
+    COMMAND ${lab_sh} run --segments ${arg_SEGMENTS} -- ${arg_COMMAND})
   set_tests_properties(${arg_NAME} PROPERTIES LABELS lab TIMEOUT ${arg_TIMEOUT})
 endfunction()
