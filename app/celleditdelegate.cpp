@@ -1,0 +1,58 @@
+#include "app/celleditdelegate.h"
+
+#include <QFocusEvent>
+#include <QLineEdit>
+
+#include "app/devicetablemodel.h"
+
+namespace kavren::app {
+
+CellEditDelegate::CellEditDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+CellEditDelegate::~CellEditDelegate() = default;
+
+QWidget* CellEditDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
+                                        const QModelIndex& index) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setObjectName(QStringLiteral("CellEditor"));
+    editor->setFrame(false);
+    const int col = index.column();
+    const int row = DeviceTableModel::gridRow(index);
+    // textEdited, not textChanged: only the user's own changes count, not the
+    // editor being filled with the cell's text.
+    connect(editor, &QLineEdit::textEdited, this,
+            [this, col, row](const QString& text) { Q_EMIT textTaken(col, row, text); });
+    return editor;
+}
+
+void CellEditDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line)
+        return;
+    const QString text = index.data(Qt::EditRole).toString();
+    // The cell follows the editor while the user types; writing the same text
+    // back would only move the cursor to the end.
+    if (line->text() != text)
+        line->setText(text);
+}
+
+void CellEditDelegate::setModelData(QWidget* editor, QAbstractItemModel* /*model*/,
+                                    const QModelIndex& index) const {
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+        Q_EMIT textTaken(index.column(), DeviceTableModel::gridRow(index), line->text());
+    }
+}
+
+bool CellEditDelegate::eventFilter(QObject* object, QEvent* event) {
+    // A message box (a length warning) or a menu taking the focus does not end
+    // editing: the editor stays open with the text as typed, and the cell
+    // already holds that text.
+    if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            return false;
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+}  // namespace kavren::app

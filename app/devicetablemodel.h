@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "devices/devicegrid.h"
+
+namespace kavren::app {
+
+// The device grid as a Qt table: grid row 0 (the headers) becomes the
+// horizontal header, grid row r (r >= 1) becomes model row r - 1. The grid
+// stays the only store of texts; this adapter keeps nothing but the row count
+// the view last heard of, so that every change can be announced with the
+// begin/end pairs Qt expects even though the grid reports it afterwards.
+class DeviceTableModel final : public QAbstractTableModel, private GridObserver {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DeviceTableModel)
+
+public:
+    explicit DeviceTableModel(DeviceGrid& grid, QObject* parent = nullptr);
+    ~DeviceTableModel() override;
+
+    static int gridRow(const QModelIndex& index) { return index.row() + 1; }
+    QModelIndex indexOf(int col, int gridRow) const { return index(gridRow - 1, col); }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+Q_SIGNALS:
+    // The header texts or widths changed (set-up).
+    void columnWidthsChanged();
+
+private:
+    void gridReset() override;
+    void rowsAppended(int firstRow, int lastRow) override;
+    void cellChanged(int col, int row) override;
+    void headersChanged() override;
+
+    DeviceGrid& m_grid;
+    int m_rows;  // model rows the view knows of: grid rows minus the header
+};
+
+}  // namespace kavren::app

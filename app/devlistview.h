@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTableView>
+
+namespace kavren::app {
+
+class DeviceTableModel;
+
+// The device grid on screen: 18-pixel rows, the header row fixed, columns 0-4
+// never current, editing only where the grid's switch allows. It reports
+// every change of the current cell, and a click on the current cell while
+// editing is off, as a cell selection; moving the current cell itself, as
+// Qt does when rows under it are removed, counts too.
+class DevListView final : public QTableView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DevListView)
+
+public:
+    static constexpr int kRowHeight = 18;
+
+    explicit DevListView(QWidget* parent = nullptr);
+    ~DevListView() override;
+
+    void setDeviceModel(DeviceTableModel* model);
+    // Makes (col, gridRow) the current cell without reporting a selection:
+    // the grid's starting cell.
+    void setCurrentCellQuietly(int col, int gridRow);
+    // Column widths as the grid holds them.
+    void applyColumnWidths();
+
+Q_SIGNALS:
+    // col and row are grid coordinates (row 1 is the first device row).
+    void cellSelected(int col, int row);
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool isFixedAt(const QPoint& pos) const;
+    void onCurrentChanged(const QModelIndex& current);
+
+    DeviceTableModel* m_model = nullptr;
+    bool m_quiet = false;
+};
+
+}  // namespace kavren::app

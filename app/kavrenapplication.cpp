@@ -1,0 +1,44 @@
+#include "app/kavrenapplication.h"
+
+#include <QIcon>
+
+#include "app/apptitle.h"
+#include "app/errordisplay.h"
+
+static void initKavrenResources() {
+    Q_INIT_RESOURCE(kavren);
+}
+
+namespace kavren::app {
+
+namespace {
+
+QIcon applicationIcon() {
+    initKavrenResources();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/kavren/icon32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/kavren/icon16.png"), QSize(16, 16));
+    return icon;
+}
+
+}  // namespace
+
+KavrenApplication::KavrenApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    const QByteArray path = QCoreApplication::applicationFilePath().toLocal8Bit();
+    setApplicationDisplayName(QString::fromLocal8Bit(applicationTitle(
+        std::string_view(path.constData(), static_cast<std::size_t>(path.size())))));
+    setWindowIcon(applicationIcon());
+}
+
+KavrenApplication::~KavrenApplication() = default;
+
+bool KavrenApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        showCurrentException();
+        return false;
+    }
+}
+
+}  // namespace kavren::app

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLabel>
+
+namespace kavren::app {
+
+// The maker's logo: a still GIF stretched to its box, a hand cursor over it,
+// and a click that runs About.
+class LogoLabel final : public QLabel {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LogoLabel)
+
+public:
+    explicit LogoLabel(QWidget* parent = nullptr);
+    ~LogoLabel() override;
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+}  // namespace kavren::app

@@ -1,0 +1,5 @@
+#include "app/startup.h"
+
+int main(int argc, char** argv) {
+    return kavren::app::runProgram(argc, argv);
+}

@@ -1,0 +1,445 @@
+#include "app/mainfrom.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QUrl>
+#include <algorithm>
+
+#include "app/celleditdelegate.h"
+#include "app/devicetablemodel.h"
+#include "app/devlistview.h"
+#include "app/errordisplay.h"
+#include "app/logolabel.h"
+#include "app/plainmessagebox.h"
+#include "app/textbridge.h"
+#include "config/cfgdlg.h"
+#include "config/dialogprompts.h"
+#include "config/pwddlg.h"
+
+kavren::app::TMainF* MainF = nullptr;
+kavren::config::TPwdDlg* PwdDlg = nullptr;
+kavren::config::TCfgDlg* CfgDlg = nullptr;
+
+// The pictures are compiled into kavren_gui, a static library: they must be
+// registered by hand, or the linker would leave them out.
+static void initKavrenResources() {
+    Q_INIT_RESOURCE(kavren);
+}
+
+namespace kavren::app {
+
+namespace {
+
+// The form's client area is 793 x 296 pixels; the status bar takes its
+// bottom 17, so every other widget sits in the 279 above it.
+constexpr int kClientWidth = 793;
+constexpr int kClientHeightAboveStatus = 279;
+constexpr int kWindowLeft = 194;
+constexpr int kWindowTop = 147;
+constexpr int kDevicePanelWidth = 250;
+// A received datagram is read into a buffer of this size.
+constexpr std::size_t kReplyBufferSize = 1024;
+
+QFont formFont(int pixelSize) {
+    QFont font;
+    // The form's font first, then faces of about its width: the captions were
+    // measured for it, and wider faces would clip them.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+template <class W>
+W* place(W* widget, const char* name, int left, int top, int width, int height) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, int left, int top,
+                        int width, int height) {
+    auto* button =
+        place(new QPushButton(QLatin1String(caption), parent), name, left, top, width, height);
+    // None of the buttons is a default or cancel button.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace
+
+TMainF::TMainF(MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent),
+      m_adapterQuery(services.adapterQuery ? std::move(services.adapterQuery)
+                                           : makePlatformAdapterQuery()),
+      m_endpointSender(IdUDPClient, m_adapters),
+      m_senderOverride(services.sender),
+      m_receivePort(services.receivePort) {
+    initKavrenResources();
+    createWidgets();
+    createMenu();
+    connectHandlers();
+    setTabOrder();
+    m_grid.setEffects(this);
+    FormCreate();
+}
+
+TMainF::~TMainF() {
+    // The receiving endpoint goes first: its thread is stopped and joined, and
+    // datagrams still queued are dropped, before any widget is destroyed.
+    IdUDPServer.OnWake = nullptr;
+    try {
+        IdUDPServer.setActive(false);
+    } catch (...) {
+        // Nothing can be shown any more; closing goes on regardless.
+    }
+    m_grid.setEffects(nullptr);
+    // The view and the model refer to the grid, which is a member: they go
+    // before it, while the rest of the widgets follow with the window.
+    delete DevList;
+    DevList = nullptr;
+    m_model.reset();
+    if (MainF == this)
+        MainF = nullptr;
+}
+
+void TMainF::createWidgets() {
+    setObjectName(QStringLiteral("MainF"));
+    setWindowTitle(toQt(kCaption));
+    setFont(formFont(11));
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 256}) {
+        icon.addFile(QStringLiteral(":/kavren/icon%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setMinimumSize(kClientWidth, kClientHeightAboveStatus);
+    setCentralWidget(client);
+
+    // Created in the form's stored order, which is also their stacking order.
+    Logo = place(new LogoLabel(client), "Logo", 672, 0, 118, 82);
+    Label1 =
+        place(new QLabel(QStringLiteral("Select Adapter :"), client), "Label1", 48, 208, 95, 16);
+    Label1->setFont(formFont(13));
+    Label1->setTextFormat(Qt::PlainText);
+
+    DevList = place(new DevListView(client), "DevList", 0, 80, 793, 121);
+    m_model = std::make_unique<DeviceTableModel>(m_grid);
+    DevList->setDeviceModel(m_model.get());
+    auto* delegate = new CellEditDelegate(DevList);
+    DevList->setItemDelegate(delegate);
+    connect(delegate, &CellEditDelegate::textTaken, this,
+            guarded([this](int col, int row, const QString& text) {
+                DevListSetEditText(col, row, text);
+            }));
+    // The grid starts on its first selectable cell, without a selection event.
+    DevList->setCurrentCellQuietly(DeviceGrid::kFixedCols, 1);
+
+    BtnRefresh = makeButton(client, "BtnRefresh", "Refresh", 216, 8, 80, 33);
+    BtnRefresh->setIcon(QIcon(QStringLiteral(":/kavren/refresh.png")));
+    BtnRefresh->setIconSize(QSize(16, 16));
+    BtnExit = makeButton(client, "BtnExit", "Exit", 344, 8, 80, 33);
+    BtnExit->setIcon(QIcon(QStringLiteral(":/kavren/exit.png")));
+    BtnExit->setIconSize(QSize(16, 16));
+    BtnUpdSel = makeButton(client, "BtnUpdSel", "Update Device", 176, 240, 90, 36);
+    BtnUpdMul = makeButton(client, "BtnUpdMul", "Update Multi", 288, 240, 90, 36);
+    BtnUpdAll = makeButton(client, "BtnUpdAll", "Update All", 392, 240, 90, 36);
+    BtnConDev = makeButton(client, "BtnConDev", "Connect to Device", 528, 240, 100, 36);
+
+    ChkBcast = place(new QCheckBox(QStringLiteral("Control Packet Force Broadcast"), client),
+                     "ChkBcast", 512, 208, 185, 25);
+    ChkBcast->setChecked(false);
+
+    EthList = place(new QComboBox(client), "EthList", 152, 208, 313, 21);
+    EthList->setEditable(true);
+    // Typed text never becomes an entry: the list holds the adapters only.
+    EthList->setInsertPolicy(QComboBox::NoInsert);
+    EthList->setCompleter(nullptr);
+    EthList->setEditText(QStringLiteral("EthList"));
+
+    StatusMsg = new QStatusBar(this);
+    StatusMsg->setObjectName(QStringLiteral("StatusMsg"));
+    setStatusBar(StatusMsg);
+    const char* const panelNames[] = {"Device", "Message"};
+    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+        auto* panel = new QLabel(QLatin1String(panelNames[i]), StatusMsg);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        // Panels show what devices send: literally, never as markup.
+        panel->setTextFormat(Qt::PlainText);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        m_panels[i] = panel;
+    }
+    m_panels[0]->setFixedWidth(kDevicePanelWidth);
+    StatusMsg->addWidget(m_panels[0], 0);
+    StatusMsg->addWidget(m_panels[1], 1);
+}
+
+void TMainF::createMenu() {
+    MainMenu = new QMenuBar(this);
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+    setMenuBar(MainMenu);
+    // No shortcuts, separators or accelerators: "&" would make one.
+    File1 = MainMenu->addMenu(QStringLiteral("File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    Option1 = MainMenu->addMenu(QStringLiteral("Option"));
+    Option1->setObjectName(QStringLiteral("Option1"));
+    Help2 = MainMenu->addMenu(QStringLiteral("Help"));
+    Help2->setObjectName(QStringLiteral("Help2"));
+
+    const auto item = [](QMenu* menu, const char* name, const char* caption) {
+        QAction* action = menu->addAction(QLatin1String(caption));
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    MnuExit = item(File1, "MnuExit", "Exit");
+    MnuRefresh = item(Option1, "MnuRefresh", "Refresh");
+    MnuUpdateDev = item(Option1, "MnuUpdateDev", "Update Device");
+    MnuUpdMul = item(Option1, "MnuUpdMul", "Update Multi-Device");
+    MnuUpdateAll = item(Option1, "MnuUpdateAll", "Update All");
+    MnuBcast = item(Option1, "MnuBcast", "Control Packet Force Broadcast");
+    MnuBcast->setCheckable(true);
+    MnuBcast->setChecked(false);
+    MnuKavren = item(Help2, "MnuKavren", "About ORBELUX");
+    MnuVer = item(Help2, "MnuVer", "Version");
+}
+
+void TMainF::connectHandlers() {
+    // A button and its menu item call the same handler. Every handler is
+    // guarded: an error it throws is shown and the window goes on.
+    const auto onClick = [this](QPushButton* button, void (TMainF::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                guarded([this, handler] { (this->*handler)(); }));
+    };
+    const auto onTrigger = [this](QAction* action, void (TMainF::*handler)()) {
+        connect(action, &QAction::triggered, this,
+                guarded([this, handler] { (this->*handler)(); }));
+    };
+    onClick(BtnRefresh, &TMainF::BtnRefreshClick);
+    onClick(BtnExit, &TMainF::BtnExitClick);
+    onClick(BtnUpdSel, &TMainF::BtnUpdSelClick);
+    onClick(BtnUpdMul, &TMainF::BtnUpdMulClick);
+    onClick(BtnUpdAll, &TMainF::BtnUpdAllClick);
+    onClick(BtnConDev, &TMainF::BtnConDevClick);
+    onTrigger(MnuExit, &TMainF::BtnExitClick);
+    onTrigger(MnuRefresh, &TMainF::BtnRefreshClick);
+    onTrigger(MnuUpdateDev, &TMainF::BtnUpdSelClick);
+    onTrigger(MnuUpdMul, &TMainF::BtnUpdMulClick);
+    onTrigger(MnuUpdateAll, &TMainF::BtnUpdAllClick);
+    onTrigger(MnuBcast, &TMainF::MnuBcastClick);
+    onTrigger(MnuKavren, &TMainF::MnuKavrenClick);
+    onTrigger(MnuVer, &TMainF::MnuVerClick);
+    connect(Logo, &LogoLabel::clicked, this, guarded([this] { MnuKavrenClick(); }));
+    connect(DevList, &DevListView::cellSelected, this,
+            guarded([this](int col, int row) { DevListSelectCell(col, row); }));
+    // A chosen entry and typed text both count as a change of the list.
+    connect(EthList, &QComboBox::currentIndexChanged, this,
+            guarded([this](int) { EthListChange(); }));
+    connect(EthList, &QComboBox::editTextChanged, this,
+            guarded([this](const QString&) { EthListChange(); }));
+    // ChkBcast has no handler: clicking it only turns the switch over.
+
+    IdUDPServer.OnUDPRead = [this](TIdUDPServer& server, std::span<const std::uint8_t> datagram,
+                                   TIdSocketHandle& binding) {
+        guarded([&] { IdUDPServerUDPRead(server, datagram, binding); })();
+    };
+    IdUDPServer.OnWake = [this] { postDelivery(); };
+}
+
+void TMainF::setTabOrder() {
+    QWidget* const order[] = {DevList,   BtnRefresh, BtnExit,  BtnUpdSel, BtnUpdMul,
+                              BtnUpdAll, BtnConDev,  ChkBcast, EthList};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
+    Logo->setFocusPolicy(Qt::NoFocus);
+    DevList->setFocus();
+}
+
+void TMainF::FormCreate() {
+    {
+        // Choosing entry 0 here is not a change of the list.
+        const QSignalBlocker blocker(EthList);
+        m_adapters.fill(*m_adapterQuery);
+        for (const std::string& entry : m_adapters.entryTexts())
+            EthList->addItem(toQt(entry));
+        if (m_adapters.initialSelection() >= 0) {
+            EthList->setCurrentIndex(m_adapters.initialSelection());
+        } else {
+            EthList->setEditText(QStringLiteral("EthList"));
+        }
+    }
+    // When another copy holds the port, the error is shown and set-up goes on,
+    // so the window is complete; it just receives nothing.
+    try {
+        IdUDPServer.binding(0).setPort(m_receivePort);
+        IdUDPServer.setActive(true);
+    } catch (...) {
+        showCurrentException();
+    }
+    m_grid.setUp();
+    BtnUpdSel->setEnabled(false);
+    BtnUpdMul->setEnabled(false);
+    BtnUpdAll->setEnabled(false);
+    BtnConDev->setEnabled(false);
+}
+
+void TMainF::BtnExitClick() {
+    // The program's main window is closed, not the window that asked.
+    if (MainF) {
+        MainF->close();
+    } else {
+        close();
+    }
+}
+
+void TMainF::BtnRefreshClick() {
+    m_grid.clear();
+    BtnUpdMul->setEnabled(true);
+    BtnUpdAll->setEnabled(true);
+    sendDiscoveryRequest(sender());
+}
+
+void TMainF::BtnUpdSelClick() {
+    updates().updateDevice();
+}
+
+void TMainF::BtnUpdMulClick() {
+    updates().updateMulti();
+}
+
+void TMainF::BtnUpdAllClick() {
+    updates().updateAll();
+}
+
+void TMainF::BtnConDevClick() {
+    const auto row = m_grid.currentRow();
+    if (!row || !m_grid.isDeviceRow(*row))
+        return;
+    // The address is "http://" and the DeviceIP text, as it stands; whether a
+    // browser opens it is not examined.
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("http://") + toQt(m_grid.cell(DeviceGrid::ColDeviceIp, *row))));
+}
+
+void TMainF::DevListSelectCell(int col, int row) {
+    m_grid.selectCell(col, row);
+}
+
+void TMainF::DevListSetEditText(int col, int row, const QString& text) {
+    std::string bytes = fromQt(text);
+    m_grid.setCell(col, row, bytes);
+    m_grid.setEditText(col, row, bytes);
+}
+
+void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::uint8_t> datagram,
+                                TIdSocketHandle& /*binding*/) {
+    // Devices are known by what their packets carry, never by the sender's
+    // address, so the binding is not looked at.
+    if (datagram.empty())
+        return;
+    std::array<std::uint8_t, kReplyBufferSize> buffer{};
+    const std::size_t count = std::min(datagram.size(), buffer.size());
+    std::copy_n(datagram.begin(), count, buffer.begin());
+    handleReply(m_grid, *this, std::span<const std::uint8_t>(buffer.data(), count));
+}
+
+void TMainF::EthListChange() {
+    // Typed text that is no entry selects nothing: the source address stays.
+    int index = EthList->currentIndex();
+    if (index >= 0 && EthList->currentText() != EthList->itemText(index))
+        index = -1;
+    m_adapters.selectionChanged(index);
+}
+
+void TMainF::MnuKavrenClick() {
+    QDesktopServices::openUrl(QUrl(toQt(kMakerSite)));
+}
+
+void TMainF::MnuBcastClick() {
+    // The check box is the switch; the menu mark follows it only here, so the
+    // toggle goes by the box even when the mark disagrees. (Qt has already
+    // flipped the mark by the time this runs; it is set afresh below.)
+    if (ChkBcast->isChecked()) {
+        MnuBcast->setChecked(false);
+        ChkBcast->setChecked(false);
+    } else {
+        ChkBcast->setChecked(true);
+        MnuBcast->setChecked(true);
+    }
+}
+
+void TMainF::MnuVerClick() {
+    PlainMessageBox::show(kVersionText);
+}
+
+void TMainF::enableSelectionButtons() {
+    BtnUpdSel->setEnabled(true);
+    BtnConDev->setEnabled(true);
+}
+
+void TMainF::showMessage(std::string_view text) {
+    PlainMessageBox::show(text);
+}
+
+void TMainF::setStatusText(Panel panel, std::string_view text) {
+    m_panels.at(static_cast<std::size_t>(panel))->setText(toQt(text));
+}
+
+bool TMainF::forceBroadcast() const {
+    return ChkBcast->isChecked();
+}
+
+void TMainF::disableUpdateDevice() {
+    BtnUpdSel->setEnabled(false);
+}
+
+DatagramSender& TMainF::sender() {
+    return m_senderOverride ? *m_senderOverride : static_cast<DatagramSender&>(m_endpointSender);
+}
+
+config::UpdateCommands& TMainF::updates() {
+    // The dialogs are created after the main window, so the update commands
+    // are put together at their first use.
+    if (!m_updates) {
+        if (!PwdDlg || !CfgDlg)
+            throw std::logic_error("The update dialogs do not exist");
+        m_prompts = std::make_unique<config::DialogPrompts>(
+            *PwdDlg, *CfgDlg, [](std::string_view text) { PlainMessageBox::show(text); });
+        m_updates = std::make_unique<config::UpdateCommands>(m_grid, *m_prompts, sender(),
+                                                             static_cast<config::UpdateUi&>(*this));
+    }
+    return *m_updates;
+}
+
+void TMainF::postDelivery() {
+    // Runs on the receive thread: it only posts, and only one call at a time.
+    if (m_deliveryPosted.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        this, [this] { deliverReplies(); }, Qt::QueuedConnection);
+}
+
+void TMainF::deliverReplies() {
+    // Cleared before delivering: a datagram that arrives meanwhile posts a
+    // new call rather than waiting for the next burst.
+    m_deliveryPosted.store(false);
+    if (IdUDPServer.deliverPending(kDeliverySlice))
+        postDelivery();
+}
+
+}  // namespace kavren::app

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "config/updatecommands.h"
+#include "devices/devicegrid.h"
+#include "net/adapters.h"
+#include "net/discovery.h"
+#include "net/endpointsender.h"
+#include "net/idudpclient.h"
+#include "net/idudpserver.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QStatusBar;
+
+namespace kavren::config {
+class TPwdDlg;
+class TCfgDlg;
+class DialogPrompts;
+}  // namespace kavren::config
+
+namespace kavren::app {
+
+class DevListView;
+class DeviceTableModel;
+class LogoLabel;
+
+// What the main window is built on besides its own widgets. The program
+// passes nothing and gets the platform's adapters, the send sequence over the
+// window's own sending endpoint and the receiving port 62631; the tests put
+// a recording sender, a fixed adapter list and a free port in their place.
+struct MainWindowServices {
+    std::unique_ptr<AdapterQuery> adapterQuery;  // null: the platform's query
+    DatagramSender* sender = nullptr;            // null: the send sequence over IdUDPClient
+    std::uint16_t receivePort = TIdUDPServer::kDefaultPort;
+};
+
+// The main window. It is a thin adapter: each handler (named after its widget
+// and event) is a few lines that call into the core, which holds the logic.
+class TMainF final : public QMainWindow,
+                     private GridEffects,
+                     private StatusSink,
+                     private config::UpdateUi {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TMainF)
+
+public:
+    static constexpr std::string_view kCaption = "ORBELUX Trelvio";
+    static constexpr std::string_view kVersionText = "Version 1.0 Build 120425";
+    // The maker's web site, opened by About and by a click on the logo.
+    static constexpr std::string_view kMakerSite = "http://www.example.com/";
+    // Datagrams handled per turn of the event loop, so that a burst of
+    // replies never freezes the window.
+    static constexpr std::size_t kDeliverySlice = 256;
+
+    explicit TMainF(MainWindowServices services = {}, QWidget* parent = nullptr);
+    ~TMainF() override;
+
+    // The form's widgets, endpoints and menu, in their stored order. The
+    // window owns all of them.
+    DevListView* DevList = nullptr;
+    TIdUDPClient IdUDPClient;
+    TIdUDPServer IdUDPServer;
+    QMenuBar* MainMenu = nullptr;
+    QMenu* File1 = nullptr;
+    QMenu* Option1 = nullptr;
+    QMenu* Help2 = nullptr;
+    QPushButton* BtnRefresh = nullptr;
+    QPushButton* BtnExit = nullptr;
+    QPushButton* BtnUpdSel = nullptr;
+    QPushButton* BtnUpdMul = nullptr;
+    QPushButton* BtnUpdAll = nullptr;
+    QPushButton* BtnConDev = nullptr;
+    QCheckBox* ChkBcast = nullptr;
+    QComboBox* EthList = nullptr;
+    QAction* MnuExit = nullptr;
+    QAction* MnuRefresh = nullptr;
+    QAction* MnuUpdateDev = nullptr;
+    QAction* MnuUpdMul = nullptr;
+    QAction* MnuUpdateAll = nullptr;
+    QAction* MnuBcast = nullptr;
+    QAction* MnuKavren = nullptr;
+    QAction* MnuVer = nullptr;
+    LogoLabel* Logo = nullptr;
+    QStatusBar* StatusMsg = nullptr;
+    QLabel* Label1 = nullptr;
+
+    // Handlers.
+    void FormCreate();
+    void BtnExitClick();
+    void BtnRefreshClick();
+    void BtnUpdSelClick();
+    void BtnUpdMulClick();
+    void BtnUpdAllClick();
+    void BtnConDevClick();
+    void DevListSelectCell(int col, int row);
+    void DevListSetEditText(int col, int row, const QString& text);
+    void IdUDPServerUDPRead(TIdUDPServer& sender, std::span<const std::uint8_t> datagram,
+                            TIdSocketHandle& binding);
+    void EthListChange();
+    void MnuKavrenClick();
+    void MnuBcastClick();
+    void MnuVerClick();
+
+    DeviceGrid& grid() { return m_grid; }
+    const AdapterList& adapters() const { return m_adapters; }
+    DeviceTableModel* gridModel() const { return m_model.get(); }
+    // The two status bar panels: 0 "Device", 1 "Message".
+    QLabel* statusPanel(int panel) const { return m_panels.at(static_cast<std::size_t>(panel)); }
+
+private:
+    // GridEffects
+    void enableSelectionButtons() override;
+    void showMessage(std::string_view text) override;
+    // StatusSink
+    void setStatusText(Panel panel, std::string_view text) override;
+    // UpdateUi
+    bool forceBroadcast() const override;
+    void disableUpdateDevice() override;
+
+    void createWidgets();
+    void createMenu();
+    void connectHandlers();
+    void setTabOrder();
+    DatagramSender& sender();
+    config::UpdateCommands& updates();
+    void postDelivery();
+    void deliverReplies();
+
+    DeviceGrid m_grid;
+    AdapterList m_adapters;
+    std::unique_ptr<AdapterQuery> m_adapterQuery;
+    EndpointSender m_endpointSender;
+    DatagramSender* m_senderOverride;
+    std::uint16_t m_receivePort;
+    std::unique_ptr<DeviceTableModel> m_model;
+    std::array<QLabel*, 2> m_panels{};
+    std::unique_ptr<config::DialogPrompts> m_prompts;
+    std::unique_ptr<config::UpdateCommands> m_updates;
+    // Set while a delivery call is posted and not yet run, so a burst of
+    // wake-ups posts one call instead of thousands.
+    std::atomic<bool> m_deliveryPosted{false};
+};
+
+}  // namespace kavren::app
+
+// The three windows, program-wide and exported by the executable. Each holds
+// its window from creation to the end of the run; a window whose creation
+// failed leaves its variable empty.
+extern Q_DECL_EXPORT kavren::app::TMainF* MainF;
+extern Q_DECL_EXPORT kavren::config::TPwdDlg* PwdDlg;
+extern Q_DECL_EXPORT kavren::config::TCfgDlg* CfgDlg;

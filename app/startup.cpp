@@ -1,0 +1,47 @@
+#include "app/startup.h"
+
+#include "app/errordisplay.h"
+#include "app/kavrenapplication.h"
+#include "app/mainfrom.h"
+#include "config/cfgdlg.h"
+#include "config/pwddlg.h"
+
+namespace kavren::app {
+
+namespace {
+
+void destroyWindows() {
+    // Reverse order of creation; MainF closes its receiving endpoint before
+    // any of its widgets goes.
+    delete CfgDlg;
+    CfgDlg = nullptr;
+    delete PwdDlg;
+    PwdDlg = nullptr;
+    delete MainF;
+    MainF = nullptr;
+}
+
+}  // namespace
+
+int runProgram(int argc, char** argv) {
+    try {
+        KavrenApplication application(argc, argv);
+        try {
+            MainF = new TMainF();
+            PwdDlg = new config::TPwdDlg();
+            CfgDlg = new config::TCfgDlg();
+        } catch (...) {
+            showCurrentException();
+            destroyWindows();
+            return 0;
+        }
+        MainF->show();
+        application.exec();
+        destroyWindows();
+    } catch (...) {
+        // Nothing is left to show it with; the exit code is 0 regardless.
+    }
+    return 0;
+}
+
+}  // namespace kavren::app
