@@ -101,10 +101,12 @@ void TIdUDPClient::send(std::span<const std::uint8_t> data) {
     TIdSocketHandle& handle = binding();
     const std::uint32_t destination = resolveHost(m_host);
 
-    // Linux routes a broadcast to 255.255.255.255 by its routing table, not
-    // by the address the socket is bound to, so with two adapters it could
-    // leave through the wrong one. Name the bound address's interface
-    // explicitly; with no specific source address the system chooses.
+    // A broadcast to 255.255.255.255 must leave through the adapter of the
+    // source address only. Linux already picks the interface that holds a
+    // bound source address for a limited broadcast, but only as a routing
+    // fallback (the first interface found with that address, and not when
+    // policy rules intervene); naming the interface with the datagram makes
+    // the choice explicit. With no specific source address the system picks.
     int steerInterface = 0;
     std::uint32_t local = 0;
     if (broadcastEnabled() && destination == kBroadcastAll && parseDottedQuad(handle.ip(), local) &&

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "labsockets.h"
+#include "net/adapters.h"
+#include "net/discovery.h"
+#include "net/endpointsender.h"
+#include "net/idudpclient.h"
+#include "tests/lab/labguard.h"
+
+namespace kavren {
+namespace {
+
+using namespace std::chrono_literals;
+using labtest::PeerSocket;
+
+constexpr const char* kHostA = "198.18.0.1";
+constexpr const char* kHostB = "198.19.0.1";
+
+class TwoSegments : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KAVREN_REQUIRE_LAB();
+        if (std::getenv("KAVREN_LAB_NODE_B") == nullptr)
+            GTEST_SKIP() << "needs two segments";
+    }
+};
+
+// A discovery request from one adapter's address is seen on that adapter's
+// segment only.
+TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
+    PeerSocket onA("0.0.0.0", 62630, std::getenv("KAVREN_LAB_NODE_A"));
+    PeerSocket onB("0.0.0.0", 62630, std::getenv("KAVREN_LAB_NODE_B"));
+    TIdUDPClient client;
+
+    class Fixed final : public AdapterQuery {
+    public:
+        std::optional<std::vector<AdapterInfo>> query() override {
+            return std::vector<AdapterInfo>{{{}, {kHostA}}, {{}, {kHostB}}};
+        }
+    } query;
+    AdapterList adapters;
+    adapters.fill(query);
+    EndpointSender sender(client, adapters);
+
+    sendDiscoveryRequest(sender);
+    auto seen = onA.receive(1000ms);
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->peerIP, kHostA);
+    EXPECT_EQ(seen->data.size(), 16u);
+    EXPECT_FALSE(onB.receive(300ms).has_value());
+
+    adapters.selectionChanged(1);
+    sendDiscoveryRequest(sender);
+    seen = onB.receive(1000ms);
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->peerIP, kHostB);
+    EXPECT_FALSE(onA.receive(300ms).has_value());
+}
+
+// Asked of the kernel directly: /sys shows the machine's own links, not
+// the lab's.
+std::string macTextOf(const char* interface) {
+    ifreq request{};
+    std::strncpy(request.ifr_name, interface, IFNAMSIZ - 1);
+    const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const bool ok = probe >= 0 && ::ioctl(probe, SIOCGIFHWADDR, &request) == 0;
+    if (probe >= 0)
+        ::close(probe);
+    if (!ok)
+        return "?";
+    MacBytes mac{};
+    std::memcpy(mac.data(), request.ifr_hwaddr.sa_data, mac.size());
+    return AdapterList::macText(mac);
+}
+
+TEST_F(TwoSegments, PlatformQueryListsBothAdaptersInIndexOrderWithoutLoopback) {
+    AdapterList list;
+    list.fill(*makePlatformAdapterQuery());
+    ASSERT_EQ(list.entryTexts().size(), 2u);
+    EXPECT_EQ(list.entryTexts()[0], std::string(kHostA) + " (" + macTextOf("kva0") + ")");
+    EXPECT_EQ(list.entryTexts()[1], std::string(kHostB) + " (" + macTextOf("kvb0") + ")");
+    EXPECT_EQ(list.sourceAddress(), kHostA);
+    EXPECT_EQ(interfaceIndexOf(kHostB), static_cast<int>(if_nametoindex("kvb0")));
+    EXPECT_EQ(interfaceIndexOf("198.51.100.7"), 0);
+}
+
+TEST_F(TwoSegments, PlatformQueryGivesEveryAddressAndAnyAddressWhenThereIsNone) {
+    // Changing the lab's own links touches nothing outside it.
+    ASSERT_EQ(std::system("ip addr add 198.18.0.77/24 dev kva0"), 0);
+    ASSERT_EQ(std::system("ip addr flush dev kvb0"), 0);
+    const auto adapters = makePlatformAdapterQuery()->query();
+    ASSERT_TRUE(adapters.has_value());
+    ASSERT_EQ(adapters->size(), 2u);
+    EXPECT_EQ((*adapters)[0].addresses, (std::vector<std::string>{kHostA, "198.18.0.77"}));
+    EXPECT_EQ((*adapters)[1].addresses, (std::vector<std::string>{"0.0.0.0"}));
+}
+
+TEST_F(TwoSegments, PlatformQueryLeavesOutAnAdapterThatIsDown) {
+    ASSERT_EQ(std::system("ip link set kvb0 down"), 0);
+    const auto adapters = makePlatformAdapterQuery()->query();
+    ASSERT_TRUE(adapters.has_value());
+    ASSERT_EQ(adapters->size(), 1u);
+    EXPECT_EQ((*adapters)[0].addresses.front(), kHostA);
+}
+
+}  // namespace
+}  // namespace kavren
