@@ -204,6 +204,49 @@ TEST(ReceivingEndpointOpen, ReceiveBufferIsEnlargedBeyondTheDefault) {
     std::cout << "granted receive buffer: " << rx.server.grantedReceiveBuffer() << " bytes\n";
 }
 
+TEST(ReceivingEndpointOpen, EachDatagramComesWithTheBindingItArrivedOn) {
+    KAVREN_REQUIRE_LAB();
+    Receiver rx;
+    rx.server.binding(0).setIP("127.0.0.1");
+    TIdSocketHandle& second = rx.server.addBinding();
+    second.setIP(kHostA);
+    second.setPort(62631);
+    std::vector<TIdSocketHandle*> arrivedOn;
+    rx.server.OnUDPRead = [&](TIdUDPServer&, std::span<const std::uint8_t>,
+                              TIdSocketHandle& binding) { arrivedOn.push_back(&binding); };
+    ASSERT_NO_THROW(rx.server.setActive(true));
+    PeerSocket device;
+    device.sendTo(kHostA, 62631, pattern(8));
+    ASSERT_TRUE(rx.waitPending(1));
+    device.sendTo("127.0.0.1", 62631, pattern(8));
+    ASSERT_TRUE(rx.waitPending(2));
+    rx.deliverAll();
+    ASSERT_EQ(arrivedOn.size(), 2u);
+    EXPECT_EQ(arrivedOn[0], &second);
+    EXPECT_EQ(arrivedOn[1], &rx.server.binding(0));
+    EXPECT_EQ(rx.server.currentBinding(), &rx.server.binding(0));
+}
+
+TEST(ReceivingEndpointOpen, FullDeliveryQueueDropsAndCountsTheRest) {
+    KAVREN_REQUIRE_LAB();
+    TIdUDPServer server(10);
+    int delivered = 0;
+    server.OnUDPRead = [&](TIdUDPServer&, std::span<const std::uint8_t>, TIdSocketHandle&) {
+        ++delivered;
+    };
+    ASSERT_NO_THROW(server.setActive(true));
+    PeerSocket device;
+    for (int i = 0; i < 50; ++i)
+        device.sendTo("127.0.0.1", 62631, pattern(8));
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (server.statistics().received < 50 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(2ms);
+    }
+    EXPECT_FALSE(server.deliverPending(100));
+    EXPECT_EQ(delivered, 10);
+    EXPECT_EQ(server.statistics().queueFullDropped, 40u);
+}
+
 TEST_F(ReceivingEndpoint, CloseWithEntriesWaitingDeliversNoneAndReturnsPromptly) {
     PeerSocket device;
     for (int i = 0; i < 20; ++i)
