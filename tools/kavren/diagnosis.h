@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kavren::cli {
+
+// Short explanations for a discovery that found nothing, for standard error.
+// Each is best effort: what cannot be read is left out or said to be unknown.
+
+// "pid 1234 (name)" for every process holding a UDP socket on `port`.
+std::vector<std::string> udpPortHolders(std::uint16_t port);
+
+// Firewall rules that mention one of the ports and drop or reject, as
+// nft or iptables-save print them; nothing when none or unreadable.
+std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& ports, bool& readable);
+
+}  // namespace kavren::cli

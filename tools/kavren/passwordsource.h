@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kavren::cli {
+
+// Where a secret comes from. Never a plain argument: that would show in the
+// process list and the shell's history.
+struct SecretSource {
+    std::string file;     // first line of this file
+    std::string envName;  // value of this environment variable
+    bool prompt = false;  // ask on the terminal without echo
+};
+
+// Reads the secret; on failure returns nothing and says why in `error`
+// (which never holds the secret). A prompt asks twice when `confirm` is set.
+std::optional<std::string> readSecret(const SecretSource& source, const std::string& promptText,
+                                      bool confirm, std::string& error);
+
+}  // namespace kavren::cli

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kavren::cli {
+
+// Host-order IPv4 value of a dotted text accepted by the grid's parser.
+std::optional<std::uint32_t> ipv4Value(std::string_view text);
+std::string ipv4Text(std::uint32_t value);
+
+// True when both addresses share the network part under `mask`.
+bool sameSubnet(std::uint32_t a, std::uint32_t b, std::uint32_t mask);
+
+// The net mask of the local interface address `address`, as the system
+// reports it; nothing when no interface holds that address.
+std::optional<std::uint32_t> localNetMask(const std::string& address);
+
+}  // namespace kavren::cli

@@ -1,0 +1,12 @@
+#include "tools/kavren/terminalprompts.h"
+
+namespace kavren::cli {
+
+// The confirmation lines show the new password readable, so they are not
+// printed: the caller has already shown its own preview without it.
+std::string TerminalPrompts::confirm(std::string_view, const std::vector<std::string>&) {
+    m_confirmed = true;
+    return m_password;
+}
+
+}  // namespace kavren::cli
