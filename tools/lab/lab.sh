@@ -344,6 +344,9 @@ cmd_cleanup() {
         [ -d "$dir" ] || continue
         id=${dir##*/kavren-lab.}
         id=${id%%.*}
+        # Throwaway labs are named by the creator's PID in hex and four
+        # random hex digits.
+        [[ "$id" =~ ^[0-9a-f]{5,}$ ]] || continue
         [ -d "$STATE_ROOT/$id" ] && continue
         pid=$((16#${id:0:${#id}-4}))
         if ! kill -0 "$pid" 2>/dev/null; then
