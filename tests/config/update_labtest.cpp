@@ -1,0 +1,322 @@
+// The configuration update end to end inside the lab: the real dialogs driven
+// offscreen, the real sending endpoint, and the device emulator logging what
+// reaches it. Every case sends only after KAVREN_REQUIRE_LAB().
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "config/cfgdlg.h"
+#include "config/dialogprompts.h"
+#include "config/pwddlg.h"
+#include "config/updatecommands.h"
+#include "devices/devicegrid.h"
+#include "net/adapters.h"
+#include "net/endpointsender.h"
+#include "net/idudpclient.h"
+#include "net/packets.h"
+#include "tests/lab/emulatorprocess.h"
+#include "tests/lab/labguard.h"
+
+namespace kavren::config {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kHostAddress = "198.18.0.1";  // the lab host's end of segment A
+
+struct Device {
+    std::string mac, ip, name;
+};
+const std::vector<Device> kDevices = {
+    {"00-1A-2B-3C-4D-5E", "198.18.0.130", "AB"},
+    {"00-1A-2B-3C-4D-5F", "198.18.0.131", "CD"},
+    {"00-1A-2B-3C-4D-60", "198.18.0.132", "EF"},
+};
+
+class SourceQuery final : public AdapterQuery {
+public:
+    std::optional<std::vector<AdapterInfo>> query() override {
+        return std::vector<AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {kHostAddress}}};
+    }
+};
+
+class AlwaysUpdate final : public UpdateUi {
+public:
+    bool forceBroadcast() const override { return broadcast; }
+    void disableUpdateDevice() override {}
+    bool broadcast = false;
+};
+
+// Receives result message replies on the host port, bounded in time.
+class ReplyListener final {
+public:
+    ReplyListener() {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const int on = 1;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(packet::kHostPort);
+        m_bound = ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~ReplyListener() { ::close(m_fd); }
+    ReplyListener(const ReplyListener&) = delete;
+    ReplyListener& operator=(const ReplyListener&) = delete;
+
+    bool bound() const { return m_bound; }
+
+    // The text of the next result message reply, empty when none comes.
+    std::string nextResult(std::chrono::milliseconds timeout = 3s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::uint8_t buffer[2048];
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                continue;
+            const packet::Reply reply = packet::recognise(
+                std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)));
+            if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply))
+                return result->text;
+        }
+        return {};
+    }
+
+private:
+    int m_fd = -1;
+    bool m_bound = false;
+};
+
+// Answers the dialogs as they come up, one scripted step per showing. A
+// step that finds no dialog within its time closes whatever is open, so a
+// broken run fails instead of hanging.
+class DialogDriver final {
+public:
+    struct Step {
+        bool selection = false;  // the selection dialog, else the confirmation
+        std::string password;    // confirmation: typed, then OK
+        std::vector<int> ticks;  // selection: ticked, then OK
+    };
+
+    DialogDriver(TPwdDlg& pwd, TCfgDlg& cfg) : m_pwd(pwd), m_cfg(cfg) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_pwd, [this] { tick(); });
+        m_timer.start();
+    }
+
+    std::deque<Step> steps;
+    int ticksLeft = 1000;  // 10 s at most
+
+private:
+    void tick() {
+        if (--ticksLeft <= 0) {
+            m_timer.stop();
+            if (m_pwd.isVisible())
+                m_pwd.reject();
+            if (m_cfg.isVisible())
+                m_cfg.reject();
+            return;
+        }
+        if (steps.empty())
+            return;
+        const Step step = steps.front();
+        if (step.selection && m_cfg.isVisible()) {
+            steps.pop_front();
+            for (const int i : step.ticks)
+                m_cfg.DevSelList->item(i)->setCheckState(Qt::Checked);
+            m_cfg.OKBtn->click();
+        } else if (!step.selection && m_pwd.isVisible()) {
+            steps.pop_front();
+            QTest::keyClicks(m_pwd.Password, QString::fromLatin1(step.password));
+            m_pwd.OKBtn->click();
+        }
+    }
+
+    TPwdDlg& m_pwd;
+    TCfgDlg& m_cfg;
+    QTimer m_timer;
+};
+
+Bytes scrambled(std::string_view password) {
+    Bytes out(16, 0);
+    for (std::size_t i = 0; i < password.size() && i < 16; ++i) {
+        const auto b = static_cast<std::uint8_t>(password[i]);
+        out[i] = static_cast<std::uint8_t>(((b & 0x0F) << 4) | (b >> 4));  // 7-bit bytes only
+    }
+    return out;
+}
+
+class UpdateLab : public ::testing::Test {
+protected:
+    void SetUp() override {
+        KAVREN_REQUIRE_LAB();
+        m_devicesFile = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                        "/kavren_update_devices_" + std::to_string(::getpid()) + ".json";
+        std::ofstream out(m_devicesFile);
+        out << "[";
+        for (std::size_t i = 0; i < kDevices.size(); ++i) {
+            out << (i ? "," : "") << R"({"mac":")" << kDevices[i].mac << R"(","ip":")"
+                << kDevices[i].ip << R"(","name":")" << kDevices[i].name
+                << R"(","password":"admin"})";
+        }
+        out << "]";
+        out.close();
+        emulator = std::make_unique<lab::EmulatorProcess>(
+            std::vector<std::string>{"--devices", m_devicesFile, "--lifetime", "30"});
+        std::string error;
+        ASSERT_TRUE(emulator->start(&error)) << error;
+        ASSERT_TRUE(listener.bound());
+
+        SourceQuery query;
+        adapters.fill(query);
+        grid.setUp();
+        for (const Device& d : kDevices) {
+            DeviceGrid::DeviceRowTexts t;
+            t.mac = d.mac;
+            t.name = d.name;
+            t.version = "1.0";
+            t.deviceIp = d.ip;
+            t.ip = d.ip;
+            t.mask = "255.255.255.0";
+            t.gateway = "198.18.0.1";
+            t.description = d.name;
+            grid.appendDeviceRow(t);
+        }
+    }
+    void TearDown() override {
+        if (emulator)
+            emulator->stop();
+        if (!m_devicesFile.empty())
+            std::remove(m_devicesFile.c_str());
+    }
+
+    std::vector<lab::LoggedDatagram> configsReceived(std::size_t atLeast) {
+        std::vector<lab::LoggedDatagram> configs;
+        for (auto& d : emulator->waitForReceived(atLeast, 3s))
+            if (d.kind == "config")
+                configs.push_back(d);
+        return configs;
+    }
+
+    std::unique_ptr<lab::EmulatorProcess> emulator;
+    ReplyListener listener;
+    AdapterList adapters;
+    TIdUDPClient client;
+    EndpointSender sender{client, adapters};
+    DeviceGrid grid;
+    TPwdDlg pwd;
+    TCfgDlg cfg;
+    std::vector<std::string> messages;
+    DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
+    AlwaysUpdate ui;
+    UpdateCommands commands{grid, prompts, sender, ui};
+    DialogDriver driver{pwd, cfg};
+
+private:
+    std::string m_devicesFile;
+};
+
+TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
+    grid.setCell(DeviceGrid::ColIp, 1, "198.18.0.140");
+    grid.setCell(DeviceGrid::ColMask, 1, "255.255.0.0");
+    grid.setCell(DeviceGrid::ColGateway, 1, "198.18.0.254");
+    grid.setCell(DeviceGrid::ColDescription, 1, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    grid.setCell(DeviceGrid::ColNewPassword, 1, "s3cret");
+    driver.steps = {{false, "admin", {}}};
+    commands.updateRow(1);
+
+    Bytes expected = {'K',  'A',  'V',  'R',  'E',  'N', 'u', 't', 0x00, 0x90, 0x00,
+                      0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0,   0,   0,   0,    198,  18,
+                      0,    140,  255,  255,  0,    0,   198, 18,  0,    254};
+    const std::string description = "Line %s 4 / Hall B / Rack 7 / Sl";
+    expected.insert(expected.end(), description.begin(), description.end());
+    const Bytes current = scrambled("admin"), next = scrambled("s3cret");
+    expected.insert(expected.end(), current.begin(), current.end());
+    expected.insert(expected.end(), next.begin(), next.end());
+    expected.insert(expected.end(), {0, 0});
+
+    const auto configs = configsReceived(1);
+    ASSERT_EQ(configs.size(), 1u);
+    EXPECT_EQ(configs[0].destination, "198.18.0.130");
+    EXPECT_EQ(configs[0].destinationPort, packet::kDevicePort);
+    EXPECT_EQ(configs[0].source, kHostAddress);
+    EXPECT_EQ(lab::toHex(configs[0].bytes),
+              lab::toHex(std::string(expected.begin(), expected.end())));
+    EXPECT_EQ(listener.nextResult(), "Setting OK");
+    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(UpdateLab, ForceBroadcastGoesToTheWholeSegment) {
+    ui.broadcast = true;
+    driver.steps = {{false, "admin", {}}};
+    commands.updateRow(2);
+    const auto configs = configsReceived(1);
+    ASSERT_EQ(configs.size(), 1u);
+    EXPECT_EQ(configs[0].destination, "255.255.255.255");
+    EXPECT_EQ(lab::toHex(configs[0].bytes.substr(10, 6)), "001a2b3c4d5f");
+    EXPECT_EQ(listener.nextResult(), "Setting OK");
+}
+
+TEST_F(UpdateLab, WrongPasswordIsAnsweredWithAnError) {
+    driver.steps = {{false, "wrong", {}}};
+    commands.updateRow(1);
+    EXPECT_EQ(configsReceived(1).size(), 1u);
+    EXPECT_EQ(listener.nextResult(), "Password Error");
+}
+
+TEST_F(UpdateLab, UpdateMultiSendsToTheFirstAndThirdTicked) {
+    driver.steps = {{true, {}, {0, 2}}, {false, "admin", {}}, {false, "admin", {}}};
+    commands.updateMulti();
+    const auto configs = configsReceived(2);
+    ASSERT_EQ(configs.size(), 2u);
+    EXPECT_EQ(configs[0].destination, "198.18.0.130");
+    EXPECT_EQ(configs[1].destination, "198.18.0.132");
+    EXPECT_TRUE(driver.steps.empty());
+    EXPECT_EQ(cfg.DevSelList->count(), 0);
+}
+
+TEST_F(UpdateLab, UpdateAllSkipsARowWithABadNetMask) {
+    grid.setCell(DeviceGrid::ColMask, 2, "255.255.0");
+    driver.steps = {{false, "admin", {}}, {false, "admin", {}}};
+    commands.updateAll();
+    const auto configs = configsReceived(2);
+    ASSERT_EQ(configs.size(), 2u);
+    EXPECT_EQ(configs[0].destination, "198.18.0.130");
+    EXPECT_EQ(configs[1].destination, "198.18.0.132");
+    EXPECT_EQ(messages, std::vector<std::string>{"IP address Error !!"});
+}
+
+}  // namespace
+}  // namespace kavren::config
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
