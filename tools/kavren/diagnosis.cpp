@@ -1,5 +1,7 @@
 #include "tools/kavren/diagnosis.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -50,7 +52,12 @@ std::vector<std::string> udpPortHolders(std::uint16_t port) {
         const QDir fds(QStringLiteral("/proc/") + pid + QStringLiteral("/fd"));
         bool holds = false;
         for (const QString& fd : fds.entryList(QDir::Files | QDir::System)) {
-            const QString target = QFile::symLinkTarget(fds.filePath(fd));
+            // QFile::symLinkTarget would make "socket:[n]" an absolute path.
+            char buffer[64] = {};
+            const ssize_t length = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(),
+                                              buffer, sizeof buffer - 1);
+            const QString target =
+                QString::fromLatin1(buffer, length > 0 ? static_cast<qsizetype>(length) : 0);
             const QString prefix = QStringLiteral("socket:[");
             if (target.startsWith(prefix) &&
                 inodes.count(target.mid(prefix.size()).chopped(1)) > 0) {

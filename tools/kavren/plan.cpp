@@ -106,8 +106,15 @@ PlanFile parsePlan(const QByteArray& content) {
 
     auto records = csvRecords(text);
     std::array<qsizetype, kColumns.size()> columnOf{0, 1, 2, 3, 4, 5};
-    if (!records.empty() && records.front().second.value(0).trimmed().compare(
-                                QLatin1String("mac"), Qt::CaseInsensitive) == 0) {
+    // A first line that names the mac column is a header, wherever it
+    // puts that column.
+    const bool hasHeader =
+        !records.empty() &&
+        std::any_of(
+            records.front().second.begin(), records.front().second.end(), [](const QString& field) {
+                return field.trimmed().compare(QLatin1String("mac"), Qt::CaseInsensitive) == 0;
+            });
+    if (hasHeader) {
         const QStringList header = records.front().second;
         columnOf.fill(-1);
         for (qsizetype i = 0; i < header.size(); ++i) {

@@ -1,0 +1,217 @@
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "tools/kavren/audittrail.h"
+#include "tools/kavren/deviceoutput.h"
+#include "tools/kavren/plan.h"
+
+namespace kavren::cli {
+namespace {
+
+FoundDevice device(const std::string& mac, const std::string& ip,
+                   const std::string& gateway = "0.0.0.0") {
+    FoundDevice d;
+    d.mac = mac;
+    d.name = "dev";
+    d.ip = ip;
+    d.mask = "255.255.255.0";
+    d.gateway = gateway;
+    d.description = "old";
+    d.foundVia = "198.18.0.1";
+    return d;
+}
+
+bool hasError(const PlanEntry& entry, const std::string& part) {
+    for (const std::string& e : entry.errors) {
+        if (e.find(part) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+TEST(PlanFileTest, ReadsQuotedFieldsAndKeepsTextsExactly) {
+    const PlanFile plan = parsePlan(
+        "mac,ip,mask,gateway,description,new_password\r\n"
+        "02-aa-00-00-00-01, 10.0.0.5 ,,,\"a, \"\"b\"\" 100%s\",  pw \n"
+        "\n"
+        "02:AA:00:00:00:02,,,,\"two\nlines\",\n");
+    ASSERT_TRUE(plan.errors.empty());
+    ASSERT_EQ(plan.rows.size(), 2U);
+    EXPECT_EQ(plan.rows[0].line, 2);
+    EXPECT_EQ(plan.rows[0].ip, "10.0.0.5");  // blanks around addresses dropped
+    EXPECT_EQ(plan.rows[0].mask, "");
+    EXPECT_EQ(plan.rows[0].description, "a, \"b\" 100%s");
+    EXPECT_EQ(plan.rows[0].newPassword, "  pw ");  // passwords as written
+    EXPECT_EQ(plan.rows[1].line, 4);
+    EXPECT_EQ(plan.rows[1].description, "two\nlines");
+}
+
+TEST(PlanFileTest, HeaderMayReorderAndOmitColumns) {
+    const PlanFile plan = parsePlan("IP,Mac\n10.0.0.9,02-AA-00-00-00-01\n");
+    ASSERT_TRUE(plan.errors.empty());
+    ASSERT_EQ(plan.rows.size(), 1U);
+    EXPECT_EQ(plan.rows[0].mac, "02-AA-00-00-00-01");
+    EXPECT_EQ(plan.rows[0].ip, "10.0.0.9");
+}
+
+TEST(PlanFileTest, WithoutHeaderColumnsArePositional) {
+    const PlanFile plan = parsePlan("02-AA-00-00-00-01,10.0.0.9,255.0.0.0\n");
+    ASSERT_EQ(plan.rows.size(), 1U);
+    EXPECT_EQ(plan.rows[0].mask, "255.0.0.0");
+    EXPECT_EQ(plan.rows[0].description, "");
+}
+
+TEST(PlanFileTest, DecodesUtf8AndFallsBackToLatin1) {
+    const PlanFile utf8 = parsePlan("02-AA-00-00-00-01,,,,Caf\xC3\xA9\n");
+    ASSERT_EQ(utf8.rows.size(), 1U);
+    EXPECT_EQ(utf8.rows[0].description, "Caf\xE9");
+    const PlanFile latin1 = parsePlan("02-AA-00-00-00-01,,,,Caf\xE9\xFF\n");
+    ASSERT_EQ(latin1.rows.size(), 1U);
+    EXPECT_EQ(latin1.rows[0].description, "Caf\xE9\xFF");
+}
+
+TEST(PlanFileTest, RefusesWhatCannotBeOneByteAndUnknownColumns) {
+    const PlanFile wide = parsePlan("02-AA-00-00-00-01,,,,\xE2\x82\xAC\n");  // euro sign
+    EXPECT_TRUE(wide.rows.empty());
+    ASSERT_EQ(wide.errors.size(), 1U);
+    EXPECT_NE(wide.errors[0].find("line 1"), std::string::npos);
+    EXPECT_FALSE(parsePlan("mac,colour\n").errors.empty());
+    EXPECT_FALSE(parsePlan("a,b,c,d,e,f,g\n").errors.empty());
+}
+
+TEST(MacTextTest, NormalisesEitherSeparatorAndRefusesOthers) {
+    EXPECT_EQ(normaliseMac("0a:1b:2c:3d:4e:5f"), "0A-1B-2C-3D-4E-5F");
+    EXPECT_EQ(normaliseMac("0A-1B-2C-3D-4E-5F"), "0A-1B-2C-3D-4E-5F");
+    EXPECT_FALSE(normaliseMac("0A-1B-2C-3D-4E"));
+    EXPECT_FALSE(normaliseMac("0A-1B-2C-3D-4E-5G"));
+    EXPECT_FALSE(normaliseMac("0A.1B.2C.3D.4E.5F"));
+}
+
+TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
+    const std::vector<FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5", "10.0.0.1")};
+    const auto entries = checkPlan({{1, "02-aa-00-00-00-01", "10.0.0.7", "", "", "", ""}}, found);
+    ASSERT_EQ(entries.size(), 1U);
+    EXPECT_TRUE(entries[0].ok());
+    EXPECT_EQ(entries[0].mac, "02-AA-00-00-00-01");
+    EXPECT_EQ(entries[0].target.ip, "10.0.0.7");
+    EXPECT_EQ(entries[0].target.mask, "255.255.255.0");
+    EXPECT_EQ(entries[0].target.gateway, "10.0.0.1");
+    EXPECT_EQ(entries[0].target.description, "old");
+}
+
+TEST(PlanCheckTest, FlagsEveryKindOfError) {
+    const std::vector<FoundDevice> found{
+        device("02-AA-00-00-00-01", "10.0.0.5"), device("02-AA-00-00-00-02", "10.0.0.6"),
+        device("02-AA-00-00-00-03", "10.0.0.7"), device("02-AA-00-00-00-04", "10.0.0.8")};
+    const auto entries = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.300", "", "", "", ""},
+                                    {2, "nonsense", "", "", "", "", ""},
+                                    {3, "02-AA-00-00-00-09", "10.0.0.20", "", "", "", ""},
+                                    {4, "02-AA-00-00-00-02", "10.0.0.50", "", "", "", ""},
+                                    {5, "02-AA-00-00-00-03", "10.0.0.50", "", "", "", ""},
+                                    {6, "02-AA-00-00-00-04", "10.0.0.8", "", "192.168.1.1", "", ""},
+                                    {7, "02-AA-00-00-00-02", "", "", "", "", ""}},
+                                   found);
+    ASSERT_EQ(entries.size(), 7U);
+    EXPECT_TRUE(hasError(entries[0], "not readable"));
+    EXPECT_TRUE(hasError(entries[1], "MAC address \"nonsense\" not readable"));
+    EXPECT_TRUE(hasError(entries[2], "not found"));
+    EXPECT_TRUE(entries[3].ok()) << "the first of two rows for one address is fine";
+    EXPECT_TRUE(hasError(entries[4], "also given to line 4"));
+    EXPECT_TRUE(hasError(entries[5], "outside the subnet"));
+    EXPECT_TRUE(hasError(entries[6], "also listed on line 4"));
+}
+
+TEST(PlanCheckTest, AddressOfAnotherDeviceIsTakenUnlessThatDeviceMoves) {
+    const std::vector<FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5"),
+                                         device("02-AA-00-00-00-02", "10.0.0.6")};
+    const auto taken = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""}}, found);
+    EXPECT_TRUE(hasError(taken[0], "used by 02-AA-00-00-00-02"));
+    const auto moved = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""},
+                                  {2, "02-AA-00-00-00-02", "10.0.0.9", "", "", "", ""}},
+                                 found);
+    EXPECT_TRUE(moved[0].ok());
+    EXPECT_TRUE(moved[1].ok());
+}
+
+TEST(PlanCheckTest, OverLongTextsWarnButPass) {
+    const std::vector<FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5")};
+    const auto entries = checkPlan(
+        {{1, "02-AA-00-00-00-01", "", "", "", std::string(40, 'd'), std::string(20, 'p')}}, found);
+    EXPECT_TRUE(entries[0].ok());
+    EXPECT_EQ(entries[0].warnings.size(), 2U);
+}
+
+TEST(SequentialPlanTest, NumbersInMacOrderAndStopsAtTheEnd) {
+    const std::vector<FoundDevice> found{device("02-AA-00-00-00-0B", "10.0.0.5"),
+                                         device("02-AA-00-00-00-0A", "10.0.0.6")};
+    const auto rows = sequentialPlan(found, "10.0.0.255");
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 2U);
+    EXPECT_EQ((*rows)[0].mac, "02-AA-00-00-00-0A");
+    EXPECT_EQ((*rows)[0].ip, "10.0.0.255");
+    EXPECT_EQ((*rows)[1].ip, "10.0.1.0");  // carries into the next octet
+    EXPECT_EQ((*rows)[1].mask, "");
+    EXPECT_FALSE(sequentialPlan(found, "255.255.255.255"));
+    EXPECT_FALSE(sequentialPlan(found, "10.0.0"));
+}
+
+TEST(OutputTest, CsvQuotesOnlyWhereNeeded) {
+    EXPECT_EQ(csvLine({QStringLiteral("a"), QStringLiteral("b,c"), QStringLiteral("say \"hi\""),
+                       QStringLiteral("100%s")}),
+              QByteArray("a,\"b,c\",\"say \"\"hi\"\"\",100%s\r\n"));
+}
+
+TEST(OutputTest, DeviceBytesBecomeOneCharacterEach) {
+    FoundDevice d = device("02-AA-00-00-00-01", "10.0.0.5");
+    d.name = "Caf\xE9\x80";
+    const QByteArray json = devicesJson({d});
+    const QJsonObject object = QJsonDocument::fromJson(json).array().at(0).toObject();
+    EXPECT_EQ(object.value(QStringLiteral("name")).toString().toLatin1(),
+              QByteArray("Caf\xE9\x80"));
+    EXPECT_TRUE(devicesCsv({d}).contains("Caf\xC3\xA9\xC2\x80"));
+}
+
+TEST(OutputTest, TableShowsControlCharactersEscapedAndAligns) {
+    const QByteArray table = formatTable({QStringLiteral("A"), QStringLiteral("B")},
+                                         {{QStringLiteral("x\x1b[2J"), QStringLiteral("y")}});
+    EXPECT_EQ(table, QByteArray("A         B\nx\\x1b[2J  y\n"));
+}
+
+TEST(AuditTrailTest, FindsTheNewestSentChangeOfADevice) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const AuditTrail audit(dir.path() + QStringLiteral("/sub/audit.jsonl"));
+    QString error;
+    auto entry = [](const char* mac, const char* result, const char* ip) {
+        return QJsonObject{
+            {QStringLiteral("mac"), QLatin1String(mac)},
+            {QStringLiteral("result"), QLatin1String(result)},
+            {QStringLiteral("before"), QJsonObject{{QStringLiteral("ip"), QLatin1String(ip)}}}};
+    };
+    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-01", "verified", "10.0.0.1"), error));
+    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-02", "verified", "10.0.0.9"), error));
+    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-01", "failed", "10.0.0.2"), error));
+    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-01", "not sent", "10.0.0.3"), error));
+    const auto last = audit.lastChange("02-AA-00-00-00-01", error);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->value(QStringLiteral("before")).toObject().value(QStringLiteral("ip")),
+              QStringLiteral("10.0.0.2"));
+    EXPECT_FALSE(audit.lastChange("02-AA-00-00-00-07", error));
+}
+
+TEST(AuditTrailTest, DefaultPathFollowsXdgStateHome) {
+    qputenv("XDG_STATE_HOME", "/tmp/state-here");
+    EXPECT_EQ(AuditTrail::defaultPath(), QStringLiteral("/tmp/state-here/kavren/audit.jsonl"));
+    qputenv("XDG_STATE_HOME", "relative/not/allowed");
+    EXPECT_TRUE(
+        AuditTrail::defaultPath().endsWith(QStringLiteral("/.local/state/kavren/audit.jsonl")));
+    qunsetenv("XDG_STATE_HOME");
+}
+
+}  // namespace
+}  // namespace kavren::cli
