@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -31,6 +33,7 @@
 #include "config/updatecommands.h"
 #include "devices/devicegrid.h"
 #include "net/adapters.h"
+#include "net/discovery.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "net/packets.h"
@@ -86,8 +89,8 @@ public:
 
     bool bound() const { return m_bound; }
 
-    // The text of the next result message reply, empty when none comes.
-    std::string nextResult(std::chrono::milliseconds timeout = 3s) {
+    // The next datagram on the host port, nothing when none comes in time.
+    std::optional<Bytes> next(std::chrono::milliseconds timeout = 3s) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::uint8_t buffer[2048];
         while (std::chrono::steady_clock::now() < deadline) {
@@ -95,10 +98,21 @@ public:
             if (::poll(&p, 1, 100) <= 0)
                 continue;
             const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                continue;
-            const packet::Reply reply = packet::recognise(
-                std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n)));
+            if (n > 0)
+                return Bytes(buffer, buffer + n);
+        }
+        return std::nullopt;
+    }
+
+    // The text of the next result message reply, empty when none comes.
+    std::string nextResult(std::chrono::milliseconds timeout = 3s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto datagram = next(std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()));
+            if (!datagram)
+                break;
+            const packet::Reply reply = packet::recognise(*datagram);
             if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply))
                 return result->text;
         }
@@ -116,9 +130,10 @@ private:
 class DialogDriver final {
 public:
     struct Step {
-        bool selection = false;  // the selection dialog, else the confirmation
-        std::string password;    // confirmation: typed, then OK
-        std::vector<int> ticks;  // selection: ticked, then OK
+        bool selection = false;        // the selection dialog, else the confirmation
+        std::string password;          // confirmation: typed, then OK
+        std::vector<int> ticks;        // selection: ticked, then OK
+        std::function<void()> before;  // runs first, while the dialog is open
     };
 
     DialogDriver(TPwdDlg& pwd, TCfgDlg& cfg) : m_pwd(pwd), m_cfg(cfg) {
@@ -145,11 +160,15 @@ private:
         const Step step = steps.front();
         if (step.selection && m_cfg.isVisible()) {
             steps.pop_front();
+            if (step.before)
+                step.before();
             for (const int i : step.ticks)
                 m_cfg.DevSelList->item(i)->setCheckState(Qt::Checked);
             m_cfg.OKBtn->click();
         } else if (!step.selection && m_pwd.isVisible()) {
             steps.pop_front();
+            if (step.before)
+                step.before();
             QTest::keyClicks(m_pwd.Password, QString::fromLatin1(step.password));
             m_pwd.OKBtn->click();
         }
@@ -160,6 +179,20 @@ private:
     QTimer m_timer;
 };
 
+DialogDriver::Step password(std::string typed, std::function<void()> before = {}) {
+    DialogDriver::Step step;
+    step.password = std::move(typed);
+    step.before = std::move(before);
+    return step;
+}
+
+DialogDriver::Step ticked(std::vector<int> items) {
+    DialogDriver::Step step;
+    step.selection = true;
+    step.ticks = std::move(items);
+    return step;
+}
+
 Bytes scrambled(std::string_view password) {
     Bytes out(16, 0);
     for (std::size_t i = 0; i < password.size() && i < 16; ++i) {
@@ -169,9 +202,20 @@ Bytes scrambled(std::string_view password) {
     return out;
 }
 
+class StatusBar final : public StatusSink {
+public:
+    void setStatusText(Panel panel, std::string_view text) override {
+        (panel == MessagePanel ? message : device) = std::string(text);
+    }
+    std::string device, message;
+};
+
 class UpdateLab : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { startLab(kDevices.size()); }
+
+    // The emulator with every device; the grid lists the first `listed`.
+    void startLab(std::size_t listed) {
         KAVREN_REQUIRE_LAB();
         m_devicesFile = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                         "/kavren_update_devices_" + std::to_string(::getpid()) + ".json";
@@ -193,7 +237,8 @@ protected:
         SourceQuery query;
         adapters.fill(query);
         grid.setUp();
-        for (const Device& d : kDevices) {
+        for (std::size_t i = 0; i < listed; ++i) {
+            const Device& d = kDevices[i];
             DeviceGrid::DeviceRowTexts t;
             t.mac = d.mac;
             t.name = d.name;
@@ -245,7 +290,7 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     grid.setCell(DeviceGrid::ColGateway, 1, "198.18.0.254");
     grid.setCell(DeviceGrid::ColDescription, 1, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
     grid.setCell(DeviceGrid::ColNewPassword, 1, "s3cret");
-    driver.steps = {{false, "admin", {}}};
+    driver.steps = {password("admin")};
     commands.updateRow(1);
 
     Bytes expected = {'K',  'A',  'V',  'R',  'E',  'N', 'u', 't', 0x00, 0x90, 0x00,
@@ -265,14 +310,19 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     EXPECT_EQ(configs[0].source, kHostAddress);
     EXPECT_EQ(lab::toHex(configs[0].bytes),
               lab::toHex(std::string(expected.begin(), expected.end())));
-    EXPECT_EQ(listener.nextResult(), "Setting OK");
+    // The answer goes through the reply handling into the status bar.
+    const auto answer = listener.next();
+    ASSERT_TRUE(answer.has_value());
+    StatusBar status;
+    handleReply(grid, status, *answer);
+    EXPECT_EQ(status.message, "Setting OK");
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(UpdateLab, ForceBroadcastGoesToTheWholeSegment) {
     ui.broadcast = true;
-    driver.steps = {{false, "admin", {}}};
+    driver.steps = {password("admin")};
     commands.updateRow(2);
     const auto configs = configsReceived(1);
     ASSERT_EQ(configs.size(), 1u);
@@ -282,14 +332,14 @@ TEST_F(UpdateLab, ForceBroadcastGoesToTheWholeSegment) {
 }
 
 TEST_F(UpdateLab, WrongPasswordIsAnsweredWithAnError) {
-    driver.steps = {{false, "wrong", {}}};
+    driver.steps = {password("wrong")};
     commands.updateRow(1);
     EXPECT_EQ(configsReceived(1).size(), 1u);
     EXPECT_EQ(listener.nextResult(), "Password Error");
 }
 
 TEST_F(UpdateLab, UpdateMultiSendsToTheFirstAndThirdTicked) {
-    driver.steps = {{true, {}, {0, 2}}, {false, "admin", {}}, {false, "admin", {}}};
+    driver.steps = {ticked({0, 2}), password("admin"), password("admin")};
     commands.updateMulti();
     const auto configs = configsReceived(2);
     ASSERT_EQ(configs.size(), 2u);
@@ -301,13 +351,44 @@ TEST_F(UpdateLab, UpdateMultiSendsToTheFirstAndThirdTicked) {
 
 TEST_F(UpdateLab, UpdateAllSkipsARowWithABadNetMask) {
     grid.setCell(DeviceGrid::ColMask, 2, "255.255.0");
-    driver.steps = {{false, "admin", {}}, {false, "admin", {}}};
+    driver.steps = {password("admin"), password("admin")};
     commands.updateAll();
     const auto configs = configsReceived(2);
     ASSERT_EQ(configs.size(), 2u);
     EXPECT_EQ(configs[0].destination, "198.18.0.130");
     EXPECT_EQ(configs[1].destination, "198.18.0.132");
     EXPECT_EQ(messages, std::vector<std::string>{"IP address Error !!"});
+}
+
+// A device that answers discovery while the first confirmation is open is
+// appended to the grid and updated by the same Update All.
+class UpdateLabOneListed : public UpdateLab {
+protected:
+    void SetUp() override { startLab(1); }
+};
+
+TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmation) {
+    ASSERT_EQ(grid.deviceRowCount(), 1);
+    StatusBar status;
+    const auto discover = [&] {
+        sendDiscoveryRequest(sender);
+        // Three answers come (AB is listed already and is not appended twice).
+        for (int i = 0; i < 3; ++i) {
+            const auto reply = listener.next();
+            if (!reply)
+                break;
+            handleReply(grid, status, *reply);
+        }
+    };
+    driver.steps = {password("admin", discover), password("admin"), password("admin")};
+    commands.updateAll();
+    EXPECT_EQ(grid.deviceRowCount(), 3);
+    std::vector<std::string> destinations;
+    for (const auto& d : configsReceived(4))  // the discovery request and three requests
+        destinations.push_back(d.destination);
+    EXPECT_EQ(destinations,
+              (std::vector<std::string>{"198.18.0.130", "198.18.0.131", "198.18.0.132"}));
+    EXPECT_TRUE(driver.steps.empty());
 }
 
 }  // namespace
