@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -558,6 +559,20 @@ TEST_F(GridEditingTest, AnOverlongAddressWarnsWhileTypingAndWhenLeaving) {
     EXPECT_EQ(window->grid().cell(6, 1), "192.168.100.10011");
     EXPECT_EQ(window->DevList->findChild<QLineEdit*>(QStringLiteral("CellEditor")), editor);
     EXPECT_TRUE(editor->isVisible());
+    // Another window taking the focus (as a message box does on a desktop)
+    // leaves the editor open; offscreen boxes take no focus, so do it here.
+    QWidget other;
+    other.setFocusPolicy(Qt::StrongFocus);
+    other.show();
+    QApplication::setActiveWindow(&other);
+    other.setFocus(Qt::ActiveWindowFocusReason);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->DevList->indexWidget(cellIndex(6, 1)), editor);
+    EXPECT_TRUE(editor->isVisible());
+    other.hide();
+    QApplication::setActiveWindow(window.get());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(watcher.seen().size(), 1u);
     clickCell(7, 2);  // leaving the cell: once more
     EXPECT_EQ(watcher.seen().size(), 2u);
     EXPECT_EQ(cellText(6, 1), QStringLiteral("192.168.100.10011"));

@@ -1,0 +1,230 @@
+// The real main window against the device emulator, inside the lab: the
+// real adapter query, the real send sequence and the receiving endpoint on
+// port 62631. Every case starts with KAVREN_REQUIRE_LAB(), before anything
+// is opened or sent.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/devicetablemodel.h"
+#include "app/mainfrom.h"
+#include "tests/app/apptestsupport.h"
+#include "tests/lab/emulatorprocess.h"
+#include "tests/lab/labguard.h"
+
+namespace kavren::app {
+namespace {
+
+using apptest::DeviceTexts;
+using namespace std::chrono_literals;
+
+// Devices with the texts worth checking: a MAC with 0x0A in it, the two
+// example addresses, an empty name, markup, bytes beyond ASCII.
+constexpr const char* kDevices = R"({"devices": [
+  {"mac": "02:C4:7E:0A:1B:FF", "ip": "192.168.0.100", "netmask": "255.255.255.0",
+   "gateway": "192.168.0.1", "name": "Gate-North", "version": "2.14",
+   "description": "Loading bay"},
+  {"mac": "00:1A:2B:3C:4D:5E", "ip": "10.0.0.1", "netmask": "255.0.0.0",
+   "gateway": "10.0.0.254", "name": "", "version": "1.0", "description": ""},
+  {"mac": "00:1A:2B:3C:4D:60", "ip": "198.18.0.130", "name": "<b>x</b>",
+   "version": "3.0.1", "description": "<img src=x>"}
+]})";
+
+std::string writeDeviceFile() {
+    char path[] = "/tmp/kavren-app-labtest-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    std::ofstream(path) << kDevices;
+    return path;
+}
+
+// Sends one datagram to the window's receiving port on this namespace's
+// loopback: only ever called after KAVREN_REQUIRE_LAB().
+void sendToWindow(const std::vector<std::uint8_t>& datagram) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(62631);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto sent = ::sendto(fd, datagram.data(), datagram.size(), 0,
+                               reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    ::close(fd);
+    ASSERT_EQ(sent, static_cast<ssize_t>(datagram.size()));
+}
+
+class MainWindowLabTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        window.reset();
+        MainF = nullptr;
+        if (!deviceFile.empty())
+            std::remove(deviceFile.c_str());
+    }
+
+    // Starts the emulator and the real window; false (with a failure) when
+    // either cannot be had.
+    bool start(std::vector<std::string> emulatorOptions) {
+        deviceFile = writeDeviceFile();
+        if (deviceFile.empty()) {
+            ADD_FAILURE() << "no device file";
+            return false;
+        }
+        emulatorOptions.insert(emulatorOptions.begin(), {"--devices", deviceFile});
+        emulator = std::make_unique<lab::EmulatorProcess>(emulatorOptions);
+        std::string error;
+        if (!emulator->start(&error)) {
+            ADD_FAILURE() << error;
+            return false;
+        }
+        window = std::make_unique<TMainF>();
+        MainF = window.get();
+        if (!window->IdUDPServer.active()) {
+            ADD_FAILURE() << "receiving endpoint not open";
+            return false;
+        }
+        return true;
+    }
+
+    bool waitForRows(int deviceRows, std::chrono::milliseconds timeout = 5s) {
+        return QTest::qWaitFor([&] { return window->grid().deviceRowCount() >= deviceRows; },
+                               static_cast<int>(timeout.count()));
+    }
+
+    QString cell(int col, int row) const {
+        return window->gridModel()->indexOf(col, row).data().toString();
+    }
+
+    std::optional<int> rowOf(const char* mac) const { return window->grid().findRowByMac(mac); }
+
+    std::string deviceFile;
+    std::unique_ptr<lab::EmulatorProcess> emulator;
+    std::unique_ptr<TMainF> window;
+};
+
+TEST_F(MainWindowLabTest, RefreshListsEveryDeviceOnceWithItsTexts) {
+    KAVREN_REQUIRE_LAB();
+    ASSERT_TRUE(start({"--repeat", "3"}));  // every reply three times
+    window->BtnRefresh->click();
+    ASSERT_TRUE(waitForRows(3));
+    QTest::qWait(300);  // let the repeats arrive: they must change nothing
+    EXPECT_EQ(window->grid().deviceRowCount(), 3);
+
+    const auto a = rowOf("02-C4-7E-0A-1B-FF");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(cell(0, *a), QString::number(*a));
+    EXPECT_EQ(cell(2, *a), QStringLiteral("Gate-North"));
+    EXPECT_EQ(cell(3, *a), QStringLiteral("2.14"));
+    EXPECT_EQ(cell(4, *a), QStringLiteral("192.168.0.100"));
+    EXPECT_EQ(cell(6, *a), QStringLiteral("192.168.0.100"));
+    EXPECT_EQ(cell(7, *a), QStringLiteral("255.255.255.0"));
+    EXPECT_EQ(cell(8, *a), QStringLiteral("192.168.0.1"));
+    EXPECT_EQ(cell(9, *a), QStringLiteral("Loading bay"));
+    const auto b = rowOf("00-1A-2B-3C-4D-5E");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(cell(4, *b), QStringLiteral("10.0.0.1"));
+    EXPECT_EQ(cell(6, *b), QStringLiteral("10.0.0.1"));
+    const auto c = rowOf("00-1A-2B-3C-4D-60");
+    ASSERT_TRUE(c);
+    EXPECT_EQ(cell(2, *c), QStringLiteral("<b>x</b>"));
+    EXPECT_EQ(cell(9, *c), QStringLiteral("<img src=x>"));
+    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Get Device Information done."));
+
+    // The emulator heard exactly one discovery request, byte for byte.
+    const auto received = emulator->waitForReceived(1, 2s);
+    ASSERT_EQ(received.size(), 1u);
+    const std::string expected = std::string("KAVRENut\x00\x16", 10) + std::string(6, '\xFF');
+    EXPECT_EQ(received[0].bytes, expected) << lab::toHex(received[0].bytes);
+    EXPECT_EQ(received[0].kind, "discovery");
+    EXPECT_EQ(received[0].destinationPort, 62630);
+    EXPECT_EQ(received[0].source, window->adapters().sourceAddress());
+}
+
+TEST_F(MainWindowLabTest, AnEmptyNameShowsTwoBlanksInTheStatusLine) {
+    KAVREN_REQUIRE_LAB();
+    ASSERT_TRUE(start({}));
+    DeviceTexts device;
+    device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+    device.ip = {10, 0, 0, 1};
+    sendToWindow(apptest::infoReply(device));  // before any Refresh: added as row 1
+    ASSERT_TRUE(waitForRows(1));
+    EXPECT_EQ(cell(1, 1), QStringLiteral("00-1A-2B-3C-4D-5E"));
+    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (00-1A-2B-3C-4D-5E)"));
+}
+
+TEST_F(MainWindowLabTest, MalformedDatagramsAreIgnored) {
+    KAVREN_REQUIRE_LAB();
+    ASSERT_TRUE(start({"--malformed"}));
+    window->BtnRefresh->click();
+    ASSERT_TRUE(waitForRows(3));
+    QTest::qWait(300);
+    // The emulator's "ignore" set adds nothing; of its "either" set only
+    // cut-short device replies may be read (their MACs start 02-BA-D0; one
+    // cut off after the kind byte reads as MAC 00-00-00-00-00-00).
+    for (int row = 1; row < window->grid().rowCount() - 1; ++row) {
+        const QString mac = cell(1, row);
+        const bool ours = mac == QStringLiteral("02-C4-7E-0A-1B-FF") ||
+                          mac == QStringLiteral("00-1A-2B-3C-4D-5E") ||
+                          mac == QStringLiteral("00-1A-2B-3C-4D-60");
+        const bool acceptedShort = mac == QStringLiteral("02-BA-D0-00-00-06") ||
+                                   mac == QStringLiteral("02-BA-D0-00-00-07") ||
+                                   mac == QStringLiteral("02-BA-D0-00-00-09") ||
+                                   mac == QStringLiteral("00-00-00-00-00-00");
+        EXPECT_TRUE(ours || acceptedShort) << mac.toStdString();
+    }
+    EXPECT_FALSE(rowOf("02-BA-D0-00-00-01"));
+    EXPECT_FALSE(rowOf("02-BA-D0-00-00-05"));
+}
+
+TEST_F(MainWindowLabTest, LateRepliesAfterANewRefreshAreAddedAgain) {
+    KAVREN_REQUIRE_LAB();
+    ASSERT_TRUE(start({}));
+    window->BtnRefresh->click();
+    ASSERT_TRUE(waitForRows(3));
+    window->BtnRefresh->click();
+    // A reply of the first cycle that comes late is simply a new row.
+    DeviceTexts late;
+    late.mac = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0x01};
+    late.name = "Late";
+    sendToWindow(apptest::infoReply(late));
+    ASSERT_TRUE(waitForRows(4));
+    QTest::qWait(200);
+    EXPECT_EQ(window->grid().deviceRowCount(), 4);
+    EXPECT_TRUE(rowOf("02-C4-7E-0A-1B-01"));
+    EXPECT_EQ(emulator->waitForReceived(2, 2s).size(), 2u);
+}
+
+TEST_F(MainWindowLabTest, ResultMessagesFromListedAndUnlistedDevices) {
+    KAVREN_REQUIRE_LAB();
+    ASSERT_TRUE(start({}));
+    window->BtnRefresh->click();
+    ASSERT_TRUE(waitForRows(3));
+    sendToWindow(apptest::resultReply({0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF}, "Setting OK"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->statusPanel(1)->text() == QStringLiteral("Setting OK"); }, 3000));
+    EXPECT_EQ(window->statusPanel(0)->text(),
+              QStringLiteral("Device : Gate-North (02-C4-7E-0A-1B-FF)"));
+    sendToWindow(apptest::resultReply({0x0E, 0x00, 0x00, 0x00, 0x00, 0x01}, "Stranger"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->statusPanel(1)->text() == QStringLiteral("Stranger"); }, 3000));
+    // No row supplies a name: panel 0 names the device by its MAC alone.
+    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (0E-00-00-00-00-01)"));
+    EXPECT_EQ(window->grid().deviceRowCount(), 3);
+}
+
+}  // namespace
+}  // namespace kavren::app
