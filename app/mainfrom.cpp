@@ -90,6 +90,11 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
     initKavrenResources();
     createWidgets();
     createMenu();
+    // The form's stored place and size: the client area of 793 x 296 below
+    // the menu bar, the status bar being part of it.
+    resize(kClientWidth, MainMenu->sizeHint().height() + kClientHeightAboveStatus +
+                             StatusMsg->sizeHint().height());
+    move(kWindowLeft, kWindowTop);
     connectHandlers();
     setTabOrder();
     m_grid.setEffects(this);
@@ -138,6 +143,9 @@ void TMainF::createWidgets() {
     Label1->setTextFormat(Qt::PlainText);
 
     DevList = place(new DevListView(client), "DevList", 0, 80, 793, 121);
+    // The column widths were chosen for a narrow face; one pixel less keeps a
+    // MAC text or a net mask whole in its column with the faces found here.
+    DevList->setFont(formFont(10));
     m_model = std::make_unique<DeviceTableModel>(m_grid);
     DevList->setDeviceModel(m_model.get());
     auto* delegate = new CellEditDelegate(DevList);
