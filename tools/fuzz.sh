@@ -38,7 +38,11 @@ case "$mode" in
     ;;
   run)
     t=${2:?target}; runs=${3:-10000000}
-    fuzz_one "$t" -runs="$runs" 2>&1 | tail -n 15
+    if ! fuzz_one "$t" -runs="$runs" >"$work/$t.log" 2>&1; then
+      tail -n 40 "$work/$t.log" >&2
+      exit 1
+    fi
+    grep -E 'DONE|^stat::' "$work/$t.log"
     ;;
   *) echo "usage: tools/fuzz.sh smoke [SECONDS] | run TARGET RUNS" >&2; exit 2 ;;
 esac
