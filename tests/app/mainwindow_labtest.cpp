@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -224,6 +226,67 @@ TEST_F(MainWindowLabTest, ResultMessagesFromListedAndUnlistedDevices) {
     // No row supplies a name: panel 0 names the device by its MAC alone.
     EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (0E-00-00-00-00-01)"));
     EXPECT_EQ(window->grid().deviceRowCount(), 3);
+}
+
+TEST_F(MainWindowLabTest, ASecondCopyCannotHaveThePortButItsWindowIsComplete) {
+    KAVREN_REQUIRE_LAB();
+    // The first copy's receiving socket, as another program would hold it.
+    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(holder, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(62631);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    apptest::ModalWatcher watcher;
+    window = std::make_unique<TMainF>();
+    ::close(holder);
+    ASSERT_EQ(watcher.seen().size(), 1u);
+    EXPECT_EQ(watcher.seen()[0].text,
+              QStringLiteral("Could not bind socket. Address and port are already in use."));
+    EXPECT_EQ(watcher.seen()[0].title, QApplication::applicationDisplayName());
+    EXPECT_FALSE(window->IdUDPServer.active());
+    EXPECT_EQ(window->gridModel()->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("DeviceIP"));
+    EXPECT_FALSE(window->BtnUpdAll->isEnabled());
+}
+
+// A burst of 50,000 replies: every device is listed, and the event loop never
+// stalls for long, because replies are handled in slices between events.
+TEST_F(MainWindowLabTest, FiftyThousandRepliesKeepTheWindowResponsive) {
+    KAVREN_REQUIRE_LAB();
+    constexpr int kBurst = 50000;
+    emulator = std::make_unique<lab::EmulatorProcess>(
+        std::vector<std::string>{"--generate", std::to_string(kBurst), "--burst"});
+    std::string error;
+    ASSERT_TRUE(emulator->start(&error)) << error;
+    window = std::make_unique<TMainF>();
+    MainF = window.get();
+    window->show();
+    ASSERT_TRUE(window->IdUDPServer.active());
+
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longestGap = std::max(longestGap, now - lastTick);
+        lastTick = now;
+    });
+    clock.start();
+    ticker.start();
+    window->BtnRefresh->click();
+    const bool all =
+        QTest::qWaitFor([&] { return window->grid().deviceRowCount() >= kBurst; }, 40000);
+    const qint64 listed = clock.elapsed();
+    ticker.stop();
+    std::printf("50,000 replies: %d rows after %lld ms, longest event-loop gap %lld ms\n",
+                window->grid().deviceRowCount(), static_cast<long long>(listed),
+                static_cast<long long>(longestGap));
+    EXPECT_TRUE(all) << window->grid().deviceRowCount() << " rows";
+    EXPECT_EQ(window->gridModel()->rowCount(), window->grid().rowCount() - 1);
+    EXPECT_LT(longestGap, 1000);
 }
 
 }  // namespace
