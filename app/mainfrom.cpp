@@ -104,7 +104,8 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
 TMainF::~TMainF() {
     // The receiving endpoint goes first: its thread is stopped and joined, and
     // datagrams still queued are dropped, before any widget is destroyed.
-    IdUDPServer.OnWake = nullptr;
+    // (OnWake is left alone: the receive thread may be calling it until the
+    // close below has joined it.)
     try {
         IdUDPServer.setActive(false);
     } catch (...) {
