@@ -25,7 +25,11 @@ QIcon applicationIcon() {
 
 KavrenApplication::KavrenApplication(int& argc, char** argv) : QApplication(argc, argv) {
     const QByteArray path = QCoreApplication::applicationFilePath().toLocal8Bit();
-    setApplicationDisplayName(QString::fromLocal8Bit(applicationTitle(
+    // The application name, not the display name: Qt appends a display name
+    // to every window caption, and the main window's caption must stay as
+    // it is. Message boxes take the title from applicationDisplayName(),
+    // which falls back to this name.
+    setApplicationName(QString::fromLocal8Bit(applicationTitle(
         std::string_view(path.constData(), static_cast<std::size_t>(path.size())))));
     setWindowIcon(applicationIcon());
 }

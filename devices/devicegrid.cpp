@@ -37,11 +37,12 @@ void DeviceGrid::clear() {
     // never shows a text of an earlier device.
     m_rows.assign(1, Row{});
     m_macIndex.clear();
-    if (m_currentRow && *m_currentRow > 1) m_currentRow = 1;
+    const bool moved = m_currentRow && *m_currentRow > 1;
     if (m_observer) m_observer->gridReset();
     // The current cell lay below the new last row: the grid moves it to row 1,
-    // the trailing row, and that is a selection like any other.
-    if (m_currentRow && m_currentCol && *m_currentRow == 1) selectCell(*m_currentCol, 1);
+    // the trailing row, and that is a selection like any other. A current
+    // cell already on row 1 stays where it is and raises nothing.
+    if (moved && m_currentCol) selectCell(*m_currentCol, 1);
 }
 
 int DeviceGrid::appendDeviceRow(const DeviceRowTexts& texts) {

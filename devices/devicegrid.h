@@ -82,7 +82,9 @@ public:
     void setCell(int col, int row, std::string text);
     int columnWidth(int col) const;
 
-    // The current cell; no row before the first selection.
+    // The current cell. A new grid starts on the first selectable cell,
+    // (5, 1), without a selection having happened: so a command on the
+    // current row acts on row 1 as soon as a device fills it.
     std::optional<int> currentRow() const { return m_currentRow; }
     std::optional<int> currentCol() const { return m_currentCol; }
     bool editing() const { return m_editing; }
@@ -110,8 +112,8 @@ private:
     // MAC text to the first device row that holds it, so that a reply from a
     // listed device is found without walking every row.
     std::unordered_map<std::string, int> m_macIndex;
-    std::optional<int> m_currentRow;
-    std::optional<int> m_currentCol;
+    std::optional<int> m_currentRow = 1;
+    std::optional<int> m_currentCol = kFixedCols;
     bool m_editing = false;
     GridEffects* m_effects = nullptr;
     GridObserver* m_observer = nullptr;

@@ -40,8 +40,10 @@ TEST_F(DeviceGridTest, StartsWithHeadersAndOneEmptyRow) {
     int total = 0;
     for (int c = 0; c < DeviceGrid::kColCount; ++c) total += grid.columnWidth(c);
     EXPECT_EQ(total, 756);
-    EXPECT_FALSE(grid.currentRow().has_value());
+    EXPECT_EQ(grid.currentRow(), 1);
+    EXPECT_EQ(grid.currentCol(), DeviceGrid::ColNewPassword);
     EXPECT_FALSE(grid.editing());
+    EXPECT_EQ(effects.enables, 0);
 }
 
 TEST_F(DeviceGridTest, WidthsStayAtTheDefaultUntilSetUp) {
@@ -136,6 +138,10 @@ TEST_F(DeviceGridTest, ClearMovesACurrentCellBelowRowOneAndSelectsIt) {
     EXPECT_EQ(grid.currentCol(), DeviceGrid::ColMask);
     EXPECT_EQ(effects.enables, before + 1);
     EXPECT_FALSE(grid.editing());
+
+    // Already on row 1: nothing moves, nothing is selected.
+    grid.clear();
+    EXPECT_EQ(effects.enables, before + 1);
 }
 
 TEST_F(DeviceGridTest, LengthWarningsFireJustPastTheirThresholds) {
