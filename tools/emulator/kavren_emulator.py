@@ -180,8 +180,8 @@ class Device:
     def configure(self, request):
         """Takes the settings of a configuration request whose password was
         checked. An all-zero new password keeps the present one."""
-        def field(spec):
-            offset, width = spec
+        def field(layout):
+            offset, width = layout
             return request[offset:offset + width]
         self.ip = field(CONFIG_IP)
         self.netmask = field(CONFIG_MASK)
