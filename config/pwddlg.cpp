@@ -1,6 +1,10 @@
 #include "config/pwddlg.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include <QFont>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +12,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextCursor>
+
+#include "devices/devicegrid.h"
 
 namespace kavren::config {
 
@@ -59,14 +66,30 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
     CfgList->setReadOnly(true);
     CfgList->setFrameShape(QFrame::NoFrame);
     CfgList->setTabChangesFocus(true);
-    CfgList->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long values wrap, as in a memo, rather than scroll out of sight.
+    CfgList->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    CfgList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette memoPalette = CfgList->palette();
     memoPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
     CfgList->setPalette(memoPalette);
     QFont memoFont(QStringLiteral("MS Sans Serif"));
     memoFont.setStyleHint(QFont::SansSerif);
-    memoFont.setPixelSize(12);
+    // Faces found here run wider than the original narrow one; a pixel less
+    // keeps a MAC text or a net mask on one line beside its header.
+    memoFont.setPixelSize(11);
     CfgList->setFont(memoFont);
+    // Each line is a header padded to fifteen characters, a blank and a tab.
+    // In a proportional face the padded headers differ in width, so the
+    // first tab stop goes just past the widest of them: every colon then
+    // stands in one column and the values keep as much room as they can.
+    const QFontMetricsF metrics(memoFont);
+    qreal widest = 0;
+    for (const std::string_view header : DeviceGrid::headerTexts()) {
+        QString padded = QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
+        padded = padded.leftJustified(15) + QLatin1Char(' ');
+        widest = std::max(widest, metrics.horizontalAdvance(padded));
+    }
+    CfgList->setTabStopDistance(widest + 2);
     CfgList->setPlainText(QStringLiteral("CfgList"));
 
     setTabOrder(Password, OKBtn);
@@ -97,6 +120,8 @@ void TPwdDlg::showEvent(QShowEvent* event) {
         frame.moveCenter(s->availableGeometry().center());
         move(frame.topLeft());
     }
+    CfgList->moveCursor(QTextCursor::Start);
+    CfgList->ensureCursorVisible();
     Password->setFocus(Qt::OtherFocusReason);
 }
 
