@@ -88,6 +88,11 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort) {
     initKavrenResources();
+    // Both endpoints take datagrams of at most 1024 bytes: the receive thread
+    // cuts longer ones there, so a queue entry never holds more and the
+    // queue's bound also bounds its memory.
+    IdUDPClient.setBufferSize(static_cast<int>(kReplyBufferSize));
+    IdUDPServer.setBufferSize(static_cast<int>(kReplyBufferSize));
     createWidgets();
     createMenu();
     // The form's stored place and size: the client area of 793 x 296 below
