@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "config/secretwipe.h"
@@ -232,6 +233,25 @@ std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const Networ
     return found;
 }
 
+// The discovery every command starts with: no adapters, a port held by
+// another program and a failed send are reported here, and give nothing.
+std::optional<std::vector<FoundDevice>> openAndDiscover(DeviceFinder& finder,
+                                                        const NetworkOptions& options) {
+    if (options.adapters.empty()) {
+        writeErr(QStringLiteral("kavren: no adapter has an IPv4 address\n"));
+        return std::nullopt;
+    }
+    if (!openFinder(finder))
+        return std::nullopt;
+    try {
+        return discoverWithProgress(finder, options);
+    } catch (const EIdException& failure) {
+        writeErr(QStringLiteral("kavren: sending failed: ") + qs(failure.message()).simplified() +
+                 QStringLiteral("\n"));
+        return std::nullopt;
+    }
+}
+
 // ---- adapters -------------------------------------------------------------
 
 int cmdAdapters(const QStringList& arguments) {
@@ -276,21 +296,11 @@ int cmdDiscover(const QStringList& arguments) {
     QString error;
     if (!readNetworkOptions(parser, options, error))
         return usageError(error);
-    if (options.adapters.empty()) {
-        writeErr(QStringLiteral("kavren: no adapter has an IPv4 address\n"));
-        return ExitFailed;
-    }
     DeviceFinder finder;
-    if (!openFinder(finder))
+    auto discovered = openAndDiscover(finder, options);
+    if (!discovered)
         return ExitFailed;
-    std::vector<FoundDevice> found;
-    try {
-        found = discoverWithProgress(finder, options);
-    } catch (const EIdException& failure) {
-        writeErr(QStringLiteral("kavren: sending failed: ") + qs(failure.message()).simplified() +
-                 QStringLiteral("\n"));
-        return ExitFailed;
-    }
+    std::vector<FoundDevice> found = std::move(*discovered);
     if (parser.isSet(QStringLiteral("json"))) {
         writeOut(devicesJson(found));
     } else if (parser.isSet(QStringLiteral("csv"))) {
@@ -573,22 +583,11 @@ int cmdConfigure(const QStringList& arguments) {
         row.description = bytes("description");
         rows.push_back(std::move(row));
     }
-    if (network.adapters.empty()) {
-        writeErr(QStringLiteral("kavren: no adapter has an IPv4 address\n"));
-        return ExitFailed;
-    }
-
     DeviceFinder finder;
-    if (!openFinder(finder))
+    auto discovered = openAndDiscover(finder, network);
+    if (!discovered)
         return ExitFailed;
-    std::vector<FoundDevice> found;
-    try {
-        found = discoverWithProgress(finder, network);
-    } catch (const EIdException& failure) {
-        writeErr(QStringLiteral("kavren: sending failed: ") + qs(failure.message()).simplified() +
-                 QStringLiteral("\n"));
-        return ExitFailed;
-    }
+    std::vector<FoundDevice> found = std::move(*discovered);
     if (parser.isSet(QStringLiteral("sequential-from"))) {
         auto plan =
             sequentialPlan(found, parser.value(QStringLiteral("sequential-from")).toStdString());
@@ -689,21 +688,11 @@ int cmdRestore(const QStringList& arguments) {
     if (last->value(QStringLiteral("new_password")).toBool())
         writeErr(QStringLiteral("kavren: that change set a new password; it stays\n"));
 
-    if (network.adapters.empty()) {
-        writeErr(QStringLiteral("kavren: no adapter has an IPv4 address\n"));
-        return ExitFailed;
-    }
     DeviceFinder finder;
-    if (!openFinder(finder))
+    auto discovered = openAndDiscover(finder, network);
+    if (!discovered)
         return ExitFailed;
-    std::vector<FoundDevice> found;
-    try {
-        found = discoverWithProgress(finder, network);
-    } catch (const EIdException& failure) {
-        writeErr(QStringLiteral("kavren: sending failed: ") + qs(failure.message()).simplified() +
-                 QStringLiteral("\n"));
-        return ExitFailed;
-    }
+    std::vector<FoundDevice> found = std::move(*discovered);
     PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
     std::vector<PlanEntry> entries = checkPlan({row}, found);
     writeOut(previewTable(entries));
