@@ -1,10 +1,11 @@
 #include "config/cfgdlg.h"
 
+#include "config/dialogframe.h"
+
 #include <QFrame>
 #include <QListWidget>
 #include <QPalette>
 #include <QPushButton>
-#include <QScreen>
 
 namespace kavren::config {
 
@@ -16,14 +17,8 @@ constexpr int kClientHeight = 179;
 }  // namespace
 
 TCfgDlg::TCfgDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("CfgDlg"));
-    setWindowTitle(QStringLiteral("Select Device"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    setModal(true);
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
+    setUpDialogFrame(*this, QStringLiteral("CfgDlg"), QStringLiteral("Select Device"), kClientWidth,
+                     kClientHeight);
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -64,11 +59,7 @@ void TCfgDlg::CancelBtnClick() {
 
 void TCfgDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(*this);
 }
 
 }  // namespace kavren::config

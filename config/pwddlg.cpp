@@ -11,9 +11,9 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextCursor>
 
+#include "config/dialogframe.h"
 #include "devices/devicegrid.h"
 
 namespace kavren::config {
@@ -26,15 +26,8 @@ constexpr int kClientHeight = 260;
 }  // namespace
 
 TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("PwdDlg"));
-    setWindowTitle(QStringLiteral("Confirm"));
-    // A dialog border: fixed size, no minimise or maximise, no help button.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    setModal(true);
-    setBackgroundRole(QPalette::Button);
-    setAutoFillBackground(true);
+    setUpDialogFrame(*this, QStringLiteral("PwdDlg"), QStringLiteral("Confirm"), kClientWidth,
+                     kClientHeight);
 
     // Created in the order of the tab chain: the password box first, so it
     // has the focus whenever the dialog opens, and the memo last.
@@ -115,11 +108,7 @@ void TPwdDlg::reject() {
 
 void TPwdDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    centreOnScreen(*this);
     CfgList->moveCursor(QTextCursor::Start);
     CfgList->ensureCursorVisible();
     Password->setFocus(Qt::OtherFocusReason);
