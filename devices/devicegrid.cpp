@@ -17,7 +17,13 @@ const std::string kEmpty;
 
 }  // namespace
 
-DeviceGrid::DeviceGrid() : m_rows(1) { m_widths.fill(kDefaultColWidth); }
+DeviceGrid::DeviceGrid() : m_rows(1) {
+    m_widths.fill(kDefaultColWidth);
+    // Growing the index rehashes every MAC at once, several milliseconds at
+    // tens of thousands of devices, in the middle of a burst of replies. Its
+    // buckets are made once, for as many devices as one burst can bring.
+    m_macIndex.reserve(kExpectedDevices);
+}
 
 const std::array<std::string_view, DeviceGrid::kColCount>& DeviceGrid::headerTexts() {
     return kHeaders;
@@ -29,12 +35,14 @@ void DeviceGrid::setUp() {
         m_headers[i] = std::string(kHeaders[i]);
         m_widths[i] = kWidths[i];
     }
+    announceAppended();
     if (m_observer) m_observer->headersChanged();
 }
 
 void DeviceGrid::clear() {
     // Cells are emptied before the grid shrinks, so a row appended later
     // never shows a text of an earlier device.
+    announceAppended();
     m_rows.assign(1, Row{});
     m_macIndex.clear();
     const bool moved = m_currentRow && *m_currentRow > 1;
@@ -59,8 +67,21 @@ int DeviceGrid::appendDeviceRow(const DeviceRowTexts& texts) {
     r[ColDescription] = texts.description;
     m_rows.emplace_back();
     indexMac(row);
-    if (m_observer) m_observer->rowsAppended(row, row + 1);
+    if (m_firstUnannounced == 0) m_firstUnannounced = row;
+    if (m_batchDepth == 0) announceAppended();
     return row;
+}
+
+void DeviceGrid::endAppendBatch() {
+    if (m_batchDepth > 0) --m_batchDepth;
+    announceAppended();
+}
+
+void DeviceGrid::announceAppended() {
+    if (m_firstUnannounced == 0) return;
+    const int first = m_firstUnannounced;
+    m_firstUnannounced = 0;
+    if (m_observer) m_observer->rowsAppended(first, rowCount() - 1);
 }
 
 std::optional<int> DeviceGrid::findRowByMac(std::string_view mac) const {
@@ -79,6 +100,7 @@ const std::string& DeviceGrid::cell(int col, int row) const {
 void DeviceGrid::setCell(int col, int row, std::string text) {
     if (col < 0 || col >= kColCount || row < 0 || row >= rowCount()) return;
     const auto c = static_cast<std::size_t>(col);
+    announceAppended();
     if (row == 0) {
         m_headers[c] = std::move(text);
         if (m_observer) m_observer->headersChanged();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,8 @@ public:
     static constexpr int kColCount = 10;
     static constexpr int kFixedCols = 5;  // columns 0-4 are never selected or edited
     static constexpr int kDefaultColWidth = 64;
+    // Devices the MAC index holds without growing (it grows beyond).
+    static constexpr std::size_t kExpectedDevices = 65536;
 
     enum Column : int {
         ColRow = 0,
@@ -70,6 +73,13 @@ public:
     void clear();
     // Turns the trailing row into a device row; returns its index.
     int appendDeviceRow(const DeviceRowTexts& texts);
+
+    // Between these two, appended rows are announced to the observer once,
+    // at the end, as one range; any other change announces them first, so
+    // the observer still hears of every change in order. Batches may nest;
+    // each end announces what was appended so far.
+    void beginAppendBatch() { ++m_batchDepth; }
+    void endAppendBatch();
     // The first device row whose MAC text equals `mac` exactly.
     std::optional<int> findRowByMac(std::string_view mac) const;
 
@@ -105,16 +115,21 @@ private:
 
     void indexMac(int row);
     void unindexMac(int row);
+    void announceAppended();
 
     std::array<std::string, kColCount> m_headers;
     std::array<int, kColCount> m_widths;
-    std::vector<Row> m_rows;  // rows 1 .. rowCount()-1; the last one is the trailing row
+    // Rows 1 .. rowCount()-1; the last one is the trailing row. A deque, so
+    // that tens of thousands of rows grow without being moved.
+    std::deque<Row> m_rows;
     // MAC text to the first device row that holds it, so that a reply from a
     // listed device is found without walking every row.
     std::unordered_map<std::string, int> m_macIndex;
     std::optional<int> m_currentRow = 1;
     std::optional<int> m_currentCol = kFixedCols;
     bool m_editing = false;
+    int m_batchDepth = 0;
+    int m_firstUnannounced = 0;  // first appended row not yet announced; 0 for none
     GridEffects* m_effects = nullptr;
     GridObserver* m_observer = nullptr;
 };
