@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 
@@ -411,7 +412,21 @@ void TMainF::showMessage(std::string_view text) {
 }
 
 void TMainF::setStatusText(Panel panel, std::string_view text) {
-    m_panels.at(static_cast<std::size_t>(panel))->setText(toQt(text));
+    const auto index = static_cast<std::size_t>(panel);
+    if (m_statusHeld > 0) {
+        m_pendingStatus.at(index) = std::string(text);
+        return;
+    }
+    m_panels.at(index)->setText(toQt(text));
+}
+
+void TMainF::showPendingStatus() {
+    for (std::size_t i = 0; i < m_pendingStatus.size(); ++i) {
+        if (m_pendingStatus[i]) {
+            m_panels[i]->setText(toQt(*m_pendingStatus[i]));
+            m_pendingStatus[i].reset();
+        }
+    }
 }
 
 bool TMainF::forceBroadcast() const {
@@ -449,10 +464,49 @@ void TMainF::postDelivery() {
 }
 
 void TMainF::deliverReplies() {
+    const auto now = std::chrono::steady_clock::now();
+    if (m_lastSliceEmptied && now - m_lastSliceEnd < kDeliveryInterval) {
+        // Still posted, so the receive thread does not post again meanwhile.
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(kDeliveryInterval -
+                                                                       (now - m_lastSliceEnd));
+        QTimer::singleShot(wait, this, [this] { deliverReplies(); });
+        return;
+    }
     // Cleared before delivering: a datagram that arrives meanwhile posts a
     // new call rather than waiting for the next burst.
     m_deliveryPosted.store(false);
-    if (IdUDPServer.deliverPending(kDeliverySlice))
+    deliverSlice();
+}
+
+void TMainF::deliverSlice() {
+    // Each reply still goes through the handler on its own, in arrival order;
+    // only what the view and the status bar hear of is gathered until the
+    // slice ends: one row insertion and one text per panel.
+    struct Held {
+        TMainF& window;
+        explicit Held(TMainF& w) : window(w) {
+            window.m_grid.beginAppendBatch();
+            ++window.m_statusHeld;
+        }
+        ~Held() {
+            --window.m_statusHeld;
+            window.m_grid.endAppendBatch();
+            window.showPendingStatus();
+        }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + kDeliverySliceTime;
+    bool more = false;
+    {
+        const Held held(*this);
+        do {
+            more = IdUDPServer.deliverPending(kDeliveryChunk);
+        } while (more && std::chrono::steady_clock::now() < deadline);
+    }
+    m_lastSliceEnd = std::chrono::steady_clock::now();
+    m_lastSliceEmptied = !more;
+    if (more)
         postDelivery();
 }
 

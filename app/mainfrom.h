@@ -3,9 +3,12 @@
 #include <QMainWindow>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "config/updatecommands.h"
@@ -61,9 +64,16 @@ public:
     static constexpr std::string_view kVersionText = "Version 1.0 Build 120425";
     // The maker's web site, opened by About and by a click on the logo.
     static constexpr std::string_view kMakerSite = "http://www.example.com/";
-    // Datagrams handled per turn of the event loop, so that a burst of
-    // replies never freezes the window.
-    static constexpr std::size_t kDeliverySlice = 256;
+    // Replies are handled in slices of about this long, one slice per turn
+    // of the event loop, so that the window answers input and repaints
+    // between them however long a burst lasts.
+    static constexpr std::chrono::microseconds kDeliverySliceTime{4000};
+    // The clock is read after every this many replies of a slice.
+    static constexpr std::size_t kDeliveryChunk = 32;
+    // When a slice found the queue empty, the next one waits until this long
+    // after it: a burst then arrives in a few larger slices, and the window
+    // repaints for each slice instead of for every few replies.
+    static constexpr std::chrono::microseconds kDeliveryInterval{6000};
 
     explicit TMainF(MainWindowServices services = {}, QWidget* parent = nullptr);
     ~TMainF() override;
@@ -138,6 +148,8 @@ private:
     config::UpdateCommands& updates();
     void postDelivery();
     void deliverReplies();
+    void deliverSlice();
+    void showPendingStatus();
 
     DeviceGrid m_grid;
     AdapterList m_adapters;
@@ -152,6 +164,13 @@ private:
     // Set while a delivery call is posted and not yet run, so a burst of
     // wake-ups posts one call instead of thousands.
     std::atomic<bool> m_deliveryPosted{false};
+    std::chrono::steady_clock::time_point m_lastSliceEnd{};
+    bool m_lastSliceEmptied = true;
+    // While a slice of replies is handled the status texts are kept here and
+    // shown at its end: the last text of each panel is what setting it per
+    // reply would have left, without laying the status bar out per reply.
+    int m_statusHeld = 0;
+    std::array<std::optional<std::string>, 2> m_pendingStatus;
 };
 
 }  // namespace kavren::app
