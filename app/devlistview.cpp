@@ -1,7 +1,9 @@
 #include "app/devlistview.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include "app/devicetablemodel.h"
 #include "devices/devicegrid.h"
@@ -31,6 +33,12 @@ DevListView::DevListView(QWidget* parent) : QTableView(parent) {
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
     setCornerButtonEnabled(false);
+    // A burst of replies appends rows hundreds of times a second, nearly
+    // always below the rows on screen. Those appends change only the scroll
+    // bar; Qt's own handling would repaint every visible cell each time.
+    disconnect(verticalHeader(), &QHeaderView::sectionCountChanged, this, nullptr);
+    connect(verticalHeader(), &QHeaderView::sectionCountChanged, this,
+            [this](int oldCount, int newCount) { onRowCountChanged(oldCount, newCount); });
 }
 
 DevListView::~DevListView() = default;
@@ -51,6 +59,38 @@ void DevListView::applyColumnWidths() {
         const QVariant hint = m_model->headerData(c, Qt::Horizontal, Qt::SizeHintRole);
         horizontalHeader()->resizeSection(c, hint.toSize().width());
     }
+}
+
+void DevListView::onRowCountChanged(int oldCount, int newCount) {
+    // Every row is kRowHeight high and none is hidden, so the place of the
+    // first new row is worked out here, and so is the scroll range: a view
+    // scrolled by whole rows can be scrolled one step further per new row
+    // once its scroll bar is shown. Asking the header instead would make it
+    // recount the places of all rows after every append.
+    QScrollBar* bar = verticalScrollBar();
+    if (newCount > oldCount && oldCount > 0 && bar->maximum() > 0 &&
+        verticalScrollMode() == ScrollPerItem &&
+        oldCount * kRowHeight - verticalOffset() >= viewport()->height()) {
+        bar->setMaximum(bar->maximum() + (newCount - oldCount));
+        return;
+    }
+    rowCountChanged(oldCount, newCount);
+}
+
+void DevListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                              const QList<int>& roles) {
+    // Each append also fills the former trailing row, nearly always off
+    // screen: then there is nothing to repaint, and Qt's own handling would
+    // make the header recount the places of all rows. An open editor or an
+    // accessibility client still hears of every change.
+    if (topLeft.isValid() && bottomRight.isValid() && state() != EditingState &&
+        !QAccessible::isActive()) {
+        const int top = topLeft.row() * kRowHeight - verticalOffset();
+        const int bottom = (bottomRight.row() + 1) * kRowHeight - verticalOffset();
+        if (top >= viewport()->height() || bottom <= 0)
+            return;
+    }
+    QTableView::dataChanged(topLeft, bottomRight, roles);
 }
 
 void DevListView::setCurrentCellQuietly(int col, int gridRow) {

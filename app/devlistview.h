@@ -37,9 +37,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 
 private:
     bool isFixedAt(const QPoint& pos) const;
+    void onRowCountChanged(int oldCount, int newCount);
     void onCurrentChanged(const QModelIndex& current);
 
     DeviceTableModel* m_model = nullptr;
