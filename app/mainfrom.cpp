@@ -414,7 +414,8 @@ void TMainF::showMessage(std::string_view text) {
 void TMainF::setStatusText(Panel panel, std::string_view text) {
     const auto index = static_cast<std::size_t>(panel);
     if (m_statusHeld > 0) {
-        m_pendingStatus.at(index) = std::string(text);
+        m_pendingStatus.at(index).assign(text);
+        m_statusPending.at(index) = true;
         return;
     }
     m_panels.at(index)->setText(toQt(text));
@@ -422,9 +423,9 @@ void TMainF::setStatusText(Panel panel, std::string_view text) {
 
 void TMainF::showPendingStatus() {
     for (std::size_t i = 0; i < m_pendingStatus.size(); ++i) {
-        if (m_pendingStatus[i]) {
-            m_panels[i]->setText(toQt(*m_pendingStatus[i]));
-            m_pendingStatus[i].reset();
+        if (m_statusPending[i]) {
+            m_statusPending[i] = false;
+            m_panels[i]->setText(toQt(m_pendingStatus[i]));
         }
     }
 }

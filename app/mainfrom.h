@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -170,7 +169,8 @@ private:
     // shown at its end: the last text of each panel is what setting it per
     // reply would have left, without laying the status bar out per reply.
     int m_statusHeld = 0;
-    std::array<std::optional<std::string>, 2> m_pendingStatus;
+    std::array<std::string, 2> m_pendingStatus;  // reused: no allocation per reply
+    std::array<bool, 2> m_statusPending{};
 };
 
 }  // namespace kavren::app
