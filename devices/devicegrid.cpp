@@ -17,12 +17,12 @@ const std::string kEmpty;
 
 }  // namespace
 
-DeviceGrid::DeviceGrid() : m_rows(1) {
+DeviceGrid::DeviceGrid(std::size_t expectedDevices) : m_rows(1) {
     m_widths.fill(kDefaultColWidth);
     // Growing the index rehashes every MAC at once, several milliseconds at
     // tens of thousands of devices, in the middle of a burst of replies. Its
     // buckets are made once, for as many devices as one burst can bring.
-    m_macIndex.reserve(kExpectedDevices);
+    m_macIndex.reserve(expectedDevices);
 }
 
 const std::array<std::string_view, DeviceGrid::kColCount>& DeviceGrid::headerTexts() {
@@ -53,18 +53,18 @@ void DeviceGrid::clear() {
     if (moved && m_currentCol) selectCell(*m_currentCol, 1);
 }
 
-int DeviceGrid::appendDeviceRow(const DeviceRowTexts& texts) {
+int DeviceGrid::appendDeviceRow(DeviceRowTexts texts) {
     const int row = rowCount() - 1;
     Row& r = m_rows.back();
     r[ColRow] = codec::formatRowNumber(row);
-    r[ColMac] = texts.mac;
-    r[ColName] = texts.name;
-    r[ColVersion] = texts.version;
-    r[ColDeviceIp] = texts.deviceIp;
-    r[ColIp] = texts.ip;
-    r[ColMask] = texts.mask;
-    r[ColGateway] = texts.gateway;
-    r[ColDescription] = texts.description;
+    r[ColMac] = std::move(texts.mac);
+    r[ColName] = std::move(texts.name);
+    r[ColVersion] = std::move(texts.version);
+    r[ColDeviceIp] = std::move(texts.deviceIp);
+    r[ColIp] = std::move(texts.ip);
+    r[ColMask] = std::move(texts.mask);
+    r[ColGateway] = std::move(texts.gateway);
+    r[ColDescription] = std::move(texts.description);
     m_rows.emplace_back();
     indexMac(row);
     if (m_firstUnannounced == 0) m_firstUnannounced = row;
@@ -85,7 +85,7 @@ void DeviceGrid::announceAppended() {
 }
 
 std::optional<int> DeviceGrid::findRowByMac(std::string_view mac) const {
-    const auto it = m_macIndex.find(std::string(mac));
+    const auto it = m_macIndex.find(mac);
     if (it == m_macIndex.end()) return std::nullopt;
     return it->second;
 }

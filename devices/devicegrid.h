@@ -2,6 +2,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,7 +63,9 @@ public:
         std::string mac, name, version, deviceIp, ip, mask, gateway, description;
     };
 
-    DeviceGrid();
+    // `expectedDevices` sizes the MAC index up front; short-lived grids
+    // (tools, tests) can ask for less.
+    explicit DeviceGrid(std::size_t expectedDevices = kExpectedDevices);
 
     void setEffects(GridEffects* effects) { m_effects = effects; }
     void setObserver(GridObserver* observer) { m_observer = observer; }
@@ -71,8 +74,9 @@ public:
     void setUp();
     // Empties every row but the header and cuts the grid back to two rows.
     void clear();
-    // Turns the trailing row into a device row; returns its index.
-    int appendDeviceRow(const DeviceRowTexts& texts);
+    // Turns the trailing row into a device row; returns its index. The texts
+    // are moved into the row.
+    int appendDeviceRow(DeviceRowTexts texts);
 
     // Between these two, appended rows are announced to the observer once,
     // at the end, as one range; any other change announces them first, so
@@ -124,7 +128,14 @@ private:
     std::deque<Row> m_rows;
     // MAC text to the first device row that holds it, so that a reply from a
     // listed device is found without walking every row.
-    std::unordered_map<std::string, int> m_macIndex;
+    // Looked up by string_view, so a lookup never copies the MAC text.
+    struct MacHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view mac) const noexcept {
+            return std::hash<std::string_view>{}(mac);
+        }
+    };
+    std::unordered_map<std::string, int, MacHash, std::equal_to<>> m_macIndex;
     std::optional<int> m_currentRow = 1;
     std::optional<int> m_currentCol = kFixedCols;
     bool m_editing = false;

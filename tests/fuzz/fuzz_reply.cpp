@@ -1,7 +1,8 @@
 // Feeds a stream of datagrams through recognition and the reply handler into
-// one grid, and checks the grid's invariants after every datagram: the row
-// conventions hold, every row number equals its index, no MAC is listed
-// twice, and every listed MAC is found at its own row.
+// one grid, and checks the grid's invariants: after every datagram the row
+// conventions hold (at most one row added, at the end, its number its index,
+// its MAC found at that row, the trailing row empty); at the end no MAC is
+// listed twice and every row still holds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,25 +25,34 @@ struct CheckingStatus final : kavren::StatusSink {
     }
 };
 
-void checkInvariants(const kavren::DeviceGrid& grid) {
+void checkRow(const kavren::DeviceGrid& grid, int r) {
     using kavren::DeviceGrid;
+    if (grid.cell(DeviceGrid::ColRow, r) != kavren::codec::formatRowNumber(r)) std::abort();
+    const std::string& mac = grid.cell(DeviceGrid::ColMac, r);
+    if (mac.size() != 17) std::abort();
+    if (grid.findRowByMac(mac) != r) std::abort();  // also: no earlier row holds this MAC
+    if (!grid.cell(DeviceGrid::ColNewPassword, r).empty()) std::abort();
+    if (grid.cell(DeviceGrid::ColDeviceIp, r) != grid.cell(DeviceGrid::ColIp, r)) std::abort();
+    if (grid.cell(DeviceGrid::ColName, r).size() > 32) std::abort();
+    if (grid.cell(DeviceGrid::ColVersion, r).size() > 16) std::abort();
+    if (grid.cell(DeviceGrid::ColDescription, r).size() > 32) std::abort();
+}
+
+void checkTrailingRow(const kavren::DeviceGrid& grid) {
     const int rows = grid.rowCount();
     if (rows < 2) std::abort();
-    std::set<std::string> macs;
-    for (int r = 1; r <= rows - 2; ++r) {
-        if (grid.cell(DeviceGrid::ColRow, r) != kavren::codec::formatRowNumber(r)) std::abort();
-        const std::string& mac = grid.cell(DeviceGrid::ColMac, r);
-        if (mac.size() != 17) std::abort();
-        if (!macs.insert(mac).second) std::abort();
-        if (grid.findRowByMac(mac) != r) std::abort();
-        if (!grid.cell(DeviceGrid::ColNewPassword, r).empty()) std::abort();
-        if (grid.cell(DeviceGrid::ColDeviceIp, r) != grid.cell(DeviceGrid::ColIp, r)) std::abort();
-        if (grid.cell(DeviceGrid::ColName, r).size() > 32) std::abort();
-        if (grid.cell(DeviceGrid::ColVersion, r).size() > 16) std::abort();
-        if (grid.cell(DeviceGrid::ColDescription, r).size() > 32) std::abort();
+    for (int c = 0; c < kavren::DeviceGrid::kColCount; ++c) {
+        if (!grid.cell(c, rows - 1).empty()) std::abort();
     }
-    for (int c = 0; c < DeviceGrid::kColCount; ++c) {
-        if (!grid.cell(c, rows - 1).empty()) std::abort();  // the trailing row stays empty
+}
+
+// The whole grid, once at the end: every row as above and no MAC twice.
+void checkInvariants(const kavren::DeviceGrid& grid) {
+    checkTrailingRow(grid);
+    std::set<std::string> macs;
+    for (int r = 1; r <= grid.rowCount() - 2; ++r) {
+        checkRow(grid, r);
+        if (!macs.insert(grid.cell(kavren::DeviceGrid::ColMac, r)).second) std::abort();
     }
 }
 
@@ -52,7 +62,7 @@ void checkInvariants(const kavren::DeviceGrid& grid) {
 // (big-endian, cut to 1,024 as the receive buffer does). A zero byte pair
 // with value 0xFFFF clears the grid, as Refresh does.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    kavren::DeviceGrid grid;
+    kavren::DeviceGrid grid(64);  // a full-size index per input would dominate the run
     grid.setUp();
     CheckingStatus status;
     std::size_t pos = 0;
@@ -61,14 +71,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pos += 2;
         if (declared == 0xFFFF) {
             grid.clear();
-            checkInvariants(grid);
+            if (grid.rowCount() != 2) std::abort();
+            checkTrailingRow(grid);
             continue;
         }
         std::size_t n = declared < 1024 ? declared : 1024;
         if (n > size - pos) n = size - pos;
+        // Each datagram adds at most one row, at the end, and leaves the rows
+        // before it alone; the new row is checked at once, the rest at the end.
+        const int before = grid.rowCount();
         kavren::handleReply(grid, status, std::span<const std::uint8_t>(data + pos, n));
-        checkInvariants(grid);
+        const int after = grid.rowCount();
+        if (after != before && after != before + 1) std::abort();
+        if (after == before + 1) checkRow(grid, after - 2);
+        checkTrailingRow(grid);
         pos += n;
     }
+    checkInvariants(grid);
     return 0;
 }
