@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Small helpers shared by the discovery benchmarks: clocks that can be
+// compared across processes, the process's resident memory and the network
+// namespace's UDP counters.
+namespace kavren::bench {
+
+// CLOCK_REALTIME in nanoseconds: the clock the kernel stamps packets with.
+std::int64_t realtimeNs();
+// CLOCK_MONOTONIC in nanoseconds: comparable between processes of one boot.
+std::int64_t monotonicNs();
+
+// CPU time (user and system) of this whole process, and of the calling
+// thread, in milliseconds.
+double processCpuMs();
+double threadCpuMs();
+
+// Resident set size of this process in bytes.
+std::int64_t residentBytes();
+
+// The "Udp: RcvbufErrors" counter of the caller's network namespace (what
+// `nstat` reports as UdpRcvbufErrors); -1 when it cannot be read.
+std::int64_t udpReceiveBufferErrors();
+
+// The p-th percentile (0..100) of the values, nearest rank; 0 when empty.
+double percentile(std::vector<double> values, double p);
+
+// Exits with a message unless this process runs inside the lab's network
+// namespaces, where nothing sent can reach a real network.
+void requireLab(const char* program);
+
+}  // namespace kavren::bench
