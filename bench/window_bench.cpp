@@ -240,6 +240,7 @@ double median(std::vector<double> v) {
 }
 
 int startupChild(int argc, char** argv, bool real) {
+    requireLab("kavren_window_bench");
     ProbeApplication app(argc, argv);
     if (real) {
         // As the program starts: the main window, then the two dialogs.
@@ -289,6 +290,7 @@ int startupSeries(int rounds) {
 }
 
 int closeChild(int argc, char** argv, int count) {
+    requireLab("kavren_window_bench");  // Refresh sends a broadcast
     ProbeApplication app(argc, argv);
     auto* window = new TMainF();
     MainF = window;
