@@ -1,6 +1,6 @@
 #include "devices/textcodecs.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace kavren::codec {
 
@@ -37,17 +37,24 @@ std::string formatDotted(const Ipv4Bytes& ip) {
     return formatDotted(std::array<int, 4>{ip[0], ip[1], ip[2], ip[3]});
 }
 
+// Written into one buffer with std::to_chars: three of these run for every
+// device that answers, so they stay free of temporary strings.
 std::string formatDotted(const std::array<int, 4>& values) {
-    std::string out;
-    out.reserve(15);
+    std::array<char, 4 * 12> buffer{};
+    char* out = buffer.data();
+    char* const end = buffer.data() + buffer.size();
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i != 0) out.push_back('.');
-        out += std::to_string(values[i]);
+        if (i != 0) *out++ = '.';
+        out = std::to_chars(out, end, values[i]).ptr;
     }
-    return out;
+    return std::string(buffer.data(), out);
 }
 
-std::string formatRowNumber(int row) { return std::to_string(row); }
+std::string formatRowNumber(int row) {
+    std::array<char, 12> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), row);
+    return std::string(buffer.data(), result.ptr);
+}
 
 std::string fieldText(std::span<const std::uint8_t> field) {
     return ByteReader(field).text(0, field.size());
