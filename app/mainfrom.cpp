@@ -26,6 +26,7 @@
 #include "config/cfgdlg.h"
 #include "config/dialogprompts.h"
 #include "config/pwddlg.h"
+#include "net/packets.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::config::TPwdDlg* PwdDlg = nullptr;
@@ -49,7 +50,7 @@ constexpr int kWindowLeft = 194;
 constexpr int kWindowTop = 147;
 constexpr int kDevicePanelWidth = 250;
 // A received datagram is read into a buffer of this size.
-constexpr std::size_t kReplyBufferSize = 1024;
+constexpr std::size_t kReplyBufferSize = packet::kReceiveBufferSize;
 
 QFont formFont(int pixelSize) {
     QFont font;

@@ -17,6 +17,11 @@ inline constexpr std::uint16_t kHostPort = 62631;    // replies come back here
 
 inline constexpr std::string_view kMagic = "KAVRENut";
 
+// Every endpoint that takes replies receives into a buffer of this size: a
+// reply is at most 112 bytes, and a longer datagram is cut here, so nothing
+// queued for handling is ever larger.
+inline constexpr std::size_t kReceiveBufferSize = 1024;
+
 // Header, common to every packet.
 inline constexpr std::size_t kMagicOffset = 0;
 inline constexpr std::size_t kOpcodeOffset = 8;  // byte 8 is 0x00, byte 9 the kind code

@@ -30,6 +30,8 @@ FoundDevice rowToDevice(const DeviceGrid& grid, int row) {
 }  // namespace
 
 DeviceFinder::DeviceFinder() {
+    // As in the window: a queued datagram is never larger than a reply needs.
+    m_server.setBufferSize(static_cast<int>(packet::kReceiveBufferSize));
     m_server.OnWake = [this] {
         {
             const std::lock_guard lock(m_mutex);
