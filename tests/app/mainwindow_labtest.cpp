@@ -25,6 +25,7 @@
 #include "tests/app/apptestsupport.h"
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
+#include "tests/lab/labsend.h"
 
 namespace kavren::app {
 namespace {
@@ -55,18 +56,9 @@ std::string writeDeviceFile() {
 }
 
 // Sends one datagram to the window's receiving port on this namespace's
-// loopback: only ever called after KAVREN_REQUIRE_LAB().
+// loopback; the lab support refuses outside the lab.
 void sendToWindow(const std::vector<std::uint8_t>& datagram) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(62631);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const auto sent = ::sendto(fd, datagram.data(), datagram.size(), 0,
-                               reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ::close(fd);
-    ASSERT_EQ(sent, static_cast<ssize_t>(datagram.size()));
+    ASSERT_TRUE(lab::sendToLoopback(datagram));
 }
 
 class MainWindowLabTest : public ::testing::Test {

@@ -5,6 +5,7 @@
 
 #include "tests/lab/emulatorlog.h"
 #include "tests/lab/labguard.h"
+#include "tests/lab/labsend.h"
 
 namespace kavren::lab {
 namespace {
@@ -62,6 +63,18 @@ TEST(LabGuard, RefusesForgedVariableInStartingNamespace) {
 TEST(LabGuard, AcceptsNullReason) {
     ScopedEnv lab("KAVREN_LAB", nullptr);
     EXPECT_FALSE(isIsolated(nullptr));
+}
+
+// The tests' loopback sender asks the guard itself: started outside a lab
+// (as this test is, even with a forged variable) it sends nothing.
+TEST(LabGuard, LoopbackSenderRefusesOutsideTheLab) {
+    ScopedEnv lab("KAVREN_LAB", "1");
+    char self[128] = {};
+    const ssize_t n = ::readlink("/proc/self/ns/net", self, sizeof self - 1);
+    ASSERT_GT(n, 0);
+    ScopedEnv outer("KAVREN_LAB_OUTER_NETNS", self);
+    const std::uint8_t datagram[] = {'K', 'A', 'V', 'R', 'E', 'N', 'u', 't', 0, 0x30};
+    EXPECT_FALSE(sendToLoopback(datagram));
 }
 
 TEST(EmulatorLog, ReadsEveryField) {

@@ -263,18 +263,5 @@ long peakResidentKb() {
     return -1;
 }
 
-bool sendToLoopback(const std::vector<std::uint8_t>& datagram) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(62631);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const auto sent = ::sendto(fd, datagram.data(), datagram.size(), 0,
-                               reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ::close(fd);
-    return sent == static_cast<ssize_t>(datagram.size());
-}
 
 }  // namespace kavren::robustness

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/lab/labsend.h"
+
 // Helpers of the robustness tests that act on the lab: its links and
 // addresses, the hostile sender, the kernel's UDP counters. Everything here
 // is only called after KAVREN_REQUIRE_LAB().
@@ -69,7 +71,7 @@ std::uint64_t udpReceiveBufferErrors();
 // The process's peak resident set so far, in kB (VmHWM).
 long peakResidentKb();
 
-// Sends one datagram to 127.0.0.1:62631 in this namespace.
-bool sendToLoopback(const std::vector<std::uint8_t>& datagram);
+// Sends one datagram to 127.0.0.1:62631 in this namespace (lab support).
+using ::kavren::lab::sendToLoopback;
 
 }  // namespace kavren::robustness
