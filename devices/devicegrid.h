@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "devices/addressindex.h"
+
 namespace kavren {
 
 // What the grid asks of the window around it. The model decides; the window
@@ -68,7 +70,11 @@ public:
     explicit DeviceGrid(std::size_t expectedDevices = kExpectedDevices);
 
     void setEffects(GridEffects* effects) { m_effects = effects; }
-    void setObserver(GridObserver* observer) { m_observer = observer; }
+    void setObserver(GridObserver* observer) {
+        m_observer = observer;
+        // Mark changes are gathered only for someone who shows them.
+        m_addresses.collectChanges(observer != nullptr);
+    }
 
     // Header texts and column widths.
     void setUp();
@@ -111,6 +117,11 @@ public:
     // warns about over-long texts and never refuses them.
     void setEditText(int col, int row, std::string_view text);
 
+    // Which device rows report which address; true after every change.
+    const AddressIndex& addresses() const { return m_addresses; }
+    // Rows whose address marks changed through a change of another row.
+    std::vector<int> takeAddressMarkChanges() { return m_addresses.takeChangedRows(); }
+
     static std::optional<std::string_view> lengthWarning(int col, std::string_view text);
     static const std::array<std::string_view, kColCount>& headerTexts();
 
@@ -119,6 +130,8 @@ private:
 
     void indexMac(int row);
     void unindexMac(int row);
+    void indexAddresses(int row);
+    void unindexAddresses(int row);
     void announceAppended();
 
     std::array<std::string, kColCount> m_headers;
@@ -136,6 +149,7 @@ private:
         }
     };
     std::unordered_map<std::string, int, MacHash, std::equal_to<>> m_macIndex;
+    AddressIndex m_addresses;
     std::optional<int> m_currentRow = 1;
     std::optional<int> m_currentCol = kFixedCols;
     bool m_editing = false;

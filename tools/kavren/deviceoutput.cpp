@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "usecases/devicecsv.h"
+
 namespace kavren::cli {
 
 QString visibleText(const QString& text) {
@@ -124,10 +126,16 @@ QByteArray devicesJson(const std::vector<FoundDevice>& devices) {
 }
 
 QByteArray devicesCsv(const std::vector<FoundDevice>& devices) {
-    QByteArray out = csvLine(deviceKeys());
-    for (const FoundDevice& device : devices)
-        out += csvLine(deviceFields(device));
-    return out;
+    // The window's export writes the same lines, through the same writer.
+    std::string out;
+    appendDeviceCsvHeader(out, DeviceCsvColumns::All);
+    for (const FoundDevice& d : devices) {
+        appendDeviceCsvLine(out,
+                            {d.mac, d.name, d.version, d.ip, d.mask, d.gateway, d.description,
+                             d.foundVia, d.sender},
+                            DeviceCsvColumns::All);
+    }
+    return QByteArray::fromStdString(out);
 }
 
 }  // namespace kavren::cli

@@ -1,0 +1,159 @@
+#include "devices/addressindex.h"
+
+#include <algorithm>
+
+#include "devices/textcodecs.h"
+
+namespace kavren {
+
+AddressIndex::AddressIndex(std::size_t expectedRows) {
+    // Grown at once for as many devices as a burst brings, like the MAC
+    // index, so that no rehash lands in the middle of one.
+    m_reported.reserve(expectedRows);
+}
+
+std::optional<std::uint32_t> AddressIndex::addressValue(std::string_view text) {
+    const codec::Ipv4Parse parsed = codec::parseIpv4(text);
+    if (!parsed.valid)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const int part : parsed.values)
+        value = (value << 8) | static_cast<std::uint32_t>(part);
+    return value;
+}
+
+void AddressIndex::add(Map& map, std::uint32_t address, int row) {
+    const auto [it, inserted] = map.try_emplace(address, Rows{row, {}});
+    if (inserted)
+        return;
+    Rows& rows = it->second;
+    if (row < rows.first)
+        std::swap(row, rows.first);
+    // Replies append rows in increasing order, so this is nearly always the end.
+    rows.more.insert(std::upper_bound(rows.more.begin(), rows.more.end(), row), row);
+}
+
+bool AddressIndex::remove(Map& map, std::uint32_t address, int row) {
+    const auto it = map.find(address);
+    if (it == map.end())
+        return false;
+    Rows& rows = it->second;
+    if (rows.first == row) {
+        if (rows.more.empty()) {
+            map.erase(it);
+            return true;
+        }
+        rows.first = rows.more.front();
+        rows.more.erase(rows.more.begin());
+        return true;
+    }
+    const auto pos = std::lower_bound(rows.more.begin(), rows.more.end(), row);
+    if (pos == rows.more.end() || *pos != row)
+        return false;
+    rows.more.erase(pos);
+    return true;
+}
+
+void AddressIndex::collectChanges(bool on) {
+    m_collect = on;
+    if (!on)
+        m_changed.clear();
+}
+
+void AddressIndex::reportedChanged(std::uint32_t address, std::size_t before, std::size_t after,
+                                   int row) {
+    if (!m_collect)
+        return;
+    // A lone row gets a partner, or a pair loses one: the other row's mark
+    // changes. Beyond two rows only tooltips change, which are worked out
+    // when shown.
+    if (before == 1 && after == 2) {
+        const Rows& rows = m_reported.at(address);
+        m_changed.push_back(rows.first == row ? rows.more.front() : rows.first);
+    } else if (before == 2 && after == 1) {
+        m_changed.push_back(m_reported.at(address).first);
+    }
+    // A typed address is marked while any device reports it.
+    if ((before == 0) != (after == 0)) {
+        if (const auto typed = m_typed.find(address); typed != m_typed.end()) {
+            m_changed.push_back(typed->second.first);
+            m_changed.insert(m_changed.end(), typed->second.more.begin(), typed->second.more.end());
+        }
+    }
+}
+
+void AddressIndex::insertRow(int row, std::string_view deviceIp, std::string_view newIp) {
+    const auto reported = addressValue(deviceIp);
+    if (reported) {
+        const auto it = m_reported.find(*reported);
+        const std::size_t before = it == m_reported.end() ? 0 : it->second.size();
+        add(m_reported, *reported, row);
+        reportedChanged(*reported, before, before + 1, row);
+    }
+    if (const auto typed = addressValue(newIp); typed && typed != reported)
+        add(m_typed, *typed, row);
+}
+
+void AddressIndex::eraseRow(int row, std::string_view deviceIp, std::string_view newIp) {
+    const auto reported = addressValue(deviceIp);
+    if (reported) {
+        const auto it = m_reported.find(*reported);
+        const std::size_t before = it == m_reported.end() ? 0 : it->second.size();
+        if (remove(m_reported, *reported, row))
+            reportedChanged(*reported, before, before - 1, row);
+    }
+    if (const auto typed = addressValue(newIp); typed && typed != reported)
+        remove(m_typed, *typed, row);
+}
+
+void AddressIndex::clear() {
+    m_reported.clear();
+    m_typed.clear();
+    m_changed.clear();
+}
+
+std::vector<int> AddressIndex::rowsReporting(std::string_view address, int exceptRow) const {
+    std::vector<int> rows;
+    const auto value = addressValue(address);
+    if (!value)
+        return rows;
+    const auto it = m_reported.find(*value);
+    if (it == m_reported.end())
+        return rows;
+    rows.reserve(it->second.size());
+    if (it->second.first != exceptRow)
+        rows.push_back(it->second.first);
+    for (const int row : it->second.more) {
+        if (row != exceptRow)
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+bool AddressIndex::reportedByOther(std::string_view address, int exceptRow) const {
+    const auto value = addressValue(address);
+    if (!value)
+        return false;
+    const auto it = m_reported.find(*value);
+    if (it == m_reported.end())
+        return false;
+    return it->second.size() > 1 || it->second.first != exceptRow;
+}
+
+std::vector<int> AddressIndex::takeChangedRows() {
+    std::vector<int> changed;
+    changed.swap(m_changed);
+    return changed;
+}
+
+std::optional<bool> sameSubnet(std::string_view address, std::string_view source,
+                               std::string_view netmask) {
+    const auto a = AddressIndex::addressValue(address);
+    const auto s = AddressIndex::addressValue(source);
+    const auto m = AddressIndex::addressValue(netmask);
+    if (!a || !s || !m)
+        return std::nullopt;
+    return (*a & *m) == (*s & *m);
+}
+
+}  // namespace kavren

@@ -1,0 +1,102 @@
+#include "devices/devicesearch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "devices/devicegrid.h"
+
+namespace kavren {
+namespace {
+
+using Direction = DeviceSearch::Direction;
+
+class DeviceSearchTest : public testing::Test {
+protected:
+    DeviceSearchTest() {
+        grid.setUp();
+        add("02-4B-56-00-00-01", "Pump North", "1.0.0", "198.18.0.130", "Loading bay");
+        add("02-4B-56-00-00-02", "Gate-South", "2.14", "198.18.0.131", "");
+        add("00-1A-2B-3C-4D-5E", "Caf\xC9 <b>", "1.0.0", "10.0.0.1", "100%s \xE9t\xE9");
+        add("02-4B-56-00-00-04", "pump south", "1.0.0", "198.18.0.133", "spare");
+    }
+    void add(const std::string& mac, const std::string& name, const std::string& version,
+             const std::string& ip, const std::string& description) {
+        grid.appendDeviceRow({.mac = mac,
+                              .name = name,
+                              .version = version,
+                              .deviceIp = ip,
+                              .ip = "172.31.0.1",
+                              .mask = "255.255.0.0",
+                              .gateway = "10.9.9.9",
+                              .description = description});
+    }
+    std::optional<int> find(const std::string& text, int start,
+                            Direction direction = Direction::Forward) const {
+        const auto hit = DeviceSearch(text).find(grid, start, direction);
+        return hit ? std::optional<int>(hit->row) : std::nullopt;
+    }
+    DeviceGrid grid{64};
+};
+
+TEST_F(DeviceSearchTest, SearchesTheIdentifyingColumnsIgnoringCase) {
+    EXPECT_EQ(find("PUMP", 1), 1);
+    EXPECT_EQ(find("gate-s", 1), 2);
+    EXPECT_EQ(find("2.14", 1), 2);
+    EXPECT_EQ(find("0.0.1", 1), 3);    // DeviceIP
+    EXPECT_EQ(find("LOADING", 2), 1);  // description, after going round
+    EXPECT_EQ(find("caf\xE9", 1), 3);  // Latin-1 capitals fold too
+    EXPECT_EQ(find("\xC9T\xC9", 1), 3);
+    EXPECT_EQ(find("<b>", 1), 3);  // markup and format texts are just text
+    EXPECT_EQ(find("%s", 1), 3);
+    // The settings to be sent are not what identifies a device.
+    EXPECT_FALSE(find("172.31", 1));
+    EXPECT_FALSE(find("10.9.9.9", 1));
+    EXPECT_FALSE(find("", 1));
+}
+
+TEST_F(DeviceSearchTest, AMacIsFoundWithOrWithoutSeparators) {
+    EXPECT_EQ(find("001a2b", 1), 3);
+    EXPECT_EQ(find("00:1a:2b:3c", 1), 3);
+    EXPECT_EQ(find("3C-4D", 1), 3);
+    EXPECT_EQ(find("4b56000004", 1), 4);
+    EXPECT_EQ(find("4b 56-00", 2), 2);
+    // A dot makes it an address: "0.0.1" is no MAC piece "001".
+    EXPECT_FALSE(find("56.00", 1));
+    // Other characters make it plain text, which no MAC contains.
+    EXPECT_FALSE(find("001a2b/", 1));
+}
+
+TEST_F(DeviceSearchTest, ForwardAndBackwardGoRoundOnce) {
+    EXPECT_EQ(find("pump", 2), 4);
+    EXPECT_EQ(find("pump", 5), 1);  // stepping on past the last row
+    EXPECT_EQ(find("pump", 3, Direction::Backward), 1);
+    EXPECT_EQ(find("pump", 0, Direction::Backward), 4);
+    EXPECT_EQ(find("pump", 1), 1);  // the start row itself counts
+
+    const DeviceSearch pump("pump");
+    const auto ahead = pump.find(grid, 2, Direction::Forward);
+    ASSERT_TRUE(ahead);
+    EXPECT_FALSE(ahead->wrapped);
+    const auto round = pump.find(grid, 5, Direction::Forward);
+    ASSERT_TRUE(round);
+    EXPECT_TRUE(round->wrapped);
+    const auto back = pump.find(grid, 0, Direction::Backward);
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->wrapped);
+    const auto behind = pump.find(grid, 3, Direction::Backward);
+    ASSERT_TRUE(behind);
+    EXPECT_FALSE(behind->wrapped);
+}
+
+TEST_F(DeviceSearchTest, NothingMatchesOutsideTheDeviceRows) {
+    EXPECT_FALSE(find("nobody", 1));
+    EXPECT_FALSE(DeviceSearch("MAC Address").matches(grid, 0));  // the headers
+    grid.setCell(DeviceGrid::ColName, 5, "pump in the trailing row");
+    EXPECT_FALSE(DeviceSearch("trailing").matches(grid, 5));
+    grid.clear();
+    EXPECT_FALSE(find("pump", 1));
+}
+
+}  // namespace
+}  // namespace kavren

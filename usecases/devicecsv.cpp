@@ -1,0 +1,92 @@
+#include "usecases/devicecsv.h"
+
+#include <array>
+#include <cstdint>
+
+#include "devices/devicegrid.h"
+
+namespace kavren {
+
+namespace {
+
+constexpr std::array<std::string_view, 9> kKeys = {
+    "mac", "name", "version", "ip", "mask", "gateway", "description", "found_via", "sender"};
+constexpr std::size_t kDeviceOnlyKeys = 7;
+
+std::size_t columnCount(DeviceCsvColumns columns) {
+    return columns == DeviceCsvColumns::All ? kKeys.size() : kDeviceOnlyKeys;
+}
+
+void appendLatin1AsUtf8(std::string& out, std::string_view bytes) {
+    for (const char c : bytes) {
+        const auto byte = static_cast<std::uint8_t>(c);
+        if (byte < 0x80) {
+            out.push_back(c);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+            out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+}
+
+void appendLine(std::string& out, const std::string_view* fields, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            out.push_back(',');
+        appendCsvField(out, fields[i]);
+    }
+    out += "\r\n";
+}
+
+}  // namespace
+
+void appendCsvField(std::string& out, std::string_view bytes) {
+    if (bytes.find_first_of(",\"\r\n") == std::string_view::npos) {
+        appendLatin1AsUtf8(out, bytes);
+        return;
+    }
+    out.push_back('"');
+    for (std::size_t start = 0;;) {
+        const std::size_t quote = bytes.find('"', start);
+        appendLatin1AsUtf8(out, bytes.substr(start, quote - start));
+        if (quote == std::string_view::npos)
+            break;
+        out += "\"\"";
+        start = quote + 1;
+    }
+    out.push_back('"');
+}
+
+void appendDeviceCsvHeader(std::string& out, DeviceCsvColumns columns) {
+    appendLine(out, kKeys.data(), columnCount(columns));
+}
+
+void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
+                         DeviceCsvColumns columns) {
+    const std::array<std::string_view, kKeys.size()> fields = {
+        device.mac,     device.name,        device.version,  device.ip,    device.mask,
+        device.gateway, device.description, device.foundVia, device.sender};
+    appendLine(out, fields.data(), columnCount(columns));
+}
+
+std::string gridDevicesCsv(const DeviceGrid& grid) {
+    std::string out;
+    appendDeviceCsvHeader(out, DeviceCsvColumns::WithoutDiscoveryPath);
+    for (int row = 1; row < grid.rowCount() - 1; ++row) {
+        if (!grid.isDeviceRow(row))
+            continue;
+        const DeviceCsvRecord device{.mac = grid.cell(DeviceGrid::ColMac, row),
+                                     .name = grid.cell(DeviceGrid::ColName, row),
+                                     .version = grid.cell(DeviceGrid::ColVersion, row),
+                                     .ip = grid.cell(DeviceGrid::ColDeviceIp, row),
+                                     .mask = grid.cell(DeviceGrid::ColMask, row),
+                                     .gateway = grid.cell(DeviceGrid::ColGateway, row),
+                                     .description = grid.cell(DeviceGrid::ColDescription, row),
+                                     .foundVia = {},
+                                     .sender = {}};
+        appendDeviceCsvLine(out, device, DeviceCsvColumns::WithoutDiscoveryPath);
+    }
+    return out;
+}
+
+}  // namespace kavren
