@@ -2,10 +2,43 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QStringList>
 
+#include "app/plaintooltip.h"
 #include "app/textbridge.h"
 
 namespace kavren::app {
+
+namespace {
+
+// A shared address is tinted red over the cell's own background, so the mark
+// reads as a warning in light and dark palettes alike.
+QColor markColour(const QColor& base) {
+    const QColor red(220, 40, 40);
+    constexpr double kShare = 0.4;
+    const auto mix = [](int a, int b) { return static_cast<int>(a + (b - a) * kShare); };
+    return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()),
+                  mix(base.blue(), red.blue()));
+}
+
+// Rows named in a tooltip; a default address shared by hundreds of devices
+// would otherwise make one as tall as the screen.
+constexpr std::size_t kRowsNamed = 4;
+
+QString rowList(const DeviceGrid& grid, const std::vector<int>& rows) {
+    QStringList named;
+    for (std::size_t i = 0; i < rows.size() && i < kRowsNamed; ++i) {
+        named << QStringLiteral("row %1 (%2)")
+                     .arg(rows[i])
+                     .arg(toQt(grid.cell(DeviceGrid::ColMac, rows[i])));
+    }
+    QString text = named.join(QStringLiteral(", "));
+    if (rows.size() > kRowsNamed)
+        text += QStringLiteral(" and %1 more").arg(rows.size() - kRowsNamed);
+    return text;
+}
+
+}  // namespace
 
 DeviceTableModel::DeviceTableModel(DeviceGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), m_grid(grid), m_rows(grid.rowCount() - 1) {
@@ -31,13 +64,23 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             return toQt(m_grid.cell(index.column(), gridRow(index)));
-        case Qt::BackgroundRole:
+        case Qt::BackgroundRole: {
             // The five fixed columns look like the header: they are labels,
             // not fields.
-            if (index.column() < DeviceGrid::kFixedCols) {
-                return QApplication::palette().brush(QPalette::Button);
-            }
+            const QPalette palette = QApplication::palette();
+            const QColor base = index.column() < DeviceGrid::kFixedCols
+                                    ? palette.color(QPalette::Button)
+                                    : palette.color(QPalette::Base);
+            if (addressMarks(index.column(), gridRow(index)) & SharedAddress)
+                return QBrush(markColour(base));
+            if (index.column() < DeviceGrid::kFixedCols)
+                return palette.brush(QPalette::Button);
             return {};
+        }
+        case Qt::ToolTipRole:
+            return addressToolTip(index.column(), gridRow(index));
+        case AddressMarkRole:
+            return addressMarks(index.column(), gridRow(index));
         default:
             return {};
     }
@@ -73,6 +116,69 @@ bool DeviceTableModel::setData(const QModelIndex& index, const QVariant& value, 
     return true;
 }
 
+void DeviceTableModel::setSourceSubnet(const std::string& source, const std::string& netmask) {
+    if (source == m_source && netmask == m_netmask)
+        return;
+    m_source = source;
+    m_netmask = netmask;
+    if (m_rows > 0) {
+        Q_EMIT dataChanged(index(0, DeviceGrid::ColDeviceIp),
+                           index(m_rows - 1, DeviceGrid::ColDeviceIp));
+    }
+}
+
+int DeviceTableModel::addressMarks(int col, int row) const {
+    if ((col != DeviceGrid::ColDeviceIp && col != DeviceGrid::ColIp) || !m_grid.isDeviceRow(row) ||
+        row >= m_grid.rowCount() - 1)
+        return NoMark;
+    const AddressIndex& addresses = m_grid.addresses();
+    const std::string& address = m_grid.cell(col, row);
+    if (col == DeviceGrid::ColIp) {
+        // Unchanged, the new address only repeats the DeviceIP cell's mark.
+        if (AddressIndex::addressValue(address) ==
+            AddressIndex::addressValue(m_grid.cell(DeviceGrid::ColDeviceIp, row)))
+            return NoMark;
+        return addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
+    }
+    int marks = addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
+    if (!m_netmask.empty() && sameSubnet(address, m_source, m_netmask) == false)
+        marks |= OutsideSubnet;
+    return marks;
+}
+
+QString DeviceTableModel::addressToolTip(int col, int row) const {
+    const int marks = addressMarks(col, row);
+    if (marks == NoMark)
+        return {};
+    const std::string& address = m_grid.cell(col, row);
+    const std::vector<int> others = m_grid.addresses().rowsReporting(address, row);
+    QStringList lines;
+    if (col == DeviceGrid::ColIp) {
+        lines << QStringLiteral("already reported by %1").arg(rowList(m_grid, others));
+    } else {
+        if (marks & SharedAddress)
+            lines << QStringLiteral("also reported by %1").arg(rowList(m_grid, others));
+        if (marks & OutsideSubnet) {
+            lines << QStringLiteral(
+                         "outside the subnet of %1 (%2): an update will not reach it without "
+                         "Control Packet Force Broadcast")
+                         .arg(toQt(m_source), toQt(m_netmask));
+        }
+    }
+    // Shown as plain text whatever it holds: QToolTip would take a text that
+    // looks like markup for rich text.
+    return plainToolTip(lines.join(QLatin1Char('\n')));
+}
+
+void DeviceTableModel::announceAddressMarks() {
+    // Rows whose marks another row's arrival or change turned on or off.
+    for (const int row : m_grid.takeAddressMarkChanges()) {
+        if (row < 1 || row > m_rows)
+            continue;
+        Q_EMIT dataChanged(indexOf(DeviceGrid::ColDeviceIp, row), indexOf(DeviceGrid::ColIp, row));
+    }
+}
+
 void DeviceTableModel::gridReset() {
     // Removing the rows (rather than resetting the model) lets the view move
     // its current cell up to the first row by itself, which is the selection
@@ -87,6 +193,8 @@ void DeviceTableModel::gridReset() {
         m_rows = rows;
         endInsertRows();
     }
+    // Clearing forgot every mark with the rows.
+    m_grid.takeAddressMarkChanges();
     if (m_rows > 0) {
         Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, DeviceGrid::kColCount - 1));
     }
@@ -107,6 +215,7 @@ void DeviceTableModel::rowsAppended(int firstRow, int lastRow) {
     if (firstChanged >= 0 && firstChanged <= lastChanged) {
         Q_EMIT dataChanged(index(firstChanged, 0), index(lastChanged, DeviceGrid::kColCount - 1));
     }
+    announceAddressMarks();
 }
 
 void DeviceTableModel::cellChanged(int col, int row) {
@@ -114,6 +223,7 @@ void DeviceTableModel::cellChanged(int col, int row) {
         return;
     const QModelIndex changed = indexOf(col, row);
     Q_EMIT dataChanged(changed, changed);
+    announceAddressMarks();
 }
 
 void DeviceTableModel::headersChanged() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <string>
 
 #include "devices/devicegrid.h"
 
@@ -19,6 +20,13 @@ public:
     explicit DeviceTableModel(DeviceGrid& grid, QObject* parent = nullptr);
     ~DeviceTableModel() override;
 
+    // How an address cell is marked (AddressMarkRole): another listed device
+    // reports the same address, or the device lies outside the chosen
+    // adapter's subnet. The colour is Qt::BackgroundRole, the words
+    // Qt::ToolTipRole.
+    enum AddressMark : int { NoMark = 0, SharedAddress = 1, OutsideSubnet = 2 };
+    static constexpr int AddressMarkRole = Qt::UserRole + 1;
+
     static int gridRow(const QModelIndex& index) { return index.row() + 1; }
     QModelIndex indexOf(int col, int gridRow) const { return index(gridRow - 1, col); }
 
@@ -28,6 +36,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // The chosen adapter's address and net mask (dotted texts), against
+    // which device addresses are checked; an empty mask checks nothing.
+    void setSourceSubnet(const std::string& source, const std::string& netmask);
 
 Q_SIGNALS:
     // The header texts or widths changed (set-up).
@@ -39,7 +51,13 @@ private:
     void cellChanged(int col, int row) override;
     void headersChanged() override;
 
+    int addressMarks(int col, int row) const;
+    QString addressToolTip(int col, int row) const;
+    void announceAddressMarks();
+
     DeviceGrid& m_grid;
+    std::string m_source;
+    std::string m_netmask;
     int m_rows;  // model rows the view knows of: grid rows minus the header
 };
 

@@ -16,10 +16,13 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "app/anchoredplacement.h"
 #include "app/celleditdelegate.h"
 #include "app/devicetablemodel.h"
+#include "app/devlistcommands.h"
 #include "app/devlistview.h"
 #include "app/errordisplay.h"
+#include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
 #include "app/textbridge.h"
@@ -88,7 +91,8 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
                                            : makePlatformAdapterQuery()),
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
-      m_receivePort(services.receivePort) {
+      m_receivePort(services.receivePort),
+      m_netmaskOf(std::move(services.netmaskOf)) {
     initKavrenResources();
     // Both endpoints take datagrams of at most 1024 bytes: the receive thread
     // cuts longer ones there, so a queue entry never holds more and the
@@ -96,7 +100,9 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
     IdUDPClient.setBufferSize(static_cast<int>(kReplyBufferSize));
     IdUDPServer.setBufferSize(static_cast<int>(kReplyBufferSize));
     createWidgets();
+    createGridCommands(std::move(services.chooseExportFile));
     createMenu();
+    nameForAccessibility();
     // The form's stored place and size: the client area of 793 x 296 below
     // the menu bar, the status bar being part of it.
     resize(kClientWidth, MainMenu->sizeHint().height() + kClientHeightAboveStatus +
@@ -203,6 +209,49 @@ void TMainF::createWidgets() {
     m_panels[0]->setFixedWidth(kDevicePanelWidth);
     StatusMsg->addWidget(m_panels[0], 0);
     StatusMsg->addWidget(m_panels[1], 1);
+
+    // At the stored size every widget stays where it was placed above; a
+    // larger window gives the grid the room, the widgets below it follow
+    // the bottom edge and the logo the right one.
+    using A = AnchoredPlacement;
+    m_placement = new AnchoredPlacement(client, QSize(kClientWidth, kClientHeightAboveStatus));
+    m_placement->place(Logo, Logo->geometry(), A::Top | A::Right);
+    m_placement->place(DevList, DevList->geometry(), A::Left | A::Top | A::Right | A::Bottom);
+    for (QWidget* below : std::initializer_list<QWidget*>{Label1, BtnUpdSel, BtnUpdMul, BtnUpdAll,
+                                                          BtnConDev, ChkBcast, EthList})
+        m_placement->place(below, below->geometry(), A::Left | A::Bottom);
+}
+
+void TMainF::createGridCommands(std::function<QString()> chooseExportFile) {
+    // Hidden until asked for, so nothing moves; while shown it takes the
+    // bottom of the grid's place.
+    m_findBar = new FindBar(centralWidget());
+    m_placement->dockAtBottom(m_findBar, DevList);
+    m_devListCommands =
+        new DevListCommands(*DevList, m_grid, *m_findBar, std::move(chooseExportFile));
+}
+
+void TMainF::nameForAccessibility() {
+    // Captions name the buttons already; the widgets without one get a name
+    // here, so that a screen reader can tell every control apart.
+    for (QPushButton* button : {BtnRefresh, BtnExit, BtnUpdSel, BtnUpdMul, BtnUpdAll, BtnConDev})
+        button->setAccessibleName(button->text());
+    ChkBcast->setAccessibleName(ChkBcast->text());
+    DevList->setAccessibleName(QStringLiteral("Device list"));
+    EthList->setAccessibleName(QStringLiteral("Select Adapter"));
+    Label1->setBuddy(EthList);
+    Logo->setAccessibleName(QStringLiteral("About ORBELUX"));
+    m_panels[0]->setAccessibleName(QStringLiteral("Device status"));
+    m_panels[1]->setAccessibleName(QStringLiteral("Message status"));
+    StatusMsg->setAccessibleName(QStringLiteral("Status"));
+}
+
+void TMainF::showSourceSubnet() {
+    const std::string& source = m_adapters.sourceAddress();
+    std::optional<std::string> mask;
+    if (m_netmaskOf && !source.empty())
+        mask = m_netmaskOf(source);
+    m_model->setSourceSubnet(source, mask.value_or(std::string()));
 }
 
 void TMainF::createMenu() {
@@ -312,6 +361,7 @@ void TMainF::FormCreate() {
     BtnUpdMul->setEnabled(false);
     BtnUpdAll->setEnabled(false);
     BtnConDev->setEnabled(false);
+    showSourceSubnet();
 }
 
 void TMainF::BtnExitClick() {
@@ -380,6 +430,7 @@ void TMainF::EthListChange() {
     if (index >= 0 && EthList->currentText() != EthList->itemText(index))
         index = -1;
     m_adapters.selectionChanged(index);
+    showSourceSubnet();
 }
 
 void TMainF::MnuKavrenClick() {

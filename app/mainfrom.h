@@ -5,7 +5,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,8 +37,11 @@ class DialogPrompts;
 
 namespace kavren::app {
 
+class AnchoredPlacement;
+class DevListCommands;
 class DevListView;
 class DeviceTableModel;
+class FindBar;
 class LogoLabel;
 
 // What the main window is built on besides its own widgets. The program
@@ -47,6 +52,11 @@ struct MainWindowServices {
     std::unique_ptr<AdapterQuery> adapterQuery;  // null: the platform's query
     DatagramSender* sender = nullptr;            // null: the send sequence over IdUDPClient
     std::uint16_t receivePort = TIdUDPServer::kDefaultPort;
+    // The net mask (dotted text) of the adapter that holds a source address,
+    // against which device addresses are checked; null or nullopt: no check.
+    std::function<std::optional<std::string>(std::string_view sourceAddress)> netmaskOf{};
+    // The file the device list is exported to; null: a file dialog asks.
+    std::function<QString()> chooseExportFile{};
 };
 
 // The main window. It is a thin adapter: each handler (named after its widget
@@ -128,6 +138,8 @@ public:
     DeviceTableModel* gridModel() const { return m_model.get(); }
     // The two status bar panels: 0 "Device", 1 "Message".
     QLabel* statusPanel(int panel) const { return m_panels.at(static_cast<std::size_t>(panel)); }
+    FindBar* findBar() const { return m_findBar; }
+    DevListCommands* devListCommands() const { return m_devListCommands; }
 
 private:
     // GridEffects
@@ -140,6 +152,9 @@ private:
     void disableUpdateDevice() override;
 
     void createWidgets();
+    void createGridCommands(std::function<QString()> chooseExportFile);
+    void nameForAccessibility();
+    void showSourceSubnet();
     void createMenu();
     void connectHandlers();
     void setTabOrder();
@@ -157,6 +172,10 @@ private:
     DatagramSender* m_senderOverride;
     std::uint16_t m_receivePort;
     std::unique_ptr<DeviceTableModel> m_model;
+    std::function<std::optional<std::string>(std::string_view)> m_netmaskOf;
+    AnchoredPlacement* m_placement = nullptr;
+    FindBar* m_findBar = nullptr;
+    DevListCommands* m_devListCommands = nullptr;
     std::array<QLabel*, 2> m_panels{};
     std::unique_ptr<config::DialogPrompts> m_prompts;
     std::unique_ptr<config::UpdateCommands> m_updates;

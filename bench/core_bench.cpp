@@ -2,10 +2,12 @@
 // MAC up in the grid, and the whole reply handler on a grid of a given size.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "devices/devicegrid.h"
+#include "devices/devicesearch.h"
 #include "devices/textcodecs.h"
 #include "net/discovery.h"
 #include "net/packets.h"
@@ -80,6 +82,68 @@ void BM_HandleDuplicateReply(benchmark::State& state) {
     for (auto _ : state) kavren::handleReply(grid, status, datagram);
 }
 BENCHMARK(BM_HandleDuplicateReply)->Arg(1000)->Arg(50000);
+
+// Find over a grid of realistic rows: the worst case is a text no row holds,
+// which reads every searched cell of every row. The answer must come well
+// inside one frame (16 ms) at 50,000 devices.
+void fillRealistic(DeviceGrid& grid, int rows) {
+    for (int i = 0; i < rows; ++i) {
+        DeviceGrid::DeviceRowTexts t;
+        t.mac = kavren::codec::formatMac(macOf(i));
+        t.name = "KAVREN-" + std::to_string(100000 + i);
+        t.version = "1.0.0";
+        t.deviceIp = "198.18." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+        t.ip = t.deviceIp;
+        t.mask = "255.255.255.0";
+        t.gateway = "198.18.0.1";
+        t.description = "Hall " + std::to_string(i % 40) + " line " + std::to_string(i % 7);
+        grid.appendDeviceRow(std::move(t));
+    }
+}
+
+void BM_FindDevice(benchmark::State& state, const char* text) {
+    DeviceGrid grid;
+    const int rows = static_cast<int>(state.range(0));
+    fillRealistic(grid, rows);
+    const kavren::DeviceSearch search(text);
+    for (auto _ : state) {
+        auto hit = search.find(grid, 1, kavren::DeviceSearch::Direction::Forward);
+        benchmark::DoNotOptimize(hit);
+    }
+}
+BENCHMARK_CAPTURE(BM_FindDevice, NotFound, "no such device")
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindDevice, LastName, "kavren-149999")
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FindDevice, MacDigits, "024b56")->Arg(50000)->Unit(benchmark::kMillisecond);
+
+// Appending rows that share a few addresses, as the lab's generated devices
+// do: what the address index adds to every reply.
+void BM_AppendSharedAddresses(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto grid = std::make_unique<DeviceGrid>();
+        std::vector<DeviceGrid::DeviceRowTexts> texts(static_cast<std::size_t>(rows));
+        for (int i = 0; i < rows; ++i) {
+            auto& t = texts[static_cast<std::size_t>(i)];
+            t.mac = kavren::codec::formatMac(macOf(i));
+            t.deviceIp = "198.18.0." + std::to_string(129 + i % 126);
+            t.ip = t.deviceIp;
+        }
+        state.ResumeTiming();
+        for (auto& t : texts)
+            grid->appendDeviceRow(std::move(t));
+        benchmark::DoNotOptimize(grid->rowCount());
+        state.PauseTiming();
+        grid.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+BENCHMARK(BM_AppendSharedAddresses)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Try the utility without hardware and without touching your network: builds
 # it, then starts it inside the lab (tools/lab/lab.sh, network namespaces with
-# no way out) against twenty emulated devices (tools/demo/devices.json).
+# no way out) against twenty-three emulated devices (tools/demo/devices.json).
 #
 #   tools/demo.sh                     on your display; press Refresh
 #   tools/demo.sh --screenshot FILE   under Xvfb: presses Refresh, selects a
 #                                     cell and saves the main window as FILE
+#     --size WxH                      first makes the window that large
+#     --find TEXT                     then presses Ctrl+F and types TEXT
 #
 # KAVREN_BUILD_DIR picks another build directory (default: build/default,
 # the "default" CMake preset).
@@ -22,12 +24,24 @@ die() {
 }
 
 screenshot=
+size=
+find=
 inside=0
 while [ $# -gt 0 ]; do
     case "$1" in
     --screenshot)
         [ $# -ge 2 ] || die "--screenshot needs a file name"
         screenshot=$(realpath -m "$2")
+        shift 2
+        ;;
+    --size)
+        [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+x[0-9]+$ ]] || die "--size needs WIDTHxHEIGHT"
+        size=$2
+        shift 2
+        ;;
+    --find)
+        [ $# -ge 2 ] || die "--find needs a text"
+        find=$2
         shift 2
         ;;
     --inside) inside=1; shift ;;  # internal: the part that runs in the lab
@@ -60,7 +74,7 @@ if [ "$inside" = 1 ]; then
     [ -e "$work/ready" ] || die "the emulator did not start"
 
     if [ -z "$screenshot" ]; then
-        echo "demo: twenty emulated devices are waiting; press Refresh."
+        echo "demo: twenty-three emulated devices are waiting; press Refresh."
         "$exe"
         exit 0
     fi
@@ -68,24 +82,37 @@ if [ "$inside" = 1 ]; then
     "$exe" &
     app=$!
     pids+=("$app")
-    geometry=
-    for _ in $(seq 100); do
-        geometry=$(xwininfo -name "ORBELUX Trelvio" 2>/dev/null | awk '
+    window_geometry() {
+        xwininfo -name "ORBELUX Trelvio" 2>/dev/null | awk '
+            /Window id:/ {id=$4}
             /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
             /Width:/ {w=$NF} /Height:/ {h=$NF}
-            END {if (w) print x, y, w, h}') || true
+            END {if (w) print x, y, w, h, id}'
+    }
+    geometry=
+    for _ in $(seq 100); do
+        geometry=$(window_geometry) || true
         [ -n "$geometry" ] && break
         sleep 0.1
     done
     [ -n "$geometry" ] || die "the main window did not appear"
-    read -r x y w h <<<"$geometry"
+    read -r x y w h id <<<"$geometry"
     sleep 1
+    if [ -n "$size" ]; then
+        python3 "$root/tools/demo/xkeys.py" "resize:$id:${size%x*}:${size#*x}"
+        sleep 0.7
+        read -r x y w h id <<<"$(window_geometry)"
+    fi
     # Refresh sits 8 pixels below the menu bar, 216 from the left; then a
     # click into the "IP Address" cell of the second device row.
     python3 "$root/tools/demo/xclick.py" $((x + 256)) $((y + 46))
     sleep 1.5
     python3 "$root/tools/demo/xclick.py" $((x + 470)) $((y + 101 + 18 + 18 + 9))
     sleep 0.7
+    if [ -n "$find" ]; then
+        python3 "$root/tools/demo/xkeys.py" key:ctrl+f "type:$find"
+        sleep 0.7
+    fi
     import -window root -crop "${w}x${h}+${x}+${y}" +repage "$screenshot"
     echo "demo: saved $screenshot"
     exit 0
@@ -107,7 +134,7 @@ if [ -n "$screenshot" ]; then
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
     done
     [ -n "${display-}" ] || die "no free X display number"
-    Xvfb "$display" -nolisten tcp -screen 0 1100x560x24 >/dev/null 2>&1 &
+    Xvfb "$display" -nolisten tcp -screen 0 1400x900x24 >/dev/null 2>&1 &
     xvfb=$!
     trap 'kill "$xvfb" 2>/dev/null || true' EXIT
     for _ in $(seq 50); do
@@ -129,4 +156,6 @@ fi
 
 args=(--inside)
 [ -n "$screenshot" ] && args+=(--screenshot "$screenshot")
+[ -n "$size" ] && args+=(--size "$size")
+[ -n "$find" ] && args+=(--find "$find")
 KAVREN_BUILD_DIR=$build "$root/tools/lab/lab.sh" run -- "$root/tools/demo.sh" "${args[@]}"

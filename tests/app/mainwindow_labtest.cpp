@@ -45,13 +45,13 @@ constexpr const char* kDevices = R"({"devices": [
    "version": "3.0.1", "description": "<img src=x>"}
 ]})";
 
-std::string writeDeviceFile() {
+std::string writeDeviceFile(const char* devices) {
     char path[] = "/tmp/kavren-app-labtest-XXXXXX";
     const int fd = ::mkstemp(path);
     if (fd < 0)
         return {};
     ::close(fd);
-    std::ofstream(path) << kDevices;
+    std::ofstream(path) << devices;
     return path;
 }
 
@@ -72,8 +72,8 @@ protected:
 
     // Starts the emulator and the real window; false (with a failure) when
     // either cannot be had.
-    bool start(std::vector<std::string> emulatorOptions) {
-        deviceFile = writeDeviceFile();
+    bool start(std::vector<std::string> emulatorOptions, const char* devices = kDevices) {
+        deviceFile = writeDeviceFile(devices);
         if (deviceFile.empty()) {
             ADD_FAILURE() << "no device file";
             return false;
@@ -279,6 +279,42 @@ TEST_F(MainWindowLabTest, FiftyThousandRepliesKeepTheWindowResponsive) {
     EXPECT_TRUE(all) << window->grid().deviceRowCount() << " rows";
     EXPECT_EQ(window->gridModel()->rowCount(), window->grid().rowCount() - 1);
     EXPECT_LT(longestGap, 1000);
+}
+
+// Two devices that left the factory with one address, beside one that did
+// not: both of the first are marked, and each names the other.
+TEST_F(MainWindowLabTest, TwoDevicesWithOneAddressAreMarked) {
+    KAVREN_REQUIRE_LAB();
+    ASSERT_TRUE(start({}, R"({"devices": [
+      {"mac": "02:4B:56:00:00:01", "ip": "198.18.0.200", "name": "first"},
+      {"mac": "02:4B:56:00:00:02", "ip": "198.18.0.200", "name": "second"},
+      {"mac": "02:4B:56:00:00:03", "ip": "198.18.0.201", "name": "third"}
+    ]})"));
+    window->BtnRefresh->click();
+    ASSERT_TRUE(waitForRows(3));
+    const auto first = rowOf("02-4B-56-00-00-01");
+    const auto second = rowOf("02-4B-56-00-00-02");
+    const auto third = rowOf("02-4B-56-00-00-03");
+    ASSERT_TRUE(first && second && third);
+    const auto mark = [this](int row) {
+        return window->gridModel()
+            ->indexOf(DeviceGrid::ColDeviceIp, row)
+            .data(DeviceTableModel::AddressMarkRole)
+            .toInt();
+    };
+    const auto tip = [this](int row) {
+        return window->gridModel()
+            ->indexOf(DeviceGrid::ColDeviceIp, row)
+            .data(Qt::ToolTipRole)
+            .toString();
+    };
+    EXPECT_TRUE(mark(*first) & DeviceTableModel::SharedAddress);
+    EXPECT_TRUE(mark(*second) & DeviceTableModel::SharedAddress);
+    EXPECT_FALSE(mark(*third) & DeviceTableModel::SharedAddress);
+    EXPECT_EQ(tip(*first),
+              QStringLiteral("also reported by row %1 (02-4B-56-00-00-02)").arg(*second));
+    EXPECT_EQ(tip(*second),
+              QStringLiteral("also reported by row %1 (02-4B-56-00-00-01)").arg(*first));
 }
 
 }  // namespace

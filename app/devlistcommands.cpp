@@ -1,0 +1,214 @@
+#include "app/devlistcommands.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QTimer>
+#include <stdexcept>
+
+#include "app/devicetablemodel.h"
+#include "app/devlistview.h"
+#include "app/errordisplay.h"
+#include "app/findbar.h"
+#include "app/textbridge.h"
+#include "devices/devicegrid.h"
+#include "usecases/devicecsv.h"
+
+namespace kavren::app {
+
+DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& bar,
+                                 ChooseFile chooseFile)
+    : QObject(&view), m_view(view), m_grid(grid), m_bar(bar), m_chooseFile(std::move(chooseFile)) {
+    // Find works from anywhere in the window, since the bar is not inside
+    // the grid; copying and exporting only while the grid has the focus, so
+    // that the adapter box and the cell editor keep their own Ctrl+C.
+    ActFind = makeAction(QStringLiteral("Find…"), "ActFind", QKeySequence::Find, Qt::WindowShortcut,
+                         &DevListCommands::openFind);
+    ActFindNext = makeAction(QStringLiteral("Find Next"), "ActFindNext", QKeySequence(Qt::Key_F3),
+                             Qt::WindowShortcut, nullptr);
+    ActFindPrevious = makeAction(QStringLiteral("Find Previous"), "ActFindPrevious",
+                                 QKeySequence(Qt::SHIFT | Qt::Key_F3), Qt::WindowShortcut, nullptr);
+    ActCopy = makeAction(QStringLiteral("Copy"), "ActCopy", QKeySequence::Copy,
+                         Qt::WidgetWithChildrenShortcut, &DevListCommands::copyCell);
+    ActCopyRow = makeAction(QStringLiteral("Copy Row"), "ActCopyRow",
+                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+                            Qt::WidgetWithChildrenShortcut, &DevListCommands::copyRow);
+    ActExport =
+        makeAction(QStringLiteral("Export List…"), "ActExport", QKeySequence(Qt::CTRL | Qt::Key_E),
+                   Qt::WidgetWithChildrenShortcut, &DevListCommands::exportList);
+    connect(ActFindNext, &QAction::triggered, this,
+            guarded([this] { find(DeviceSearch::Direction::Forward, 1); }));
+    connect(ActFindPrevious, &QAction::triggered, this,
+            guarded([this] { find(DeviceSearch::Direction::Backward, 1); }));
+
+    m_menu = new QMenu(&m_view);
+    m_menu->setObjectName(QStringLiteral("DevListMenu"));
+    m_menu->setAccessibleName(QStringLiteral("Device list commands"));
+    m_menu->addAction(ActFind);
+    m_menu->addAction(ActFindNext);
+    m_menu->addAction(ActFindPrevious);
+    m_menu->addSeparator();
+    m_menu->addAction(ActCopy);
+    m_menu->addAction(ActCopyRow);
+    m_menu->addSeparator();
+    m_menu->addAction(ActExport);
+    // The actions run after the menu has gone: the cell it was opened on is
+    // forgotten one turn of the event loop later.
+    connect(m_menu, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, [this] { m_menuIndex = {}; }); });
+
+    // A mouse opens the menu on the viewport, the keyboard's menu key on the
+    // view itself.
+    m_view.setContextMenuPolicy(Qt::DefaultContextMenu);
+    m_view.installEventFilter(this);
+    m_view.viewport()->installEventFilter(this);
+
+    connect(&m_bar, &FindBar::textEdited, this,
+            guarded([this](const QString&) { find(DeviceSearch::Direction::Forward, 0); }));
+    connect(&m_bar, &FindBar::findNext, this,
+            guarded([this] { find(DeviceSearch::Direction::Forward, 1); }));
+    connect(&m_bar, &FindBar::findPrevious, this,
+            guarded([this] { find(DeviceSearch::Direction::Backward, 1); }));
+    connect(&m_bar, &FindBar::closed, this, [this] { m_view.setFocus(Qt::OtherFocusReason); });
+}
+
+DevListCommands::~DevListCommands() = default;
+
+QAction* DevListCommands::makeAction(const QString& text, const char* name,
+                                     const QKeySequence& keys, Qt::ShortcutContext context,
+                                     void (DevListCommands::*handler)()) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(keys);
+    action->setShortcutContext(context);
+    m_view.addAction(action);
+    if (handler) {
+        connect(action, &QAction::triggered, this,
+                guarded([this, handler] { (this->*handler)(); }));
+    }
+    return action;
+}
+
+bool DevListCommands::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ContextMenu) {
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        if (watched == m_view.viewport() && menuEvent->reason() != QContextMenuEvent::Keyboard) {
+            showMenu(m_view.indexAt(menuEvent->pos()), menuEvent->globalPos());
+            return true;
+        }
+        if (watched == &m_view) {
+            const QModelIndex current = m_view.currentIndex();
+            const QRect cell = m_view.visualRect(current);
+            const QPoint at = cell.isValid() ? cell.center() : QPoint(0, 0);
+            showMenu(current, m_view.viewport()->mapToGlobal(at));
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DevListCommands::showMenu(const QModelIndex& at, const QPoint& globalPos) {
+    m_menuIndex = at;
+    m_menu->popup(globalPos);
+}
+
+QModelIndex DevListCommands::target() const {
+    return m_menuIndex.isValid() ? m_menuIndex : m_view.currentIndex();
+}
+
+void DevListCommands::openFind() {
+    m_bar.open();
+    // Reopening the bar on an earlier text shows its match again.
+    if (!m_bar.text().isEmpty())
+        find(DeviceSearch::Direction::Forward, 0);
+}
+
+void DevListCommands::find(DeviceSearch::Direction direction, int step) {
+    if (m_bar.isHidden())
+        m_bar.open();
+    const DeviceSearch search(fromQt(m_bar.text()));
+    if (search.empty()) {
+        m_bar.setResult({});
+        return;
+    }
+    const QModelIndex current = m_view.currentIndex();
+    const int currentRow = current.isValid() ? DeviceTableModel::gridRow(current) : 0;
+    const bool forward = direction == DeviceSearch::Direction::Forward;
+    const auto hit =
+        search.find(m_grid, forward ? currentRow + step : currentRow - step, direction);
+    if (!hit) {
+        m_bar.setResult(QStringLiteral("Not found"));
+        return;
+    }
+    m_bar.setResult(hit->wrapped
+                        ? QStringLiteral("Continued from the %1")
+                              .arg(forward ? QStringLiteral("top") : QStringLiteral("bottom"))
+                        : QString());
+    // The column stays where it was (a selectable one), as when the user
+    // moves up or down with the keyboard.
+    const int col = current.isValid() && current.column() >= DeviceGrid::kFixedCols
+                        ? current.column()
+                        : DeviceGrid::kFixedCols;
+    auto* model = static_cast<DeviceTableModel*>(m_view.model());
+    const QModelIndex found = model->indexOf(col, hit->row);
+    m_view.scrollTo(found);
+    if (found == current) {
+        // As a click on the current cell: a selection while editing is off
+        // (the starting cell, or a row that a reply filled), else nothing.
+        if (!m_grid.editing())
+            Q_EMIT m_view.cellSelected(col, hit->row);
+        return;
+    }
+    m_view.setCurrentIndex(found);
+}
+
+void DevListCommands::copyCell() {
+    const QModelIndex cell = target();
+    if (!cell.isValid())
+        return;
+    QGuiApplication::clipboard()->setText(cell.data(Qt::DisplayRole).toString());
+}
+
+void DevListCommands::copyRow() {
+    const QModelIndex cell = target();
+    if (!cell.isValid())
+        return;
+    const int row = DeviceTableModel::gridRow(cell);
+    QString text;
+    for (int col = 0; col < DeviceGrid::kColCount; ++col) {
+        if (col > 0)
+            text += QLatin1Char('\t');
+        text += toQt(m_grid.cell(col, row));
+    }
+    QGuiApplication::clipboard()->setText(text);
+}
+
+void DevListCommands::exportList() {
+    const QString path = m_chooseFile
+                             ? m_chooseFile()
+                             : QFileDialog::getSaveFileName(
+                                   m_view.window(), QStringLiteral("Export List"), QString(),
+                                   QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    const std::string csv = gridDevicesCsv(m_grid);
+    QFile file(path);
+    bool written =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size());
+    // The last bytes may fail only as the file is closed (a full disk).
+    if (file.isOpen()) {
+        file.close();
+        written = written && file.error() == QFileDevice::NoError;
+    }
+    if (!written) {
+        throw std::runtime_error("Cannot write " + fromQt(path) + ": " +
+                                 fromQt(file.errorString()));
+    }
+}
+
+}  // namespace kavren::app

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QModelIndex>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "devices/devicesearch.h"
+
+class QAction;
+class QMenu;
+
+namespace kavren {
+class DeviceGrid;
+}
+
+namespace kavren::app {
+
+class DevListView;
+class DeviceTableModel;
+class FindBar;
+
+// The grid's own commands beside those of the window: find, copy and export.
+// They live in the grid's context menu and its keyboard shortcuts only; the
+// menu bar stays as it is. Finding moves the grid's current cell the way the
+// keyboard does, so a found row is selected under the grid's usual rule.
+class DevListCommands final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DevListCommands)
+
+public:
+    // Asks for the file to export to; an empty text cancels.
+    using ChooseFile = std::function<QString()>;
+
+    DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& bar, ChooseFile chooseFile);
+    ~DevListCommands() override;
+
+    QAction* ActFind = nullptr;          // Ctrl+F
+    QAction* ActFindNext = nullptr;      // F3
+    QAction* ActFindPrevious = nullptr;  // Shift+F3
+    QAction* ActCopy = nullptr;          // Ctrl+C
+    QAction* ActCopyRow = nullptr;       // Ctrl+Shift+C
+    QAction* ActExport = nullptr;        // Ctrl+E
+
+    QMenu* contextMenu() const { return m_menu; }
+
+    void openFind();
+    // Selects the matching device row from the current row on (`step` 0
+    // while typing, so a longer text keeps a row that still matches), or
+    // says "Not found" in the bar.
+    void find(DeviceSearch::Direction direction, int step);
+    void copyCell();
+    void copyRow();
+    // Writes every device row to a chosen file; an error names the system's
+    // reason and reaches the general error display.
+    void exportList();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* makeAction(const QString& text, const char* name, const QKeySequence& keys,
+                        Qt::ShortcutContext context, void (DevListCommands::*handler)());
+    QModelIndex target() const;
+    void showMenu(const QModelIndex& at, const QPoint& globalPos);
+
+    DevListView& m_view;
+    DeviceGrid& m_grid;
+    FindBar& m_bar;
+    ChooseFile m_chooseFile;
+    QMenu* m_menu = nullptr;
+    // The cell the context menu was opened on; the commands act on it while
+    // the menu is up, and on the current cell otherwise.
+    QModelIndex m_menuIndex;
+};
+
+}  // namespace kavren::app

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+#include "app/devicetablemodel.h"
+#include "app/devlistview.h"
+#include "app/mainfrom.h"
+#include "config/cfgdlg.h"
+#include "config/pwddlg.h"
+#include "tests/app/apptestsupport.h"
+
+namespace kavren::apptest {
+
+using app::DevListView;
+using app::MainWindowServices;
+using app::TMainF;
+
+// The main window as every GUI test uses it: two adapters (three addresses),
+// a recording sender, a free receiving port, and the two dialogs beside it.
+class MainWindowTest : public ::testing::Test {
+protected:
+    // A test's own additions to what the window is built on.
+    virtual void addServices(MainWindowServices& /*services*/) {}
+
+    void SetUp() override {
+        openedUrls().clear();
+        std::vector<AdapterInfo> adapters = {
+            {.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E},
+             .addresses = {"192.168.0.10", "10.0.0.5"}},
+            {.mac = {0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F}, .addresses = {"172.16.1.2"}}};
+        MainWindowServices services{std::make_unique<FakeAdapterQuery>(adapters), &sender, 0};
+        addServices(services);
+        window = std::make_unique<TMainF>(std::move(services));
+        MainF = window.get();
+        PwdDlg = new config::TPwdDlg();
+        CfgDlg = new config::TCfgDlg();
+    }
+
+    void TearDown() override {
+        delete CfgDlg;
+        CfgDlg = nullptr;
+        delete PwdDlg;
+        PwdDlg = nullptr;
+        window.reset();
+        MainF = nullptr;
+    }
+
+    void showWindow() {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    void receive(const std::vector<std::uint8_t>& datagram) {
+        window->IdUDPServerUDPRead(window->IdUDPServer, datagram, window->IdUDPServer.binding(0));
+    }
+
+    QModelIndex cellIndex(int col, int row) const { return window->gridModel()->indexOf(col, row); }
+
+    void clickCell(int col, int row) {
+        DevListView* view = window->DevList;
+        const QRect rect = view->visualRect(cellIndex(col, row));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    QString cellText(int col, int row) const { return cellIndex(col, row).data().toString(); }
+
+    bool fourButtonsEnabled(bool sel, bool mul, bool all, bool con) const {
+        return window->BtnUpdSel->isEnabled() == sel && window->BtnUpdMul->isEnabled() == mul &&
+               window->BtnUpdAll->isEnabled() == all && window->BtnConDev->isEnabled() == con;
+    }
+
+    RecordingSender sender;
+    std::unique_ptr<TMainF> window;
+};
+
+}  // namespace kavren::apptest
