@@ -74,6 +74,12 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     connect(&m_bar, &FindBar::findPrevious, this,
             guarded([this] { find(DeviceSearch::Direction::Backward, 1); }));
     connect(&m_bar, &FindBar::closed, this, [this] { m_view.setFocus(Qt::OtherFocusReason); });
+    // While the bar is open, rows that arrive join the search index at once,
+    // so that no keystroke waits for a burst's worth of them.
+    connect(m_view.model(), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_bar.isVisible())
+            m_index.update(m_grid);
+    });
 }
 
 DevListCommands::~DevListCommands() = default;
@@ -121,6 +127,8 @@ QModelIndex DevListCommands::target() const {
 }
 
 void DevListCommands::openFind() {
+    // The index is built as the bar opens, not at the first keystroke.
+    m_index.update(m_grid);
     m_bar.open();
     // Reopening the bar on an earlier text shows its match again.
     if (!m_bar.text().isEmpty())
@@ -138,8 +146,9 @@ void DevListCommands::find(DeviceSearch::Direction direction, int step) {
     const QModelIndex current = m_view.currentIndex();
     const int currentRow = current.isValid() ? DeviceTableModel::gridRow(current) : 0;
     const bool forward = direction == DeviceSearch::Direction::Forward;
+    m_index.update(m_grid);
     const auto hit =
-        search.find(m_grid, forward ? currentRow + step : currentRow - step, direction);
+        search.find(m_index, forward ? currentRow + step : currentRow - step, direction);
     if (!hit) {
         m_bar.setResult(QStringLiteral("Not found"));
         return;

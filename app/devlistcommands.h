@@ -72,6 +72,8 @@ private:
     // The cell the context menu was opened on; the commands act on it while
     // the menu is up, and on the current cell otherwise.
     QModelIndex m_menuIndex;
+    // Brought up to date before each search: appended rows are added.
+    DeviceSearchIndex m_index;
 };
 
 }  // namespace kavren::app

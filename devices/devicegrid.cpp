@@ -47,6 +47,7 @@ void DeviceGrid::clear() {
     m_rows.assign(1, Row{});
     m_macIndex.clear();
     m_addresses.clear();
+    ++m_searchedChanges;
     const bool moved = m_currentRow && *m_currentRow > 1;
     if (m_observer) m_observer->gridReset();
     // The current cell lay below the new last row: the grid moves it to row 1,
@@ -113,6 +114,8 @@ void DeviceGrid::setCell(int col, int row, std::string text) {
     const bool addressed = col == ColDeviceIp || col == ColIp || col == ColRow;
     if (keyed) unindexMac(row);
     if (addressed) unindexAddresses(row);
+    if (col != ColNewPassword && col != ColMask && col != ColGateway && col != ColIp)
+        ++m_searchedChanges;
     m_rows[static_cast<std::size_t>(row - 1)][c] = std::move(text);
     if (keyed) indexMac(row);
     if (addressed) indexAddresses(row);

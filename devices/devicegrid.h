@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -117,6 +118,11 @@ public:
     // warns about over-long texts and never refuses them.
     void setEditText(int col, int row, std::string_view text);
 
+    // Grows with every change of a searched cell (MAC, name, version,
+    // DeviceIP, description, row number) other than an append, and with
+    // every clear: a search index built before is out of date.
+    std::uint64_t searchedChanges() const { return m_searchedChanges; }
+
     // Which device rows report which address; true after every change.
     const AddressIndex& addresses() const { return m_addresses; }
     // Rows whose address marks changed through a change of another row.
@@ -150,6 +156,7 @@ private:
     };
     std::unordered_map<std::string, int, MacHash, std::equal_to<>> m_macIndex;
     AddressIndex m_addresses;
+    std::uint64_t m_searchedChanges = 0;
     std::optional<int> m_currentRow = 1;
     std::optional<int> m_currentCol = kFixedCols;
     bool m_editing = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "devices/devicegrid.h"
 
@@ -31,10 +32,6 @@ bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-char upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c;
-}
-
 constexpr std::array kSearchedColumns = {DeviceGrid::ColMac, DeviceGrid::ColName,
                                          DeviceGrid::ColVersion, DeviceGrid::ColDeviceIp,
                                          DeviceGrid::ColDescription};
@@ -51,7 +48,7 @@ DeviceSearch::DeviceSearch(std::string_view text) {
     bool macPiece = !text.empty();
     for (const char c : text) {
         if (isHexDigit(c)) {
-            m_macDigits.push_back(upper(c));
+            m_macDigits.push_back(fold(c));
         } else if (c != '-' && c != ':' && c != ' ') {
             macPiece = false;
             break;
@@ -82,6 +79,25 @@ bool DeviceSearch::contains(std::string_view text) const {
 bool DeviceSearch::macDigitsContain(std::string_view mac) const {
     if (m_macDigits.empty())
         return false;
+    // A MAC text as the program writes it (17 characters, two digits then a
+    // separator) is matched in place: digit k sits at 3*(k/2) + k%2. This
+    // spares copying the digits of every row.
+    constexpr std::size_t kMacText = 17;
+    constexpr std::size_t kMacDigits = 12;
+    if (mac.size() == kMacText) {
+        const std::size_t n = m_macDigits.size();
+        if (n > kMacDigits)
+            return false;
+        const auto at = [&mac](std::size_t k) { return fold(mac[3 * (k / 2) + k % 2]); };
+        for (std::size_t start = 0; start + n <= kMacDigits; ++start) {
+            std::size_t j = 0;
+            while (j < n && at(start + j) == m_macDigits[j])
+                ++j;
+            if (j == n)
+                return true;
+        }
+        return false;
+    }
     // A MAC text is 17 characters; anything longer was not written by the
     // program and is searched as text only.
     std::array<char, 32> digits{};
@@ -90,7 +106,7 @@ bool DeviceSearch::macDigitsContain(std::string_view mac) const {
         if (isHexDigit(c)) {
             if (count == digits.size())
                 return false;
-            digits[count++] = upper(c);
+            digits[count++] = fold(c);
         }
     }
     const std::string_view haystack(digits.data(), count);
@@ -107,9 +123,9 @@ bool DeviceSearch::matches(const DeviceGrid& grid, int row) const {
     return macDigitsContain(grid.cell(DeviceGrid::ColMac, row));
 }
 
-std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceGrid& grid, int start,
-                                                    Direction direction) const {
-    const int count = grid.deviceRowCount();
+template <class Matches>
+std::optional<DeviceSearch::Hit> DeviceSearch::findIn(int count, int start, Direction direction,
+                                                      const Matches& matches) const {
     if (empty() || count <= 0)
         return std::nullopt;
     const bool forward = direction == Direction::Forward;
@@ -124,10 +140,141 @@ std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceGrid& grid, int 
             row -= count;
         else if (row < 1)
             row += count;
-        if (matches(grid, row))
+        if (matches(row))
             return Hit{row, wrapped};
     }
     return std::nullopt;
+}
+
+std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceGrid& grid, int start,
+                                                    Direction direction) const {
+    return findIn(grid.deviceRowCount(), start, direction,
+                  [&](int row) { return matches(grid, row); });
+}
+
+std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceSearchIndex& index, int start,
+                                                    Direction direction) const {
+    const int count = index.rowCount();
+    if (empty() || count <= 0)
+        return std::nullopt;
+    const bool forward = direction == Direction::Forward;
+    const bool startWrapped = forward ? start > count : start < 1;
+    if (start < 1 || start > count)
+        start = forward ? 1 : count;
+    // The buffer is searched in one sweep per stretch of rows: first from
+    // the start row on (or back), then the rest, which is going round.
+    const auto inRows = [&](int first, int last) -> std::optional<int> {
+        if (first > last)
+            return std::nullopt;
+        std::optional<int> best;
+        const auto better = [&](std::optional<int> row) {
+            if (row && (!best || (forward ? *row < *best : *row > *best)))
+                best = row;
+        };
+        // The folded text anywhere: a hit in the digits field is a MAC
+        // piece written without separators, which counts as well.
+        better(index.search(m_folded, first, last, forward, false));
+        if (!m_macDigits.empty() && m_macDigits != m_folded)
+            better(index.search(m_macDigits, first, last, forward, true));
+        return best;
+    };
+    if (forward) {
+        if (const auto row = inRows(start, count))
+            return Hit{*row, startWrapped};
+        if (const auto row = inRows(1, start - 1))
+            return Hit{*row, true};
+    } else {
+        if (const auto row = inRows(1, start))
+            return Hit{*row, startWrapped};
+        if (const auto row = inRows(start + 1, count))
+            return Hit{*row, true};
+    }
+    return std::nullopt;
+}
+
+std::optional<int> DeviceSearchIndex::search(std::string_view needle, int first, int last,
+                                             bool forward, bool digitsOnly) const {
+    const std::string_view text(m_text);
+    std::size_t from = m_starts[static_cast<std::size_t>(first - 1)];
+    std::size_t to = m_starts[static_cast<std::size_t>(last)];
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    while (from < to && needle.size() <= to - from) {
+        const std::string_view stretch = text.substr(from, to - from);
+        std::size_t found = std::string_view::npos;
+        if (forward) {
+            // Horspool skips ahead by the needle's length where it can: a
+            // MAC piece starts with digits that the addresses and versions
+            // hold everywhere, and a first-byte scan would stop at each.
+            const auto hit = std::search(stretch.begin(), stretch.end(), searcher);
+            if (hit != stretch.end())
+                found = static_cast<std::size_t>(hit - stretch.begin());
+        } else {
+            found = stretch.rfind(needle);
+        }
+        if (found == std::string_view::npos)
+            return std::nullopt;
+        const std::size_t at = from + found;
+        const auto next = std::upper_bound(m_starts.begin(), m_starts.end(), at);
+        const int row = static_cast<int>(next - m_starts.begin());
+        if (!digitsOnly)
+            return row;
+        // The digits field runs from the row's start to its first zero byte.
+        const std::size_t digitsEnd = text.find('\0', m_starts[static_cast<std::size_t>(row - 1)]);
+        if (at + needle.size() <= digitsEnd)
+            return row;
+        if (forward)
+            from = at + 1;
+        else
+            to = at + needle.size() - 1;
+    }
+    return std::nullopt;
+}
+
+void DeviceSearchIndex::update(const DeviceGrid& grid) {
+    if (grid.searchedChanges() != m_gridChanges || rowCount() > grid.deviceRowCount()) {
+        m_gridChanges = grid.searchedChanges();
+        m_text.clear();
+        m_starts.assign(1, 0);
+    }
+    const int rows = grid.deviceRowCount();
+    if (rows <= rowCount())
+        return;
+    // Grown once for the rows to come (texts of a typical row), so that a
+    // burst's worth of rows is added without copying the buffer again.
+    constexpr std::size_t kTypicalRowText = 96;
+    m_text.reserve(m_text.size() + static_cast<std::size_t>(rows - rowCount()) * kTypicalRowText);
+    m_starts.reserve(static_cast<std::size_t>(rows) + 1);
+    for (int row = rowCount() + 1; row <= rows; ++row)
+        appendRow(grid, row);
+}
+
+void DeviceSearchIndex::appendRow(const DeviceGrid& grid, int row) {
+    if (grid.isDeviceRow(row)) {
+        const std::string& mac = grid.cell(DeviceGrid::ColMac, row);
+        for (const char c : mac) {
+            if (isHexDigit(c))
+                m_text.push_back(fold(c));
+        }
+        m_text.push_back('\0');
+        for (const int col : kSearchedColumns) {
+            const std::string& cell = col == DeviceGrid::ColMac ? mac : grid.cell(col, row);
+            const std::size_t at = m_text.size();
+            m_text.resize(at + cell.size() + 1);
+            char* out = m_text.data() + at;
+            for (const char c : cell)
+                *out++ = fold(c);
+            *out = '\0';
+        }
+    }
+    m_starts.push_back(static_cast<std::uint32_t>(m_text.size()));
+}
+
+std::string_view DeviceSearchIndex::rowText(int row) const {
+    if (row < 1 || row > rowCount())
+        return {};
+    const auto begin = m_starts[static_cast<std::size_t>(row - 1)];
+    const auto end = m_starts[static_cast<std::size_t>(row)];
+    return std::string_view(m_text).substr(begin, end - begin);
 }
 
 }  // namespace kavren

@@ -1,12 +1,40 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavren {
 
 class DeviceGrid;
+
+// The searched texts of every device row, case-folded, one after the other
+// in one buffer. Reading the grid's cells means several scattered cache
+// misses per row; at 50,000 rows that alone takes longer than a frame on a
+// busy machine, while this buffer is read in one sweep. Rows appended since
+// the last update are added to it; any other change of the grid's searched
+// cells rebuilds it at the next update.
+class DeviceSearchIndex final {
+public:
+    void update(const DeviceGrid& grid);
+    int rowCount() const { return static_cast<int>(m_starts.size()) - 1; }
+    // Row `row` (1-based): its MAC's hex digits, then MAC, name, version,
+    // DeviceIP and description, each folded and ended by a zero byte.
+    std::string_view rowText(int row) const;
+    // The row of the first (forward) or last hit of `needle` in rows
+    // `first` to `last`; with `digitsOnly`, only hits within a MAC's digits.
+    std::optional<int> search(std::string_view needle, int first, int last, bool forward,
+                              bool digitsOnly) const;
+
+private:
+    void appendRow(const DeviceGrid& grid, int row);
+
+    std::string m_text;
+    std::vector<std::uint32_t> m_starts{0};  // row r starts at m_starts[r - 1]
+    std::uint64_t m_gridChanges = ~std::uint64_t{0};
+};
 
 // Finds device rows by part of what identifies them: the MAC, name, version,
 // DeviceIP or description text contains the search text, ignoring case
@@ -32,13 +60,18 @@ public:
     // before the first (backward) goes round at once; a start beyond the
     // other end begins at that end. nullopt: no row matches.
     std::optional<Hit> find(const DeviceGrid& grid, int start, Direction direction) const;
+    // The same over an index that is up to date with the grid.
+    std::optional<Hit> find(const DeviceSearchIndex& index, int start, Direction direction) const;
 
 private:
     bool contains(std::string_view text) const;
     bool macDigitsContain(std::string_view mac) const;
+    template <class Matches>
+    std::optional<Hit> findIn(int count, int start, Direction direction,
+                              const Matches& matches) const;
 
     std::string m_folded;     // the text, case-folded
-    std::string m_macDigits;  // its hex digits upper-cased, when it is a piece of a MAC
+    std::string m_macDigits;  // its hex digits folded, when it is a piece of a MAC
 };
 
 }  // namespace kavren

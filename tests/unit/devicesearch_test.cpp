@@ -31,12 +31,22 @@ protected:
                               .gateway = "10.9.9.9",
                               .description = description});
     }
+    // Searches the grid's cells and the index; both must agree.
     std::optional<int> find(const std::string& text, int start,
-                            Direction direction = Direction::Forward) const {
-        const auto hit = DeviceSearch(text).find(grid, start, direction);
+                            Direction direction = Direction::Forward) {
+        const DeviceSearch search(text);
+        const auto hit = search.find(grid, start, direction);
+        index.update(grid);
+        const auto indexed = search.find(index, start, direction);
+        EXPECT_EQ(hit.has_value(), indexed.has_value()) << text;
+        if (hit && indexed) {
+            EXPECT_EQ(hit->row, indexed->row) << text;
+            EXPECT_EQ(hit->wrapped, indexed->wrapped) << text;
+        }
         return hit ? std::optional<int>(hit->row) : std::nullopt;
     }
     DeviceGrid grid{64};
+    DeviceSearchIndex index;
 };
 
 TEST_F(DeviceSearchTest, SearchesTheIdentifyingColumnsIgnoringCase) {
@@ -61,6 +71,11 @@ TEST_F(DeviceSearchTest, AMacIsFoundWithOrWithoutSeparators) {
     EXPECT_EQ(find("3C-4D", 1), 3);
     EXPECT_EQ(find("4b56000004", 1), 4);
     EXPECT_EQ(find("4b 56-00", 2), 2);
+    // The digits of a MAC piece are looked for in MACs only.
+    grid.setCell(DeviceGrid::ColDescription, 1, "code 1a2b");
+    EXPECT_EQ(find("1a:2b", 1), 3);
+    EXPECT_EQ(find("1a:2b", 3, Direction::Backward), 3);
+    EXPECT_EQ(find("1A2B", 4), 1);  // plain text, found in the description too
     // A dot makes it an address: "0.0.1" is no MAC piece "001".
     EXPECT_FALSE(find("56.00", 1));
     // Other characters make it plain text, which no MAC contains.
@@ -96,6 +111,25 @@ TEST_F(DeviceSearchTest, NothingMatchesOutsideTheDeviceRows) {
     EXPECT_FALSE(DeviceSearch("trailing").matches(grid, 5));
     grid.clear();
     EXPECT_FALSE(find("pump", 1));
+}
+
+TEST_F(DeviceSearchTest, TheIndexFollowsAppendsEditsAndClear) {
+    EXPECT_EQ(find("boiler", 1), std::nullopt);
+    add("02-4B-56-00-00-05", "Boiler", "1.0.0", "198.18.0.134", "");
+    EXPECT_EQ(find("boiler", 1), 5);  // appended since the last update
+    grid.setCell(DeviceGrid::ColDescription, 2, "Near the boiler");
+    EXPECT_EQ(find("boiler", 1), 2);  // an edit rebuilds it
+    grid.setCell(DeviceGrid::ColRow, 2, "");
+    EXPECT_EQ(find("boiler", 1), 5);  // no device row any more
+    grid.clear();
+    EXPECT_EQ(find("boiler", 1), std::nullopt);
+    add("02-4B-56-00-00-09", "x", "", "10.0.0.9", "");
+    EXPECT_EQ(find("4b5600", 1), 1);
+    // The settings to be sent are not searched, so they leave it as it is.
+    const std::uint64_t before = grid.searchedChanges();
+    grid.setCell(DeviceGrid::ColIp, 1, "10.0.0.99");
+    grid.setCell(DeviceGrid::ColNewPassword, 1, "pw");
+    EXPECT_EQ(grid.searchedChanges(), before);
 }
 
 }  // namespace

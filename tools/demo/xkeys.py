@@ -5,14 +5,15 @@ without a window manager or any extra tool.
 
 Usage: xkeys.py STEP [STEP ...]
   key:ctrl+f     a key with modifiers (names as X keysyms: F3, Return, Escape)
-  type:TEXT      the characters of TEXT (letters, digits, . - : and space)
+  type:TEXT      the characters of TEXT (letters, digits, . - : / _ and space)
   resize:WID:W:H the window with id WID (as xwininfo prints it) to W x H"""
 import ctypes
 import sys
 import time
 
 MODIFIERS = {"ctrl": "Control_L", "shift": "Shift_L", "alt": "Alt_L"}
-NAMED = {" ": "space", ".": "period", "-": "minus", ":": "colon", "_": "underscore"}
+NAMED = {" ": "space", ".": "period", "-": "minus", ":": "colon", "_": "underscore",
+         "/": "slash"}
 
 
 def main(argv):
