@@ -219,7 +219,11 @@ private:
         m_busy = true;
         checkRefresh();
         checkUpdate();
-        if (m_ticks % kUpdateEveryTicks == kUpdateEveryTicks - 1)
+        // No update in the last seconds: the end of the run would close
+        // its dialog before its answer and the Refresh after it came.
+        const bool nearTheEnd =
+            std::chrono::duration<double>(Clock::now() - m_started).count() > m_options.seconds - 5;
+        if (m_ticks % kUpdateEveryTicks == kUpdateEveryTicks - 1 && !nearTheEnd)
             startUpdate();
         ++m_ticks;
         m_window->BtnRefresh->click();

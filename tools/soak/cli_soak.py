@@ -9,8 +9,9 @@ kernel's accounting of the ended child would include this script's own
 memory from before the exec), and the most descriptors and threads seen
 (/proc/PID/fd and task). Pass: every discover lists exactly the devices,
 every configure ends verified, and after the warm-up no run's peak memory
-exceeds the warm-up runs' by 1 MiB or more, nor its descriptors and threads
-theirs.
+exceeds the warm-up runs' by 1 MiB or more, nor its threads theirs, nor its
+descriptors theirs by more than the two short-lived sending sockets that
+the polling may catch.
 
   cli_soak.py --kavren PATH --emulator PATH --seconds S [--devices N] [--warmup S]
 """
@@ -30,6 +31,7 @@ DEVICE_NETMASK = "255.255.252.0"
 PASSWORD = "admin"  # the generated devices' password
 ALLOWED_GROWTH_KIB = 1024
 POLL_SECONDS = 0.005
+TRANSIENT_FDS = 2
 MAX_SECONDS = 3600
 
 
@@ -162,7 +164,9 @@ def judge(kind, runs, warm_index):
         if r.peak_rss_kib - base_rss >= ALLOWED_GROWTH_KIB:
             problems.append(f"{kind} run {i}: peak rss {r.peak_rss_kib} KiB, warm-up "
                             f"{base_rss} KiB")
-        if r.max_fds > base_fds or r.max_threads > base_threads:
+        # Each request goes out from a socket of its own, open for a moment:
+        # the polling catches one or two of them now and then.
+        if r.max_fds > base_fds + TRANSIENT_FDS or r.max_threads > base_threads:
             problems.append(f"{kind} run {i}: {r.max_fds} fds / {r.max_threads} threads, "
                             f"warm-up {base_fds} / {base_threads}")
     return problems
