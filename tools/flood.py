@@ -18,6 +18,12 @@ duplicates, begins once the file named by --phase2-file exists.
   flood.py --devices FILE.json --target 198.18.0.1 --count 200000 \
            [--phase2-file PATH] [--seed N] [--seconds 60] [--end-text HEX]
            [--max-size BYTES] [--oversized-only]
+  flood.py --devices FILE.json --target 198.18.0.1 --rate 1000 --seconds 1800 \
+           --no-duplicates       (a trickle beside a long run)
+
+With --rate the datagrams are paced to that many a second, and a run may
+last up to an hour; --no-duplicates sends phase 1's kinds only, so the
+genuine devices' rows are never raced by copies.
 
 Prints one JSON line with what was sent, by kind.
 """
@@ -27,6 +33,7 @@ import ipaddress
 import json
 import os
 import random
+import signal
 import socket
 import subprocess
 import sys
@@ -44,6 +51,11 @@ RECEIVE_LIMIT = 1024
 
 MAX_COUNT = 1_000_000
 MAX_SECONDS = 300.0
+# A paced trickle may run beside a soak run, so it gets a longer bound.
+MAX_RATE = 10_000
+MAX_TRICKLE_COUNT = 4_000_000
+MAX_TRICKLE_SECONDS = 3900.0
+PACE_SLOT = 0.01
 MAX_PHASE2_WAIT = 60.0
 MAX_SIZE = 9000
 POOL_SIZE = 2048
@@ -225,12 +237,31 @@ def wait_for_file(path, limit, deadline):
     return os.path.exists(path)
 
 
-def flood(sock, target, pool, count, deadline, sent_by_kind):
+# Set by SIGTERM: a trickle beside a soak run is stopped when the run ends,
+# and still reports what it sent.
+stopping = False
+
+
+def stop(signum, frame):
+    global stopping
+    stopping = True
+
+
+def flood(sock, target, pool, count, deadline, sent_by_kind, rate=0):
+    """Sends up to count datagrams from the pool in turn; with a rate, at
+    most rate * PACE_SLOT of them in each slot of PACE_SLOT seconds."""
     sent = 0
     errors = 0
     n = len(pool)
     i = 0
-    while sent < count and time.monotonic() < deadline:
+    per_slot = max(1, round(rate * PACE_SLOT)) if rate else 0
+    slot_end = time.monotonic() + PACE_SLOT
+    while sent < count and time.monotonic() < deadline and not stopping:
+        if per_slot and i % per_slot == 0 and i > 0:
+            pause = slot_end - time.monotonic()
+            if pause > 0:
+                time.sleep(pause)
+            slot_end = max(slot_end + PACE_SLOT, time.monotonic())
         kind, data = pool[i % n]
         i += 1
         try:
@@ -259,6 +290,10 @@ def main(argv=None):
     parser.add_argument("--oversized-only", action="store_true",
                         help="only replies longer than the receiver takes")
     parser.add_argument("--end-text", help="hex of the closing result message's text")
+    parser.add_argument("--rate", type=int, default=0,
+                        help="datagrams per second (default: as fast as possible)")
+    parser.add_argument("--no-duplicates", action="store_true",
+                        help="no device information replies at all (phase 1 kinds only)")
     parser.add_argument("--lab-sh", default=os.environ.get("KAVREN_LAB_SH"))
     args = parser.parse_args(argv)
 
@@ -273,10 +308,16 @@ def main(argv=None):
         parser.error(f"--target {args.target!r} is not an IPv4 address")
     if not any(target in net for net in ALLOWED_TARGETS):
         parser.error(f"--target {target} is outside the lab's ranges")
-    if not 0 < args.count <= MAX_COUNT:
-        parser.error(f"--count takes 1 to {MAX_COUNT}")
-    if not 0 < args.seconds <= MAX_SECONDS:
-        parser.error(f"--seconds takes up to {MAX_SECONDS}")
+    if not 0 <= args.rate <= MAX_RATE:
+        parser.error(f"--rate takes 0 to {MAX_RATE}")
+    max_count = MAX_TRICKLE_COUNT if args.rate else MAX_COUNT
+    max_seconds = MAX_TRICKLE_SECONDS if args.rate else MAX_SECONDS
+    if not 0 < args.count <= max_count:
+        parser.error(f"--count takes 1 to {max_count}")
+    if not 0 < args.seconds <= max_seconds:
+        parser.error(f"--seconds takes up to {max_seconds}")
+    if args.no_duplicates and args.phase2_file:
+        parser.error("--no-duplicates has no phase 2")
     if not 0 <= args.phase2_wait <= MAX_PHASE2_WAIT:
         parser.error(f"--phase2-wait takes up to {MAX_PHASE2_WAIT}")
     if not 1100 <= args.max_size <= MAX_SIZE:
@@ -284,6 +325,7 @@ def main(argv=None):
     end_text = bytes.fromhex(args.end_text) if args.end_text else DEFAULT_END_TEXT
 
     macs = load_macs(args.devices)
+    signal.signal(signal.SIGTERM, stop)
     rng = random.Random(args.seed)
     started = time.monotonic()
     deadline = started + args.seconds
@@ -293,15 +335,17 @@ def main(argv=None):
 
     first = args.count // 2 if args.phase2_file else 0
     pool1 = build_pool(rng, macs, False, args.max_size, args.oversized_only)
-    sent1, errors1 = flood(sock, str(target), pool1, first, deadline, sent_by_kind)
-    phase2_started = True
+    if args.no_duplicates:
+        first = args.count
+    sent1, errors1 = flood(sock, str(target), pool1, first, deadline, sent_by_kind, args.rate)
+    phase2_started = not args.no_duplicates
     if args.phase2_file:
         phase2_started = wait_for_file(args.phase2_file, args.phase2_wait, deadline)
     sent2 = errors2 = 0
     if phase2_started:
         pool2 = build_pool(rng, macs, True, args.max_size, args.oversized_only)
         sent2, errors2 = flood(sock, str(target), pool2, args.count - sent1, deadline,
-                               sent_by_kind)
+                               sent_by_kind, args.rate)
     # The closing message comes after a pause, so it does not find the
     # receiver's queue full; the receiver waits for it to know the flood
     # is over.
@@ -319,7 +363,7 @@ def main(argv=None):
         "seconds": round(time.monotonic() - started, 3),
         "kinds": dict(sorted(sent_by_kind.items())),
     }), flush=True)
-    return 0 if phase2_started else 4
+    return 0 if phase2_started or args.no_duplicates else 4
 
 
 if __name__ == "__main__":

@@ -59,6 +59,7 @@ MAX_REPEAT = 100
 MAX_SENDS_PER_REQUEST = 2_000_000
 MAX_LIFETIME = 3600.0
 MAX_JITTER_MS = 60_000
+MAX_LOSS = 0.99
 SOCKET_BUFFER = 64 * 1024 * 1024
 RECEIVE_SIZE = 65535
 
@@ -217,6 +218,20 @@ def device_from_json(entry, index):
     )
 
 
+def device_to_json(device):
+    """A device as an entry of the device file, texts as hex. The password
+    is left out: only its scrambled form is kept, so the default applies."""
+    return {
+        "mac": mac_text(device.mac),
+        "ip": socket.inet_ntoa(device.ip),
+        "netmask": socket.inet_ntoa(device.netmask),
+        "gateway": socket.inet_ntoa(device.gateway),
+        "name": {"hex": device.name.hex()},
+        "version": {"hex": device.version.hex()},
+        "description": {"hex": device.description.hex()},
+    }
+
+
 def load_devices(path):
     try:
         with open(path, "rb") as f:
@@ -328,7 +343,14 @@ class Emulator:
         self.sent = 0
         self.send_errors = 0
         self.log = open(args.log, "a", buffering=1) if args.log else None
+        self.sent_log = open(args.sent_log, "a", buffering=1) if args.sent_log else None
         self.local_sources = {}
+        # The lossy segment: its own generator, so a seed repeats the same
+        # drops for the same sequence of requests whatever else draws.
+        self.loss = args.loss
+        self.loss_rng = random.Random(args.seed)
+        self.requests_dropped = 0
+        self.replies_dropped = 0
 
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
@@ -363,13 +385,36 @@ class Emulator:
                 probe.close()
         return device.ip if self.local_sources[device.ip] else b"\x00" * 4
 
-    def record(self, data, source, destination):
+    def record(self, data, source, destination, dropped_by=None):
         if self.log is None:
             return
+        # With --loss each line names the devices whose copy of the datagram
+        # was lost on the way: they never saw it.
+        dropped = "" if dropped_by is None else ',"dropped":[%s]' % ",".join(
+            '"%s"' % mac_text(mac) for mac in dropped_by)
         self.log.write(
-            '{"t":%.6f,"src":"%s","sport":%d,"dst":"%s","dport":%d,"len":%d,"kind":"%s","hex":"%s"}\n'
+            '{"t":%.6f,"src":"%s","sport":%d,"dst":"%s","dport":%d,"len":%d,"kind":"%s","hex":"%s"%s}\n'
             % (time.time(), source[0], source[1], destination, self.args.port, len(data),
-               kind_of(data), data.hex()))
+               kind_of(data), data.hex(), dropped))
+
+    def lost(self):
+        """One datagram's fate on the lossy segment: True when it is dropped."""
+        return self.loss > 0 and self.loss_rng.random() < self.loss
+
+    def send_reply(self, payload, destination, ancillary, source):
+        """A device's reply from address `source` (dotted): lost with the
+        segment's probability, and logged with --sent-log either way."""
+        dropped = self.lost()
+        if self.sent_log is not None:
+            self.sent_log.write(
+                '{"t":%.6f,"src":"%s","sport":%d,"dst":"%s","dport":%d,"len":%d,"kind":"%s",'
+                '"hex":"%s","dropped":%s}\n'
+                % (time.time(), source, self.args.port, destination[0], destination[1],
+                   len(payload), kind_of(payload), payload.hex(), "true" if dropped else "false"))
+        if dropped:
+            self.replies_dropped += 1
+            return
+        self.send(payload, destination, ancillary)
 
     def send(self, payload, destination, ancillary):
         try:
@@ -384,15 +429,25 @@ class Emulator:
         return (socket.inet_ntoa(requester), HOST_PORT), pktinfo(0, self.source_for(device))
 
     def answer_discovery(self, data, requester, ifindex):
+        """Plans the answer to one discovery request; returns the MACs of the
+        addressed devices whose copy of the request was lost."""
         target = data[10:16]
         devices = [d for d in self.devices if target in (ALL_DEVICES, d.mac)]
-        plan = []
+        # Every device hears a broadcast on its own: each copy is lost or
+        # not by itself, before any reply is planned.
+        dropped = [d for d in devices if self.lost()]
+        if dropped:
+            self.requests_dropped += len(dropped)
+            gone = {d.mac for d in dropped}
+            devices = [d for d in devices if d.mac not in gone]
+        plan = []  # (payload, destination, ancillary, source of a device reply or None)
         if self.args.malformed:
             dest = ((BROADCAST, HOST_PORT), pktinfo(ifindex, b"\x00" * 4)) \
                 if self.args.reply == "broadcast" else \
                 ((socket.inet_ntoa(requester), HOST_PORT), [])
-            plan.extend((payload,) + dest for _, _, payload in malformed_set())
-        routes = [(d.info_reply(),) + self.destination_for(d, requester, ifindex) for d in devices]
+            plan.extend((payload,) + dest + (None,) for _, _, payload in malformed_set())
+        routes = [(d.info_reply(),) + self.destination_for(d, requester, ifindex) +
+                  (socket.inet_ntoa(d.ip),) for d in devices]
         for _ in range(self.args.repeat):
             plan.extend(routes)
         del plan[MAX_SENDS_PER_REQUEST:]
@@ -400,49 +455,70 @@ class Emulator:
         if self.args.jitter_ms <= 0:
             started = time.monotonic()
             sent_before, errors_before = self.sent, self.send_errors
-            for i, (payload, destination, ancillary) in enumerate(plan):
+            for i, entry in enumerate(plan):
                 if i % 1024 == 0 and (self.stopping or time.monotonic() >= self.deadline):
                     break
-                self.send(payload, destination, ancillary)
+                self.dispatch(entry)
             elapsed = time.monotonic() - started
             count = self.sent - sent_before
             print(f"kavren_emulator: answered discovery from {socket.inet_ntoa(requester)}: "
                   f"{count} datagrams in {elapsed:.3f} s "
                   f"({count / elapsed if elapsed > 0 else 0:.0f}/s), "
                   f"{self.send_errors - errors_before} send errors", file=sys.stderr)
-            return
+            return [d.mac for d in dropped]
         now = time.monotonic()
         spread = self.args.jitter_ms / 1000.0
-        for payload, destination, ancillary in plan:
+        for entry in plan:
             self.sequence += 1
-            heapq.heappush(self.scheduled, (now + random.uniform(0, spread), self.sequence,
-                                            payload, destination, ancillary))
+            heapq.heappush(self.scheduled, (now + random.uniform(0, spread), self.sequence, entry))
+        return [d.mac for d in dropped]
+
+    def dispatch(self, entry):
+        payload, destination, ancillary, source = entry
+        if source is None:
+            self.send(payload, destination, ancillary)
+        else:
+            self.send_reply(payload, destination, ancillary, source)
 
     def answer_config(self, data, requester, local, ifindex):
+        """Lets the addressed device with the request's MAC take it; returns
+        [its MAC] when the request was lost on the way to it, else []."""
         target = data[10:16]
         addressed = local in (None, socket.inet_aton(BROADCAST)) or \
             not any(d.ip == local for d in self.devices)
         for device in self.devices:
             if device.mac != target or not (addressed or device.ip == local):
                 continue
+            if self.lost():
+                self.requests_dropped += 1
+                return [device.mac]
             offset, width = CONFIG_CURRENT_PASSWORD
             good = data[offset:offset + width] == device.scrambled_password
             # The answer goes out with the settings the request arrived under.
             destination, ancillary = self.destination_for(device, requester, ifindex)
+            source = socket.inet_ntoa(device.ip)
             reply = device.result_reply(SETTING_OK if good else PASSWORD_ERROR)
             if good:
                 device.configure(data)
-            self.send(reply, destination, ancillary)
-            return
+            self.send_reply(reply, destination, ancillary, source)
+            return []
+        return []
 
     def handle(self, data, source, local, ifindex):
-        self.record(data, source, socket.inet_ntoa(local) if local else "")
+        destination = socket.inet_ntoa(local) if local else ""
+        if self.loss <= 0:
+            self.record(data, source, destination)
         kind = kind_of(data)
         requester = socket.inet_aton(source[0])
+        dropped = []
         if kind == "discovery":
-            self.answer_discovery(data, requester, ifindex)
+            dropped = self.answer_discovery(data, requester, ifindex)
         elif kind == "config":
-            self.answer_config(data, requester, local, ifindex)
+            dropped = self.answer_config(data, requester, local, ifindex)
+        # On a lossy segment the line comes after the handling, so that it
+        # can name the devices that lost the datagram.
+        if self.loss > 0:
+            self.record(data, source, destination, dropped)
 
     def receive_one(self):
         data, ancdata, _, source = self.sock.recvmsg(RECEIVE_SIZE, socket.CMSG_SPACE(12))
@@ -458,8 +534,7 @@ class Emulator:
             if now >= self.deadline:
                 break
             while self.scheduled and self.scheduled[0][0] <= now:
-                _, _, payload, destination, ancillary = heapq.heappop(self.scheduled)
-                self.send(payload, destination, ancillary)
+                self.dispatch(heapq.heappop(self.scheduled)[2])
             wait = self.deadline - now
             if self.scheduled:
                 wait = min(wait, max(0.0, self.scheduled[0][0] - now))
@@ -470,8 +545,13 @@ class Emulator:
             if readable:
                 self.receive_one()
         self.sock.close()
-        if self.log:
-            self.log.close()
+        if self.loss > 0:
+            print(f"kavren_emulator: lost {self.requests_dropped} request copies and "
+                  f"{self.replies_dropped} replies (loss {self.loss}, seed {self.args.seed})",
+                  file=sys.stderr)
+        for log in (self.log, self.sent_log):
+            if log:
+                log.close()
 
 
 def parse_args(argv):
@@ -495,6 +575,15 @@ def parse_args(argv):
     p.add_argument("--list-malformed", action="store_true",
                    help="print the malformed set as JSON lines and exit")
     p.add_argument("--log", metavar="FILE.jsonl", help="log every received datagram")
+    p.add_argument("--sent-log", metavar="FILE.jsonl",
+                   help="log every device reply, sent or lost")
+    p.add_argument("--loss", type=float, default=0.0, metavar="P",
+                   help="drop each request copy and each reply with probability P")
+    p.add_argument("--seed", type=int, default=1, metavar="N",
+                   help="seed of the drops (default %(default)s): the same seed and "
+                        "requests give the same drops")
+    p.add_argument("--list-devices", action="store_true",
+                   help="print the devices as a device file and exit")
     p.add_argument("--ready-file", metavar="PATH", help="written once the port is bound")
     p.add_argument("--lifetime", type=float, default=60.0, metavar="SECONDS")
     p.add_argument("--bind", default="0.0.0.0", metavar="ADDR")
@@ -506,6 +595,8 @@ def parse_args(argv):
         p.error(f"--repeat takes 1 to {MAX_REPEAT}")
     if not 0 <= args.jitter_ms <= MAX_JITTER_MS:
         p.error(f"--jitter-ms takes 0 to {MAX_JITTER_MS}")
+    if not 0 <= args.loss <= MAX_LOSS:
+        p.error(f"--loss takes 0 to {MAX_LOSS}")
     if not args.list_malformed and args.devices is None and args.generate is None:
         p.error("one of --devices or --generate is required")
     return args
@@ -526,6 +617,10 @@ def main(argv=None):
     except ConfigError as e:
         print(f"kavren_emulator: {e}", file=sys.stderr)
         return 2
+    if args.list_devices:
+        json.dump({"devices": [device_to_json(d) for d in devices]}, sys.stdout, indent=1)
+        print()
+        return 0
 
     emulator = Emulator(args, devices)
 

@@ -83,8 +83,8 @@ class Emulator:
                                    self.process.stderr.read().decode(errors="replace"))
             time.sleep(0.01)
 
-    def records(self):
-        with open(self.log) as f:
+    def records(self, path=None):
+        with open(path or self.log) as f:
             return [json.loads(line) for line in f if line.endswith("}\n")]
 
     def stop(self):
@@ -306,6 +306,56 @@ class EmulatorInLab(unittest.TestCase):
         self.assertEqual(a.records(), [])
         self.assertEqual(len(b.records()), 1)
 
+    def test_loss_is_per_device_and_repeats_with_its_seed(self):
+        def one_discovery(seed):
+            sent_log = os.path.join(self.workdir, f"sent-{seed}-{time.monotonic_ns()}.jsonl")
+            emulator = self.start("--generate", "200", "--loss", "0.3", "--seed", str(seed),
+                                  "--sent-log", sent_log)
+            got = {data[10:16].hex() for data, _, _ in self.discover(200, timeout=1.0)}
+            emulator.stop()
+            self.emulators.remove(emulator)
+            (line,) = emulator.records()
+            return got, line["dropped"], emulator.records(sent_log)
+
+        got, dropped, sent = one_discovery(5)
+        # Each device loses the request or its reply by itself: about
+        # 200 * 0.7 * 0.7 answers arrive, never all, never none.
+        self.assertTrue(60 < len(got) < 140, len(got))
+        self.assertEqual(len(sent), 200 - len(dropped))
+        self.assertEqual({r["hex"][20:32] for r in sent if not r["dropped"]}, got)
+        self.assertFalse({m.replace(":", "").lower() for m in dropped} &
+                         {r["hex"][20:32] for r in sent})
+        self.assertTrue(all(r["kind"] == "device_info" and r["dst"] == HOST_A for r in sent))
+        again, dropped_again, _ = one_discovery(5)
+        self.assertEqual((again, dropped_again), (got, dropped))
+        other, _, _ = one_discovery(6)
+        self.assertNotEqual(other, got)
+
+    def test_a_lost_configuration_request_changes_nothing(self):
+        sent_log = os.path.join(self.workdir, "sent-config.jsonl")
+        emulator = self.start("--loss", "0.5", "--seed", "3", "--sent-log", sent_log,
+                              devices=DEVICES[:1])
+        mac1 = bytes.fromhex("020000000001")
+        answers = 0
+        for i in range(12):
+            self.host.send(config_request(mac1, "198.18.0.130", "255.255.255.0", "198.18.0.1",
+                                          f"try {i}".encode(), b"admin"), ("198.18.0.130", 62630))
+            answers += len(self.host.receive(1, timeout=0.2))
+            state = [d for d, _, _ in self.discover(1, timeout=0.3) if d[10:16] == mac1]
+            request = [r for r in emulator.records() if r["kind"] == "config"][-1]
+            taken = request["dropped"] == []
+            if not taken:
+                self.assertEqual(request["dropped"], ["02:00:00:00:00:01"])
+            # A discovery reply that got through shows whether the device
+            # took this request: it did exactly when its copy was not lost.
+            if state:
+                self.assertEqual(field(state[0][80:112]) == f"try {i}".encode(), taken)
+        results = [r for r in emulator.records(sent_log) if r["kind"] == "result"]
+        self.assertEqual(answers, sum(not r["dropped"] for r in results))
+        took = sum(r["kind"] == "config" and r["dropped"] == [] for r in emulator.records())
+        self.assertEqual(len(results), took)
+        self.assertTrue(0 < took < 12 and 0 < answers < took + 1, (took, answers))
+
     def test_lifetime_ends_the_emulator(self):
         emulator = self.start("--generate", "1", "--lifetime", "0.5")
         self.assertEqual(emulator.process.wait(timeout=3), 0)
@@ -355,6 +405,7 @@ class PureHelpers(unittest.TestCase):
         for options in (["--generate", "1", "--lifetime", "0"],
                         ["--generate", "1", "--repeat", "0"],
                         ["--generate", "1", "--burst", "--jitter-ms", "5"],
+                        ["--generate", "1", "--loss", "1.5"],
                         []):
             with self.subTest(options=options):
                 result = subprocess.run([sys.executable, EMULATOR] + options,
