@@ -19,3 +19,13 @@ function(gtest_discover_tests target)
   add_test(NAME ${target} COMMAND ${target})
   set_tests_properties(${target} PROPERTIES TIMEOUT 300)
 endfunction()
+
+# A static Qt links the plugins a program loads at run time into it: the
+# Windows platform, the offscreen platform for the tests, and the GIF reader
+# for the logo.
+function(kavren_import_qt_plugins target)
+  if(TARGET Qt6::QWindowsIntegrationPlugin)
+    qt_import_plugins(${target}
+      INCLUDE Qt6::QWindowsIntegrationPlugin Qt6::QOffscreenIntegrationPlugin Qt6::QGifPlugin)
+  endif()
+endfunction()

@@ -30,6 +30,9 @@ configure_options=(
   -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz
   -no-feature-sql -no-feature-network -no-feature-printsupport
   -no-feature-concurrent -no-feature-xml
+  # The host's Vulkan headers in /usr/include would otherwise be found and
+  # put before mingw-w64's C library headers.
+  -no-feature-vulkan
   # Debian's source leaves out src/3rdparty/wintab, which tablet input needs.
   -no-feature-tabletevent
 )

@@ -52,7 +52,8 @@ fi
 # The Windows side of the lab guard (tests/lab/labguard_win.cpp) looks for it.
 export KAVREN_WINE_LAB_NETNS=$server_ns
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$KAVREN_WINE" wineboot --init >/dev/null 2>&1 || true
-fi
+# The first program of a fresh wineserver starts Wine's services (and makes
+# the prefix on first use); do that once here, not inside the first test's
+# time limit.
+"$KAVREN_WINE" wineboot --init >/dev/null 2>&1 </dev/null || true
 "$@"
