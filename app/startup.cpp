@@ -3,6 +3,7 @@
 #include "app/errordisplay.h"
 #include "app/kavrenapplication.h"
 #include "app/mainfrom.h"
+#include "app/startshowstate.h"
 #include "config/cfgdlg.h"
 #include "config/pwddlg.h"
 
@@ -35,7 +36,18 @@ int runProgram(int argc, char** argv) {
             destroyWindows();
             return 0;
         }
-        MainF->show();
+        // The window comes up in the show state the program was started with.
+        switch (startShowState()) {
+            case StartShowState::Maximised:
+                MainF->showMaximized();
+                break;
+            case StartShowState::Minimised:
+                MainF->showMinimized();
+                break;
+            case StartShowState::Normal:
+                MainF->show();
+                break;
+        }
         application.exec();
         destroyWindows();
     } catch (...) {

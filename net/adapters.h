@@ -12,10 +12,13 @@ namespace kavren {
 
 // One adapter as the platform reports it: the first six bytes of its hardware
 // address and its IPv4 address texts in the platform's order. An adapter
-// without an IPv4 address carries the single address "0.0.0.0".
+// without an IPv4 address carries the single address "0.0.0.0". netmasks[i]
+// is the net mask of addresses[i] in dotted form ("0.0.0.0" when unknown);
+// the list may be shorter than the addresses where a source knows none.
 struct AdapterInfo {
     MacBytes mac{};
     std::vector<std::string> addresses;
+    std::vector<std::string> netmasks{};
 };
 
 // The platform's adapter query, asked once at start-up. Adapters come in a

@@ -1,14 +1,7 @@
 #include "net/idsockethandle.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "net/idexception.h"
+#include "net/socketapi.h"
 #include "net/socketerrors.h"
 
 namespace kavren {
@@ -57,107 +50,51 @@ TIdSocketHandle::~TIdSocketHandle() {
 
 void TIdSocketHandle::allocateSocket() {
     closeSocket();
-    m_handle = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (m_handle < 0)
+    m_handle = socketapi::openDatagram();
+    if (m_handle == socketapi::kNoSocket)
         throw EIdInvalidSocket();
 }
 
 void TIdSocketHandle::bind() {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(m_port);
-    std::uint32_t address = INADDR_ANY;
+    std::uint32_t address = 0;
     if (!m_ip.empty() && !parseDottedQuad(m_ip, address)) {
         // The layer is only ever given dotted-decimal source addresses; any
         // other text cannot name a local address.
         throw EIdSocketError(kWsaEAddrNotAvail);
     }
-    local.sin_addr.s_addr = htonl(address);
-    if (::bind(m_handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        throwBindError(errno);
-    }
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    if (::getsockname(m_handle, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
-        throwSocketError(errno);
-    }
-    m_ip = dottedQuad(ntohl(bound.sin_addr.s_addr));
-    m_port = ntohs(bound.sin_port);
+    if (!socketapi::bind(m_handle, address, m_port))
+        throwBindError(socketapi::lastError());
+    std::uint32_t boundAddress = 0;
+    std::uint16_t boundPort = 0;
+    if (!socketapi::localAddress(m_handle, boundAddress, boundPort))
+        throwSocketError(socketapi::lastError());
+    m_ip = dottedQuad(boundAddress);
+    m_port = boundPort;
 }
 
 void TIdSocketHandle::setBroadcastFlag(bool enabled) {
-    const int value = enabled ? 1 : 0;
-    if (::setsockopt(m_handle, SOL_SOCKET, SO_BROADCAST, &value, sizeof value) != 0) {
-        throwSocketError(errno);
-    }
+    if (!socketapi::setBroadcast(m_handle, enabled))
+        throwSocketError(socketapi::lastError());
 }
 
 int TIdSocketHandle::enlargeReceiveBuffer(int bytes) {
-    // SO_RCVBUFFORCE passes over net.core.rmem_max but needs CAP_NET_ADMIN;
-    // without it SO_RCVBUF is capped at rmem_max, which is still more than
-    // the default. Neither failing is an error: the socket just keeps a
-    // smaller buffer.
-    if (::setsockopt(m_handle, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
-        (void)::setsockopt(m_handle, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-    }
-    int granted = 0;
-    socklen_t length = sizeof granted;
-    if (::getsockopt(m_handle, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0)
-        return 0;
-    return granted;
+    return socketapi::enlargeReceiveBuffer(m_handle, bytes);
 }
 
 void TIdSocketHandle::sendTo(std::span<const std::uint8_t> data, std::uint32_t hostAddress,
                              std::uint16_t port, int steerInterface) {
-    sockaddr_in destination{};
-    destination.sin_family = AF_INET;
-    destination.sin_port = htons(port);
-    destination.sin_addr.s_addr = htonl(hostAddress);
-
-    ssize_t sent = 0;
-    if (steerInterface > 0) {
-        // The outgoing interface rides along with the datagram (IP_PKTINFO),
-        // so no socket option beyond the broadcast permission is set.
-        iovec part{const_cast<std::uint8_t*>(data.data()), data.size()};
-        alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-        msghdr message{};
-        message.msg_name = &destination;
-        message.msg_namelen = sizeof destination;
-        message.msg_iov = &part;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = IPPROTO_IP;
-        header->cmsg_type = IP_PKTINFO;
-        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-        in_pktinfo info{};
-        info.ipi_ifindex = steerInterface;
-        std::memcpy(CMSG_DATA(header), &info, sizeof info);
-        sent = ::sendmsg(m_handle, &message, 0);
-    } else {
-        sent = ::sendto(m_handle, data.data(), data.size(), 0,
-                        reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
-    }
+    const long long sent = socketapi::sendTo(m_handle, data, hostAddress, port, steerInterface);
     if (sent < 0)
-        throwSendError(errno);
+        throwSendError(socketapi::lastError());
     if (static_cast<std::size_t>(sent) != data.size())
         throw EIdNotAllBytesSent();
 }
 
 void TIdSocketHandle::closeSocket() {
-    if (m_handle < 0)
+    if (m_handle == socketapi::kNoSocket)
         return;
-    (void)::shutdown(m_handle, SHUT_WR);
-    (void)::close(m_handle);
-    m_handle = -1;
-}
-
-void TIdSocketHandle::shutdownBoth() {
-    // On an unconnected datagram socket this reports ENOTCONN but still marks
-    // both directions shut and wakes every thread waiting on the socket.
-    if (m_handle >= 0)
-        (void)::shutdown(m_handle, SHUT_RDWR);
+    socketapi::close(m_handle);
+    m_handle = socketapi::kNoSocket;
 }
 
 }  // namespace kavren

@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 
+#include "net/socketapi.h"
+
 namespace kavren {
 
 // One binding: an IPv4 datagram socket with its local and peer addresses.
@@ -30,8 +32,8 @@ public:
         m_peerPort = port;
     }
 
-    bool handleAllocated() const { return m_handle >= 0; }
-    int handle() const { return m_handle; }
+    bool handleAllocated() const { return m_handle != socketapi::kNoSocket; }
+    socketapi::Handle handle() const { return m_handle; }
 
     // Creates the socket; EIdInvalidSocket when that fails.
     void allocateSocket();
@@ -49,12 +51,9 @@ public:
 
     // Shuts the sending direction down and closes the socket.
     void closeSocket();
-    // For the receiving endpoint: shutting both directions wakes a receive
-    // thread waiting on the socket; the descriptor is released afterwards.
-    void shutdownBoth();
 
 private:
-    int m_handle = -1;
+    socketapi::Handle m_handle = socketapi::kNoSocket;
     std::string m_ip;
     std::uint16_t m_port = 0;
     std::string m_peerIP;

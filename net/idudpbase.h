@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "net/idsockethandle.h"
+#include "net/socketapi.h"
 
 namespace kavren {
 
@@ -36,6 +37,9 @@ protected:
     virtual void applyBroadcastToOpenSockets() = 0;
 
 private:
+    // Both endpoints keep the platform's socket library started while they
+    // exist: the first one starts it, the last one releases it.
+    socketapi::LibraryUse m_library;
     int m_bufferSize = kDefaultBufferSize;
     bool m_broadcastEnabled = false;
 };

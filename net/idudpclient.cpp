@@ -1,14 +1,7 @@
 #include "net/idudpclient.h"
 
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include "net/adapters.h"
 #include "net/idexception.h"
+#include "net/socketapi.h"
 #include "net/socketerrors.h"
 
 namespace kavren {
@@ -32,19 +25,6 @@ bool isLocalhostName(const std::string& host) {
     return true;
 }
 
-int winsockNumberFromLookup(int result) {
-    switch (result) {
-        case EAI_NONAME:
-            return kWsaHostNotFound;
-        case EAI_AGAIN:
-            return kWsaTryAgain;
-        case EAI_SYSTEM:
-            return winsockNumberFromErrno(errno);
-        default:
-            return kWsaNoRecovery;
-    }
-}
-
 }  // namespace
 
 std::uint32_t resolveHost(const std::string& host) {
@@ -54,24 +34,10 @@ std::uint32_t resolveHost(const std::string& host) {
     if (isLocalhostName(host))
         return kLoopback;
 
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    const int result = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (result != 0)
-        throw EIdSocketError(winsockNumberFromLookup(result));
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            sockaddr_in inet{};
-            std::memcpy(&inet, entry->ai_addr, sizeof inet);
-            address = ntohl(inet.sin_addr.s_addr);
-            ::freeaddrinfo(found);
-            return address;
-        }
-    }
-    ::freeaddrinfo(found);
-    throw EIdSocketError(kWsaHostNotFound);
+    int error = 0;
+    if (const auto found = socketapi::lookupIPv4(host, error))
+        return *found;
+    throw EIdSocketError(error);
 }
 
 TIdUDPClient::TIdUDPClient() = default;
@@ -102,16 +68,14 @@ void TIdUDPClient::send(std::span<const std::uint8_t> data) {
     const std::uint32_t destination = resolveHost(m_host);
 
     // A broadcast to 255.255.255.255 must leave through the adapter of the
-    // source address only. Linux already picks the interface that holds a
-    // bound source address for a limited broadcast, but only as a routing
-    // fallback (the first interface found with that address, and not when
-    // policy rules intervene); naming the interface with the datagram makes
-    // the choice explicit. With no specific source address the system picks.
+    // source address only; the platform says whether binding to that address
+    // already sees to it or the datagram has to name the interface. With no
+    // specific source address the system picks.
     int steerInterface = 0;
     std::uint32_t local = 0;
     if (broadcastEnabled() && destination == kBroadcastAll && parseDottedQuad(handle.ip(), local) &&
         local != 0) {
-        steerInterface = interfaceIndexOf(handle.ip());
+        steerInterface = socketapi::broadcastInterfaceFor(handle.ip());
     }
     handle.sendTo(data, destination, m_port, steerInterface);
 }

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "net/socketapi.h"
+
 namespace kavren {
 
 class DeliveryQueue;
@@ -32,7 +34,7 @@ public:
     static constexpr unsigned kBatchSize = 64;
 
     struct Socket {
-        int handle;
+        socketapi::Handle handle;
         TIdSocketHandle* binding;
     };
 
@@ -43,20 +45,21 @@ public:
     TIdUDPListenerThread& operator=(const TIdUDPListenerThread&) = delete;
 
     void start();
-    void requestStop() { m_stop.store(true, std::memory_order_release); }
+    // Sets the stop flag and ends a wait that is running at once.
+    void requestStop();
     void join();
 
     ReceiveStatistics statistics() const;
 
 private:
-    struct BatchBuffers;
     void run();
-    void receiveFrom(const Socket& socket, BatchBuffers& buffers);
+    void receiveFrom(const Socket& socket, socketapi::ReceiveBatch& buffers);
 
     const std::vector<Socket> m_sockets;
     const std::size_t m_bufferSize;
     DeliveryQueue& m_queue;
     const std::function<void()> m_wake;
+    socketapi::ReadinessWait m_readiness;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 

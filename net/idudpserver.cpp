@@ -66,11 +66,9 @@ void TIdUDPServer::closeSockets() {
     m_open = false;
     if (m_thread)
         m_thread->requestStop();
-    // Shutting the sockets ends the receive thread's wait at once. The
-    // descriptors are released only after the thread has ended, so their
-    // numbers cannot be handed out again while it might still use them.
-    for (auto& handle : m_bindings)
-        handle->shutdownBoth();
+    // The stop request ends the receive thread's wait at once. The sockets
+    // are released only after the thread has ended, so their numbers cannot
+    // be handed out again while it might still use them.
     if (m_thread) {
         m_thread->join();
         m_lastStatistics = m_thread->statistics();

@@ -1,7 +1,5 @@
 #include "net/socketerrors.h"
 
-#include <cerrno>
-
 #include "net/idexception.h"
 
 namespace kavren {
@@ -56,31 +54,6 @@ constexpr ErrorText kErrorTexts[] = {
     {10066, "Directory not empty"},
 };
 
-struct ErrnoMapping {
-    int errnoValue;
-    int number;
-};
-
-// Each errno beside the Windows Sockets error of the same condition. EPERM
-// (a packet filter refusing a send) reads as an access error, ENFILE like
-// EMFILE, ENOMEM as running out of buffers.
-constexpr ErrnoMapping kErrnoMappings[] = {
-    {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},
-    {EPERM, 10013},        {EFAULT, 10014},          {EINVAL, 10022},
-    {EMFILE, 10024},       {ENFILE, 10024},          {EWOULDBLOCK, 10035},
-    {EINPROGRESS, 10036},  {EALREADY, 10037},        {ENOTSOCK, 10038},
-    {EDESTADDRREQ, 10039}, {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},
-    {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044},
-    {EOPNOTSUPP, 10045},   {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},
-    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},
-    {ENETUNREACH, 10051},  {ENETRESET, 10052},       {ECONNABORTED, 10053},
-    {ECONNRESET, 10054},   {ENOBUFS, 10055},         {ENOMEM, 10055},
-    {EISCONN, 10056},      {ENOTCONN, 10057},        {ESHUTDOWN, 10058},
-    {ETOOMANYREFS, 10059}, {ETIMEDOUT, 10060},       {ECONNREFUSED, 10061},
-    {ELOOP, 10062},        {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},
-    {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},
-};
-
 }  // namespace
 
 std::string_view socketErrorText(int winsockNumber) {
@@ -97,31 +70,23 @@ std::string socketErrorMessage(int winsockNumber) {
     return message;
 }
 
-int winsockNumberFromErrno(int errnoValue) {
-    for (const auto& entry : kErrnoMappings) {
-        if (entry.errnoValue == errnoValue)
-            return entry.number;
-    }
-    return errnoValue;
-}
-
 EIdSocketError::EIdSocketError(int winsockNumber)
     : EIdException(socketErrorMessage(winsockNumber)), m_lastError(winsockNumber) {}
 
-void throwSocketError(int errnoValue) {
-    throw EIdSocketError(winsockNumberFromErrno(errnoValue));
+void throwSocketError(int winsockNumber) {
+    throw EIdSocketError(winsockNumber);
 }
 
-void throwBindError(int errnoValue) {
-    if (errnoValue == EADDRINUSE)
+void throwBindError(int winsockNumber) {
+    if (winsockNumber == kWsaEAddrInUse)
         throw EIdCouldNotBindSocket();
-    throwSocketError(errnoValue);
+    throwSocketError(winsockNumber);
 }
 
-void throwSendError(int errnoValue) {
-    if (errnoValue == EMSGSIZE)
+void throwSendError(int winsockNumber) {
+    if (winsockNumber == kWsaEMsgSize)
         throw EIdPackageSizeTooBig();
-    throwSocketError(errnoValue);
+    throwSocketError(winsockNumber);
 }
 
 }  // namespace kavren

@@ -19,17 +19,12 @@ std::string_view socketErrorText(int winsockNumber);
 // "Socket Error # %d\r\n%s"
 std::string socketErrorMessage(int winsockNumber);
 
-// Maps a POSIX errno to the Windows Sockets number of the same condition, so
-// messages read the same on every platform. An errno without a counterpart is
-// passed through unchanged (those numbers are all far below 10000, so they
-// never collide with a listed number and show an empty text).
-int winsockNumberFromErrno(int errnoValue);
-
-// Throws the error that a failing bind, option or send call reports for
-// `errnoValue`: in-use at bind and too-long at send get their own classes,
-// everything else is an EIdSocketError.
-[[noreturn]] void throwBindError(int errnoValue);
-[[noreturn]] void throwSendError(int errnoValue);
-[[noreturn]] void throwSocketError(int errnoValue);
+// Throws the error that a failing bind, option or send call reports for the
+// Windows Sockets number `winsockNumber` (socketapi::lastError()): in-use at
+// bind and too-long at send get their own classes, everything else is an
+// EIdSocketError.
+[[noreturn]] void throwBindError(int winsockNumber);
+[[noreturn]] void throwSendError(int winsockNumber);
+[[noreturn]] void throwSocketError(int winsockNumber);
 
 }  // namespace kavren

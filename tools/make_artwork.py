@@ -275,6 +275,65 @@ def icon_app(size):
     return img
 
 
+# The 16 colours of the classic Windows palette, for the 4-bit icon image.
+PALETTE16 = [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+    (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
+    (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
+]
+
+
+def png_bytes(size, rgba):
+    path = os.path.join(OUT, f".icon{size}.tmp")
+    write_png(path, size, rgba)
+    with open(path, "rb") as f:
+        data = f.read()
+    os.remove(path)
+    return data
+
+
+def bmp_16_colours(size, rgba):
+    """A 4-bit icon image: header, palette, colour rows and the AND mask,
+    bottom row first, rows padded to 4 bytes."""
+    def nearest(c):
+        return min(range(16), key=lambda i: sum((a - b) ** 2 for a, b in zip(PALETTE16[i], c)))
+
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+    palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE16)
+    xor = bytearray()
+    mask = bytearray()
+    for y in reversed(range(size)):
+        row = [rgba[y * size + x] for x in range(size)]
+        idx = [nearest(p[:3]) if p[3] >= 128 else 0 for p in row]
+        line = bytes((idx[i] << 4) | idx[i + 1] for i in range(0, size, 2))
+        xor += line + b"\0" * (-len(line) % 4)
+        bits = bytearray((size + 7) // 8)
+        for x, p in enumerate(row):
+            if p[3] < 128:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits + b"\0" * (-len(bits) % 4)
+    return header + palette + bytes(xor) + bytes(mask)
+
+
+def write_ico(path):
+    """The Windows icon: the 32 x 32 image in 16 colours first, then 32-bit
+    PNG images of 16 to 256 pixels for today's displays."""
+    images = [(32, 16, bmp_16_colours(32, icon_app(32)))]
+    for size in (16, 24, 32, 48, 64, 128, 256):
+        images.append((size, 0, png_bytes(size, icon_app(size))))
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, colours, data in images:
+        bits = 4 if colours == 16 else 32
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, colours, 0, 1, bits, len(data),
+                           offset)
+        offset += len(data)
+    for _, _, data in images:
+        out += data
+    with open(path, "wb") as f:
+        f.write(out)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     w, h, palette, px, transparent = draw_logo()
@@ -283,6 +342,7 @@ def main():
     write_png(os.path.join(OUT, "exit.png"), 16, icon_exit(16))
     for size in (16, 24, 32, 48, 256):
         write_png(os.path.join(OUT, f"icon{size}.png"), size, icon_app(size))
+    write_ico(os.path.join(OUT, "kavren.ico"))
     return 0
 
 

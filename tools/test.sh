@@ -7,6 +7,8 @@
 #
 #   tools/test.sh                  every stage
 #   tools/test.sh default asan     only the named stages (default asan tsan fuzz)
+#   tools/test.sh windows          the Windows build under Wine in the lab
+#                                  (tools/windows/test.sh; not yet a default stage)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,6 +48,7 @@ for stage in "${stages[@]}"; do
         echo "== fuzz: no fuzz targets yet"
       fi
       ;;
+    windows) tools/windows/test.sh ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;
   esac
 done

@@ -1,10 +1,6 @@
 #include "tests/lab/labsend.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include "net/socketapi.h"
 #include "tests/lab/labguard.h"
 
 namespace kavren::lab {
@@ -12,17 +8,14 @@ namespace kavren::lab {
 bool sendToLoopback(std::span<const std::uint8_t> datagram, std::uint16_t port) {
     if (!isIsolated(nullptr))
         return false;
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0)
+    const socketapi::LibraryUse library;
+    const socketapi::Handle socket = socketapi::openDatagram();
+    if (socket == socketapi::kNoSocket)
         return false;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const auto sent = ::sendto(fd, datagram.data(), datagram.size(), 0,
-                               reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    ::close(fd);
-    return sent == static_cast<ssize_t>(datagram.size());
+    constexpr std::uint32_t kLoopback = 0x7F000001;
+    const long long sent = socketapi::sendTo(socket, datagram, kLoopback, port, 0);
+    socketapi::close(socket);
+    return sent == static_cast<long long>(datagram.size());
 }
 
 }  // namespace kavren::lab

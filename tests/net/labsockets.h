@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "net/socketapi.h"
+
 namespace kavren::labtest {
 
 // A plain datagram socket the tests use as the other side: a device, or a
@@ -34,7 +36,8 @@ public:
     std::optional<Datagram> receive(std::chrono::milliseconds wait) const;
 
 private:
-    int m_handle = -1;
+    socketapi::LibraryUse m_library;
+    socketapi::Handle m_handle = socketapi::kNoSocket;
 };
 
 // The environment variable's value; the test fails when it is unset.

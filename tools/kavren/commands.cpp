@@ -1,7 +1,5 @@
 #include "tools/kavren/commands.h"
 
-#include <unistd.h>
-
 #include <QCommandLineParser>
 #include <QFile>
 #include <QJsonObject>
@@ -24,6 +22,7 @@
 #include "tools/kavren/passwordsource.h"
 #include "tools/kavren/plan.h"
 #include "tools/kavren/subnets.h"
+#include "tools/kavren/terminal.h"
 
 namespace kavren::cli {
 
@@ -65,7 +64,7 @@ QString dev(const std::string& bytes) {
 // clears it so the two never mix.
 class ProgressLine final {
 public:
-    ProgressLine() : m_enabled(::isatty(STDERR_FILENO) == 1) {}
+    ProgressLine() : m_enabled(standardErrorIsTerminal()) {}
     ~ProgressLine() { clear(); }
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;

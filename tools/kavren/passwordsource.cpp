@@ -1,13 +1,10 @@
 #include "tools/kavren/passwordsource.h"
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 
 #include "config/secretwipe.h"
+#include "tools/kavren/terminal.h"
 
 namespace kavren::cli {
 
@@ -16,45 +13,6 @@ namespace {
 void stripLineEnd(std::string& text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-}
-
-// Reads one line from the controlling terminal with echo off; the terminal's
-// settings are put back also when reading fails.
-std::optional<std::string> askTerminal(const std::string& promptText, std::string& error) {
-    const int tty = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
-    if (tty < 0) {
-        error = "no terminal to ask on; use --password-file or --password-env";
-        return std::nullopt;
-    }
-    termios saved{};
-    const bool isTerminal = ::tcgetattr(tty, &saved) == 0;
-    if (isTerminal) {
-        termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        quiet.c_lflag |= ECHONL;
-        ::tcsetattr(tty, TCSAFLUSH, &quiet);
-    }
-    [[maybe_unused]] const ssize_t shown = ::write(tty, promptText.data(), promptText.size());
-    std::string line;
-    char ch = 0;
-    bool ended = false;
-    while (::read(tty, &ch, 1) == 1) {
-        if (ch == '\n') {
-            ended = true;
-            break;
-        }
-        line.push_back(ch);
-    }
-    ch = 0;
-    if (isTerminal)
-        ::tcsetattr(tty, TCSAFLUSH, &saved);
-    ::close(tty);
-    if (!ended && line.empty()) {
-        error = "no password was typed";
-        return std::nullopt;
-    }
-    stripLineEnd(line);
-    return line;
 }
 
 }  // namespace
@@ -84,10 +42,10 @@ std::optional<std::string> readSecret(const SecretSource& source, const std::str
         error = "no password source";
         return std::nullopt;
     }
-    auto first = askTerminal(promptText, error);
+    auto first = readHiddenLine(promptText, error);
     if (!first || !confirm)
         return first;
-    auto second = askTerminal("Again: ", error);
+    auto second = readHiddenLine("Again: ", error);
     if (!second) {
         config::wipeString(*first);
         return std::nullopt;

@@ -1,12 +1,7 @@
 #include "tools/kavren/subnets.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
-
-#include <cstring>
-
 #include "devices/textcodecs.h"
+#include "net/adapters.h"
 
 namespace kavren::cli {
 
@@ -31,28 +26,18 @@ bool sameSubnet(std::uint32_t a, std::uint32_t b, std::uint32_t mask) {
 }
 
 std::optional<std::uint32_t> localNetMask(const std::string& address) {
-    in_addr wanted{};
-    if (inet_pton(AF_INET, address.c_str(), &wanted) != 1)
+    // The same adapter query the adapter list uses, so both see the same
+    // addresses on every platform.
+    const auto adapters = makePlatformAdapterQuery()->query();
+    if (!adapters)
         return std::nullopt;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
-        return std::nullopt;
-    std::optional<std::uint32_t> mask;
-    for (const ifaddrs* entry = list; entry != nullptr && !mask; entry = entry->ifa_next) {
-        if (entry->ifa_addr == nullptr || entry->ifa_netmask == nullptr ||
-            entry->ifa_addr->sa_family != AF_INET) {
-            continue;
+    for (const AdapterInfo& adapter : *adapters) {
+        for (std::size_t i = 0; i < adapter.addresses.size() && i < adapter.netmasks.size(); ++i) {
+            if (adapter.addresses[i] == address)
+                return ipv4Value(adapter.netmasks[i]);
         }
-        sockaddr_in inet{};
-        std::memcpy(&inet, entry->ifa_addr, sizeof inet);
-        if (inet.sin_addr.s_addr != wanted.s_addr)
-            continue;
-        sockaddr_in netmask{};
-        std::memcpy(&netmask, entry->ifa_netmask, sizeof netmask);
-        mask = ntohl(netmask.sin_addr.s_addr);
     }
-    freeifaddrs(list);
-    return mask;
+    return std::nullopt;
 }
 
 }  // namespace kavren::cli

@@ -14,6 +14,18 @@ namespace kavren {
 
 namespace {
 
+// The dotted text of an IPv4 socket address, empty for anything else.
+std::string addressText(const sockaddr* address) {
+    if (address == nullptr || address->sa_family != AF_INET)
+        return {};
+    sockaddr_in inet{};
+    std::memcpy(&inet, address, sizeof inet);
+    char text[INET_ADDRSTRLEN] = {};
+    if (inet_ntop(AF_INET, &inet.sin_addr, text, sizeof text) == nullptr)
+        return {};
+    return text;
+}
+
 // Lists the adapters from getifaddrs, ordered by interface index so the list
 // is the same on every start. The loopback adapter is left out, and so are
 // adapters that are administratively down (the counterpart of a disabled
@@ -52,11 +64,11 @@ public:
                 std::copy_n(link.sll_addr, n, found.info.mac.begin());
                 found.hasHardware = true;
             } else if (entry->ifa_addr->sa_family == AF_INET) {
-                sockaddr_in inet{};
-                std::memcpy(&inet, entry->ifa_addr, sizeof inet);
-                char text[INET_ADDRSTRLEN] = {};
-                if (inet_ntop(AF_INET, &inet.sin_addr, text, sizeof text) != nullptr) {
-                    found.info.addresses.emplace_back(text);
+                const std::string address = addressText(entry->ifa_addr);
+                if (!address.empty()) {
+                    found.info.addresses.push_back(address);
+                    const std::string mask = addressText(entry->ifa_netmask);
+                    found.info.netmasks.push_back(mask.empty() ? "0.0.0.0" : mask);
                 }
             }
         }
@@ -65,8 +77,10 @@ public:
         std::vector<AdapterInfo> adapters;
         adapters.reserve(byIndex.size());
         for (auto& [index, found] : byIndex) {
-            if (found.info.addresses.empty())
+            if (found.info.addresses.empty()) {
                 found.info.addresses.emplace_back("0.0.0.0");
+                found.info.netmasks.emplace_back("0.0.0.0");
+            }
             adapters.push_back(std::move(found.info));
         }
         return adapters;

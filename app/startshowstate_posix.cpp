@@ -1,0 +1,11 @@
+#include "app/startshowstate.h"
+
+namespace kavren::app {
+
+// X11 and Wayland sessions hand a program no show state; the window manager
+// decides.
+StartShowState startShowState() {
+    return StartShowState::Normal;
+}
+
+}  // namespace kavren::app

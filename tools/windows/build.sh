@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the two Windows executables, single static files, and packs them
+# with the README and the licence into build/windows/Kavren_Utility-VERSION-win64.zip.
+#
+#   tools/windows/build.sh
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+KAVREN_QT_WIN=$(tools/windows/build-qt.sh | tail -n1)
+export KAVREN_QT_WIN
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target Kavren_Utility kavren -j "$(nproc 2>/dev/null || echo 2)"
+
+out=build/windows/dist
+rm -rf "$out"
+mkdir -p "$out"
+for exe in build/windows/app/Kavren_Utility.exe build/windows/tools/kavren/kavren.exe; do
+  x86_64-w64-mingw32-strip -o "$out/$(basename "$exe")" "$exe"
+  # Single files: nothing but Windows' own DLLs may be imported.
+  if x86_64-w64-mingw32-objdump -p "$out/$(basename "$exe")" | grep 'DLL Name' |
+    grep -Eiv 'DLL Name: (kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|imm32|winmm|ws2_32|iphlpapi|uxtheme|dwmapi|version|netapi32|userenv|shlwapi|setupapi|wtsapi32|d3d9|dxgi|d3d11|d2d1|dwrite|msvcrt|authz|mpr|comctl32|uuid|api-ms-win-[a-z0-9-]+)\.dll'; then
+    echo "build.sh: $(basename "$exe") imports a DLL that Windows does not ship" >&2
+    exit 1
+  fi
+done
+version=$(sed -n 's/^project(Kavren_Utility VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+cp README.md "$out/"
+[ -f LICENSE ] && cp LICENSE "$out/"
+zip=build/windows/Kavren_Utility-$version-win64.zip
+rm -f "$zip"
+(cd "$out" && zip -q -9 "../$(basename "$zip")" ./*)
+ls -l "$out"/*.exe "$zip"

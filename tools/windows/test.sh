@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The Windows stage of the test command: the static Qt for Windows (from the
+# cache, or built once), the windows preset's build, and its tests under
+# Wine inside the lab (see tests/windows/CMakeLists.txt for the selection).
+#
+#   tools/windows/test.sh          as root (the lab needs network namespaces)
+#   KAVREN_WINDOWS_GUI=OFF ...     without Qt: the core, its unit tests and
+#                                  the endpoint's lab tests only
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+need=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine dpkg-dev googletest)
+missing=()
+for p in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "windows: installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+gui=${KAVREN_WINDOWS_GUI:-ON}
+start=$SECONDS
+if [ "$gui" = ON ]; then
+  echo "== windows: Qt for Windows"
+  KAVREN_QT_WIN=$(tools/windows/build-qt.sh | tail -n1)
+  export KAVREN_QT_WIN
+  echo "   $KAVREN_QT_WIN ($((SECONDS - start)) s)"
+fi
+
+echo "== windows: configure and build"
+step=$SECONDS
+cmake --preset windows -DKAVREN_BUILD_GUI="$gui" >/dev/null
+cmake --build --preset windows -j "$(nproc 2>/dev/null || echo 2)"
+echo "   built in $((SECONDS - step)) s"
+
+echo "== windows: tests under Wine in the lab"
+step=$SECONDS
+tools/lab/lab.sh run --segments 2 -- tools/windows/wine-lab.sh \
+  ctest --test-dir build/windows --output-on-failure --timeout 180 </dev/null
+echo "   tests in $((SECONDS - step)) s; whole stage $((SECONDS - start)) s"
