@@ -14,7 +14,7 @@ include_guard(GLOBAL)
 set(KAVREN_PACKAGE_NAME kavren)
 # The desktop entry, the AppStream component and the icon share one
 # reverse-DNS name, as AppStream asks; the domain is the maker's site.
-set(KAVREN_APP_ID com.example.KavrenUtility)
+set(KAVREN_APP_ID com.example.kavren)
 # Set before GNUInstallDirs, which would otherwise name the folder after the
 # CMake project instead of the package.
 set(CMAKE_INSTALL_DOCDIR "share/doc/${KAVREN_PACKAGE_NAME}"
@@ -49,10 +49,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/packaging/conffiles")
 file(READ "${PROJECT_SOURCE_DIR}/packaging/description.txt" KAVREN_DESCRIPTION)
 string(STRIP "${KAVREN_DESCRIPTION}" KAVREN_DESCRIPTION)
-# CPack takes the first line as the synopsis and the rest as the extended
-# description, each line of which it indents by one space.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${KAVREN_DESCRIPTION}")
+# The summary becomes the synopsis line, this the extended description,
+# each line of which CPack indents by one space.
+set(CPACK_PACKAGE_DESCRIPTION "${KAVREN_DESCRIPTION}")
 
 file(STRINGS "${PROJECT_SOURCE_DIR}/packaging/changelog" kavren_changelog_head LIMIT_COUNT 1)
 set(kavren_deb_version "${PROJECT_VERSION}-${KAVREN_DEBIAN_RELEASE}")

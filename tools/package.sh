@@ -25,6 +25,11 @@ rm -rf -- "$build"
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"
 export CXXFLAGS="$CPPFLAGS $CXXFLAGS" LDFLAGS
 
+# A rebuild from a clean folder is cheap where ccache keeps the objects.
+if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER-}" ] && command -v ccache >/dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$root
+fi
+
 echo "== package: configure and build in $build" >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
     -DKAVREN_BUILD_BENCH=OFF >/dev/null

@@ -80,7 +80,7 @@ echo "user_lab: kavren configure got \"Setting OK\" and the device reports its n
 
 # --- the window --------------------------------------------------------------
 window_pid() {
-    ss -H -ulnp 'sport = :62631' | grep -o 'pid=[0-9]*' | head -n 1 | cut -d= -f2
+    ss -H -ulnp 'sport = :62631' | grep -o 'pid=[0-9]*' | head -n 1 | cut -d= -f2 || true
 }
 start_window() {
     as_user "$root/usr/bin/Kavren_Utility" >"$work/window.log" 2>&1 &
@@ -139,5 +139,5 @@ discoveries=$(grep -c '"kind":"discovery"' "$work/emulator.jsonl" || true)
 # devices are listed; empty they are white.
 ink=$(convert "$screenshot" -crop "$((w - 20))x54+10+119" +repage -colorspace Gray \
     -threshold 50% -negate -format '%[fx:mean*w*h]' info:)
-[ "${ink%.*}" -ge 300 ] || fail "the grid shows no device rows ($ink dark pixels); see $screenshot"
+[ "${ink%.*}" -ge 1500 ] || fail "the grid shows no device rows ($ink dark pixels); see $screenshot"
 echo "user_lab: the window listed the devices after Refresh ($screenshot)"
