@@ -340,7 +340,9 @@ def main():
     write_gif(os.path.join(OUT, "logo.gif"), w, h, palette, px, transparent)
     write_png(os.path.join(OUT, "refresh.png"), 16, icon_refresh(16))
     write_png(os.path.join(OUT, "exit.png"), 16, icon_exit(16))
-    for size in (16, 24, 32, 48, 256):
+    # 64 and 128 are for the desktop's hicolor icon theme (packaging/); the
+    # window itself uses the others.
+    for size in (16, 24, 32, 48, 64, 128, 256):
         write_png(os.path.join(OUT, f"icon{size}.png"), size, icon_app(size))
     write_ico(os.path.join(OUT, "kavren.ico"))
     return 0

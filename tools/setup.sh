@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   python3 iproute2 procps
   xvfb xauth x11-utils imagemagick
+  scdoc dpkg-dev lintian desktop-file-utils appstream bash-completion man-db
 )
 
 missing=()

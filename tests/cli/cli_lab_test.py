@@ -183,6 +183,9 @@ def scenario_exit_statuses(lab):
     silent = lab.run("discover", *FAST)
     Check.that(silent.returncode == 1 and b"no device answered" in silent.stderr,
                "nothing answered: status 1 with a diagnosis", text(silent))
+    Check.that(b"firewall-cmd --add-service=kavren" in silent.stderr
+               and b"ufw allow kavren" in silent.stderr,
+               "nothing answered: the firewall profiles are named", text(silent))
 
     holder = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     holder.bind(("0.0.0.0", 62631))

@@ -205,6 +205,8 @@ void diagnoseSilence(const NetworkOptions& options) {
     for (const std::string& rule : rules)
         writeErr(QStringLiteral("  firewall rule that may drop replies: ") + qs(rule) +
                  QStringLiteral("\n"));
+    for (const std::string& hint : firewallProfileHints())
+        writeErr(QStringLiteral("  ") + qs(hint) + QStringLiteral("\n"));
 }
 
 std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const NetworkOptions& options) {

@@ -45,4 +45,11 @@ std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& port
     return rules;
 }
 
+std::vector<std::string> firewallProfileHints() {
+    // A desktop firewall drops the replies without a trace the user could
+    // read, so the way out is named even when no rule could be seen.
+    return {"a host firewall may drop the replies to port 62631; the installed profiles open it:",
+            "  firewall-cmd --add-service=kavren   (firewalld)", "  ufw allow kavren   (ufw)"};
+}
+
 }  // namespace kavren::cli

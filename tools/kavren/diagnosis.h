@@ -16,4 +16,7 @@ std::vector<std::string> udpPortHolders(std::uint16_t port);
 // nft or iptables-save print them; nothing when none or unreadable.
 std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& ports, bool& readable);
 
+// How to open the reply port with the firewall profiles the package installs.
+std::vector<std::string> firewallProfileHints();
+
 }  // namespace kavren::cli
