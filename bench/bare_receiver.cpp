@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor for a discovery burst: one socket and a batched receive loop
 // that only counts. Run inside the lab, with the emulator answering:
 //   kavren_bare_receiver COUNT DEVICE_ADDRESS

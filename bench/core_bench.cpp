@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the per-reply work: recognising a datagram, looking a
 // MAC up in the grid, and the whole reply handler on a grid of a given size.
 #include <benchmark/benchmark.h>

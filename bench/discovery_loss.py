@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Discovery on a lossy segment: how many devices `kavren discover
 --retries N` finds when each request copy and each reply is lost with
 probability P, against the expected miss rate per device

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every figure of the discovery-at-scale benchmark, measured inside a lab:
 #   tools/lab/lab.sh run -- bench/discovery_scale.sh BUILD_DIR OUT_FILE
 # (tools/bench.sh builds, runs this and prints the table). It writes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window over time: the real main window (offscreen) against the
 // emulated devices in the lab, Refresh once a second, a configuration
 // update through the real dialogs every ten seconds, while tools/flood.py

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window, offscreen, against the emulator in the lab. Modes:
 //   window COUNT                 one Refresh answered by COUNT devices: rows
 //                                listed, time from the first reply to the last

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Registers GoogleTest executables whose cases send datagrams. Every case
 # becomes its own CTest test that runs inside a throwaway lab
 # (tools/lab/lab.sh), so parallel cases never share a port or a namespace.

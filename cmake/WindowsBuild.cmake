@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the Windows cross build needs beyond the toolchain file
 # (cmake/toolchains/mingw-w64-x86_64.cmake), included by the top level when
 # building for Windows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks and runs every one of them inside a throwaway lab,
 # then prints one table: each figure beside its target. Needs root (the lab
 # and the 64 MiB receive buffers), valgrind for the instruction counts, and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Try the utility without hardware and without touching your network: builds
 # it, then starts it inside the lab (tools/lab/lab.sh, network namespaces with
 # no way out) against twenty-three emulated devices (tools/demo/devices.json).

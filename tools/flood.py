@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Hostile sender for the lab: floods the utility's reply port with every
 kind of datagram a stranger on the broadcast domain could send.
 

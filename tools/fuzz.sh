@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, ASan + UBSan) and runs them.
 #   tools/fuzz.sh smoke [SECONDS]      every target for a short bounded time (default 15 s each)
 #   tools/fuzz.sh run TARGET RUNS      one target for RUNS executions, printing its figures

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the utility's own pictures and writes them under app/resources/.
 
 The logo is a GIF89a of 118 x 82 pixels with a 64-entry global colour table

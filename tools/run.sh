@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds (the "default" CMake preset) and starts the utility on this
 # machine's own network. To try it without devices, use tools/demo.sh.
 set -euo pipefail

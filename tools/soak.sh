@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak runs: the window and the command line for a long while against 1,000
 # emulated devices, with a trickle of hostile datagrams (about 1,000 a
 # second), sampling memory, descriptors and threads. Each mode runs in a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds and runs every test: the normal build, then the whole suite
 # again under AddressSanitizer + UndefinedBehaviorSanitizer, then the
 # toolkit-free core under ThreadSanitizer, then short fuzzing runs, then the

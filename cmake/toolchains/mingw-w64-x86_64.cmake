@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-building for 64-bit Windows with Debian's mingw-w64 compilers.
 # The -posix variants use winpthreads, which std::thread and Qt's threads need
 # (the -win32 variants have no std::thread in this GCC).

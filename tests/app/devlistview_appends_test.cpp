@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid view while rows are appended in batches, as a burst of replies
 // does: the scroll range it keeps up without a full layout must be the one
 // a full layout gives, whether the new rows land on screen or below it.

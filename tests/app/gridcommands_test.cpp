@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's own commands and marks: a grid that grows with the window, find,
 // copy, export, address conflicts and accessible names.
 #include <gtest/gtest.h>

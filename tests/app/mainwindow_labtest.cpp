@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window against the device emulator, inside the lab: the
 // real adapter query, the real send sequence and the receiving endpoint on
 // port 62631. Every case starts with KAVREN_REQUIRE_LAB(), before anything

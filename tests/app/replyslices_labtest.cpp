@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window handling a burst of replies from its own receiving port,
 // inside the lab: every reply goes through the handler in arrival order,
 // while the view hears of the new rows in a few insertions and the status

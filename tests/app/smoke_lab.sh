@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real executable offscreen inside the lab and checks that it comes
 # up and opens its receiving port 62631, then ends it. Run by CTest through
 # "lab.sh run"; refuses to start the utility anywhere else.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The kavren command line against the device emulator, one scenario per
 run, inside a two-segment lab of tools/lab/lab.sh (host kva0 198.18.0.1/24
 and kvb0 198.19.0.1/24). Refuses to run anywhere else, before anything is

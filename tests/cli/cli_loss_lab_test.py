@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`kavren discover --retries` on a lossy segment, inside a lab of
 tools/lab/lab.sh: 100 emulated devices that lose each request copy and each
 reply with probability 0.1, from a fixed seed so the drops repeat. One

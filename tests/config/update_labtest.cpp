@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration update end to end inside the lab: the real dialogs driven
 // offscreen, the real sending endpoint, and the device emulator logging what
 // reaches it. Every case sends only after KAVREN_REQUIRE_LAB().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The configuration request over arbitrary row texts and passwords: always 98
 // bytes with the fixed header and zero reserved bytes, texts cut at their
 // fields, passwords scrambled byte by byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds a stream of datagrams through recognition and the reply handler into
 // one grid, and checks the grid's invariants: after every datagram the row
 // conventions hold (at most one row added, at the end, its number its index,

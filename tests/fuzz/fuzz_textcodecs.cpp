@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text parsers on arbitrary input: whatever the IPv4 parser accepts must
 // print as a dotted text that parses back to the same values, and a MAC text
 // always round-trips through its bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Network faults met by the real main window inside the lab: the reply port
 // held by another program, the source address taken away and given back, a
 // destination without a route, the adapter going down during a burst, and

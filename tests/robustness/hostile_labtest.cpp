@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window under a flood of hostile datagrams on its reply port,
 // inside the lab: tools/flood.py sends from the device namespace while the
 // emulator's devices answer a Refresh. Every case starts with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device's current password after an update, through the real window and
 // dialogs offscreen: it is gone from the confirmation dialog on every way
 // out, it is in no message, status text or log line, and the request bytes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appends gathered into one announcement: what an observer hears, and in
 // which order, when a slice of replies is handled as a batch.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Clicks the left mouse button at X Y on $DISPLAY through the XTEST
 extension (libXtst), so the demo can press Refresh under Xvfb without a
 window manager or any extra tool. Usage: xclick.py X Y [X Y ...]"""

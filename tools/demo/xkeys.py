@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Types on $DISPLAY through the XTEST extension (libXtst), and resizes a
 window, so the demo can use the keyboard and a larger window under Xvfb
 without a window manager or any extra tool.

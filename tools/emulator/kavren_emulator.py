@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Emulates any number of the maker's devices on UDP port 62630.
 
 Runs inside a device namespace of the lab (tools/lab/lab.sh); see

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Tests of the device emulator, run inside a two-segment lab:
 
     tools/lab/lab.sh run --segments 2 -- python3 tools/emulator/test_kavren_emulator.py

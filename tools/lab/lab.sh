@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The isolated test lab: network namespaces joined by veth pairs, with no
 # route that could lead a datagram out of the lab.
 #

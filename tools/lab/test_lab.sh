@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Self-test of lab.sh: topology, exit status, teardown on every exit path.
 # Every datagram it sends stays inside the labs it creates.
 set -uo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The command line over time: `kavren discover` and `kavren configure
 --verify` in turn against the emulated devices, run by tools/soak.sh inside
 the lab while tools/flood.py trickles hostile datagrams at port 62631.

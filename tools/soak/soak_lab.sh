@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Inside the lab (started by tools/soak.sh through lab.sh run): the hostile
 # trickle from device namespace A, and beside it one soak run.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the static Qt for Windows that the Windows executables link against:
 # Debian's own qtbase source (the same 6.4.2 as the host's moc/rcc/uic, which
 # serve the cross build), cross-compiled with mingw-w64, only the modules and

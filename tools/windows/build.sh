@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the two Windows executables, single static files, and packs them
 # with the README and the licence into build/windows/Kavren_Utility-VERSION-win64.zip.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows stage of the test command: the static Qt for Windows (from the
 # cache, or built once), the windows preset's build, and its tests under
 # Wine inside the lab (see tests/windows/CMakeLists.txt for the selection).

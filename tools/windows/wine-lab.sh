@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command that starts Windows programs under Wine, inside the lab.
 #
 #   tools/lab/lab.sh run [--segments 2] -- tools/windows/wine-lab.sh COMMAND ARGS...
