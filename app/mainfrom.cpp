@@ -250,8 +250,10 @@ void TMainF::nameForAccessibility() {
 void TMainF::showSourceSubnet() {
     const std::string& source = m_adapters.sourceAddress();
     std::optional<std::string> mask;
-    if (m_netmaskOf && !source.empty())
-        mask = m_netmaskOf(source);
+    // The tests give a mask of their own; the program takes the one the
+    // platform reported with the chosen address.
+    if (!source.empty())
+        mask = m_netmaskOf ? m_netmaskOf(source) : m_adapters.netmaskOf(source);
     m_model->setSourceSubnet(source, mask.value_or(std::string()));
 }
 

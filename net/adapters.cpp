@@ -19,6 +19,7 @@ std::string AdapterList::macText(const MacBytes& mac) {
 void AdapterList::fill(AdapterQuery& query) {
     m_entries.clear();
     m_table.fill(std::string());
+    m_masks.fill(std::string());
     m_sourceAddress.clear();
 
     if (const auto adapters = query.query()) {
@@ -29,16 +30,27 @@ void AdapterList::fill(AdapterQuery& query) {
             // with no address at all is treated the same way.
             static const std::vector<std::string> kNoAddress{"0.0.0.0"};
             const auto& addresses = adapter.addresses.empty() ? kNoAddress : adapter.addresses;
-            for (const std::string& address : addresses) {
+            for (std::size_t i = 0; i < addresses.size(); ++i) {
+                const std::string& address = addresses[i];
                 if (m_entries.size() >= static_cast<std::size_t>(kMaxEntries))
                     break;
                 m_table[m_entries.size()] = address;
+                if (i < adapter.netmasks.size() && adapter.netmasks[i] != "0.0.0.0")
+                    m_masks[m_entries.size()] = adapter.netmasks[i];
                 m_entries.push_back(address + " (" + mac + ")");
             }
         }
     }
     if (!m_entries.empty())
         m_sourceAddress = m_table[0];
+}
+
+std::optional<std::string> AdapterList::netmaskOf(std::string_view address) const {
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_table[i] == address && !m_masks[i].empty())
+            return m_masks[i];
+    }
+    return std::nullopt;
 }
 
 const std::string& AdapterList::tableSlot(int index) const {

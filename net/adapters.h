@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/bytes.h"
@@ -48,6 +49,9 @@ public:
     const std::vector<std::string>& entryTexts() const { return m_entries; }
     // The address of entry `index`; empty text beyond the last entry.
     const std::string& tableSlot(int index) const;
+    // The net mask the platform reported with the listed address `address`
+    // (dotted text); nothing when the address is not listed or has none.
+    std::optional<std::string> netmaskOf(std::string_view address) const;
     const std::string& sourceAddress() const { return m_sourceAddress; }
     // The entry selected by fill: 0, or -1 when the list is empty.
     int initialSelection() const { return m_entries.empty() ? -1 : 0; }
@@ -63,6 +67,7 @@ public:
 private:
     std::vector<std::string> m_entries;
     std::array<std::string, kMaxEntries> m_table{};
+    std::array<std::string, kMaxEntries> m_masks{};
     std::string m_sourceAddress;
 };
 

@@ -49,6 +49,18 @@ TEST(AdapterList, EveryAddressOfEveryAdapterInOrderAndSelectionPicksItsSlot) {
     EXPECT_EQ(list.sourceAddress(), "10.0.0.5");
 }
 
+TEST(AdapterList, NetmaskBelongsToItsOwnAddressAndUnknownMasksGiveNothing) {
+    const AdapterList list = filled(std::vector<AdapterInfo>{
+        {kMacA, {"192.168.0.10", "10.0.0.5"}, {"255.255.255.0", "255.0.0.0"}},
+        {kMacB, {"172.16.1.2"}, {"0.0.0.0"}},
+        {kMacB, {"172.16.9.9"}}});
+    EXPECT_EQ(list.netmaskOf("10.0.0.5"), "255.0.0.0");
+    EXPECT_EQ(list.netmaskOf("192.168.0.10"), "255.255.255.0");
+    EXPECT_EQ(list.netmaskOf("172.16.1.2"), std::nullopt);
+    EXPECT_EQ(list.netmaskOf("172.16.9.9"), std::nullopt);
+    EXPECT_EQ(list.netmaskOf("10.0.0.6"), std::nullopt);
+}
+
 TEST(AdapterList, TypedTextThatIsNoEntryKeepsTheSourceAddress) {
     AdapterList list = filled(
         std::vector<AdapterInfo>{{kMacA, {"192.168.0.10", "10.0.0.5"}}, {kMacB, {"172.16.1.2"}}});
