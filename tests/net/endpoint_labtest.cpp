@@ -240,7 +240,13 @@ TEST(ReceivingEndpointOpen, FullDeliveryQueueDropsAndCountsTheRest) {
     for (int i = 0; i < 50; ++i)
         device.sendTo("127.0.0.1", 62631, pattern(8));
     const auto deadline = std::chrono::steady_clock::now() + 3s;
-    while (server.statistics().received < 50 && std::chrono::steady_clock::now() < deadline) {
+    // A datagram is counted as received before its batch reaches the queue,
+    // so wait for the batch's outcome (the drops), not for the count alone.
+    auto settled = [&server] {
+        const ReceiveStatistics s = server.statistics();
+        return s.received >= 50 && s.queueFullDropped >= 40;
+    };
+    while (!settled() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(2ms);
     }
     EXPECT_FALSE(server.deliverPending(100));
