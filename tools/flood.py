@@ -23,8 +23,9 @@ duplicates, begins once the file named by --phase2-file exists.
            --no-duplicates       (a trickle beside a long run)
 
 With --rate the datagrams are paced to that many a second, and a run may
-last up to an hour; --no-duplicates sends phase 1's kinds only, so the
-genuine devices' rows are never raced by copies.
+last up to an hour; --no-duplicates sends phase 1's kinds only, with result
+messages from unknown MACs, so neither the genuine devices' rows nor their
+configuration results are raced by forgeries.
 
 Prints one JSON line with what was sent, by kind.
 """
@@ -186,11 +187,13 @@ def oversized(rng, whole, max_size):
     return whole + rng.randbytes(size - len(whole))
 
 
-def result_kinds(rng, macs, max_size):
-    """Result messages: any MAC, hostile texts, cut short and oversized."""
+def result_kinds(rng, macs, max_size, known_macs=True):
+    """Result messages: any MAC (only unknown ones without known_macs),
+    hostile texts, cut short and oversized."""
     out = []
     for text in hostile_texts(rng):
-        mac = rng.choice(macs) if rng.random() < 0.5 else random_mac(rng)
+        known = known_macs and rng.random() < 0.5
+        mac = rng.choice(macs) if known else random_mac(rng)
         whole = result_reply(mac, text)
         out.append(("result", whole))
         out.append(("result_truncated", whole[: rng.randrange(16, RESULT_SIZE)]))
@@ -214,12 +217,12 @@ def duplicate_kinds(rng, macs, max_size):
     return out
 
 
-def build_pool(rng, macs, with_duplicates, max_size, oversized_only):
+def build_pool(rng, macs, with_duplicates, max_size, oversized_only, known_results=True):
     pool = []
     while len(pool) < POOL_SIZE:
         pool.append(("random", random_bytes(rng)))
         pool.extend(("bad_header", d) for d in bad_headers(rng))
-        pool.extend(result_kinds(rng, macs, max_size))
+        pool.extend(result_kinds(rng, macs, max_size, known_results))
         if with_duplicates:
             pool.extend(duplicate_kinds(rng, macs, max_size))
             pool.extend(duplicate_kinds(rng, macs, max_size))
@@ -335,7 +338,12 @@ def main(argv=None):
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 1 << 20)
 
     first = args.count // 2 if args.phase2_file else 0
-    pool1 = build_pool(rng, macs, False, args.max_size, args.oversized_only)
+    # A trickle runs beside real configuration requests. A result message
+    # naming a genuine device would be taken as that device's answer (the
+    # protocol carries nothing that could tell them apart), so the trickle
+    # names unknown MACs only.
+    pool1 = build_pool(rng, macs, False, args.max_size, args.oversized_only,
+                       known_results=not args.no_duplicates)
     if args.no_duplicates:
         first = args.count
     sent1, errors1 = flood(sock, str(target), pool1, first, deadline, sent_by_kind, args.rate)
