@@ -5,58 +5,32 @@
 #include <map>
 #include <set>
 
+#include "usecases/configuration.h"
 #include "usecases/updatecommands.h"
-#include "devices/devicegrid.h"
 #include "protocol/textcodecs.h"
 #include "net/idexception.h"
 #include "protocol/packets.h"
 #include "cli/devicefinder.h"
 #include "cli/subnets.h"
-#include "cli/terminalprompts.h"
 
 namespace kavren::cli {
 
 namespace {
 
-// Sends through the finder from the adapter the device was found on, and
-// remembers where the request went.
-class RecordingSender final : public DatagramSender {
+// Sends through the finder from the adapter the device was found on.
+class FinderSender final : public DatagramSender {
 public:
-    RecordingSender(DeviceFinder& finder, std::string source)
+    FinderSender(DeviceFinder& finder, std::string source)
         : m_finder(finder), m_source(std::move(source)) {}
 
     void send(std::string_view host, bool broadcast,
               std::span<const std::uint8_t> datagram) override {
-        if (broadcast) {
-            m_host = config::UpdateCommands::kBroadcastHost;
-        } else {
-            m_host = host;
-        }
-        m_broadcast = broadcast;
         m_finder.send(m_source, host, broadcast, datagram);
-        m_sent = true;
     }
-
-    bool sent() const { return m_sent; }
-    const std::string& host() const { return m_host; }
-    bool broadcast() const { return m_broadcast; }
 
 private:
     DeviceFinder& m_finder;
     std::string m_source;
-    std::string m_host;
-    bool m_broadcast = false;
-    bool m_sent = false;
-};
-
-class FixedUi final : public config::UpdateUi {
-public:
-    explicit FixedUi(bool broadcast) : m_broadcast(broadcast) {}
-    bool forceBroadcast() const override { return m_broadcast; }
-    void disableUpdateDevice() override {}
-
-private:
-    bool m_broadcast;
 };
 
 // A device cannot be reached by unicast from an adapter whose subnet does
@@ -122,36 +96,41 @@ JobResult ConfigRun::send(const ConfigJob& job) {
     JobResult result;
     const FoundDevice& device = job.device;
 
-    // The device's row as the window would hold it after the user typed the
-    // new settings, so the same checks and the same request apply.
-    DeviceGrid grid;
-    grid.setUp();
-    const int row =
-        grid.appendDeviceRow({device.mac, device.name, device.version, device.ip, job.target.ip,
-                              job.target.mask, job.target.gateway, job.target.description});
-    grid.setCell(DeviceGrid::ColNewPassword, row, job.newPassword);
-
+    // The same checks and the same request as the window's update of a row
+    // holding the new settings.
     result.outsideSubnet = !m_forceBroadcast && outsideAdapterSubnet(device);
-    TerminalPrompts prompts(m_password);
-    RecordingSender sender(m_finder, device.foundVia);
-    FixedUi ui(m_forceBroadcast || result.outsideSubnet);
-    config::UpdateCommands commands(grid, prompts, sender, ui);
+    const std::optional<config::CheckedSettings> settings =
+        config::checkSettings({.mac = device.mac,
+                               .deviceIp = device.ip,
+                               .ip = job.target.ip,
+                               .mask = job.target.mask,
+                               .gateway = job.target.gateway,
+                               .description = job.target.description,
+                               .newPassword = job.newPassword},
+                              m_forceBroadcast || result.outsideSubnet);
+    if (!settings) {
+        result.state = JobState::NotSent;
+        result.reason = config::UpdateCommands::kAddressError;
+        return result;
+    }
+    if (m_password.empty()) {
+        result.state = JobState::NotSent;
+        result.reason = config::UpdateCommands::kCancelled;
+        return result;
+    }
+
+    FinderSender sender(m_finder, device.foundVia);
     result.sentAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     try {
-        commands.updateRow(row);
+        config::sendConfiguration(*settings, m_password, sender);
     } catch (const EIdException& error) {
         result.state = JobState::Failed;
         result.reason = "send failed: " + error.message();
         return result;
     }
-    if (!sender.sent()) {
-        result.state = JobState::NotSent;
-        result.reason = prompts.messages().empty() ? "not sent" : prompts.messages().front();
-        return result;
-    }
     result.state = JobState::Sent;
-    result.destination = sender.host();
-    result.broadcast = sender.broadcast();
+    result.destination = settings->destination;
+    result.broadcast = settings->broadcast;
     return result;
 }
 
