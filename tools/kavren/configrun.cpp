@@ -2,6 +2,8 @@
 #include "tools/kavren/configrun.h"
 
 #include <QDateTime>
+#include <QUuid>
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -13,17 +15,25 @@
 #include "tools/kavren/devicefinder.h"
 #include "tools/kavren/subnets.h"
 #include "tools/kavren/terminalprompts.h"
+#include "tools/kavren/trailfile.h"
 
 namespace kavren::cli {
 
 namespace {
 
 // Sends through the finder from the adapter the device was found on, and
-// remembers where the request went.
+// remembers where the request went. `ahead` is asked first and may refuse;
+// `after` runs once the request is handed to the socket.
 class RecordingSender final : public DatagramSender {
 public:
-    RecordingSender(DeviceFinder& finder, std::string source)
-        : m_finder(finder), m_source(std::move(source)) {}
+    using Ahead = std::function<bool(const std::string& host, bool broadcast, std::string& error)>;
+
+    RecordingSender(DeviceFinder& finder, std::string source, Ahead ahead,
+                    std::function<void()> after)
+        : m_finder(finder),
+          m_source(std::move(source)),
+          m_ahead(std::move(ahead)),
+          m_after(std::move(after)) {}
 
     void send(std::string_view host, bool broadcast,
               std::span<const std::uint8_t> datagram) override {
@@ -33,21 +43,39 @@ public:
             m_host = host;
         }
         m_broadcast = broadcast;
+        if (m_ahead && !m_ahead(m_host, m_broadcast, m_refusal))
+            return;
         m_finder.send(m_source, host, broadcast, datagram);
         m_sent = true;
+        if (m_after)
+            m_after();
     }
 
     bool sent() const { return m_sent; }
     const std::string& host() const { return m_host; }
     bool broadcast() const { return m_broadcast; }
+    const std::string& refusal() const { return m_refusal; }
 
 private:
     DeviceFinder& m_finder;
     std::string m_source;
+    Ahead m_ahead;
+    std::function<void()> m_after;
     std::string m_host;
     bool m_broadcast = false;
     bool m_sent = false;
+    std::string m_refusal;
 };
+
+// The send count at which the test hook ends the process; 0 when unset.
+int stopAfterSend() {
+    const QByteArray value = qgetenv(ConfigRun::kStopAfterSendVariable);
+    if (value.isEmpty())
+        return 0;
+    bool ok = false;
+    const int count = value.toInt(&ok);
+    return ok && count > 0 ? count : 1;
+}
 
 class FixedUi final : public config::UpdateUi {
 public:
@@ -118,8 +146,7 @@ void ConfigRun::report(std::size_t job, const JobResult& result) const {
         m_progress(job, result);
 }
 
-JobResult ConfigRun::send(const ConfigJob& job) {
-    JobResult result;
+void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result) {
     const FoundDevice& device = job.device;
 
     // The device's row as the window would hold it after the user typed the
@@ -132,27 +159,43 @@ JobResult ConfigRun::send(const ConfigJob& job) {
     grid.setCell(DeviceGrid::ColNewPassword, row, job.newPassword);
 
     result.outsideSubnet = !m_forceBroadcast && outsideAdapterSubnet(device);
+    result.sentAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     TerminalPrompts prompts(m_password);
-    RecordingSender sender(m_finder, device.foundVia);
+    RecordingSender sender(
+        m_finder, device.foundVia,
+        [&](const std::string& host, bool broadcast, std::string& error) {
+            result.destination = host;
+            result.broadcast = broadcast;
+            return !m_beforeSend || m_beforeSend(index, result, error);
+        },
+        [this] {
+            ++m_handedOver;
+            if (m_handedOver == stopAfterSend())
+                endProcessAbruptly();
+        });
     FixedUi ui(m_forceBroadcast || result.outsideSubnet);
     config::UpdateCommands commands(grid, prompts, sender, ui);
-    result.sentAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     try {
         commands.updateRow(row);
     } catch (const EIdException& error) {
         result.state = JobState::Failed;
         result.reason = "send failed: " + error.message();
-        return result;
+        return;
     }
     if (!sender.sent()) {
-        result.state = JobState::NotSent;
-        result.reason = prompts.messages().empty() ? "not sent" : prompts.messages().front();
-        return result;
+        // A later attempt that cannot go out ends the change; the first
+        // one was simply never sent.
+        result.state = result.handedOver ? JobState::Failed : JobState::NotSent;
+        if (!sender.refusal().empty())
+            result.reason = "not sent: " + sender.refusal();
+        else
+            result.reason = prompts.messages().empty() ? "not sent" : prompts.messages().front();
+        return;
     }
+    result.handedOver = true;
     result.state = JobState::Sent;
     result.destination = sender.host();
     result.broadcast = sender.broadcast();
-    return result;
 }
 
 void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
@@ -187,34 +230,38 @@ void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<Job
                      });
 }
 
-void ConfigRun::verifyAll(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
-                          std::chrono::milliseconds timeout) {
+void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
+                              std::initializer_list<JobState> states, bool final,
+                              const RunOptions& options) {
+    auto wanted = [&states](JobState state) {
+        return std::find(states.begin(), states.end(), state) != states.end();
+    };
     std::vector<std::string> adapters;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const JobState state = results[i].state;
-        if ((state == JobState::Acknowledged || state == JobState::Sent) &&
-            seen.insert(jobs[i].device.foundVia).second) {
+        if (wanted(results[i].state) && seen.insert(jobs[i].device.foundVia).second)
             adapters.push_back(jobs[i].device.foundVia);
-        }
     }
     if (adapters.empty())
         return;
-    const std::vector<FoundDevice> found = m_finder.discover(adapters, timeout, 0);
+    const std::vector<FoundDevice> found =
+        m_finder.discover(adapters, options.discoverTimeout, options.discoverRetries);
     std::map<std::string, const FoundDevice*> byMac;
     for (const FoundDevice& device : found)
         byMac.emplace(device.mac, &device);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         JobResult& result = results[i];
-        if (result.state != JobState::Acknowledged && result.state != JobState::Sent)
+        if (!wanted(result.state))
             continue;
         const auto it = byMac.find(jobs[i].device.mac);
-        if (it == byMac.end()) {
+        if (it != byMac.end() && reportsSettings(*it->second, jobs[i].target)) {
+            result.state = JobState::Verified;
+        } else if (!final) {
+            continue;  // sent again
+        } else if (it == byMac.end()) {
             result.state = JobState::Failed;
             result.reason = result.message.empty() ? "no result message and not found again"
                                                    : "not found again";
-        } else if (reportsSettings(*it->second, jobs[i].target)) {
-            result.state = JobState::Verified;
         } else {
             result.state = JobState::Failed;
             result.reason = "found again, but " + differences(*it->second, jobs[i].target);
@@ -224,27 +271,33 @@ void ConfigRun::verifyAll(const std::vector<ConfigJob>& jobs, std::vector<JobRes
 }
 
 std::vector<JobResult> ConfigRun::run(const std::vector<ConfigJob>& jobs,
-                                      std::chrono::milliseconds resultTimeout, bool verify,
-                                      std::chrono::milliseconds discoverTimeout) {
-    std::vector<JobResult> results;
-    results.reserve(jobs.size());
-    // Every request goes out before any answer is awaited, so a plan over
-    // many devices takes one time-out, not one per device.
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        results.push_back(send(jobs[i]));
-        report(i, results.back());
-    }
-    awaitResults(jobs, results, resultTimeout);
-    if (verify)
-        verifyAll(jobs, results, discoverTimeout);
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (results[i].state == JobState::Sent) {
-            results[i].state = JobState::Failed;
-            results[i].reason =
-                "no result message within " + std::to_string(resultTimeout.count()) + " ms";
-            report(i, results[i]);
+                                      const RunOptions& options) {
+    std::vector<JobResult> results(jobs.size());
+    for (JobResult& result : results)
+        result.change = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    const int attempts = std::clamp(options.attempts, 1, RunOptions::kMaxAttempts);
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        // Every request of an attempt goes out before any answer is awaited,
+        // so a plan over many devices takes one time-out, not one per device.
+        bool anySent = false;
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            JobResult& result = results[i];
+            if (attempt > 1 && result.state != JobState::Sent)
+                continue;
+            result.attempt = attempt;
+            send(i, jobs[i], result);
+            anySent = anySent || result.state == JobState::Sent;
+            report(i, result);
         }
+        if (!anySent)
+            break;
+        awaitResults(jobs, results, options.resultTimeout);
+        // A device whose result message was lost may have taken the
+        // settings all the same: asking it again would change it twice.
+        checkReported(jobs, results, {JobState::Sent}, attempt == attempts, options);
     }
+    if (options.verify)
+        checkReported(jobs, results, {JobState::Acknowledged}, true, options);
     return results;
 }
 
