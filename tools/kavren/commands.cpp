@@ -432,6 +432,13 @@ QString resultLine(const ConfigJob& job, const JobResult& result) {
     return line + QStringLiteral("\n");
 }
 
+// The trail's warnings go to standard error.
+AuditTrail auditTrail(const QString& path) {
+    return AuditTrail(path, [](const QString& text) {
+        writeErr(QStringLiteral("kavren: warning: ") + text + QStringLiteral("\n"));
+    });
+}
+
 // Sends the jobs, reports each device as its results come, appends the
 // audit trail and prints the summary. Returns the exit status.
 int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
@@ -450,9 +457,7 @@ int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
     options.discoverTimeout = network.timeout;
     options.discoverRetries = network.retries;
 
-    const AuditTrail audit(auditPath, [](const QString& text) {
-        writeErr(QStringLiteral("kavren: warning: ") + text + QStringLiteral("\n"));
-    });
+    const AuditTrail audit = auditTrail(auditPath);
     const ChangeRecorder recorder(audit, jobs);
     ConfigRun run(finder, password, parser.isSet(QStringLiteral("broadcast")));
     ProgressLine progress;
@@ -679,7 +684,7 @@ int cmdRestore(const QStringList& arguments) {
     if (!readNetworkOptions(parser, network, error))
         return usageError(error);
 
-    const AuditTrail audit(auditPathOf(parser));
+    const AuditTrail audit = auditTrail(auditPathOf(parser));
     const auto last = audit.lastChange(*mac, error);
     if (!last) {
         writeErr(QStringLiteral("kavren: ") + error + QStringLiteral("\n"));
