@@ -187,7 +187,7 @@ void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result)
         // one was simply never sent.
         result.state = result.handedOver ? JobState::Failed : JobState::NotSent;
         if (!sender.refusal().empty())
-            result.reason = "not sent: " + sender.refusal();
+            result.reason = sender.refusal();
         else
             result.reason = prompts.messages().empty() ? "not sent" : prompts.messages().front();
         return;
