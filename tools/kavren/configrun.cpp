@@ -231,15 +231,12 @@ void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<Job
 }
 
 void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
-                              std::initializer_list<JobState> states, bool final,
+                              const std::function<bool(const JobResult&)>& wanted, bool final,
                               const RunOptions& options) {
-    auto wanted = [&states](JobState state) {
-        return std::find(states.begin(), states.end(), state) != states.end();
-    };
     std::vector<std::string> adapters;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (wanted(results[i].state) && seen.insert(jobs[i].device.foundVia).second)
+        if (wanted(results[i]) && seen.insert(jobs[i].device.foundVia).second)
             adapters.push_back(jobs[i].device.foundVia);
     }
     if (adapters.empty())
@@ -251,13 +248,13 @@ void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<Jo
         byMac.emplace(device.mac, &device);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         JobResult& result = results[i];
-        if (!wanted(result.state))
+        if (!wanted(result))
             continue;
         const auto it = byMac.find(jobs[i].device.mac);
         if (it != byMac.end() && reportsSettings(*it->second, jobs[i].target)) {
             result.state = JobState::Verified;
-        } else if (!final) {
-            continue;  // sent again
+        } else if (!final || result.state == JobState::Failed) {
+            continue;  // sent again, or its failure stands
         } else if (it == byMac.end()) {
             result.state = JobState::Failed;
             result.reason = result.message.empty() ? "no result message and not found again"
@@ -294,10 +291,23 @@ std::vector<JobResult> ConfigRun::run(const std::vector<ConfigJob>& jobs,
         awaitResults(jobs, results, options.resultTimeout);
         // A device whose result message was lost may have taken the
         // settings all the same: asking it again would change it twice.
-        checkReported(jobs, results, {JobState::Sent}, attempt == attempts, options);
+        checkReported(
+            jobs, results, [](const JobResult& r) { return r.state == JobState::Sent; },
+            attempt == attempts, options);
     }
-    if (options.verify)
-        checkReported(jobs, results, {JobState::Acknowledged}, true, options);
+    // A device refusing a later attempt may have taken an earlier one whose
+    // answer was lost: one that set a new password no longer takes the old.
+    checkReported(
+        jobs, results,
+        [](const JobResult& r) {
+            return r.state == JobState::Failed && r.attempt > 1 && !r.message.empty();
+        },
+        true, options);
+    if (options.verify) {
+        checkReported(
+            jobs, results, [](const JobResult& r) { return r.state == JobState::Acknowledged; },
+            true, options);
+    }
     return results;
 }
 

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -89,11 +88,11 @@ private:
     void send(std::size_t index, const ConfigJob& job, JobResult& result);
     void awaitResults(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
                       std::chrono::milliseconds timeout);
-    // Discovers the devices of the jobs in `states` again and settles them:
-    // verified when they report the new settings; otherwise failed when
-    // `final`, left as they are when not.
+    // Discovers the devices of the jobs that `wanted` picks again and settles
+    // them: verified when they report the new settings; otherwise failed
+    // when `final` (a failure keeps its reason), left as they are when not.
     void checkReported(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
-                       std::initializer_list<JobState> states, bool final,
+                       const std::function<bool(const JobResult&)>& wanted, bool final,
                        const RunOptions& options);
     void report(std::size_t job, const JobResult& result) const;
 
