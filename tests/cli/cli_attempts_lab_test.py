@@ -20,7 +20,7 @@ from cli_lab_test import (PASSWORD, Check, Lab, audit_changes, generated_mac,  #
                           require_lab, text, write_plan)
 
 DEVICES = 50
-LOSS, SEED = "0.1", "15"
+LOSS = "0.1"
 
 
 def new_ip(i):
@@ -44,11 +44,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--kavren", required=True)
     parser.add_argument("--emulator", required=True)
+    parser.add_argument("--seed", default="15", help="the emulator's loss seed")
     args = parser.parse_args()
     require_lab()
     lab = Lab(args.kavren, args.emulator)
     try:
-        lossy_plan(lab)
+        lossy_plan(lab, args.seed)
     finally:
         lab.close()
     if Check.failures:
@@ -56,10 +57,10 @@ def main():
     print("attempts: passed")
 
 
-def lossy_plan(lab):
+def lossy_plan(lab, seed):
     sent_log = lab.path("sent0.jsonl")
     lab.start("A", None, ["--generate", str(DEVICES), "--password", PASSWORD, "--loss", LOSS,
-                          "--seed", SEED, "--sent-log", sent_log])
+                          "--seed", seed, "--sent-log", sent_log])
     plan = write_plan(lab, "plan.csv", [[generated_mac(i), new_ip(i), "", "", f"unit {i}", ""]
                                         for i in range(DEVICES)])
     started = time.monotonic()
@@ -109,7 +110,7 @@ def lossy_plan(lab):
                f"{sendings}\n{requests}")
     attempts = [int(n) for n in re.findall(r"\(attempt (\d+)\)", out)]
     counts = sorted(requests.values())
-    print(f"attempts: {DEVICES} devices at loss {LOSS} (seed {SEED}): {len(attempts)} requests "
+    print(f"attempts: {DEVICES} devices at loss {LOSS} (seed {seed}): {len(attempts)} requests "
           f"sent again, highest attempt {max(attempts, default=1)}, requests per device "
           f"min {counts[0] if counts else 0} max {counts[-1] if counts else 0} "
           f"total {sum(counts)}, {len(reported)} devices reported their new settings, "
