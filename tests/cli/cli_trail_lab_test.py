@@ -5,8 +5,9 @@ lab of tools/lab/lab.sh: the process is killed (SIGKILL, through the test
 hook KAVREN_TEST_STOP_AFTER_SEND) the moment its request is handed to the
 socket, before any answer. The device has taken the new settings; the
 trail, written ahead, still holds the change, so `restore` brings the old
-settings back, also past a line torn by a crash. On the way: the modes the
-trail is created with, and the warning for a password file others can read."""
+settings back, also past a line torn by a crash. On the way: no request
+without its trail line, the modes the trail is created with, and the
+warning for a password file others can read."""
 
 import argparse
 import json
@@ -41,6 +42,17 @@ def main():
 def killed_then_restored(lab):
     lab.start("A", [device(MAC, "198.18.0.130", gateway="198.18.0.1", description="before")])
     os.umask(0o022)  # the usual one: the trail must not rely on it
+
+    # No trail, no request: a change that cannot be recorded is not made.
+    blocked = lab.path("not-a-folder")
+    open(blocked, "w").close()
+    refused = lab.run("configure", "--mac", MAC, "--ip", "198.18.0.199", "--password-env",
+                      "KAVREN_TEST_PW", "--audit-file", os.path.join(blocked, "audit.jsonl"),
+                      *FAST)
+    Check.that(refused.returncode == 1 and f"{MAC}  not sent: the audit trail cannot be "
+               "written" in refused.stdout.decode("utf-8"),
+               "an unwritable trail stops the request", text(refused))
+    Check.that("config" not in lab.logged_kinds(0), "nothing sent without a trail line")
     trail = os.path.join(lab.env["XDG_STATE_HOME"], "kavren", "audit.jsonl")
     env = dict(lab.env, KAVREN_TEST_STOP_AFTER_SEND="1")
     killed = lab.run_with(env, "configure", "--mac", MAC, "--ip", "198.18.0.199",

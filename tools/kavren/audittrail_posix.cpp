@@ -44,6 +44,10 @@ bool makePrivateFolders(const QString& folder, unsigned& widerMode, QString& err
     struct stat info {};
     const QByteArray name = QFile::encodeName(folder);
     if (::stat(name.constData(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode)) {
+            error = QStringLiteral("cannot create %1: a file has that name").arg(folder);
+            return false;
+        }
         if ((info.st_mode & kGroupOrOthers) != 0)
             widerMode = info.st_mode & 07777;
         return true;
