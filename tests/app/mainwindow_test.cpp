@@ -25,8 +25,8 @@
 #include "app/devlistview.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
-#include "config/cfgdlg.h"
-#include "config/pwddlg.h"
+#include "app/cfgdlg.h"
+#include "app/pwddlg.h"
 #include "tests/app/apptestsupport.h"
 #include "tests/app/mainwindowfixture.h"
 

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/kavren/audittrail.h"
-#include "tools/kavren/passwordsource.h"
+#include "cli/audittrail.h"
+#include "cli/passwordsource.h"
 
 namespace kavren::cli {
 namespace {

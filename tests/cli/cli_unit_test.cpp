@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/kavren/audittrail.h"
-#include "tools/kavren/changerecord.h"
-#include "tools/kavren/deviceoutput.h"
-#include "tools/kavren/plan.h"
+#include "cli/audittrail.h"
+#include "cli/changerecord.h"
+#include "cli/deviceoutput.h"
+#include "cli/plan.h"
 
 namespace kavren::cli {
 namespace {

@@ -15,7 +15,7 @@ cmake --build --preset windows --target Kavren_Utility kavren -j "$(nproc 2>/dev
 out=build/windows/dist
 rm -rf "$out"
 mkdir -p "$out"
-for exe in build/windows/app/Kavren_Utility.exe build/windows/tools/kavren/kavren.exe; do
+for exe in build/windows/app/Kavren_Utility.exe build/windows/cli/kavren.exe; do
   x86_64-w64-mingw32-strip -o "$out/$(basename "$exe")" "$exe"
   # Single files: nothing but Windows' own DLLs may be imported.
   if x86_64-w64-mingw32-objdump -p "$out/$(basename "$exe")" | grep 'DLL Name' |

@@ -1,0 +1,314 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/configrun.h"
+
+#include <QDateTime>
+#include <QUuid>
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "cli/devicefinder.h"
+#include "cli/subnets.h"
+#include "cli/terminalprompts.h"
+#include "cli/trailfile.h"
+#include "devices/devicegrid.h"
+#include "net/idexception.h"
+#include "protocol/packets.h"
+#include "protocol/textcodecs.h"
+#include "usecases/updatecommands.h"
+
+namespace kavren::cli {
+
+namespace {
+
+// Sends through the finder from the adapter the device was found on, and
+// remembers where the request went. `ahead` is asked first and may refuse;
+// `after` runs once the request is handed to the socket.
+class RecordingSender final : public DatagramSender {
+public:
+    using Ahead = std::function<bool(const std::string& host, bool broadcast, std::string& error)>;
+
+    RecordingSender(DeviceFinder& finder, std::string source, Ahead ahead,
+                    std::function<void()> after)
+        : m_finder(finder),
+          m_source(std::move(source)),
+          m_ahead(std::move(ahead)),
+          m_after(std::move(after)) {}
+
+    void send(std::string_view host, bool broadcast,
+              std::span<const std::uint8_t> datagram) override {
+        if (broadcast) {
+            m_host = config::UpdateCommands::kBroadcastHost;
+        } else {
+            m_host = host;
+        }
+        m_broadcast = broadcast;
+        if (m_ahead && !m_ahead(m_host, m_broadcast, m_refusal))
+            return;
+        m_finder.send(m_source, host, broadcast, datagram);
+        m_sent = true;
+        if (m_after)
+            m_after();
+    }
+
+    bool sent() const { return m_sent; }
+    const std::string& host() const { return m_host; }
+    bool broadcast() const { return m_broadcast; }
+    const std::string& refusal() const { return m_refusal; }
+
+private:
+    DeviceFinder& m_finder;
+    std::string m_source;
+    Ahead m_ahead;
+    std::function<void()> m_after;
+    std::string m_host;
+    bool m_broadcast = false;
+    bool m_sent = false;
+    std::string m_refusal;
+};
+
+// The send count at which the test hook ends the process; 0 when unset.
+int stopAfterSend() {
+    const QByteArray value = qgetenv(ConfigRun::kStopAfterSendVariable);
+    if (value.isEmpty())
+        return 0;
+    bool ok = false;
+    const int count = value.toInt(&ok);
+    return ok && count > 0 ? count : 1;
+}
+
+class FixedUi final : public config::UpdateUi {
+public:
+    explicit FixedUi(bool broadcast) : m_broadcast(broadcast) {}
+    bool forceBroadcast() const override { return m_broadcast; }
+    void disableUpdateDevice() override {}
+
+private:
+    bool m_broadcast;
+};
+
+// A device cannot be reached by unicast from an adapter whose subnet does
+// not hold its address: the host has no route, or one through the wrong
+// adapter.
+bool outsideAdapterSubnet(const FoundDevice& device) {
+    const auto mask = localNetMask(device.foundVia);
+    const auto adapter = ipv4Value(device.foundVia);
+    const auto ip = ipv4Value(device.ip);
+    return mask && adapter && ip && !sameSubnet(*adapter, *ip, *mask);
+}
+
+// What the device will report once it took the settings: the description
+// is cut to the packet's field.
+bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
+    return ipv4Value(found.ip) == ipv4Value(target.ip) &&
+           ipv4Value(found.mask) == ipv4Value(target.mask) &&
+           ipv4Value(found.gateway) == ipv4Value(target.gateway) &&
+           found.description == target.description.substr(0, packet::kConfigDescriptionWidth);
+}
+
+std::string differences(const FoundDevice& found, const DeviceSettings& target) {
+    std::string text;
+    auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
+        if (now == wanted)
+            return;
+        if (!text.empty())
+            text += ", ";
+        text += std::string(what) + " is " + now + " instead of " + wanted;
+    };
+    compare("ip", found.ip, codec::formatDotted(codec::parseIpv4(target.ip).values));
+    compare("mask", found.mask, codec::formatDotted(codec::parseIpv4(target.mask).values));
+    compare("gateway", found.gateway, codec::formatDotted(codec::parseIpv4(target.gateway).values));
+    if (found.description != target.description.substr(0, packet::kConfigDescriptionWidth))
+        compare("description", found.description, target.description);
+    return text;
+}
+
+}  // namespace
+
+const char* stateName(JobState state) {
+    switch (state) {
+        case JobState::NotSent:
+            return "not sent";
+        case JobState::Sent:
+            return "sent";
+        case JobState::Acknowledged:
+            return "acknowledged";
+        case JobState::Verified:
+            return "verified";
+        case JobState::Failed:
+            return "failed";
+    }
+    return "";
+}
+
+void ConfigRun::report(std::size_t job, const JobResult& result) const {
+    if (m_progress)
+        m_progress(job, result);
+}
+
+void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result) {
+    const FoundDevice& device = job.device;
+
+    // The device's row as the window would hold it after the user typed the
+    // new settings, so the same checks and the same request apply.
+    DeviceGrid grid;
+    grid.setUp();
+    const int row =
+        grid.appendDeviceRow({device.mac, device.name, device.version, device.ip, job.target.ip,
+                              job.target.mask, job.target.gateway, job.target.description});
+    grid.setCell(DeviceGrid::ColNewPassword, row, job.newPassword);
+
+    result.outsideSubnet = !m_forceBroadcast && outsideAdapterSubnet(device);
+    result.sentAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+    TerminalPrompts prompts(m_password);
+    RecordingSender sender(
+        m_finder, device.foundVia,
+        [&](const std::string& host, bool broadcast, std::string& error) {
+            result.destination = host;
+            result.broadcast = broadcast;
+            return !m_beforeSend || m_beforeSend(index, result, error);
+        },
+        [this] {
+            ++m_handedOver;
+            if (m_handedOver == stopAfterSend())
+                endProcessAbruptly();
+        });
+    FixedUi ui(m_forceBroadcast || result.outsideSubnet);
+    config::UpdateCommands commands(grid, prompts, sender, ui);
+    try {
+        commands.updateRow(row);
+    } catch (const EIdException& error) {
+        result.state = JobState::Failed;
+        result.reason = "send failed: " + error.message();
+        return;
+    }
+    if (!sender.sent()) {
+        // A later attempt that cannot go out ends the change; the first
+        // one was simply never sent.
+        result.state = result.handedOver ? JobState::Failed : JobState::NotSent;
+        if (!sender.refusal().empty())
+            result.reason = sender.refusal();
+        else
+            result.reason = prompts.messages().empty() ? "not sent" : prompts.messages().front();
+        return;
+    }
+    result.handedOver = true;
+    result.state = JobState::Sent;
+    result.destination = sender.host();
+    result.broadcast = sender.broadcast();
+}
+
+void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
+                             std::chrono::milliseconds timeout) {
+    std::map<std::string, std::size_t> waiting;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (results[i].state == JobState::Sent)
+            waiting.emplace(jobs[i].device.mac, i);
+    }
+    if (waiting.empty())
+        return;
+    m_finder.collect(DeviceFinder::Clock::now() + timeout,
+                     [&](std::span<const std::uint8_t> data, const std::string&) {
+                         const packet::Reply reply = packet::recognise(data);
+                         const auto* message = std::get_if<packet::ResultMessageReply>(&reply);
+                         if (message == nullptr)
+                             return false;
+                         const auto it = waiting.find(codec::formatMac(message->mac));
+                         if (it == waiting.end())
+                             return false;
+                         JobResult& result = results[it->second];
+                         result.message = message->text;
+                         if (message->text.starts_with(kAcceptedText)) {
+                             result.state = JobState::Acknowledged;
+                         } else {
+                             result.state = JobState::Failed;
+                             result.reason = "device answered \"" + message->text + "\"";
+                         }
+                         report(it->second, result);
+                         waiting.erase(it);
+                         return waiting.empty();
+                     });
+}
+
+void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
+                              const std::function<bool(const JobResult&)>& wanted, bool final,
+                              const RunOptions& options) {
+    std::vector<std::string> adapters;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (wanted(results[i]) && seen.insert(jobs[i].device.foundVia).second)
+            adapters.push_back(jobs[i].device.foundVia);
+    }
+    if (adapters.empty())
+        return;
+    const std::vector<FoundDevice> found =
+        m_finder.discover(adapters, options.discoverTimeout, options.discoverRetries);
+    std::map<std::string, const FoundDevice*> byMac;
+    for (const FoundDevice& device : found)
+        byMac.emplace(device.mac, &device);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        JobResult& result = results[i];
+        if (!wanted(result))
+            continue;
+        const auto it = byMac.find(jobs[i].device.mac);
+        if (it != byMac.end() && reportsSettings(*it->second, jobs[i].target)) {
+            result.state = JobState::Verified;
+        } else if (!final || result.state == JobState::Failed) {
+            continue;  // sent again, or its failure stands
+        } else if (it == byMac.end()) {
+            result.state = JobState::Failed;
+            result.reason = result.message.empty() ? "no result message and not found again"
+                                                   : "not found again";
+        } else {
+            result.state = JobState::Failed;
+            result.reason = "found again, but " + differences(*it->second, jobs[i].target);
+        }
+        report(i, result);
+    }
+}
+
+std::vector<JobResult> ConfigRun::run(const std::vector<ConfigJob>& jobs,
+                                      const RunOptions& options) {
+    std::vector<JobResult> results(jobs.size());
+    for (JobResult& result : results)
+        result.change = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    const int attempts = std::clamp(options.attempts, 1, RunOptions::kMaxAttempts);
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        // Every request of an attempt goes out before any answer is awaited,
+        // so a plan over many devices takes one time-out, not one per device.
+        bool anySent = false;
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            JobResult& result = results[i];
+            if (attempt > 1 && result.state != JobState::Sent)
+                continue;
+            result.attempt = attempt;
+            send(i, jobs[i], result);
+            anySent = anySent || result.state == JobState::Sent;
+            report(i, result);
+        }
+        if (!anySent)
+            break;
+        awaitResults(jobs, results, options.resultTimeout);
+        // A device whose result message was lost may have taken the
+        // settings all the same: asking it again would change it twice.
+        checkReported(
+            jobs, results, [](const JobResult& r) { return r.state == JobState::Sent; },
+            attempt == attempts, options);
+    }
+    // A device refusing a later attempt may have taken an earlier one whose
+    // answer was lost: one that set a new password no longer takes the old.
+    checkReported(
+        jobs, results,
+        [](const JobResult& r) {
+            return r.state == JobState::Failed && r.attempt > 1 && !r.message.empty();
+        },
+        true, options);
+    if (options.verify) {
+        checkReported(
+            jobs, results, [](const JobResult& r) { return r.state == JobState::Acknowledged; },
+            true, options);
+    }
+    return results;
+}
+
+}  // namespace kavren::cli
