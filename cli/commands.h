@@ -3,17 +3,13 @@
 
 #include <QStringList>
 
+#include "cli/command.h"
+
 namespace kavren::cli {
 
-// Exit statuses of every command.
-enum ExitStatus : int {
-    ExitOk = 0,      // done; for discover: devices were found
-    ExitFailed = 1,  // nothing found, a device failed, or the plan has errors
-    ExitUsage = 2,   // the command line could not be used
-};
-
 // Runs "kavren COMMAND ..." with the whole argument list (program name
-// first) and returns the exit status.
+// first): the named command, the overview (--help) or the version. Returns
+// the exit status (ExitStatus in cli/command.h).
 int runCommand(const QStringList& arguments);
 
 }  // namespace kavren::cli

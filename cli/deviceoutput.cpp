@@ -27,6 +27,10 @@ QString fromDevice(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+QString visibleDeviceText(const std::string& bytes) {
+    return visibleText(fromDevice(bytes));
+}
+
 QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows) {
     std::vector<QStringList> shown;
     shown.reserve(rows.size());

@@ -18,6 +18,8 @@ namespace kavren::cli {
 QString fromDevice(const std::string& bytes);
 // Control characters as \xNN, for text that goes to a terminal.
 QString visibleText(const QString& text);
+// Device bytes as a terminal message shows them: both of the above.
+QString visibleDeviceText(const std::string& bytes);
 
 // A table aligned in columns for people. Control characters of device texts
 // are shown as \xNN so that no device can move the terminal's cursor.

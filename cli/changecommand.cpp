@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/changecommand.h"
+
+#include "cli/audittrail.h"
+#include "cli/changerecord.h"
+#include "cli/console.h"
+#include "cli/passwordsource.h"
+#include "cli/runoutput.h"
+#include "usecases/secretwipe.h"
+
+namespace kavren::cli {
+
+namespace {
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+void ChangeCommand::addPasswordOptions(QCommandLineParser& parser) {
+    parser.addOption({QStringLiteral("password-file"),
+                      QStringLiteral("Read the devices' current password from the first line "
+                                     "of FILE."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("password-env"),
+                      QStringLiteral("Read the devices' current password from the environment "
+                                     "variable VAR. Without either option it is asked for on "
+                                     "the terminal, without echo."),
+                      QStringLiteral("VAR")});
+}
+
+void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
+    parser.addOption({QStringLiteral("broadcast"),
+                      QStringLiteral("Send the configuration request by broadcast. This happens "
+                                     "on its own for a device whose address lies outside the "
+                                     "subnet of the adapter it was found via.")});
+    parser.addOption({QStringLiteral("verify"),
+                      QStringLiteral("Discover again afterwards and check that each device "
+                                     "reports the new settings.")});
+    parser.addOption({QStringLiteral("result-timeout"),
+                      QStringLiteral("Seconds to wait for the devices' result messages "
+                                     "(default 3)."),
+                      QStringLiteral("SECONDS"), QStringLiteral("3")});
+    parser.addOption({QStringLiteral("attempts"),
+                      QStringLiteral("Requests per device at most (default 3, at most 10): one "
+                                     "without a result message within the result time-out is "
+                                     "sent again, unless a discovery shows that the device "
+                                     "already reports the new settings."),
+                      QStringLiteral("N"), QStringLiteral("3")});
+    parser.addOption({QStringLiteral("audit-file"),
+                      QStringLiteral("Audit trail to append to (default "
+                                     "$XDG_STATE_HOME/kavren/audit.jsonl)."),
+                      QStringLiteral("FILE")});
+}
+bool ChangeCommand::readSecretOption(const QCommandLineParser& parser, const QString& fileOption,
+                                     const QString& envOption, bool prompt,
+                                     const std::string& promptText, bool confirm,
+                                     std::string& secret) {
+    SecretSource source;
+    source.file = parser.value(fileOption).toStdString();
+    source.envName = parser.value(envOption).toStdString();
+    source.prompt = prompt;
+    if (!source.file.empty()) {
+        const std::string warning = passwordFileWarning(source.file);
+        if (!warning.empty())
+            writeErr(QStringLiteral("kavren: warning: ") + qs(warning) + QStringLiteral("\n"));
+    }
+    std::string error;
+    auto value = readSecret(source, promptText, confirm, error);
+    if (!value) {
+        writeErr(QStringLiteral("kavren: ") + qs(error) + QStringLiteral("\n"));
+        return false;
+    }
+    secret = std::move(*value);
+    config::wipeString(*value);
+    return true;
+}
+
+QString ChangeCommand::auditPathOf(const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("audit-file")) ? parser.value(QStringLiteral("audit-file"))
+                                                      : AuditTrail::defaultPath();
+}
+
+AuditTrail ChangeCommand::auditTrail(const QString& path) {
+    return AuditTrail(path, [](const QString& text) {
+        writeErr(QStringLiteral("kavren: warning: ") + text + QStringLiteral("\n"));
+    });
+}
+
+int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
+                           const QCommandLineParser& parser, const NetworkOptions& network,
+                           const std::string& password, const QString& auditPath) {
+    bool ok = false;
+    RunOptions options;
+    const double resultSeconds = parser.value(QStringLiteral("result-timeout")).toDouble(&ok);
+    if (!ok || resultSeconds <= 0.0 || resultSeconds > kMaxTimeoutSeconds)
+        return usageError(QStringLiteral("--result-timeout wants seconds above 0 and at most 60"));
+    options.resultTimeout =
+        std::chrono::milliseconds(static_cast<long long>(resultSeconds * 1000.0));
+    options.attempts = parser.value(QStringLiteral("attempts")).toInt(&ok);
+    if (!ok || options.attempts < 1 || options.attempts > RunOptions::kMaxAttempts)
+        return usageError(QStringLiteral("--attempts wants a number from 1 to 10"));
+    options.verify = parser.isSet(QStringLiteral("verify"));
+    options.discoverTimeout = network.timeout;
+    options.discoverRetries = network.retries;
+
+    const AuditTrail audit = auditTrail(auditPath);
+    const ChangeRecorder recorder(audit, jobs);
+    ConfigRun run(finder, password, parser.isSet(QStringLiteral("broadcast")));
+    ProgressLine progress;
+    std::size_t sent = 0;
+    std::size_t settled = 0;
+    run.setBeforeSend([&recorder](std::size_t index, const JobResult& result, std::string& error) {
+        return recorder.sending(index, result, error);
+    });
+    run.setProgress([&](std::size_t index, const JobResult& result) {
+        progress.clear();
+        writeOut(resultLine(jobs[index], result).toUtf8());
+        if (result.state == JobState::Sent)
+            ++sent;
+        else
+            ++settled;
+        QString error;
+        if (!recorder.outcome(index, result, error))
+            writeErr(QStringLiteral("kavren: audit trail: ") + error + QStringLiteral("\n"));
+        progress.show(
+            QStringLiteral("[%1 sent, %2/%3 answered]").arg(sent).arg(settled).arg(jobs.size()));
+    });
+    const RunSummary summary = summarise(run.run(jobs, options));
+    progress.clear();
+    writeOut(summaryLine(summary).toUtf8());
+    return summary.failed > 0 ? ExitFailed : ExitOk;
+}
+
+}  // namespace kavren::cli

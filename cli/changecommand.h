@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/configrun.h"
+
+namespace kavren::cli {
+
+class AuditTrail;
+
+// The base of the commands that send devices new settings (configure,
+// restore): the password and run options, the audit trail and the run
+// itself with its progress and summary.
+class ChangeCommand : public Command {
+public:
+    using Command::Command;
+
+protected:
+    // --password-file and --password-env for the devices' current password.
+    static void addPasswordOptions(QCommandLineParser& parser);
+    // --broadcast, --verify, --result-timeout, --attempts, --audit-file.
+    static void addRunOptions(QCommandLineParser& parser);
+
+    // Reads a secret from the file or environment variable the two options
+    // name, else from the terminal; a password file others may read is
+    // warned about. False (after saying why) when there is none.
+    static bool readSecretOption(const QCommandLineParser& parser, const QString& fileOption,
+                                 const QString& envOption, bool prompt,
+                                 const std::string& promptText, bool confirm, std::string& secret);
+
+    static QString auditPathOf(const QCommandLineParser& parser);
+    // The trail, with its warnings going to standard error.
+    static AuditTrail auditTrail(const QString& path);
+
+    // Sends the jobs, reports each device as its results come, appends the
+    // audit trail and prints the summary. Returns the exit status.
+    static int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
+                       const QCommandLineParser& parser, const NetworkOptions& network,
+                       const std::string& password, const QString& auditPath);
+};
+
+}  // namespace kavren::cli

@@ -1,0 +1,204 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/command.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <utility>
+
+#include "cli/console.h"
+#include "cli/devicefinder.h"
+#include "cli/diagnosis.h"
+#include "net/adapters.h"
+#include "net/idexception.h"
+#include "protocol/packets.h"
+
+namespace kavren::cli {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::string_view kNoAdapterAddress = "0.0.0.0";
+// Repeats of the discovery request a user can ask for.
+constexpr int kMaxRetries = 10;
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The adapters' addresses in the window's list order, without adapters that
+// have no IPv4 address.
+std::vector<std::string> adapterAddresses(AdapterList& list) {
+    std::vector<std::string> addresses;
+    for (int i = 0; i < static_cast<int>(list.entryTexts().size()); ++i) {
+        if (list.tableSlot(i) != kNoAdapterAddress)
+            addresses.push_back(list.tableSlot(i));
+    }
+    return addresses;
+}
+
+// Opens the receiving endpoint; when another program holds the port, says
+// which one where it can tell.
+bool openFinder(DeviceFinder& finder) {
+    try {
+        finder.open();
+        return true;
+    } catch (const EIdException& error) {
+        writeErr(QStringLiteral("kavren: cannot receive replies on UDP port %1: %2\n")
+                     .arg(packet::kHostPort)
+                     .arg(qs(error.message()).simplified()));
+        for (const std::string& holder : udpPortHolders(packet::kHostPort))
+            writeErr(QStringLiteral("  the port is held by ") + qs(holder) + QStringLiteral("\n"));
+        return false;
+    }
+}
+
+std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const NetworkOptions& options) {
+    ProgressLine progress;
+    std::size_t count = 0;
+    std::vector<FoundDevice> found;
+    for (const std::string& adapter : options.adapters) {
+        progress.show(QStringLiteral("searching via %1: %2 found").arg(qs(adapter)).arg(count));
+        auto more =
+            finder.discover({adapter}, options.timeout, options.retries, [&](const FoundDevice&) {
+                ++count;
+                progress.show(
+                    QStringLiteral("searching via %1: %2 found").arg(qs(adapter)).arg(count));
+            });
+        // Rounds are separate, so a device answering on two adapters keeps
+        // the first; merged by MAC like the grid does.
+        for (FoundDevice& device : more) {
+            const bool known = std::any_of(found.begin(), found.end(), [&](const FoundDevice& d) {
+                return d.mac == device.mac;
+            });
+            if (!known)
+                found.push_back(std::move(device));
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+QByteArray exitStatusesHelp() {
+    return QByteArrayLiteral(
+        "\nExit status:\n"
+        "  0  success (discover: at least one device answered)\n"
+        "  1  nothing found, a device failed or was not verified, the plan has errors,\n"
+        "     or the port 62631 could not be opened\n"
+        "  2  usage error\n");
+}
+
+Command::Command(QString name, QString summary)
+    : m_name(std::move(name)), m_summary(std::move(summary)) {}
+
+int Command::execute(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description());
+    parser.addPositionalArgument(m_name, QStringLiteral("The command."));
+    addOptions(parser);
+    // Added last so that it comes last in the list of options.
+    parser.addHelpOption();
+    if (!parser.parse(arguments)) {
+        writeErr(parser.errorText() + QStringLiteral("\n"));
+        return ExitUsage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        writeOut(parser.helpText().toUtf8() + exitStatusesHelp());
+        return ExitOk;
+    }
+    return run(parser);
+}
+
+int Command::usageError(const QString& text) {
+    writeErr(QStringLiteral("kavren: ") + text + QStringLiteral("\n"));
+    return ExitUsage;
+}
+
+void Command::addNetworkOptions(QCommandLineParser& parser) {
+    parser.addOption({QStringLiteral("adapter"),
+                      QStringLiteral("Use only the adapter with this IPv4 address (repeatable; "
+                                     "default: every adapter)."),
+                      QStringLiteral("ADDRESS")});
+    parser.addOption({QStringLiteral("timeout"),
+                      QStringLiteral("Seconds to collect replies per adapter (default 2)."),
+                      QStringLiteral("SECONDS"), QStringLiteral("2")});
+    parser.addOption({QStringLiteral("retries"),
+                      QStringLiteral("Send the discovery request this many more times within "
+                                     "the time-out (default 0, at most 10)."),
+                      QStringLiteral("N"), QStringLiteral("0")});
+}
+
+bool Command::readNetworkOptions(const QCommandLineParser& parser, NetworkOptions& options,
+                                 QString& error) {
+    bool ok = false;
+    const double seconds = parser.value(QStringLiteral("timeout")).toDouble(&ok);
+    if (!ok || seconds <= 0.0 || seconds > kMaxTimeoutSeconds) {
+        error = QStringLiteral("--timeout wants seconds above 0 and at most 60");
+        return false;
+    }
+    options.timeout = milliseconds(static_cast<long long>(seconds * 1000.0));
+    options.retries = parser.value(QStringLiteral("retries")).toInt(&ok);
+    if (!ok || options.retries < 0 || options.retries > kMaxRetries) {
+        error = QStringLiteral("--retries wants a number from 0 to 10");
+        return false;
+    }
+    AdapterList list;
+    list.fill(*makePlatformAdapterQuery());
+    const std::vector<std::string> all = adapterAddresses(list);
+    const QStringList wanted = parser.values(QStringLiteral("adapter"));
+    if (wanted.isEmpty()) {
+        options.adapters = all;
+        return true;
+    }
+    for (const QString& address : wanted) {
+        const std::string text = address.toStdString();
+        if (std::find(all.begin(), all.end(), text) == all.end()) {
+            error = QStringLiteral("no adapter has the address ") + address;
+            return false;
+        }
+        if (std::find(options.adapters.begin(), options.adapters.end(), text) ==
+            options.adapters.end()) {
+            options.adapters.push_back(text);
+        }
+    }
+    return true;
+}
+
+std::optional<std::vector<FoundDevice>> Command::openAndDiscover(DeviceFinder& finder,
+                                                                 const NetworkOptions& options) {
+    if (options.adapters.empty()) {
+        writeErr(QStringLiteral("kavren: no adapter has an IPv4 address\n"));
+        return std::nullopt;
+    }
+    if (!openFinder(finder))
+        return std::nullopt;
+    try {
+        return discoverWithProgress(finder, options);
+    } catch (const EIdException& failure) {
+        writeErr(QStringLiteral("kavren: sending failed: ") + qs(failure.message()).simplified() +
+                 QStringLiteral("\n"));
+        return std::nullopt;
+    }
+}
+
+void Command::diagnoseSilence(const NetworkOptions& options) {
+    QStringList adapters;
+    for (const std::string& adapter : options.adapters)
+        adapters << qs(adapter);
+    writeErr(QStringLiteral("kavren: no device answered on %1 within %2 s per adapter\n")
+                 .arg(adapters.join(QStringLiteral(", ")))
+                 .arg(static_cast<double>(options.timeout.count()) / 1000.0));
+    bool readable = false;
+    const auto rules = firewallRulesFor({packet::kDevicePort, packet::kHostPort}, readable);
+    if (!readable) {
+        writeErr(QStringLiteral("  the firewall rules could not be read\n"));
+    }
+    for (const std::string& rule : rules)
+        writeErr(QStringLiteral("  firewall rule that may drop replies: ") + qs(rule) +
+                 QStringLiteral("\n"));
+    for (const std::string& hint : firewallProfileHints())
+        writeErr(QStringLiteral("  ") + qs(hint) + QStringLiteral("\n"));
+}
+
+}  // namespace kavren::cli

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/configurecommand.h"
+
+#include <QFile>
+#include <algorithm>
+
+#include "cli/console.h"
+#include "cli/devicefinder.h"
+#include "cli/deviceoutput.h"
+#include "cli/plan.h"
+#include "cli/runoutput.h"
+#include "cli/subnets.h"
+#include "usecases/secretwipe.h"
+
+namespace kavren::cli {
+
+ConfigureCommand::ConfigureCommand()
+    : ChangeCommand(QStringLiteral("configure"),
+                    QStringLiteral("give one device (--mac), a plan (--plan) or every found "
+                                   "device (--sequential-from) new settings, with a preview "
+                                   "first")) {}
+
+QString ConfigureCommand::description() const {
+    return QStringLiteral(
+        "Finds the devices, checks the new settings as the window does, shows a preview, "
+        "sends one configuration request per device and waits for each device's result "
+        "message. One device with --mac (settings not given are kept), a plan with --plan "
+        "(CSV: mac,ip,mask,gateway,description,new_password; empty means keep), or "
+        "consecutive addresses in MAC order with --sequential-from.");
+}
+
+void ConfigureCommand::addOptions(QCommandLineParser& parser) const {
+    parser.addOption(
+        {QStringLiteral("mac"), QStringLiteral("The device to configure."), QStringLiteral("MAC")});
+    parser.addOption(
+        {QStringLiteral("ip"), QStringLiteral("New IP address."), QStringLiteral("ADDRESS")});
+    parser.addOption(
+        {QStringLiteral("mask"), QStringLiteral("New net mask."), QStringLiteral("MASK")});
+    parser.addOption(
+        {QStringLiteral("gateway"), QStringLiteral("New gateway."), QStringLiteral("ADDRESS")});
+    parser.addOption({QStringLiteral("description"), QStringLiteral("New description."),
+                      QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("new-password"),
+                      QStringLiteral("Give the device a new password, asked for on the terminal "
+                                     "twice without echo.")});
+    parser.addOption({QStringLiteral("new-password-file"),
+                      QStringLiteral("Give the device the new password on the first line of "
+                                     "FILE."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("new-password-env"),
+                      QStringLiteral("Give the device the new password in the environment "
+                                     "variable VAR."),
+                      QStringLiteral("VAR")});
+    parser.addOption({QStringLiteral("plan"),
+                      QStringLiteral("Configure the devices of a CSV plan."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("sequential-from"),
+                      QStringLiteral("Give the found devices consecutive addresses from ADDRESS "
+                                     "in MAC order."),
+                      QStringLiteral("ADDRESS")});
+    parser.addOption(
+        {QStringLiteral("dry-run"), QStringLiteral("Show the preview and stop; nothing is sent.")});
+    addPasswordOptions(parser);
+    addRunOptions(parser);
+    addNetworkOptions(parser);
+}
+
+int ConfigureCommand::run(const QCommandLineParser& parser) {
+    const int modes = int{parser.isSet(QStringLiteral("mac"))} +
+                      int{parser.isSet(QStringLiteral("plan"))} +
+                      int{parser.isSet(QStringLiteral("sequential-from"))};
+    if (modes != 1)
+        return usageError(QStringLiteral("give exactly one of --mac, --plan, --sequential-from"));
+    const bool single = parser.isSet(QStringLiteral("mac"));
+    for (const char* option : {"ip", "mask", "gateway", "description", "new-password",
+                               "new-password-file", "new-password-env"}) {
+        if (!single && parser.isSet(QLatin1String(option)))
+            return usageError(QStringLiteral("--") + QLatin1String(option) +
+                              QStringLiteral(" goes with --mac only"));
+    }
+    if (parser.isSet(QStringLiteral("sequential-from")) &&
+        !ipv4Value(parser.value(QStringLiteral("sequential-from")).toStdString())) {
+        return usageError(QStringLiteral("--sequential-from wants an IPv4 address"));
+    }
+    NetworkOptions network;
+    QString error;
+    if (!readNetworkOptions(parser, network, error))
+        return usageError(error);
+
+    std::vector<PlanRow> rows;
+    if (parser.isSet(QStringLiteral("plan"))) {
+        QFile file(parser.value(QStringLiteral("plan")));
+        if (!file.open(QIODevice::ReadOnly))
+            return usageError(QStringLiteral("cannot read the plan ") + file.fileName());
+        PlanFile plan = parsePlan(file.readAll());
+        if (!plan.errors.empty()) {
+            for (const std::string& e : plan.errors)
+                writeErr(QStringLiteral("kavren: ") + file.fileName() + QStringLiteral(": ") +
+                         visibleDeviceText(e) + QStringLiteral("\n"));
+            return ExitFailed;
+        }
+        rows = std::move(plan.rows);
+    } else if (single) {
+        PlanRow row;
+        row.line = 1;
+        auto bytes = [&parser](const char* option) {
+            const QString value = parser.value(QLatin1String(option));
+            return value.toLatin1().toStdString();
+        };
+        row.mac = bytes("mac");
+        row.ip = bytes("ip");
+        row.mask = bytes("mask");
+        row.gateway = bytes("gateway");
+        row.description = bytes("description");
+        rows.push_back(std::move(row));
+    }
+    DeviceFinder finder;
+    auto discovered = openAndDiscover(finder, network);
+    if (!discovered)
+        return ExitFailed;
+    std::vector<FoundDevice> found = std::move(*discovered);
+    if (parser.isSet(QStringLiteral("sequential-from"))) {
+        auto plan =
+            sequentialPlan(found, parser.value(QStringLiteral("sequential-from")).toStdString());
+        if (!plan)
+            return usageError(QStringLiteral("the addresses would run past 255.255.255.255"));
+        rows = std::move(*plan);
+        if (rows.empty()) {
+            diagnoseSilence(network);
+            return ExitFailed;
+        }
+    }
+
+    std::string newPassword;
+    const config::StringWiper wipeNew(newPassword);
+    if (single && (parser.isSet(QStringLiteral("new-password")) ||
+                   parser.isSet(QStringLiteral("new-password-file")) ||
+                   parser.isSet(QStringLiteral("new-password-env")))) {
+        if (!readSecretOption(parser, QStringLiteral("new-password-file"),
+                              QStringLiteral("new-password-env"), true, "New password: ", true,
+                              newPassword)) {
+            return ExitUsage;
+        }
+        rows.front().newPassword = newPassword;
+    }
+
+    std::vector<PlanEntry> entries = checkPlan(rows, found);
+    for (PlanRow& row : rows)
+        config::wipeString(row.newPassword);
+    writeOut(previewTable(entries));
+    const auto errors = std::count_if(entries.begin(), entries.end(),
+                                      [](const PlanEntry& entry) { return !entry.ok(); });
+    if (errors > 0) {
+        writeErr(QStringLiteral("kavren: %1 of %2 device(s) have errors; nothing was sent\n")
+                     .arg(errors)
+                     .arg(entries.size()));
+        return ExitFailed;
+    }
+    if (parser.isSet(QStringLiteral("dry-run")))
+        return ExitOk;
+
+    std::string password;
+    const config::StringWiper wipeCurrent(password);
+    if (!readSecretOption(parser, QStringLiteral("password-file"), QStringLiteral("password-env"),
+                          true, "Current device password: ", false, password)) {
+        return ExitUsage;
+    }
+    std::vector<ConfigJob> jobs;
+    for (PlanEntry& entry : entries) {
+        jobs.push_back({*entry.device, entry.target, entry.newPassword});
+        config::wipeString(entry.newPassword);
+    }
+    const int status = runJobs(finder, jobs, parser, network, password, auditPathOf(parser));
+    for (ConfigJob& job : jobs)
+        config::wipeString(job.newPassword);
+    return status;
+}
+
+}  // namespace kavren::cli

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/restorecommand.h"
+
+#include <QJsonObject>
+
+#include "cli/audittrail.h"
+#include "cli/console.h"
+#include "cli/devicefinder.h"
+#include "cli/plan.h"
+#include "cli/runoutput.h"
+#include "usecases/secretwipe.h"
+
+namespace kavren::cli {
+
+namespace {
+
+// The settings a trail line records, as the device's bytes again.
+DeviceSettings settingsFromJson(const QJsonObject& object) {
+    auto bytes = [&object](const char* key) {
+        return object.value(QLatin1String(key)).toString().toLatin1().toStdString();
+    };
+    return {bytes("ip"), bytes("mask"), bytes("gateway"), bytes("description")};
+}
+
+}  // namespace
+
+RestoreCommand::RestoreCommand()
+    : ChangeCommand(QStringLiteral("restore"),
+                    QStringLiteral("send a device its settings from before its last change")) {}
+
+QString RestoreCommand::description() const {
+    return QStringLiteral(
+        "Sends a device the settings it had before its last change in the audit trail. "
+        "A password changed then is not restored: the trail never holds passwords, so "
+        "give the device's present password.");
+}
+
+void RestoreCommand::addOptions(QCommandLineParser& parser) const {
+    parser.addOption(
+        {QStringLiteral("mac"), QStringLiteral("The device to restore."), QStringLiteral("MAC")});
+    addPasswordOptions(parser);
+    addRunOptions(parser);
+    addNetworkOptions(parser);
+}
+
+int RestoreCommand::run(const QCommandLineParser& parser) {
+    const auto mac = normaliseMac(parser.value(QStringLiteral("mac")).toStdString());
+    if (!mac)
+        return usageError(QStringLiteral("--mac wants a MAC address like 00-1A-2B-3C-4D-5E"));
+    NetworkOptions network;
+    QString error;
+    if (!readNetworkOptions(parser, network, error))
+        return usageError(error);
+
+    const AuditTrail audit = auditTrail(auditPathOf(parser));
+    const auto last = audit.lastChange(*mac, error);
+    if (!last) {
+        writeErr(QStringLiteral("kavren: ") + error + QStringLiteral("\n"));
+        return ExitFailed;
+    }
+    const DeviceSettings before =
+        settingsFromJson(last->value(QStringLiteral("before")).toObject());
+    writeOut(QStringLiteral("restoring %1 to the settings before the change of %2\n")
+                 .arg(QString::fromStdString(*mac), last->value(QStringLiteral("time")).toString())
+                 .toUtf8());
+    if (last->value(QStringLiteral("new_password")).toBool())
+        writeErr(QStringLiteral("kavren: that change set a new password; it stays\n"));
+
+    DeviceFinder finder;
+    auto discovered = openAndDiscover(finder, network);
+    if (!discovered)
+        return ExitFailed;
+    std::vector<FoundDevice> found = std::move(*discovered);
+    PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
+    std::vector<PlanEntry> entries = checkPlan({row}, found);
+    writeOut(previewTable(entries));
+    if (!entries.front().ok())
+        return ExitFailed;
+    std::string password;
+    const config::StringWiper wipeCurrent(password);
+    if (!readSecretOption(parser, QStringLiteral("password-file"), QStringLiteral("password-env"),
+                          true, "Current device password: ", false, password)) {
+        return ExitUsage;
+    }
+    return runJobs(finder, {{*entries.front().device, entries.front().target, {}}}, parser, network,
+                   password, auditPathOf(parser));
+}
+
+}  // namespace kavren::cli
