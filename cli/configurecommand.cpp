@@ -65,29 +65,33 @@ void ConfigureCommand::addOptions(QCommandLineParser& parser) const {
     addNetworkOptions(parser);
 }
 
-int ConfigureCommand::run(const QCommandLineParser& parser) {
+// Which devices to configure, and with what, said consistently: an error
+// text, or empty.
+QString ConfigureCommand::selectionError(const QCommandLineParser& parser) {
     const int modes = int{parser.isSet(QStringLiteral("mac"))} +
                       int{parser.isSet(QStringLiteral("plan"))} +
                       int{parser.isSet(QStringLiteral("sequential-from"))};
     if (modes != 1)
-        return usageError(QStringLiteral("give exactly one of --mac, --plan, --sequential-from"));
+        return QStringLiteral("give exactly one of --mac, --plan, --sequential-from");
     const bool single = parser.isSet(QStringLiteral("mac"));
     for (const char* option : {"ip", "mask", "gateway", "description", "new-password",
                                "new-password-file", "new-password-env"}) {
         if (!single && parser.isSet(QLatin1String(option)))
-            return usageError(QStringLiteral("--") + QLatin1String(option) +
-                              QStringLiteral(" goes with --mac only"));
+            return QStringLiteral("--") + QLatin1String(option) +
+                   QStringLiteral(" goes with --mac only");
     }
     if (parser.isSet(QStringLiteral("sequential-from")) &&
         !ipv4Value(parser.value(QStringLiteral("sequential-from")).toStdString())) {
-        return usageError(QStringLiteral("--sequential-from wants an IPv4 address"));
+        return QStringLiteral("--sequential-from wants an IPv4 address");
     }
-    NetworkOptions network;
-    QString error;
-    if (!readNetworkOptions(parser, network, error))
-        return usageError(error);
+    return {};
+}
 
-    std::vector<PlanRow> rows;
+// The rows the command line gives: a plan file's, or the one of --mac.
+// --sequential-from gives none here; its rows need the discovery first.
+// ExitOk, or the status to end with.
+int ConfigureCommand::readGivenRows(const QCommandLineParser& parser, std::vector<PlanRow>& rows) {
+    const bool single = parser.isSet(QStringLiteral("mac"));
     if (parser.isSet(QStringLiteral("plan"))) {
         QFile file(parser.value(QStringLiteral("plan")));
         if (!file.open(QIODevice::ReadOnly))
@@ -114,6 +118,21 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
         row.description = bytes("description");
         rows.push_back(std::move(row));
     }
+    return ExitOk;
+}
+
+int ConfigureCommand::run(const QCommandLineParser& parser) {
+    if (const QString error = selectionError(parser); !error.isEmpty())
+        return usageError(error);
+    const bool single = parser.isSet(QStringLiteral("mac"));
+    NetworkOptions network;
+    QString error;
+    if (!readNetworkOptions(parser, network, error))
+        return usageError(error);
+
+    std::vector<PlanRow> rows;
+    if (const int status = readGivenRows(parser, rows); status != ExitOk)
+        return status;
     DeviceFinder finder;
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
