@@ -15,7 +15,11 @@ cmake --build --preset windows --target Kavren_Utility kavren -j "$(nproc 2>/dev
 out=build/windows/dist
 rm -rf "$out"
 mkdir -p "$out"
-for exe in build/windows/app/Kavren_Utility.exe build/windows/tools/kavren/kavren.exe; do
+for name in Kavren_Utility kavren; do
+  # Found by name, so the folders of the build tree may move.
+  exe=$(find build/windows -path build/windows/dist -prune -o -path build/windows/wineprefix -prune \
+    -o -type f -name "$name.exe" -print | head -n1)
+  [ -n "$exe" ] || { echo "build.sh: $name.exe was not built" >&2; exit 1; }
   x86_64-w64-mingw32-strip -o "$out/$(basename "$exe")" "$exe"
   # Single files: nothing but Windows' own DLLs may be imported.
   if x86_64-w64-mingw32-objdump -p "$out/$(basename "$exe")" | grep 'DLL Name' |
