@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the two Windows executables, single static files, and packs them
-# with the README and the licence into build/windows/Kavren_Utility-VERSION-win64.zip.
+# with the README and the licence into build/windows/Kavren_Utility-VERSION-win64.zip
+# and an installer, build/windows/Kavren_Utility-VERSION-win64-setup.exe.
 #
 #   tools/windows/build.sh
 set -euo pipefail
@@ -34,4 +35,14 @@ cp README.md "$out/"
 zip=build/windows/Kavren_Utility-$version-win64.zip
 rm -f "$zip"
 (cd "$out" && zip -q -9 "../$(basename "$zip")" ./*)
-ls -l "$out"/*.exe "$zip"
+
+# The installer (Start-menu entry, uninstaller) needs Debian's nsis.
+setup=build/windows/Kavren_Utility-$version-win64-setup.exe
+if command -v makensis >/dev/null; then
+  makensis -V2 -DVERSION="$version" -DDIST="$PWD/$out" -DOUTFILE="$PWD/$setup" \
+    packaging/windows/kavren.nsi >/dev/null
+else
+  setup=
+  echo "build.sh: no makensis (apt-get install nsis); installer not built" >&2
+fi
+ls -l "$out"/*.exe "$zip" $setup
