@@ -3,11 +3,15 @@
 # Starts the real executable offscreen inside the lab and checks that it comes
 # up and opens its receiving port 62631, then ends it. Run by CTest through
 # "lab.sh run"; refuses to start the utility anywhere else.
+#
+#   smoke_lab.sh EXE LAB_SH [LAUNCHER ARGS...]   e.g. wine64 for the Windows build
 set -euo pipefail
 exe=$1
 lab_sh=$2
+shift 2
+launcher=("$@")
 "$lab_sh" check >/dev/null || { echo "smoke: not inside the lab" >&2; exit 1; }
-QT_QPA_PLATFORM=offscreen "$exe" &
+QT_QPA_PLATFORM=offscreen "${launcher[@]}" "$exe" &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
