@@ -10,7 +10,8 @@ cd "$(dirname "$0")/../.."
 
 KAVREN_QT_WIN=$(tools/windows/build-qt.sh | tail -n1)
 export KAVREN_QT_WIN
-cmake --preset windows >/dev/null
+# GUI on explicitly: the test stage may have configured the tree without Qt.
+cmake --preset windows -DKAVREN_BUILD_GUI=ON >/dev/null
 cmake --build --preset windows --target Kavren_Utility kavren -j "$(nproc 2>/dev/null || echo 2)"
 
 out=build/windows/dist
@@ -24,7 +25,7 @@ for name in Kavren_Utility kavren; do
   x86_64-w64-mingw32-strip -o "$out/$(basename "$exe")" "$exe"
   # Single files: nothing but Windows' own DLLs may be imported.
   if x86_64-w64-mingw32-objdump -p "$out/$(basename "$exe")" | grep 'DLL Name' |
-    grep -Eiv 'DLL Name: (kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|imm32|winmm|ws2_32|iphlpapi|uxtheme|dwmapi|version|netapi32|userenv|shlwapi|setupapi|wtsapi32|d3d9|dxgi|d3d11|d2d1|dwrite|msvcrt|authz|mpr|comctl32|uuid|api-ms-win-[a-z0-9-]+)\.dll'; then
+    grep -Eiv 'DLL Name: (kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|comdlg32|imm32|winmm|ws2_32|iphlpapi|uxtheme|dwmapi|version|netapi32|userenv|shlwapi|shcore|setupapi|wtsapi32|d3d9|dxgi|d3d11|d2d1|dwrite|msvcrt|authz|mpr|comctl32|uuid|api-ms-win-[a-z0-9-]+)\.dll'; then
     echo "build.sh: $(basename "$exe") imports a DLL that Windows does not ship" >&2
     exit 1
   fi

@@ -40,7 +40,14 @@ emulator() {
     pids+=($!)
 }
 emulator "$KAVREN_LAB_NODE_A" a --generate 3
-emulator "$KAVREN_LAB_NODE_B" b --generate 1 --subnet 198.19.0.128/25
+# Generated devices on B would repeat A's MAC addresses, and a MAC is
+# listed once; B's device has one of its own.
+cat >"$work/b.json" <<'EOF'
+{"devices": [{"mac": "02:BB:00:00:00:01", "ip": "198.19.0.140", "netmask": "255.255.255.0",
+  "gateway": "0.0.0.0", "name": "OnB", "version": "v2", "description": "b-side",
+  "password": "admin"}]}
+EOF
+emulator "$KAVREN_LAB_NODE_B" b --devices "$work/b.json"
 for _ in $(seq 100); do
     [ -e "$work/a.ready" ] && [ -e "$work/b.ready" ] && break
     sleep 0.1
@@ -55,7 +62,9 @@ cat "$work/found.csv"
 for mac in 02-4B-56-00-00-00 02-4B-56-00-00-01 02-4B-56-00-00-02; do
     grep -Eq "^$mac,.*,198\.18\.0\.1,[0-9.]+\$" "$work/found.csv" || fail "$mac not found via 198.18.0.1"
 done
-[ "$(grep -Ec ',198\.19\.0\.1,[0-9.]+$' "$work/found.csv")" -eq 1 ] || fail "segment B's device not found once"
+grep -Eq '^02-BB-00-00-00-01,OnB,.*,198\.19\.0\.1,198\.19\.0\.140$' "$work/found.csv" ||
+    fail "segment B's device not found via 198.19.0.1"
+[ "$(grep -c . "$work/found.csv")" -eq 5 ] || fail "not exactly four devices and the header"
 
 export DEVICE_PW=admin
 "$KAVREN_WINE" "$exe" configure --mac 02-4B-56-00-00-01 --ip 198.18.0.200 --adapter 198.18.0.1 \
