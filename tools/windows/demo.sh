@@ -4,7 +4,7 @@
 # inside the lab against the twenty-three emulated devices of tools/demo.sh:
 # presses Refresh, types a new address into a device's row, presses Update
 # Device, confirms with the device password, and saves a screenshot after
-# each step. Then runs kavren.exe discover in the same lab.
+# each step. Before the window, kavren.exe discover runs in the same lab.
 #
 #   tools/windows/demo.sh OUTDIR     after tools/windows/build.sh
 #
@@ -40,6 +40,10 @@ if [ "${1-}" = --inside ]; then
         sleep 0.1
     done
     [ -e "$work/ready" ] || die "the emulator did not start"
+
+    # The command line first: while the window runs, it holds port 62631.
+    "$KAVREN_WINE" "$root/build/windows/dist/kavren.exe" discover --timeout 2 </dev/null |
+        tr -d '\r' >"$out/discover.txt"
 
     "$KAVREN_WINE" "$root/build/windows/dist/Kavren_Utility.exe" &
     pids+=($!)
@@ -77,8 +81,6 @@ if [ "${1-}" = --inside ]; then
     sleep 2
     shot 3-updated.png
 
-    "$KAVREN_WINE" "$root/build/windows/dist/kavren.exe" discover --timeout 2 </dev/null |
-        tr -d '\r' >"$out/discover.txt"
     exit 0
 fi
 
