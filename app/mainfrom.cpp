@@ -27,10 +27,10 @@
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
 #include "app/textbridge.h"
-#include "config/cfgdlg.h"
-#include "config/dialogprompts.h"
-#include "config/pwddlg.h"
-#include "net/packets.h"
+#include "app/cfgdlg.h"
+#include "app/dialogprompts.h"
+#include "app/pwddlg.h"
+#include "protocol/packets.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::config::TPwdDlg* PwdDlg = nullptr;

@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "config/updatecommands.h"
+#include "usecases/updatecommands.h"
 #include "devices/devicegrid.h"
 #include "net/adapters.h"
-#include "net/discovery.h"
+#include "usecases/discovery.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "net/idudpserver.h"

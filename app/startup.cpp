@@ -5,8 +5,8 @@
 #include "app/kavrenapplication.h"
 #include "app/mainfrom.h"
 #include "app/startshowstate.h"
-#include "config/cfgdlg.h"
-#include "config/pwddlg.h"
+#include "app/cfgdlg.h"
+#include "app/pwddlg.h"
 
 namespace kavren::app {
 

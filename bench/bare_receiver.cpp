@@ -17,7 +17,7 @@
 
 #include "bench/benchclock.h"
 #include "bench/firstreplysniffer.h"
-#include "net/packets.h"
+#include "protocol/packets.h"
 
 using namespace kavren;
 

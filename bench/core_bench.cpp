@@ -9,9 +9,9 @@
 
 #include "devices/devicegrid.h"
 #include "devices/devicesearch.h"
-#include "devices/textcodecs.h"
-#include "net/discovery.h"
-#include "net/packets.h"
+#include "protocol/textcodecs.h"
+#include "usecases/discovery.h"
+#include "protocol/packets.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 probability P, against the expected miss rate per device
 (1 - (1 - P)^2)^(N + 1). Runs inside the lab:
 
-  tools/lab/lab.sh run -- python3 bench/discovery_loss.py --kavren build/default/tools/kavren/kavren
+  tools/lab/lab.sh run -- python3 bench/discovery_loss.py --kavren build/default/cli/kavren
 
 Prints one Markdown table. The emulator's drops are seeded, so a run repeats.
 """

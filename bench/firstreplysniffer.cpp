@@ -13,7 +13,7 @@
 #include <array>
 #include <cstring>
 
-#include "net/packets.h"
+#include "protocol/packets.h"
 
 namespace kavren::bench {
 

@@ -36,9 +36,9 @@
 #include "bench/benchclock.h"
 #include "bench/firstreplysniffer.h"
 #include "bench/probeapplication.h"
-#include "config/cfgdlg.h"
-#include "config/pwddlg.h"
-#include "net/packets.h"
+#include "app/cfgdlg.h"
+#include "app/pwddlg.h"
+#include "protocol/packets.h"
 #include "tests/app/apptestsupport.h"
 
 extern char** environ;

@@ -13,4 +13,5 @@ target_compile_definitions(kavren_cfg INTERFACE
 if(KAVREN_WERROR)
   target_compile_options(kavren_cfg INTERFACE -Werror)
 endif()
-target_include_directories(kavren_cfg INTERFACE ${PROJECT_SOURCE_DIR})
+# Product code reaches other folders only through the layers it links
+# (cmake/Layers.cmake); the project root is on no include path.

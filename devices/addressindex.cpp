@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "devices/textcodecs.h"
+#include "protocol/textcodecs.h"
 
 namespace kavren {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/devicegrid.h"
 
-#include "devices/textcodecs.h"
+#include "protocol/textcodecs.h"
 
 namespace kavren {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "net/bytes.h"
+#include "protocol/bytes.h"
 
 namespace kavren {
 

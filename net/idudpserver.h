@@ -11,6 +11,7 @@
 #include "net/deliveryqueue.h"
 #include "net/idudpbase.h"
 #include "net/idudplistenerthread.h"
+#include "protocol/packets.h"
 
 namespace kavren {
 
@@ -19,7 +20,7 @@ namespace kavren {
 // thread; only the receive thread and OnWake run elsewhere.
 class TIdUDPServer final : public TIdUDPBase {
 public:
-    static constexpr std::uint16_t kDefaultPort = 62631;
+    static constexpr std::uint16_t kDefaultPort = packet::kHostPort;
     // Asked for on every receiving socket so that a burst of replies waits in
     // the kernel instead of being dropped there; as root the system's cap is
     // passed over, otherwise the cap is what we get.

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "app/plainmessagebox.h"
-#include "net/packets.h"
+#include "protocol/packets.h"
 
 namespace kavren::apptest {
 

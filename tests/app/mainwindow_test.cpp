@@ -18,12 +18,12 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include "app/cfgdlg.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistview.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
-#include "config/cfgdlg.h"
-#include "config/pwddlg.h"
+#include "app/pwddlg.h"
 #include "net/socketapi.h"
 #include "tests/app/apptestsupport.h"
 #include "tests/app/mainwindowfixture.h"

@@ -10,8 +10,8 @@
 #include "app/devicetablemodel.h"
 #include "app/devlistview.h"
 #include "app/mainfrom.h"
-#include "config/cfgdlg.h"
-#include "config/pwddlg.h"
+#include "app/cfgdlg.h"
+#include "app/pwddlg.h"
 #include "tests/app/apptestsupport.h"
 
 namespace kavren::apptest {

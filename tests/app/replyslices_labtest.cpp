@@ -16,7 +16,7 @@
 
 #include "app/devicetablemodel.h"
 #include "app/mainfrom.h"
-#include "devices/textcodecs.h"
+#include "protocol/textcodecs.h"
 #include "tests/app/apptestsupport.h"
 #include "tests/lab/labguard.h"
 

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/kavren/audittrail.h"
-#include "tools/kavren/deviceoutput.h"
-#include "tools/kavren/plan.h"
+#include "cli/audittrail.h"
+#include "cli/deviceoutput.h"
+#include "cli/plan.h"
 
 namespace kavren::cli {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "config/cfgdlg.h"
-#include "config/dialogprompts.h"
-#include "config/pwddlg.h"
+#include "app/cfgdlg.h"
+#include "app/dialogprompts.h"
+#include "app/pwddlg.h"
 
 namespace kavren::config {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "config/secretwipe.h"
+#include "usecases/secretwipe.h"
 
 #include <gtest/gtest.h>
 

@@ -28,16 +28,16 @@
 #include <variant>
 #include <vector>
 
-#include "config/cfgdlg.h"
-#include "config/dialogprompts.h"
-#include "config/pwddlg.h"
-#include "config/updatecommands.h"
+#include "app/cfgdlg.h"
+#include "app/dialogprompts.h"
+#include "app/pwddlg.h"
+#include "usecases/updatecommands.h"
 #include "devices/devicegrid.h"
 #include "net/adapters.h"
-#include "net/discovery.h"
+#include "usecases/discovery.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
-#include "net/packets.h"
+#include "protocol/packets.h"
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
 

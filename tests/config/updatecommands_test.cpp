@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "config/updatecommands.h"
+#include "usecases/updatecommands.h"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "config/updatecommands.h"
-#include "config/updateprompts.h"
+#include "usecases/updatecommands.h"
+#include "usecases/updateprompts.h"
 #include "net/sender.h"
 
 namespace kavren::config::testing {

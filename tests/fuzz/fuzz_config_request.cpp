@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "devices/textcodecs.h"
-#include "net/packets.h"
+#include "protocol/textcodecs.h"
+#include "protocol/packets.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "devices/devicegrid.h"
-#include "devices/textcodecs.h"
-#include "net/discovery.h"
+#include "protocol/textcodecs.h"
+#include "usecases/discovery.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "devices/textcodecs.h"
+#include "protocol/textcodecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kavren::codec;

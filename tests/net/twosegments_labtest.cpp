@@ -10,7 +10,7 @@
 
 #include "labsockets.h"
 #include "net/adapters.h"
-#include "net/discovery.h"
+#include "usecases/discovery.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "tests/lab/labguard.h"

@@ -25,8 +25,8 @@
 #include <thread>
 
 #include "app/mainfrom.h"
-#include "config/cfgdlg.h"
-#include "config/pwddlg.h"
+#include "app/cfgdlg.h"
+#include "app/pwddlg.h"
 #include "net/socketerrors.h"
 #include "tests/app/apptestsupport.h"
 #include "tests/lab/emulatorprocess.h"

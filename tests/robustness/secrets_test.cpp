@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "app/mainfrom.h"
-#include "config/cfgdlg.h"
-#include "config/pwddlg.h"
-#include "net/packets.h"
+#include "app/cfgdlg.h"
+#include "app/pwddlg.h"
+#include "protocol/packets.h"
 #include "tests/app/apptestsupport.h"
 
 namespace kavren::robustness {

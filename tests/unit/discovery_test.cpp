@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "net/discovery.h"
+#include "usecases/discovery.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "devices/devicegrid.h"
-#include "net/packets.h"
+#include "protocol/packets.h"
 #include "net/sender.h"
 
 namespace kavren {

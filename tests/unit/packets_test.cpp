@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "net/packets.h"
+#include "protocol/packets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/textcodecs.h"
+#include "protocol/textcodecs.h"
 
 #include <gtest/gtest.h>
 

@@ -40,7 +40,7 @@ case "$mode" in
       2> >(grep -v --line-buffered 'answered discovery' >&2) || status=$?
     ;;
   cli)
-    python3 "$here/cli_soak.py" --kavren "$build/tools/kavren/kavren" \
+    python3 "$here/cli_soak.py" --kavren "$build/cli/kavren" \
       --emulator "$root/tools/emulator/kavren_emulator.py" --seconds "$seconds" \
       --devices "$devices" --warmup "$warmup" || status=$?
     ;;

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/dialogprompts.h"
+
+#include <QByteArray>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <utility>
+
+#include "app/textbridge.h"
+#include "app/cfgdlg.h"
+#include "app/pwddlg.h"
+
+namespace kavren::config {
+
+DialogPrompts::DialogPrompts(TPwdDlg& pwdDlg, TCfgDlg& cfgDlg,
+                             std::function<void(std::string_view)> plainMessage)
+    : m_pwdDlg(pwdDlg), m_cfgDlg(cfgDlg), m_plainMessage(std::move(plainMessage)) {}
+
+void DialogPrompts::message(std::string_view text) {
+    if (m_plainMessage)
+        m_plainMessage(text);
+}
+
+std::string DialogPrompts::confirm(std::string_view caption,
+                                   const std::vector<std::string>& lines) {
+    m_pwdDlg.setWindowTitle(toQt(caption));
+    m_pwdDlg.CfgList->clear();
+    for (const std::string& line : lines)
+        m_pwdDlg.CfgList->appendPlainText(toQt(line));
+    m_pwdDlg.exec();
+
+    // The password crosses as Latin-1 like every other text; the temporary
+    // byte copy is zeroed before it is released.
+    QByteArray latin1 = m_pwdDlg.Password->text().toLatin1();
+    std::string password(latin1.constData(), static_cast<std::size_t>(latin1.size()));
+    latin1.fill('\0');
+    return password;
+}
+
+void DialogPrompts::clearPassword() {
+    m_pwdDlg.Password->clear();
+}
+
+std::optional<std::vector<int>> DialogPrompts::selectDevices(
+    const std::vector<std::string>& items) {
+    QListWidget& list = *m_cfgDlg.DevSelList;
+    // Emptied on every way out, so each showing starts from a fresh,
+    // unticked list.
+    struct ListEmptier {
+        QListWidget& list;
+        ~ListEmptier() { list.clear(); }
+    } const emptier{list};
+
+    list.clear();
+    for (const std::string& text : items) {
+        auto* item = new QListWidgetItem(toQt(text), &list);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    if (m_cfgDlg.exec() != QDialog::Accepted)
+        return std::nullopt;
+
+    std::vector<int> ticked;
+    for (int i = 0; i < list.count(); ++i) {
+        if (list.item(i)->checkState() == Qt::Checked)
+            ticked.push_back(i);
+    }
+    return ticked;
+}
+
+}  // namespace kavren::config

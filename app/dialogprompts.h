@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "usecases/updateprompts.h"
+
+namespace kavren::config {
+
+class TPwdDlg;
+class TCfgDlg;
+
+// UpdatePrompts over the two dialogs and the window's plain message box.
+// Device texts cross into the widgets as Latin-1 and are shown as plain text.
+class DialogPrompts final : public UpdatePrompts {
+public:
+    DialogPrompts(TPwdDlg& pwdDlg, TCfgDlg& cfgDlg,
+                  std::function<void(std::string_view)> plainMessage);
+
+    void message(std::string_view text) override;
+    std::string confirm(std::string_view caption, const std::vector<std::string>& lines) override;
+    void clearPassword() override;
+    std::optional<std::vector<int>> selectDevices(const std::vector<std::string>& items) override;
+
+private:
+    TPwdDlg& m_pwdDlg;
+    TCfgDlg& m_cfgDlg;
+    std::function<void(std::string_view)> m_plainMessage;
+};
+
+}  // namespace kavren::config

@@ -1,0 +1,118 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/devicefinder.h"
+
+#include "devices/devicegrid.h"
+#include "usecases/discovery.h"
+#include "protocol/packets.h"
+#include "net/sendsequence.h"
+
+namespace kavren::cli {
+
+namespace {
+
+// The reply handler wants a status bar; the command line has none.
+class NoStatus final : public StatusSink {
+public:
+    void setStatusText(Panel, std::string_view) override {}
+};
+
+FoundDevice rowToDevice(const DeviceGrid& grid, int row) {
+    FoundDevice device;
+    device.mac = grid.cell(DeviceGrid::ColMac, row);
+    device.name = grid.cell(DeviceGrid::ColName, row);
+    device.version = grid.cell(DeviceGrid::ColVersion, row);
+    device.ip = grid.cell(DeviceGrid::ColDeviceIp, row);
+    device.mask = grid.cell(DeviceGrid::ColMask, row);
+    device.gateway = grid.cell(DeviceGrid::ColGateway, row);
+    device.description = grid.cell(DeviceGrid::ColDescription, row);
+    return device;
+}
+
+}  // namespace
+
+DeviceFinder::DeviceFinder() {
+    // As in the window: a queued datagram is never larger than a reply needs.
+    m_server.setBufferSize(static_cast<int>(packet::kReceiveBufferSize));
+    m_server.OnWake = [this] {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_woken = true;
+        }
+        m_wake.notify_one();
+    };
+    m_server.OnUDPRead = [this](TIdUDPServer&, std::span<const std::uint8_t> data,
+                                TIdSocketHandle& binding) {
+        if (m_handler && !m_done)
+            m_done = m_handler(data, binding.peerIP());
+    };
+}
+
+DeviceFinder::~DeviceFinder() {
+    m_server.setActive(false);
+}
+
+void DeviceFinder::open() {
+    m_server.setActive(true);
+}
+
+void DeviceFinder::send(const std::string& source, std::string_view host, bool broadcast,
+                        std::span<const std::uint8_t> datagram) {
+    sendSequence(m_client, source, host, broadcast, datagram);
+    ++m_sent;
+}
+
+void DeviceFinder::collect(Clock::time_point deadline, const DatagramHandler& handler) {
+    m_handler = handler;
+    m_done = false;
+    while (!m_done) {
+        // Datagrams are handed over in small portions so that a flood cannot
+        // keep this loop from looking at the clock.
+        while (!m_done && m_server.deliverPending(256)) {
+            if (Clock::now() >= deadline)
+                break;
+        }
+        if (m_done || Clock::now() >= deadline)
+            break;
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_until(lock, deadline, [this] { return m_woken; });
+        m_woken = false;
+    }
+    m_handler = nullptr;
+}
+
+std::vector<FoundDevice> DeviceFinder::discover(
+    const std::vector<std::string>& adapters, std::chrono::milliseconds timeout, int retries,
+    const std::function<void(const FoundDevice&)>& onFound) {
+    // The core's reply handling merges by MAC exactly as the window does.
+    DeviceGrid grid;
+    grid.setUp();
+    NoStatus status;
+    std::vector<FoundDevice> found;
+    const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
+    const int sends = 1 + (retries > 0 ? retries : 0);
+
+    for (const std::string& adapter : adapters) {
+        const auto start = Clock::now();
+        const auto roundEnd = start + timeout;
+        for (int k = 0; k < sends; ++k) {
+            send(adapter, kLimitedBroadcast, true, request);
+            const auto nextSend = k + 1 < sends ? start + timeout * (k + 1) / sends : roundEnd;
+            collect(nextSend, [&](std::span<const std::uint8_t> data, const std::string& peer) {
+                const int before = grid.rowCount();
+                handleReply(grid, status, data);
+                if (grid.rowCount() > before) {
+                    FoundDevice device = rowToDevice(grid, before - 1);
+                    device.foundVia = adapter;
+                    device.sender = peer;
+                    if (onFound)
+                        onFound(device);
+                    found.push_back(std::move(device));
+                }
+                return false;
+            });
+        }
+    }
+    return found;
+}
+
+}  // namespace kavren::cli

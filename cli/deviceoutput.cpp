@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/deviceoutput.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "usecases/devicecsv.h"
+
+namespace kavren::cli {
+
+QString visibleText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar ch : text) {
+        const char16_t code = ch.unicode();
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0)) {
+            out +=
+                QStringLiteral("\\x%1").arg(static_cast<unsigned>(code), 2, 16, QLatin1Char('0'));
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+QString fromDevice(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows) {
+    std::vector<QStringList> shown;
+    shown.reserve(rows.size());
+    for (const QStringList& row : rows) {
+        QStringList cells;
+        for (const QString& cell : row)
+            cells << visibleText(cell);
+        shown.push_back(cells);
+    }
+    std::vector<qsizetype> widths(static_cast<std::size_t>(headers.size()));
+    for (qsizetype c = 0; c < headers.size(); ++c)
+        widths[static_cast<std::size_t>(c)] = headers[c].size();
+    for (const QStringList& row : shown) {
+        for (qsizetype c = 0; c < row.size() && c < headers.size(); ++c) {
+            auto& width = widths[static_cast<std::size_t>(c)];
+            width = std::max(width, row[c].size());
+        }
+    }
+    auto line = [&widths](const QStringList& cells) {
+        QString text;
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            const bool last = c + 1 == cells.size();
+            text += last ? cells[c] : cells[c].leftJustified(widths[static_cast<std::size_t>(c)]);
+            if (!last)
+                text += QStringLiteral("  ");
+        }
+        return text.toUtf8() + '\n';
+    };
+    QByteArray out = line(headers);
+    for (const QStringList& row : shown)
+        out += line(row);
+    return out;
+}
+
+QByteArray csvLine(const QStringList& fields) {
+    QString text;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            text += QLatin1Char(',');
+        const QString& field = fields[i];
+        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
+            field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'))) {
+            QString quoted = field;
+            quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+            text += QLatin1Char('"') + quoted + QLatin1Char('"');
+        } else {
+            text += field;
+        }
+    }
+    return text.toUtf8() + "\r\n";
+}
+
+const QStringList& deviceKeys() {
+    static const QStringList keys{
+        QStringLiteral("mac"),         QStringLiteral("name"),      QStringLiteral("version"),
+        QStringLiteral("ip"),          QStringLiteral("mask"),      QStringLiteral("gateway"),
+        QStringLiteral("description"), QStringLiteral("found_via"), QStringLiteral("sender")};
+    return keys;
+}
+
+const QStringList& deviceHeaders() {
+    static const QStringList headers{
+        QStringLiteral("MAC Address"), QStringLiteral("Device Name"), QStringLiteral("Version"),
+        QStringLiteral("DeviceIP"),    QStringLiteral("NetMask"),     QStringLiteral("Gateway"),
+        QStringLiteral("Description"), QStringLiteral("Found via"),   QStringLiteral("Sender")};
+    return headers;
+}
+
+QStringList deviceFields(const FoundDevice& device) {
+    return {fromDevice(device.mac),         fromDevice(device.name),     fromDevice(device.version),
+            fromDevice(device.ip),          fromDevice(device.mask),     fromDevice(device.gateway),
+            fromDevice(device.description), fromDevice(device.foundVia), fromDevice(device.sender)};
+}
+
+QJsonObject deviceJson(const FoundDevice& device) {
+    QJsonObject object;
+    const QStringList fields = deviceFields(device);
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        object.insert(deviceKeys()[i], fields[i]);
+    return object;
+}
+
+QByteArray devicesTable(const std::vector<FoundDevice>& devices) {
+    QStringList headers{QStringLiteral("#")};
+    headers += deviceHeaders();
+    std::vector<QStringList> rows;
+    int number = 0;
+    for (const FoundDevice& device : devices)
+        rows.push_back(QStringList{QString::number(++number)} + deviceFields(device));
+    return formatTable(headers, rows);
+}
+
+QByteArray devicesJson(const std::vector<FoundDevice>& devices) {
+    QJsonArray array;
+    for (const FoundDevice& device : devices)
+        array.append(deviceJson(device));
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+QByteArray devicesCsv(const std::vector<FoundDevice>& devices) {
+    // The window's export writes the same lines, through the same writer.
+    std::string out;
+    appendDeviceCsvHeader(out, DeviceCsvColumns::All);
+    for (const FoundDevice& d : devices) {
+        appendDeviceCsvLine(out,
+                            {d.mac, d.name, d.version, d.ip, d.mask, d.gateway, d.description,
+                             d.foundVia, d.sender},
+                            DeviceCsvColumns::All);
+    }
+    return QByteArray::fromStdString(out);
+}
+
+}  // namespace kavren::cli

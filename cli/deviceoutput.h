@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "cli/founddevice.h"
+
+namespace kavren::cli {
+
+// Device texts are bytes. Every output reads them as Latin-1, one character
+// per byte, and writes UTF-8, so a reader that encodes the parsed text back
+// to Latin-1 has the device's exact bytes again.
+QString fromDevice(const std::string& bytes);
+// Control characters as \xNN, for text that goes to a terminal.
+QString visibleText(const QString& text);
+
+// A table aligned in columns for people. Control characters of device texts
+// are shown as \xNN so that no device can move the terminal's cursor.
+QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows);
+
+// One CSV line (RFC 4180): fields holding a comma, quote or line break are
+// quoted, quotes doubled. Ends with "\r\n".
+QByteArray csvLine(const QStringList& fields);
+
+// Column keys of the machine-readable forms, and the table's headers (the
+// grid's own where it has one).
+const QStringList& deviceKeys();
+const QStringList& deviceHeaders();
+QStringList deviceFields(const FoundDevice& device);
+QJsonObject deviceJson(const FoundDevice& device);
+
+QByteArray devicesTable(const std::vector<FoundDevice>& devices);
+QByteArray devicesJson(const std::vector<FoundDevice>& devices);
+QByteArray devicesCsv(const std::vector<FoundDevice>& devices);
+
+}  // namespace kavren::cli

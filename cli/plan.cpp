@@ -1,0 +1,296 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/plan.h"
+
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <map>
+
+#include "devices/devicegrid.h"
+#include "protocol/textcodecs.h"
+#include "cli/subnets.h"
+
+namespace kavren::cli {
+
+namespace {
+
+constexpr std::array<const char*, 6> kColumns{"mac",     "ip",          "mask",
+                                              "gateway", "description", "new_password"};
+
+// RFC 4180 records: quoted fields may hold commas, doubled quotes and line
+// breaks. Returns the records with the line each starts on.
+std::vector<std::pair<int, QStringList>> csvRecords(const QString& text) {
+    std::vector<std::pair<int, QStringList>> records;
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    bool fieldStarted = false;
+    int line = 1;
+    int recordLine = 1;
+    auto endRecord = [&] {
+        fields << field;
+        const bool blank = fields.size() == 1 && fields.front().isEmpty() && !fieldStarted;
+        if (!blank)
+            records.emplace_back(recordLine, fields);
+        fields.clear();
+        field.clear();
+        fieldStarted = false;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        if (quoted) {
+            if (ch == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
+                    field += ch;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                if (ch == QLatin1Char('\n'))
+                    ++line;
+                field += ch;
+            }
+        } else if (ch == QLatin1Char('"')) {
+            quoted = true;
+            fieldStarted = true;
+        } else if (ch == QLatin1Char(',')) {
+            fields << field;
+            field.clear();
+            fieldStarted = true;
+        } else if (ch == QLatin1Char('\r')) {
+            continue;
+        } else if (ch == QLatin1Char('\n')) {
+            endRecord();
+            ++line;
+            recordLine = line;
+        } else {
+            field += ch;
+            fieldStarted = true;
+        }
+    }
+    if (!field.isEmpty() || !fields.isEmpty() || fieldStarted)
+        endRecord();
+    return records;
+}
+
+std::optional<std::string> toBytes(const QString& text) {
+    for (const QChar ch : text) {
+        if (ch.unicode() > 0xFF)
+            return std::nullopt;
+    }
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+}  // namespace
+
+DeviceSettings currentSettings(const FoundDevice& device) {
+    return {device.ip, device.mask, device.gateway, device.description};
+}
+
+PlanFile parsePlan(const QByteArray& content) {
+    PlanFile plan;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(content);
+    if (utf8.hasError())
+        text = QString::fromLatin1(content);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+
+    auto records = csvRecords(text);
+    std::array<qsizetype, kColumns.size()> columnOf{0, 1, 2, 3, 4, 5};
+    // A first line that names the mac column is a header, wherever it
+    // puts that column.
+    const bool hasHeader =
+        !records.empty() &&
+        std::any_of(
+            records.front().second.begin(), records.front().second.end(), [](const QString& field) {
+                return field.trimmed().compare(QLatin1String("mac"), Qt::CaseInsensitive) == 0;
+            });
+    if (hasHeader) {
+        const QStringList header = records.front().second;
+        columnOf.fill(-1);
+        for (qsizetype i = 0; i < header.size(); ++i) {
+            const QString name = header[i].trimmed().toLower();
+            bool known = false;
+            for (std::size_t c = 0; c < kColumns.size(); ++c) {
+                if (name == QLatin1String(kColumns[c])) {
+                    columnOf[c] = i;
+                    known = true;
+                }
+            }
+            if (!known)
+                plan.errors.push_back("line 1: unknown column " + quoted(header[i].toStdString()));
+        }
+        records.erase(records.begin());
+    }
+
+    for (const auto& [line, fields] : records) {
+        PlanRow row;
+        row.line = line;
+        std::array<std::string*, kColumns.size()> targets{
+            &row.mac, &row.ip, &row.mask, &row.gateway, &row.description, &row.newPassword};
+        if (fields.size() > static_cast<qsizetype>(kColumns.size())) {
+            plan.errors.push_back("line " + std::to_string(line) + ": more than " +
+                                  std::to_string(kColumns.size()) + " columns");
+            continue;
+        }
+        bool readable = true;
+        for (std::size_t c = 0; c < kColumns.size(); ++c) {
+            if (columnOf[c] < 0)
+                continue;
+            QString value = fields.value(columnOf[c]);
+            // Blanks around addresses are typing noise; description and
+            // password are taken exactly as written.
+            if (c < 4)
+                value = value.trimmed();
+            const auto bytes = toBytes(value);
+            if (!bytes) {
+                plan.errors.push_back("line " + std::to_string(line) + ": column " + kColumns[c] +
+                                      " holds a character outside Latin-1");
+                readable = false;
+                break;
+            }
+            *targets[c] = *bytes;
+        }
+        if (readable)
+            plan.rows.push_back(std::move(row));
+    }
+    return plan;
+}
+
+std::optional<std::string> normaliseMac(const std::string& text) {
+    if (text.size() != 17)
+        return std::nullopt;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (i % 3 == 2) {
+            if (ch != '-' && ch != ':')
+                return std::nullopt;
+        } else if (!std::isxdigit(static_cast<unsigned char>(ch))) {
+            return std::nullopt;
+        }
+    }
+    return codec::formatMac(codec::parseMac(text));
+}
+
+std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
+                                 const std::vector<FoundDevice>& found) {
+    std::map<std::string, const FoundDevice*> byMac;
+    for (const FoundDevice& device : found)
+        byMac.emplace(device.mac, &device);
+
+    std::vector<PlanEntry> entries;
+    std::map<std::string, int> macLines;
+    for (const PlanRow& row : rows) {
+        PlanEntry entry;
+        entry.line = row.line;
+        entry.newPassword = row.newPassword;
+        const auto mac = normaliseMac(row.mac);
+        entry.mac = mac ? *mac : row.mac;
+        if (!mac) {
+            entry.errors.push_back("MAC address " + quoted(row.mac) + " not readable");
+        } else if (const auto [it, fresh] = macLines.emplace(*mac, row.line); !fresh) {
+            entry.errors.push_back("MAC address also listed on line " + std::to_string(it->second));
+        } else if (const auto device = byMac.find(*mac); device == byMac.end()) {
+            entry.errors.push_back("MAC address not found");
+        } else {
+            entry.device = *device->second;
+        }
+
+        const DeviceSettings current =
+            entry.device ? currentSettings(*entry.device) : DeviceSettings{};
+        auto pick = [](const std::string& given, const std::string& kept) {
+            return given.empty() ? kept : given;
+        };
+        entry.target.ip = pick(row.ip, current.ip);
+        entry.target.mask = pick(row.mask, current.mask);
+        entry.target.gateway = pick(row.gateway, current.gateway);
+        entry.target.description = pick(row.description, current.description);
+
+        const std::array<std::pair<const char*, const std::string*>, 3> addresses{
+            {{"IP address", &row.ip}, {"net mask", &row.mask}, {"gateway", &row.gateway}}};
+        for (const auto& [what, text] : addresses) {
+            if (!text->empty() && !ipv4Value(*text))
+                entry.errors.push_back(std::string(what) + " " + quoted(*text) + " not readable");
+        }
+        if (const auto warning =
+                DeviceGrid::lengthWarning(DeviceGrid::ColDescription, row.description)) {
+            entry.warnings.emplace_back(*warning);
+        }
+        if (const auto warning =
+                DeviceGrid::lengthWarning(DeviceGrid::ColNewPassword, row.newPassword)) {
+            entry.warnings.emplace_back(*warning);
+        }
+        entries.push_back(std::move(entry));
+    }
+
+    // Checks between devices use the settings each will have afterwards.
+    std::map<std::uint32_t, const PlanEntry*> targets;
+    std::map<std::string, std::string> targetOfMac;
+    for (const PlanEntry& entry : entries) {
+        if (entry.device)
+            targetOfMac[entry.mac] = entry.target.ip;
+    }
+    for (PlanEntry& entry : entries) {
+        if (!entry.device)
+            continue;
+        const auto ip = ipv4Value(entry.target.ip);
+        const auto mask = ipv4Value(entry.target.mask);
+        const auto gateway = ipv4Value(entry.target.gateway);
+        if (!ip || !mask || !gateway)
+            continue;
+        if (const auto [it, fresh] = targets.emplace(*ip, &entry); !fresh) {
+            entry.errors.push_back("address " + entry.target.ip + " also given to line " +
+                                   std::to_string(it->second->line));
+        }
+        for (const FoundDevice& other : found) {
+            if (other.mac == entry.mac || ipv4Value(other.ip) != ip)
+                continue;
+            const auto moved = targetOfMac.find(other.mac);
+            const bool keepsIt = moved == targetOfMac.end() || moved->second == other.ip;
+            if (keepsIt)
+                entry.errors.push_back("address " + entry.target.ip + " is used by " + other.mac);
+        }
+        if (*gateway != 0 && !sameSubnet(*ip, *gateway, *mask)) {
+            entry.errors.push_back("gateway " + entry.target.gateway + " outside the subnet of " +
+                                   entry.target.ip + "/" + entry.target.mask);
+        }
+    }
+    return entries;
+}
+
+std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<FoundDevice>& found,
+                                                   const std::string& first) {
+    const auto start = ipv4Value(first);
+    if (!start)
+        return std::nullopt;
+    std::vector<const FoundDevice*> sorted;
+    for (const FoundDevice& device : found)
+        sorted.push_back(&device);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const FoundDevice* a, const FoundDevice* b) { return a->mac < b->mac; });
+    if (!sorted.empty() && std::uint64_t{*start} + sorted.size() - 1 > 0xFFFFFFFFULL)
+        return std::nullopt;
+    std::vector<PlanRow> rows;
+    std::uint32_t next = *start;
+    int line = 0;
+    for (const FoundDevice* device : sorted) {
+        PlanRow row;
+        row.line = ++line;
+        row.mac = device->mac;
+        row.ip = ipv4Text(next++);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace kavren::cli

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "usecases/discovery.h"
+
+#include <string>
+#include <variant>
+
+#include "devices/devicegrid.h"
+#include "protocol/textcodecs.h"
+#include "protocol/packets.h"
+#include "net/sender.h"
+
+namespace kavren {
+
+namespace {
+
+std::string deviceLine(std::string_view name, std::string_view mac) {
+    std::string line = "Device : ";
+    line += name;
+    line += " (";
+    line += mac;
+    line += ')';
+    return line;
+}
+
+void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoReply& reply) {
+    std::string mac = codec::formatMac(reply.mac);
+    if (grid.findRowByMac(mac)) return;  // listed already: nothing changes
+
+    const std::string ip = codec::formatDotted(reply.ip);
+    const int row = grid.appendDeviceRow({.mac = std::move(mac),
+                                          .name = reply.name,
+                                          .version = reply.version,
+                                          .deviceIp = ip,
+                                          .ip = ip,
+                                          .mask = codec::formatDotted(reply.mask),
+                                          .gateway = codec::formatDotted(reply.gateway),
+                                          .description = reply.description});
+    status.setStatusText(StatusSink::DevicePanel,
+                         deviceLine(grid.cell(DeviceGrid::ColName, row),
+                                    grid.cell(DeviceGrid::ColMac, row)));
+    status.setStatusText(StatusSink::MessagePanel, "Get Device Information done.");
+}
+
+void showResult(DeviceGrid& grid, StatusSink& status, const packet::ResultMessageReply& reply) {
+    const std::string mac = codec::formatMac(reply.mac);
+    // A device that is not listed has no name to show: panel 0 then names it
+    // by its MAC text alone, so the message is never attributed to the device
+    // that panel 0 showed before.
+    if (const auto row = grid.findRowByMac(mac)) {
+        status.setStatusText(StatusSink::DevicePanel,
+                             deviceLine(grid.cell(DeviceGrid::ColName, *row), mac));
+    } else {
+        status.setStatusText(StatusSink::DevicePanel, deviceLine("", mac));
+    }
+    status.setStatusText(StatusSink::MessagePanel, reply.text);
+}
+
+}  // namespace
+
+void handleReply(DeviceGrid& grid, StatusSink& status, std::span<const std::uint8_t> datagram) {
+    const packet::Reply reply = packet::recognise(datagram);
+    if (const auto* info = std::get_if<packet::DeviceInfoReply>(&reply)) {
+        addDevice(grid, status, *info);
+    } else if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply)) {
+        showResult(grid, status, *result);
+    }
+}
+
+void sendDiscoveryRequest(DatagramSender& sender) {
+    const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
+    sender.send("255.255.255.255", true, request);
+}
+
+}  // namespace kavren
