@@ -10,8 +10,8 @@ cd "$(dirname "$0")/../.."
 
 KAVREN_QT_WIN=$(tools/windows/build-qt.sh | tail -n1)
 export KAVREN_QT_WIN
-# GUI on explicitly: the test stage may have configured the tree without Qt.
-cmake --preset windows -DKAVREN_BUILD_GUI=ON >/dev/null
+# Both front ends on explicitly: the test stage may have configured the tree without Qt.
+cmake --preset windows -DKAVREN_BUILD_GUI=ON -DKAVREN_BUILD_CLI=ON >/dev/null
 cmake --build --preset windows --target Kavren_Utility kavren -j "$(nproc 2>/dev/null || echo 2)"
 
 out=build/windows/dist

@@ -50,7 +50,8 @@ fi
 echo "== windows: configure and build"
 step=$SECONDS
 # Without Qt the preset's QT_HOST_PATH settings go unused; that is expected.
-cmake --preset windows --no-warn-unused-cli -DKAVREN_BUILD_GUI="$gui" >/dev/null
+# Both front ends need the Qt for Windows (the command line its Core).
+cmake --preset windows --no-warn-unused-cli -DKAVREN_BUILD_GUI="$gui" -DKAVREN_BUILD_CLI="$gui" >/dev/null
 cmake --build --preset windows -j "$(nproc 2>/dev/null || echo 2)"
 echo "   built in $((SECONDS - step)) s"
 
