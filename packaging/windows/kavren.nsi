@@ -5,8 +5,9 @@
 ; tools/windows/build.sh compiles it with Debian's makensis:
 ;
 ;   makensis -DVERSION=1.0.0 -DDIST=build/windows/dist -DOUTFILE=... kavren.nsi
-Unicode true
-!include "x64.nsh"
+; A 64-bit installer for 64-bit programs: it writes the 64-bit registry
+; view and Program Files, and Windows itself refuses it on a 32-bit system.
+Target amd64-unicode
 
 !ifndef VERSION | DIST | OUTFILE
   !error "VERSION, DIST and OUTFILE must be defined"
@@ -20,7 +21,11 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 ; Program Files and HKLM need an administrator.
 RequestExecutionLevel admin
-SetCompressor /SOLID lzma
+; The smallest download; a test build may ask for a quicker one.
+!ifndef COMPRESSOR
+  !define COMPRESSOR "/SOLID lzma"
+!endif
+SetCompressor ${COMPRESSOR}
 ShowInstDetails show
 ShowUninstDetails show
 VIProductVersion "${VERSION}.0"
@@ -36,19 +41,6 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 LicenseData "${DIST}\LICENSE"
-
-Function .onInit
-  ; The executables are 64-bit; a 32-bit Windows cannot start them.
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "${PRODUCT} needs a 64-bit Windows."
-    Abort
-  ${EndIf}
-  SetRegView 64
-FunctionEnd
-
-Function un.onInit
-  SetRegView 64
-FunctionEnd
 
 Section "Install"
   SetOutPath "$INSTDIR"
