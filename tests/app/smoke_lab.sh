@@ -14,7 +14,10 @@ launcher=("$@")
 QT_QPA_PLATFORM=offscreen "${launcher[@]}" "$exe" &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
+# KAVREN_SMOKE_WAIT: seconds to wait for the port (Wine starts a program
+# far slower than Linux does, more so on a loaded machine).
+deadline=$((SECONDS + ${KAVREN_SMOKE_WAIT:-5}))
+while [ "$SECONDS" -lt "$deadline" ]; do
     if ss -H -uln 'sport = :62631' | grep -q 62631; then
         kill -0 "$pid" || { echo "smoke: the utility ended early" >&2; exit 1; }
         echo "smoke: the utility is up and listening on 62631"
