@@ -3,8 +3,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
+#include <map>
+
+#include "cli/trailfile.h"
 
 namespace kavren::cli {
 
@@ -15,24 +17,27 @@ QString AuditTrail::defaultPath() {
     return base + QStringLiteral("/kavren/audit.jsonl");
 }
 
+void AuditTrail::warn(const QString& text) const {
+    if (m_warning)
+        m_warning(text);
+}
+
 bool AuditTrail::append(const QJsonObject& entry, QString& error) const {
-    const QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath())) {
-        error = QStringLiteral("cannot create ") + info.absolutePath();
-        return false;
-    }
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        error =
-            QStringLiteral("cannot write ") + m_path + QStringLiteral(": ") + file.errorString();
-        return false;
-    }
-    // One write per line, so concurrent runs never interleave inside a line.
     const QByteArray line = QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
-    if (file.write(line) != line.size()) {
-        error =
-            QStringLiteral("cannot write ") + m_path + QStringLiteral(": ") + file.errorString();
+    TrailAppend found;
+    if (!appendTrailLine(m_path, line, found, error))
         return false;
+    if (!m_modesWarned && (found.widerFolderMode != 0 || found.widerFileMode != 0)) {
+        m_modesWarned = true;
+        const QString folder = QFileInfo(m_path).absolutePath();
+        if (found.widerFolderMode != 0)
+            warn(QStringLiteral("audit trail folder '%1' is open to others (mode %2)")
+                     .arg(folder)
+                     .arg(found.widerFolderMode, 4, 8, QLatin1Char('0')));
+        if (found.widerFileMode != 0)
+            warn(QStringLiteral("audit trail '%1' is open to others (mode %2)")
+                     .arg(m_path)
+                     .arg(found.widerFileMode, 4, 8, QLatin1Char('0')));
     }
     return true;
 }
@@ -44,22 +49,49 @@ std::optional<QJsonObject> AuditTrail::lastChange(const std::string& mac, QStrin
         return std::nullopt;
     }
     const QString wanted = QString::fromLatin1(mac.data(), static_cast<qsizetype>(mac.size()));
-    std::optional<QJsonObject> last;
+    struct Change {
+        QJsonObject first;
+        qsizetype order = 0;
+        bool reached = true;
+    };
+    std::map<QString, Change> changes;
+    qsizetype lineNumber = 0;
     while (!file.atEnd()) {
         const QByteArray line = file.readLine();
-        const QJsonDocument doc = QJsonDocument::fromJson(line);
-        if (!doc.isObject())
+        ++lineNumber;
+        if (line.trimmed().isEmpty())
             continue;
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
+        if (!doc.isObject()) {
+            warn(QStringLiteral("audit trail '%1' line %2 is damaged; skipped")
+                     .arg(m_path)
+                     .arg(lineNumber));
+            continue;
+        }
         const QJsonObject entry = doc.object();
         if (entry.value(QStringLiteral("mac")).toString() != wanted)
             continue;
-        if (entry.value(QStringLiteral("result")).toString() == QStringLiteral("not sent"))
+        const QString result = entry.value(QStringLiteral("result")).toString();
+        if (result == QStringLiteral("not sent"))
             continue;
-        last = entry;
+        // Lines of older files carry no change id: each is a change of its own.
+        QString id = entry.value(QStringLiteral("change")).toString();
+        if (id.isEmpty())
+            id = QStringLiteral("line ") + QString::number(lineNumber);
+        auto [it, added] = changes.try_emplace(id, Change{entry, lineNumber, true});
+        if (entry.value(QStringLiteral("sent")) == QJsonValue(false))
+            it->second.reached = false;
     }
-    if (!last)
+    const Change* newest = nullptr;
+    for (const auto& [id, change] : changes) {
+        if (change.reached && (newest == nullptr || change.order > newest->order))
+            newest = &change;
+    }
+    if (newest == nullptr) {
         error = QStringLiteral("no change of ") + wanted + QStringLiteral(" in ") + m_path;
-    return last;
+        return std::nullopt;
+    }
+    return newest->first;
 }
 
 }  // namespace kavren::cli

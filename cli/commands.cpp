@@ -12,12 +12,8 @@
 #include <optional>
 #include <set>
 
-#include "usecases/secretwipe.h"
-#include "devices/devicegrid.h"
-#include "net/adapters.h"
-#include "net/idexception.h"
-#include "protocol/packets.h"
 #include "cli/audittrail.h"
+#include "cli/changerecord.h"
 #include "cli/configrun.h"
 #include "cli/devicefinder.h"
 #include "cli/deviceoutput.h"
@@ -26,6 +22,11 @@
 #include "cli/plan.h"
 #include "cli/subnets.h"
 #include "cli/terminal.h"
+#include "devices/devicegrid.h"
+#include "net/adapters.h"
+#include "net/idexception.h"
+#include "protocol/packets.h"
+#include "usecases/secretwipe.h"
 
 namespace kavren::cli {
 
@@ -345,6 +346,12 @@ void addRunOptions(QCommandLineParser& parser) {
                       QStringLiteral("Seconds to wait for the devices' result messages "
                                      "(default 3)."),
                       QStringLiteral("SECONDS"), QStringLiteral("3")});
+    parser.addOption({QStringLiteral("attempts"),
+                      QStringLiteral("Requests per device at most (default 3, at most 10): one "
+                                     "without a result message within the result time-out is "
+                                     "sent again, unless a discovery shows that the device "
+                                     "already reports the new settings."),
+                      QStringLiteral("N"), QStringLiteral("3")});
     parser.addOption({QStringLiteral("audit-file"),
                       QStringLiteral("Audit trail to append to (default "
                                      "$XDG_STATE_HOME/kavren/audit.jsonl)."),
@@ -358,6 +365,11 @@ bool readSecretOption(const QCommandLineParser& parser, const QString& fileOptio
     source.file = parser.value(fileOption).toStdString();
     source.envName = parser.value(envOption).toStdString();
     source.prompt = prompt;
+    if (!source.file.empty()) {
+        const std::string warning = passwordFileWarning(source.file);
+        if (!warning.empty())
+            writeErr(QStringLiteral("kavren: warning: ") + qs(warning) + QStringLiteral("\n"));
+    }
     std::string error;
     auto value = readSecret(source, promptText, confirm, error);
     if (!value) {
@@ -367,13 +379,6 @@ bool readSecretOption(const QCommandLineParser& parser, const QString& fileOptio
     secret = std::move(*value);
     config::wipeString(*value);
     return true;
-}
-
-QJsonObject settingsJson(const DeviceSettings& settings) {
-    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
-            {QStringLiteral("mask"), fromDevice(settings.mask)},
-            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
-            {QStringLiteral("description"), fromDevice(settings.description)}};
 }
 
 QByteArray previewTable(const std::vector<PlanEntry>& entries) {
@@ -407,6 +412,8 @@ QString resultLine(const ConfigJob& job, const JobResult& result) {
     switch (result.state) {
         case JobState::Sent:
             line += QStringLiteral(" to ") + qs(result.destination);
+            if (result.attempt > 1)
+                line += QStringLiteral(" (attempt %1)").arg(result.attempt);
             if (result.outsideSubnet) {
                 line += QStringLiteral(" (by broadcast: its address ") + dev(job.device.ip) +
                         QStringLiteral(" lies outside the subnet of adapter ") +
@@ -427,20 +434,40 @@ QString resultLine(const ConfigJob& job, const JobResult& result) {
     return line + QStringLiteral("\n");
 }
 
+// The trail's warnings go to standard error.
+AuditTrail auditTrail(const QString& path) {
+    return AuditTrail(path, [](const QString& text) {
+        writeErr(QStringLiteral("kavren: warning: ") + text + QStringLiteral("\n"));
+    });
+}
+
 // Sends the jobs, reports each device as its results come, appends the
 // audit trail and prints the summary. Returns the exit status.
 int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
             const QCommandLineParser& parser, const NetworkOptions& network,
             const std::string& password, const QString& auditPath) {
     bool ok = false;
+    RunOptions options;
     const double resultSeconds = parser.value(QStringLiteral("result-timeout")).toDouble(&ok);
     if (!ok || resultSeconds <= 0.0 || resultSeconds > kMaxTimeoutSeconds)
         return usageError(QStringLiteral("--result-timeout wants seconds above 0 and at most 60"));
+    options.resultTimeout = milliseconds(static_cast<long long>(resultSeconds * 1000.0));
+    options.attempts = parser.value(QStringLiteral("attempts")).toInt(&ok);
+    if (!ok || options.attempts < 1 || options.attempts > RunOptions::kMaxAttempts)
+        return usageError(QStringLiteral("--attempts wants a number from 1 to 10"));
+    options.verify = parser.isSet(QStringLiteral("verify"));
+    options.discoverTimeout = network.timeout;
+    options.discoverRetries = network.retries;
 
+    const AuditTrail audit = auditTrail(auditPath);
+    const ChangeRecorder recorder(audit, jobs);
     ConfigRun run(finder, password, parser.isSet(QStringLiteral("broadcast")));
     ProgressLine progress;
     std::size_t sent = 0;
     std::size_t settled = 0;
+    run.setBeforeSend([&recorder](std::size_t index, const JobResult& result, std::string& error) {
+        return recorder.sending(index, result, error);
+    });
     run.setProgress([&](std::size_t index, const JobResult& result) {
         progress.clear();
         writeOut(resultLine(jobs[index], result).toUtf8());
@@ -448,37 +475,18 @@ int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
             ++sent;
         else
             ++settled;
+        QString error;
+        if (!recorder.outcome(index, result, error))
+            writeErr(QStringLiteral("kavren: audit trail: ") + error + QStringLiteral("\n"));
         progress.show(
-            QStringLiteral("[%1/%2 sent, %3 answered]").arg(sent).arg(jobs.size()).arg(settled));
+            QStringLiteral("[%1 sent, %2/%3 answered]").arg(sent).arg(settled).arg(jobs.size()));
     });
-    std::vector<JobResult> results;
-    results = run.run(jobs, milliseconds(static_cast<long long>(resultSeconds * 1000.0)),
-                      parser.isSet(QStringLiteral("verify")), network.timeout);
+    const std::vector<JobResult> results = run.run(jobs, options);
     progress.clear();
 
-    const AuditTrail audit(auditPath);
     std::map<JobState, int> counts;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const JobResult& result = results[i];
+    for (const JobResult& result : results)
         ++counts[result.state];
-        if (result.destination.empty())
-            continue;  // nothing went out
-        QJsonObject entry{{QStringLiteral("time"), qs(result.sentAt)},
-                          {QStringLiteral("adapter"), qs(jobs[i].device.foundVia)},
-                          {QStringLiteral("mac"), qs(jobs[i].device.mac)},
-                          {QStringLiteral("name"), fromDevice(jobs[i].device.name)},
-                          {QStringLiteral("before"), settingsJson(currentSettings(jobs[i].device))},
-                          {QStringLiteral("after"), settingsJson(jobs[i].target)},
-                          {QStringLiteral("new_password"), !jobs[i].newPassword.empty()},
-                          {QStringLiteral("destination"), qs(result.destination)},
-                          {QStringLiteral("broadcast"), result.broadcast},
-                          {QStringLiteral("result"), QLatin1String(stateName(result.state))},
-                          {QStringLiteral("message"), fromDevice(result.message)},
-                          {QStringLiteral("reason"), fromDevice(result.reason)}};
-        QString error;
-        if (!audit.append(entry, error))
-            writeErr(QStringLiteral("kavren: audit trail: ") + error + QStringLiteral("\n"));
-    }
     const int failed = counts[JobState::Failed] + counts[JobState::NotSent];
     writeOut(QStringLiteral("%1 device(s): %2 verified, %3 acknowledged, %4 failed\n")
                  .arg(jobs.size())
@@ -678,7 +686,7 @@ int cmdRestore(const QStringList& arguments) {
     if (!readNetworkOptions(parser, network, error))
         return usageError(error);
 
-    const AuditTrail audit(auditPathOf(parser));
+    const AuditTrail audit = auditTrail(auditPathOf(parser));
     const auto last = audit.lastChange(*mac, error);
     if (!last) {
         writeErr(QStringLiteral("kavren: ") + error + QStringLiteral("\n"));
@@ -744,7 +752,8 @@ int runCommand(const QStringList& arguments) {
         return ExitOk;
     }
     if (command == QStringLiteral("--version")) {
-        writeOut(QByteArray("kavren ") + QByteArray(kVersion.data(), static_cast<qsizetype>(kVersion.size())) + "\n");
+        writeOut(QByteArray("kavren ") +
+                 QByteArray(kVersion.data(), static_cast<qsizetype>(kVersion.size())) + "\n");
         return ExitOk;
     }
     writeErr(command.isEmpty()

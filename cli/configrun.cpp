@@ -2,28 +2,37 @@
 #include "cli/configrun.h"
 
 #include <QDateTime>
+#include <QUuid>
+#include <algorithm>
 #include <map>
 #include <set>
 
-#include "usecases/updatecommands.h"
-#include "devices/devicegrid.h"
-#include "protocol/textcodecs.h"
-#include "net/idexception.h"
-#include "protocol/packets.h"
 #include "cli/devicefinder.h"
 #include "cli/subnets.h"
-#include "cli/terminalprompts.h"
+#include "cli/trailfile.h"
+#include "net/idexception.h"
+#include "protocol/packets.h"
+#include "protocol/textcodecs.h"
+#include "usecases/configuration.h"
+#include "usecases/updatecommands.h"
 
 namespace kavren::cli {
 
 namespace {
 
 // Sends through the finder from the adapter the device was found on, and
-// remembers where the request went.
+// remembers where the request went. `ahead` is asked first and may refuse;
+// `after` runs once the request is handed to the socket.
 class RecordingSender final : public DatagramSender {
 public:
-    RecordingSender(DeviceFinder& finder, std::string source)
-        : m_finder(finder), m_source(std::move(source)) {}
+    using Ahead = std::function<bool(const std::string& host, bool broadcast, std::string& error)>;
+
+    RecordingSender(DeviceFinder& finder, std::string source, Ahead ahead,
+                    std::function<void()> after)
+        : m_finder(finder),
+          m_source(std::move(source)),
+          m_ahead(std::move(ahead)),
+          m_after(std::move(after)) {}
 
     void send(std::string_view host, bool broadcast,
               std::span<const std::uint8_t> datagram) override {
@@ -33,31 +42,39 @@ public:
             m_host = host;
         }
         m_broadcast = broadcast;
+        if (m_ahead && !m_ahead(m_host, m_broadcast, m_refusal))
+            return;
         m_finder.send(m_source, host, broadcast, datagram);
         m_sent = true;
+        if (m_after)
+            m_after();
     }
 
     bool sent() const { return m_sent; }
     const std::string& host() const { return m_host; }
     bool broadcast() const { return m_broadcast; }
+    const std::string& refusal() const { return m_refusal; }
 
 private:
     DeviceFinder& m_finder;
     std::string m_source;
+    Ahead m_ahead;
+    std::function<void()> m_after;
     std::string m_host;
     bool m_broadcast = false;
     bool m_sent = false;
+    std::string m_refusal;
 };
 
-class FixedUi final : public config::UpdateUi {
-public:
-    explicit FixedUi(bool broadcast) : m_broadcast(broadcast) {}
-    bool forceBroadcast() const override { return m_broadcast; }
-    void disableUpdateDevice() override {}
-
-private:
-    bool m_broadcast;
-};
+// The send count at which the test hook ends the process; 0 when unset.
+int stopAfterSend() {
+    const QByteArray value = qgetenv(ConfigRun::kStopAfterSendVariable);
+    if (value.isEmpty())
+        return 0;
+    bool ok = false;
+    const int count = value.toInt(&ok);
+    return ok && count > 0 ? count : 1;
+}
 
 // A device cannot be reached by unicast from an adapter whose subnet does
 // not hold its address: the host has no route, or one through the wrong
@@ -118,41 +135,60 @@ void ConfigRun::report(std::size_t job, const JobResult& result) const {
         m_progress(job, result);
 }
 
-JobResult ConfigRun::send(const ConfigJob& job) {
-    JobResult result;
+void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result) {
     const FoundDevice& device = job.device;
 
-    // The device's row as the window would hold it after the user typed the
-    // new settings, so the same checks and the same request apply.
-    DeviceGrid grid;
-    grid.setUp();
-    const int row =
-        grid.appendDeviceRow({device.mac, device.name, device.version, device.ip, job.target.ip,
-                              job.target.mask, job.target.gateway, job.target.description});
-    grid.setCell(DeviceGrid::ColNewPassword, row, job.newPassword);
-
+    // The same checks and the same request as the window's update of a row
+    // holding the new settings.
     result.outsideSubnet = !m_forceBroadcast && outsideAdapterSubnet(device);
-    TerminalPrompts prompts(m_password);
-    RecordingSender sender(m_finder, device.foundVia);
-    FixedUi ui(m_forceBroadcast || result.outsideSubnet);
-    config::UpdateCommands commands(grid, prompts, sender, ui);
+    const std::optional<config::CheckedSettings> settings =
+        config::checkSettings({.mac = device.mac,
+                               .deviceIp = device.ip,
+                               .ip = job.target.ip,
+                               .mask = job.target.mask,
+                               .gateway = job.target.gateway,
+                               .description = job.target.description,
+                               .newPassword = job.newPassword},
+                              m_forceBroadcast || result.outsideSubnet);
+    // A later attempt that cannot go out ends the change; the first one was
+    // simply never sent.
+    const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
+    if (!settings || m_password.empty()) {
+        result.state = notSent;
+        result.reason = settings ? config::UpdateCommands::kCancelled
+                                 : config::UpdateCommands::kAddressError;
+        return;
+    }
+
     result.sentAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+    RecordingSender sender(
+        m_finder, device.foundVia,
+        [&](const std::string& host, bool broadcast, std::string& error) {
+            result.destination = host;
+            result.broadcast = broadcast;
+            return !m_beforeSend || m_beforeSend(index, result, error);
+        },
+        [this] {
+            ++m_handedOver;
+            if (m_handedOver == stopAfterSend())
+                endProcessAbruptly();
+        });
     try {
-        commands.updateRow(row);
+        config::sendConfiguration(*settings, m_password, sender);
     } catch (const EIdException& error) {
         result.state = JobState::Failed;
         result.reason = "send failed: " + error.message();
-        return result;
+        return;
     }
     if (!sender.sent()) {
-        result.state = JobState::NotSent;
-        result.reason = prompts.messages().empty() ? "not sent" : prompts.messages().front();
-        return result;
+        result.state = notSent;
+        result.reason = sender.refusal().empty() ? "not sent" : sender.refusal();
+        return;
     }
+    result.handedOver = true;
     result.state = JobState::Sent;
     result.destination = sender.host();
     result.broadcast = sender.broadcast();
-    return result;
 }
 
 void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
@@ -187,34 +223,35 @@ void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<Job
                      });
 }
 
-void ConfigRun::verifyAll(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
-                          std::chrono::milliseconds timeout) {
+void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
+                              const std::function<bool(const JobResult&)>& wanted, bool final,
+                              const RunOptions& options) {
     std::vector<std::string> adapters;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        const JobState state = results[i].state;
-        if ((state == JobState::Acknowledged || state == JobState::Sent) &&
-            seen.insert(jobs[i].device.foundVia).second) {
+        if (wanted(results[i]) && seen.insert(jobs[i].device.foundVia).second)
             adapters.push_back(jobs[i].device.foundVia);
-        }
     }
     if (adapters.empty())
         return;
-    const std::vector<FoundDevice> found = m_finder.discover(adapters, timeout, 0);
+    const std::vector<FoundDevice> found =
+        m_finder.discover(adapters, options.discoverTimeout, options.discoverRetries);
     std::map<std::string, const FoundDevice*> byMac;
     for (const FoundDevice& device : found)
         byMac.emplace(device.mac, &device);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         JobResult& result = results[i];
-        if (result.state != JobState::Acknowledged && result.state != JobState::Sent)
+        if (!wanted(result))
             continue;
         const auto it = byMac.find(jobs[i].device.mac);
-        if (it == byMac.end()) {
+        if (it != byMac.end() && reportsSettings(*it->second, jobs[i].target)) {
+            result.state = JobState::Verified;
+        } else if (!final || result.state == JobState::Failed) {
+            continue;  // sent again, or its failure stands
+        } else if (it == byMac.end()) {
             result.state = JobState::Failed;
             result.reason = result.message.empty() ? "no result message and not found again"
                                                    : "not found again";
-        } else if (reportsSettings(*it->second, jobs[i].target)) {
-            result.state = JobState::Verified;
         } else {
             result.state = JobState::Failed;
             result.reason = "found again, but " + differences(*it->second, jobs[i].target);
@@ -224,26 +261,45 @@ void ConfigRun::verifyAll(const std::vector<ConfigJob>& jobs, std::vector<JobRes
 }
 
 std::vector<JobResult> ConfigRun::run(const std::vector<ConfigJob>& jobs,
-                                      std::chrono::milliseconds resultTimeout, bool verify,
-                                      std::chrono::milliseconds discoverTimeout) {
-    std::vector<JobResult> results;
-    results.reserve(jobs.size());
-    // Every request goes out before any answer is awaited, so a plan over
-    // many devices takes one time-out, not one per device.
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        results.push_back(send(jobs[i]));
-        report(i, results.back());
-    }
-    awaitResults(jobs, results, resultTimeout);
-    if (verify)
-        verifyAll(jobs, results, discoverTimeout);
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (results[i].state == JobState::Sent) {
-            results[i].state = JobState::Failed;
-            results[i].reason =
-                "no result message within " + std::to_string(resultTimeout.count()) + " ms";
-            report(i, results[i]);
+                                      const RunOptions& options) {
+    std::vector<JobResult> results(jobs.size());
+    for (JobResult& result : results)
+        result.change = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    const int attempts = std::clamp(options.attempts, 1, RunOptions::kMaxAttempts);
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        // Every request of an attempt goes out before any answer is awaited,
+        // so a plan over many devices takes one time-out, not one per device.
+        bool anySent = false;
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            JobResult& result = results[i];
+            if (attempt > 1 && result.state != JobState::Sent)
+                continue;
+            result.attempt = attempt;
+            send(i, jobs[i], result);
+            anySent = anySent || result.state == JobState::Sent;
+            report(i, result);
         }
+        if (!anySent)
+            break;
+        awaitResults(jobs, results, options.resultTimeout);
+        // A device whose result message was lost may have taken the
+        // settings all the same: asking it again would change it twice.
+        checkReported(
+            jobs, results, [](const JobResult& r) { return r.state == JobState::Sent; },
+            attempt == attempts, options);
+    }
+    // A device refusing a later attempt may have taken an earlier one whose
+    // answer was lost: one that set a new password no longer takes the old.
+    checkReported(
+        jobs, results,
+        [](const JobResult& r) {
+            return r.state == JobState::Failed && r.attempt > 1 && !r.message.empty();
+        },
+        true, options);
+    if (options.verify) {
+        checkReported(
+            jobs, results, [](const JobResult& r) { return r.state == JobState::Acknowledged; },
+            true, options);
     }
     return results;
 }

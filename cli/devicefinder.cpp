@@ -1,34 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/devicefinder.h"
 
-#include "devices/devicegrid.h"
-#include "usecases/discovery.h"
+#include <unordered_set>
+
+#include "usecases/devicerecord.h"
 #include "protocol/packets.h"
 #include "net/sendsequence.h"
 
 namespace kavren::cli {
-
-namespace {
-
-// The reply handler wants a status bar; the command line has none.
-class NoStatus final : public StatusSink {
-public:
-    void setStatusText(Panel, std::string_view) override {}
-};
-
-FoundDevice rowToDevice(const DeviceGrid& grid, int row) {
-    FoundDevice device;
-    device.mac = grid.cell(DeviceGrid::ColMac, row);
-    device.name = grid.cell(DeviceGrid::ColName, row);
-    device.version = grid.cell(DeviceGrid::ColVersion, row);
-    device.ip = grid.cell(DeviceGrid::ColDeviceIp, row);
-    device.mask = grid.cell(DeviceGrid::ColMask, row);
-    device.gateway = grid.cell(DeviceGrid::ColGateway, row);
-    device.description = grid.cell(DeviceGrid::ColDescription, row);
-    return device;
-}
-
-}  // namespace
 
 DeviceFinder::DeviceFinder() {
     // As in the window: a queued datagram is never larger than a reply needs.
@@ -83,10 +62,8 @@ void DeviceFinder::collect(Clock::time_point deadline, const DatagramHandler& ha
 std::vector<FoundDevice> DeviceFinder::discover(
     const std::vector<std::string>& adapters, std::chrono::milliseconds timeout, int retries,
     const std::function<void(const FoundDevice&)>& onFound) {
-    // The core's reply handling merges by MAC exactly as the window does.
-    DeviceGrid grid;
-    grid.setUp();
-    NoStatus status;
+    // Merged by MAC as the window merges: the first reply of a device counts.
+    std::unordered_set<std::string> listed;
     std::vector<FoundDevice> found;
     const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
     const int sends = 1 + (retries > 0 ? retries : 0);
@@ -98,10 +75,16 @@ std::vector<FoundDevice> DeviceFinder::discover(
             send(adapter, kLimitedBroadcast, true, request);
             const auto nextSend = k + 1 < sends ? start + timeout * (k + 1) / sends : roundEnd;
             collect(nextSend, [&](std::span<const std::uint8_t> data, const std::string& peer) {
-                const int before = grid.rowCount();
-                handleReply(grid, status, data);
-                if (grid.rowCount() > before) {
-                    FoundDevice device = rowToDevice(grid, before - 1);
+                std::optional<DeviceRecord> record = deviceRecordOf(data);
+                if (record && listed.insert(record->mac).second) {
+                    FoundDevice device;
+                    device.mac = std::move(record->mac);
+                    device.name = std::move(record->name);
+                    device.version = std::move(record->version);
+                    device.ip = std::move(record->deviceIp);
+                    device.mask = std::move(record->mask);
+                    device.gateway = std::move(record->gateway);
+                    device.description = std::move(record->description);
                     device.foundVia = adapter;
                     device.sender = peer;
                     if (onFound)

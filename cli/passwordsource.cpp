@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/passwordsource.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
-#include "usecases/secretwipe.h"
 #include "cli/terminal.h"
+#include "usecases/secretwipe.h"
 
 namespace kavren::cli {
 
@@ -17,6 +18,15 @@ void stripLineEnd(std::string& text) {
 }
 
 }  // namespace
+
+std::string passwordFileWarning(const std::string& path) {
+    const auto mode = modeReadableByOthers(path);
+    if (!mode)
+        return {};
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%04o", *mode);
+    return "password file '" + path + "' is readable by others (mode " + octal + ")";
+}
 
 std::optional<std::string> readSecret(const SecretSource& source, const std::string& promptText,
                                       bool confirm, std::string& error) {

@@ -16,6 +16,15 @@ struct SecretSource {
 
 // Reads the secret; on failure returns nothing and says why in `error`
 // (which never holds the secret). A prompt asks twice when `confirm` is set.
+// The permission bits of a file that group or others may read, nullopt when
+// private or unknown. One file per platform (passwordsource_posix.cpp,
+// passwordsource_win.cpp: Windows has no such bits, so never a mode there).
+std::optional<unsigned> modeReadableByOthers(const std::string& path);
+
+// "password file 'F' is readable by others (mode 0644)" for such a file, as
+// ssh warns about a key; empty otherwise. A warning only: the file is read.
+std::string passwordFileWarning(const std::string& path);
+
 std::optional<std::string> readSecret(const SecretSource& source, const std::string& promptText,
                                       bool confirm, std::string& error);
 

@@ -41,7 +41,8 @@ std::string formatDotted(const Ipv4Bytes& ip) {
 // Written into one buffer with std::to_chars: three of these run for every
 // device that answers, so they stay free of temporary strings.
 std::string formatDotted(const std::array<int, 4>& values) {
-    std::array<char, 4 * 12> buffer{};
+    // Four numbers of up to eleven characters each, with their dots.
+    std::array<char, 48> buffer{};
     char* out = buffer.data();
     char* const end = buffer.data() + buffer.size();
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -114,6 +115,22 @@ Ipv4Parse parseIpv4(std::string_view text) {
     }
     result.valid = true;
     return result;
+}
+
+std::optional<std::uint32_t> ipv4Value(std::string_view text) {
+    const Ipv4Parse parsed = parseIpv4(text);
+    if (!parsed.valid)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const int part : parsed.values)
+        value = (value << 8) | static_cast<std::uint32_t>(part);
+    return value;
+}
+
+std::string ipv4Text(std::uint32_t value) {
+    return formatDotted(std::array<int, 4>{
+        static_cast<int>((value >> 24) & 0xFFU), static_cast<int>((value >> 16) & 0xFFU),
+        static_cast<int>((value >> 8) & 0xFFU), static_cast<int>(value & 0xFFU)});
 }
 
 }  // namespace kavren::codec

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sets up, builds and runs every test: the normal build, then the whole suite
-# again under AddressSanitizer + UndefinedBehaviorSanitizer, then the
-# toolkit-free core under ThreadSanitizer, then short fuzzing runs, then the
-# Debian package (built, linted, and run as an ordinary user in the lab), then
-# the Windows build's tests under Wine in the lab.
+# Sets up, builds and runs every test: the layout and clang-tidy checks, the
+# normal build, then the whole suite again under AddressSanitizer +
+# UndefinedBehaviorSanitizer, then everything but the window under
+# ThreadSanitizer, then short fuzzing runs, then the Debian package (built,
+# linted, and run as an ordinary user in the lab), then the Windows build's
+# tests under Wine in the lab.
 # Tests that send datagrams run only inside the lab's network namespaces,
 # which needs root (or sudo).
 #
 #   tools/test.sh                  every stage
-#   tools/test.sh default asan     only the named stages (default asan tsan fuzz package windows)
+#   tools/test.sh default asan     only the named stages (style default asan tsan fuzz package windows)
 #   tools/test.sh windows          the Windows build under Wine in the lab
 #                                  (tools/windows/test.sh), building the Qt for
 #                                  Windows once if it is not cached. In the
@@ -23,7 +24,7 @@ tools/setup.sh
 
 stages=("$@")
 if [ ${#stages[@]} -eq 0 ]; then
-  stages=(default asan tsan fuzz package windows)
+  stages=(style default asan tsan fuzz package windows)
   export KAVREN_WINDOWS_GUI=${KAVREN_WINDOWS_GUI:-auto}
 fi
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -58,6 +59,7 @@ for stage in "${stages[@]}"; do
         echo "== fuzz: no fuzz targets yet"
       fi
       ;;
+    style) tools/check-style.sh ;;
     windows) tools/windows/test.sh ;;
     package) tests/package/package_test.sh ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;

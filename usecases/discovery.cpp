@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "devices/devicegrid.h"
+#include "usecases/devicerecord.h"
 #include "protocol/textcodecs.h"
 #include "protocol/packets.h"
 #include "net/sender.h"
@@ -23,18 +24,17 @@ std::string deviceLine(std::string_view name, std::string_view mac) {
 }
 
 void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoReply& reply) {
-    std::string mac = codec::formatMac(reply.mac);
-    if (grid.findRowByMac(mac)) return;  // listed already: nothing changes
+    DeviceRecord device = deviceRecordOf(reply);
+    if (grid.findRowByMac(device.mac)) return;  // listed already: nothing changes
 
-    const std::string ip = codec::formatDotted(reply.ip);
-    const int row = grid.appendDeviceRow({.mac = std::move(mac),
-                                          .name = reply.name,
-                                          .version = reply.version,
-                                          .deviceIp = ip,
-                                          .ip = ip,
-                                          .mask = codec::formatDotted(reply.mask),
-                                          .gateway = codec::formatDotted(reply.gateway),
-                                          .description = reply.description});
+    const int row = grid.appendDeviceRow({.mac = std::move(device.mac),
+                                          .name = std::move(device.name),
+                                          .version = std::move(device.version),
+                                          .deviceIp = device.deviceIp,
+                                          .ip = std::move(device.deviceIp),
+                                          .mask = std::move(device.mask),
+                                          .gateway = std::move(device.gateway),
+                                          .description = std::move(device.description)});
     status.setStatusText(StatusSink::DevicePanel,
                          deviceLine(grid.cell(DeviceGrid::ColName, row),
                                     grid.cell(DeviceGrid::ColMac, row)));

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "usecases/updatecommands.h"
 
-#include <span>
+#include <optional>
 
+#include "usecases/configuration.h"
 #include "usecases/secretwipe.h"
 #include "protocol/textcodecs.h"
-#include "protocol/packets.h"
 
 namespace kavren::config {
 
@@ -23,14 +23,6 @@ std::string settingLine(std::string_view header, std::string_view value) {
     line += " \t: ";
     line += value;
     return line;
-}
-
-// Writes the parsed value when the text is valid; reports whether it was.
-bool parseAddressInto(std::string_view text, Ipv4Bytes& out) {
-    const codec::Ipv4Parse parsed = codec::parseIpv4(text);
-    if (parsed.valid)
-        out = parsed.bytes();
-    return parsed.valid;
 }
 
 }  // namespace
@@ -74,47 +66,28 @@ void UpdateCommands::updateRow(int row) {
     // Read once: toggling the check box while the dialog is open does not
     // change where this row's request goes.
     const bool broadcast = m_ui.forceBroadcast();
-    bool addressesValid = true;
-
     if (!m_grid.isDeviceRow(row))
         return;
 
-    packet::ConfigFields fields;
-    const StringWiper wipeCurrent(fields.currentPassword);
-    const StringWiper wipeNew(fields.newPassword);
-
-    fields.mac = codec::parseMac(m_grid.cell(DeviceGrid::ColMac, row));
-    // All three are parsed even after one has failed; the user gets one
-    // message for the row however many were wrong.
-    addressesValid &= parseAddressInto(m_grid.cell(DeviceGrid::ColIp, row), fields.ip);
-    addressesValid &= parseAddressInto(m_grid.cell(DeviceGrid::ColMask, row), fields.mask);
-    addressesValid &= parseAddressInto(m_grid.cell(DeviceGrid::ColGateway, row), fields.gateway);
-    fields.description = m_grid.cell(DeviceGrid::ColDescription, row);
-    fields.newPassword = m_grid.cell(DeviceGrid::ColNewPassword, row);
-
-    // The reply handler always writes a dotted text into DeviceIP, but should
-    // it ever not parse there is no address to send to. It counts as one more
-    // invalid address, found before the user is asked for a password; under
-    // force broadcast the cell is not used and not judged.
-    std::string destination(kBroadcastHost);
-    if (!broadcast) {
-        const codec::Ipv4Parse deviceIp =
-            codec::parseIpv4(m_grid.cell(DeviceGrid::ColDeviceIp, row));
-        if (deviceIp.valid) {
-            destination = codec::formatDotted(deviceIp.values);
-        } else {
-            addressesValid = false;
-        }
-    }
-
-    if (!addressesValid) {
+    const std::optional<CheckedSettings> settings =
+        checkSettings({.mac = m_grid.cell(DeviceGrid::ColMac, row),
+                       .deviceIp = m_grid.cell(DeviceGrid::ColDeviceIp, row),
+                       .ip = m_grid.cell(DeviceGrid::ColIp, row),
+                       .mask = m_grid.cell(DeviceGrid::ColMask, row),
+                       .gateway = m_grid.cell(DeviceGrid::ColGateway, row),
+                       .description = m_grid.cell(DeviceGrid::ColDescription, row),
+                       .newPassword = m_grid.cell(DeviceGrid::ColNewPassword, row)},
+                      broadcast);
+    // Judged before the user is asked for a password.
+    if (!settings) {
         m_prompts.message(kAddressError);
         return;
     }
 
-    fields.currentPassword =
+    std::string currentPassword =
         m_prompts.confirm(confirmationCaption(m_grid, row), confirmationLines(m_grid, row));
-    if (fields.currentPassword.empty()) {
+    const StringWiper wipeCurrent(currentPassword);
+    if (currentPassword.empty()) {
         m_prompts.message(kCancelled);
         return;
     }
@@ -122,14 +95,7 @@ void UpdateCommands::updateRow(int row) {
     // send below fails.
     m_prompts.clearPassword();
 
-    packet::ConfigRequest request = packet::buildConfigRequest(fields);
-    wipeString(fields.currentPassword);
-    struct RequestWiper {
-        packet::ConfigRequest& bytes;
-        ~RequestWiper() { wipeBytes(bytes); }
-    } const wipeRequest{request};
-
-    m_sender.send(destination, broadcast, request);
+    sendConfiguration(*settings, currentPassword, m_sender);
 
     m_ui.disableUpdateDevice();
     m_grid.setCell(DeviceGrid::ColNewPassword, row, std::string());

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "usecases/configuration.h"
 #include "usecases/updateprompts.h"
 #include "devices/devicegrid.h"
 #include "net/sender.h"
@@ -26,7 +27,7 @@ class UpdateCommands final {
 public:
     static constexpr std::string_view kAddressError = "IP address Error !!";
     static constexpr std::string_view kCancelled = "Cancel Configuration";
-    static constexpr std::string_view kBroadcastHost = "255.255.255.255";
+    static constexpr std::string_view kBroadcastHost = config::kBroadcastHost;
 
     UpdateCommands(DeviceGrid& grid, UpdatePrompts& prompts, DatagramSender& sender, UpdateUi& ui);
 

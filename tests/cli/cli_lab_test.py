@@ -87,7 +87,10 @@ class Lab:
             return []
 
     def run(self, *args, timeout=60):
-        return subprocess.run([self.kavren, *args], capture_output=True, env=self.env,
+        return self.run_with(self.env, *args, timeout=timeout)
+
+    def run_with(self, env, *args, timeout=60):
+        return subprocess.run([self.kavren, *args], capture_output=True, env=env,
                               timeout=timeout, stdin=subprocess.DEVNULL)
 
     def discover_json(self, *args):
@@ -104,6 +107,15 @@ class Lab:
 
 def device(mac, ip, **fields):
     return dict(mac=mac, ip=ip, password=PASSWORD, **fields)
+
+
+def audit_changes(trail):
+    """The audit trail's lines grouped by change id, in the order written."""
+    changes = {}
+    for line in trail.splitlines():
+        entry = json.loads(line)
+        changes.setdefault(entry["change"], []).append(entry)
+    return changes
 
 
 def text(result):
@@ -282,8 +294,15 @@ def scenario_wrong_password_and_silent(lab):
     Check.that(PASSWORD not in out + err, "the password is never shown")
     with open(os.path.join(lab.env["XDG_STATE_HOME"], "kavren", "audit.jsonl")) as f:
         audit = f.read()
-    Check.that(len(audit.splitlines()) == 5 and PASSWORD not in audit,
-               "every request audited, no password", audit)
+    changes = audit_changes(audit)
+    Check.that(len(changes) == 5 and PASSWORD not in audit,
+               "every change audited, no password", audit)
+    silent_lines = next((lines for lines in changes.values()
+                         if lines[0]["mac"] == "02-BB-00-00-00-01"), [])
+    Check.that([(e["result"], e["attempt"]) for e in silent_lines] ==
+               [("sending", 1), ("sending", 2), ("sending", 3), ("failed", 3)],
+               "the silent device: three attempts, each written ahead, then the failure",
+               str(silent_lines))
 
 
 def scenario_sequential(lab):
@@ -317,7 +336,11 @@ def scenario_restore(lab):
     Check.that(d.get("ip") == "198.18.0.130" and d.get("description") == "before",
                "settings from before the change are back", str(d))
     with open(os.path.join(lab.env["XDG_STATE_HOME"], "kavren", "audit.jsonl")) as f:
-        entries = [json.loads(line) for line in f]
+        changes = audit_changes(f.read())
+    entries = [lines[0] for lines in changes.values()]
+    Check.that([[e["result"] for e in lines] for lines in changes.values()] ==
+               [["sending", "acknowledged", "verified"]] * 2,
+               "each change: written ahead, then its outcomes", str(changes))
     Check.that(len(entries) == 2 and entries[0]["before"]["ip"] == "198.18.0.130" and
                entries[0]["after"]["ip"] == "198.18.0.199" and entries[0]["new_password"] and
                entries[0]["adapter"] == ADAPTER_A and entries[0]["destination"] ==

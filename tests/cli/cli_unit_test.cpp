@@ -4,10 +4,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <optional>
 
 #include <gtest/gtest.h>
 
 #include "cli/audittrail.h"
+#include "cli/changerecord.h"
 #include "cli/deviceoutput.h"
 #include "cli/plan.h"
 
@@ -183,26 +185,123 @@ TEST(OutputTest, TableShowsControlCharactersEscapedAndAligns) {
     EXPECT_EQ(table, QByteArray("A         B\nx\\x1b[2J  y\n"));
 }
 
-TEST(AuditTrailTest, FindsTheNewestSentChangeOfADevice) {
+QJsonObject trailLine(const char* mac, const char* result, const char* ip,
+                      const char* change = nullptr, std::optional<bool> sent = std::nullopt) {
+    QJsonObject line{
+        {QStringLiteral("mac"), QLatin1String(mac)},
+        {QStringLiteral("result"), QLatin1String(result)},
+        {QStringLiteral("before"), QJsonObject{{QStringLiteral("ip"), QLatin1String(ip)}}}};
+    if (change != nullptr)
+        line.insert(QStringLiteral("change"), QLatin1String(change));
+    if (sent)
+        line.insert(QStringLiteral("sent"), *sent);
+    return line;
+}
+
+QString beforeIp(const std::optional<QJsonObject>& line) {
+    return line ? line->value(QStringLiteral("before"))
+                      .toObject()
+                      .value(QStringLiteral("ip"))
+                      .toString()
+                : QStringLiteral("(none)");
+}
+
+// Files written before the trail was written ahead: one line per request.
+TEST(AuditTrailTest, ReadsOlderFilesLinePerRequest) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const AuditTrail audit(dir.path() + QStringLiteral("/sub/audit.jsonl"));
     QString error;
-    auto entry = [](const char* mac, const char* result, const char* ip) {
-        return QJsonObject{
-            {QStringLiteral("mac"), QLatin1String(mac)},
-            {QStringLiteral("result"), QLatin1String(result)},
-            {QStringLiteral("before"), QJsonObject{{QStringLiteral("ip"), QLatin1String(ip)}}}};
-    };
-    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-01", "verified", "10.0.0.1"), error));
-    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-02", "verified", "10.0.0.9"), error));
-    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-01", "failed", "10.0.0.2"), error));
-    ASSERT_TRUE(audit.append(entry("02-AA-00-00-00-01", "not sent", "10.0.0.3"), error));
-    const auto last = audit.lastChange("02-AA-00-00-00-01", error);
-    ASSERT_TRUE(last);
-    EXPECT_EQ(last->value(QStringLiteral("before")).toObject().value(QStringLiteral("ip")),
-              QStringLiteral("10.0.0.2"));
+    ASSERT_TRUE(audit.append(trailLine("02-AA-00-00-00-01", "verified", "10.0.0.1"), error));
+    ASSERT_TRUE(audit.append(trailLine("02-AA-00-00-00-02", "verified", "10.0.0.9"), error));
+    ASSERT_TRUE(audit.append(trailLine("02-AA-00-00-00-01", "failed", "10.0.0.2"), error));
+    ASSERT_TRUE(audit.append(trailLine("02-AA-00-00-00-01", "not sent", "10.0.0.3"), error));
+    EXPECT_EQ(beforeIp(audit.lastChange("02-AA-00-00-00-01", error)), QStringLiteral("10.0.0.2"));
     EXPECT_FALSE(audit.lastChange("02-AA-00-00-00-07", error));
+}
+
+TEST(AuditTrailTest, NewestChangeThatMayHaveReachedTheDevice) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const AuditTrail audit(dir.path() + QStringLiteral("/audit.jsonl"));
+    QString error;
+    const char* mac = "02-AA-00-00-00-01";
+    for (const QJsonObject& line : {
+             trailLine(mac, "sending", "10.0.0.1", "a"),
+             trailLine(mac, "verified", "10.0.0.1", "a", true),
+             // killed after the send: the sending line alone
+             trailLine(mac, "sending", "10.0.0.2", "b"),
+             trailLine("02-AA-00-00-00-02", "sending", "10.0.0.8", "c"),
+         })
+        ASSERT_TRUE(audit.append(line, error));
+    EXPECT_EQ(beforeIp(audit.lastChange(mac, error)), QStringLiteral("10.0.0.2"));
+
+    // Written ahead, but the send failed: it never left, the change before counts.
+    ASSERT_TRUE(audit.append(trailLine(mac, "sending", "10.0.0.3", "d"), error));
+    ASSERT_TRUE(audit.append(trailLine(mac, "failed", "10.0.0.3", "d", false), error));
+    EXPECT_EQ(beforeIp(audit.lastChange(mac, error)), QStringLiteral("10.0.0.2"));
+
+    // A change's later attempts and outcomes keep its place and its first line.
+    ASSERT_TRUE(audit.append(trailLine(mac, "sending", "10.0.0.4", "e"), error));
+    ASSERT_TRUE(audit.append(trailLine(mac, "sending", "10.0.0.5", "f"), error));
+    ASSERT_TRUE(audit.append(trailLine(mac, "sending", "10.0.0.9", "e"), error));
+    ASSERT_TRUE(audit.append(trailLine(mac, "failed", "10.0.0.9", "e", true), error));
+    EXPECT_EQ(beforeIp(audit.lastChange(mac, error)), QStringLiteral("10.0.0.5"));
+}
+
+TEST(AuditTrailTest, TornLinesAreSkippedWithTheirNumberAndNeverGlued) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.path() + QStringLiteral("/audit.jsonl");
+    QStringList warnings;
+    const AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
+    QString error;
+    ASSERT_TRUE(audit.append(trailLine("02-AA-00-00-00-01", "sending", "10.0.0.1", "a"), error));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("{\"mac\":\"02-AA-00-00-00-01\",\"res");  // a crash mid-line
+    }
+    // The next line starts a line of its own, so it is not lost with the torn one.
+    ASSERT_TRUE(audit.append(trailLine("02-AA-00-00-00-01", "sending", "10.0.0.2", "b"), error));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("\n\n{\"mac\":");  // blank lines, then a torn last line
+    }
+    EXPECT_EQ(beforeIp(audit.lastChange("02-AA-00-00-00-01", error)), QStringLiteral("10.0.0.2"));
+    EXPECT_EQ(
+        warnings,
+        (QStringList{QStringLiteral("audit trail '%1' line 2 is damaged; skipped").arg(path),
+                     QStringLiteral("audit trail '%1' line 6 is damaged; skipped").arg(path)}));
+}
+
+TEST(ChangeRecorderTest, LinesOfAChangeShareItsIdAndNeverHoldAPassword) {
+    ConfigJob job{device("02-AA-00-00-00-01", "10.0.0.5"),
+                  {"10.0.0.6", "255.255.255.0", "0.0.0.0", "new"},
+                  "n3wpass"};
+    JobResult result;
+    result.change = "c-1";
+    result.attempt = 2;
+    result.destination = "10.0.0.5";
+    result.sentAt = "2026-01-01T00:00:00.000Z";
+    const QJsonObject sending = ChangeRecorder::line(job, result, QStringLiteral("sending"));
+    EXPECT_EQ(sending.value(QStringLiteral("change")), QStringLiteral("c-1"));
+    EXPECT_EQ(sending.value(QStringLiteral("attempt")), 2);
+    EXPECT_EQ(sending.value(QStringLiteral("time")), QStringLiteral("2026-01-01T00:00:00.000Z"));
+    EXPECT_EQ(sending.value(QStringLiteral("before")).toObject().value(QStringLiteral("ip")),
+              QStringLiteral("10.0.0.5"));
+    EXPECT_EQ(sending.value(QStringLiteral("after")).toObject().value(QStringLiteral("ip")),
+              QStringLiteral("10.0.0.6"));
+    EXPECT_TRUE(sending.value(QStringLiteral("new_password")).toBool());
+    EXPECT_FALSE(sending.contains(QStringLiteral("sent")));  // it is not known yet
+    result.state = JobState::Failed;
+    result.handedOver = false;
+    const QJsonObject failed = ChangeRecorder::line(job, result, QStringLiteral("failed"));
+    EXPECT_EQ(failed.value(QStringLiteral("change")), QStringLiteral("c-1"));
+    EXPECT_EQ(failed.value(QStringLiteral("sent")), false);
+    for (const QJsonObject& line : {sending, failed})
+        EXPECT_FALSE(QJsonDocument(line).toJson().contains("n3wpass"));
 }
 
 TEST(AuditTrailTest, DefaultPathFollowsXdgStateHome) {

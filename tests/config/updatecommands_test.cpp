@@ -231,6 +231,41 @@ TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     EXPECT_FALSE(sender.sent[0].broadcast);
 }
 
+// The command line sends from settings it holds as texts, without a grid;
+// the bytes and the destination must be the window's for the same texts.
+TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
+    const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", " 192.168.000.100 ");
+    grid.setCell(DeviceGrid::ColNewPassword, row, "n%s");
+    prompts.passwords = {"secret"};
+    commands.updateRow(row);
+    ASSERT_EQ(sender.sent.size(), 1u);
+
+    const auto settings = checkSettings({.mac = "00-1A-2B-3C-4D-5E",
+                                         .deviceIp = " 192.168.000.100 ",
+                                         .ip = "192.168.0.50",
+                                         .mask = "255.255.255.0",
+                                         .gateway = "192.168.0.1",
+                                         .description = "Lab",
+                                         .newPassword = "n%s"},
+                                        false);
+    ASSERT_TRUE(settings);
+    FakeSender direct;
+    sendConfiguration(*settings, "secret", direct);
+    ASSERT_EQ(direct.sent.size(), 1u);
+    EXPECT_EQ(direct.sent[0].bytes, sender.sent[0].bytes);
+    EXPECT_EQ(direct.sent[0].host, "192.168.0.100");
+
+    EXPECT_FALSE(checkSettings({.mac = "00-1A-2B-3C-4D-5E", .deviceIp = "x", .ip = "1.2.3.4",
+                                .mask = "255.0.0.0", .gateway = "1.0.0.1"},
+                               false));
+    const auto broadcast = checkSettings({.mac = "00-1A-2B-3C-4D-5E", .deviceIp = "x",
+                                          .ip = "1.2.3.4", .mask = "255.0.0.0",
+                                          .gateway = "1.0.0.1"},
+                                         true);
+    ASSERT_TRUE(broadcast);
+    EXPECT_EQ(broadcast->destination, "255.255.255.255");
+}
+
 TEST_F(UpdateTest, EmptyNewPasswordSendsSixteenZeroBytes) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
     prompts.passwords = {"pw"};

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/changerecord.h"
+
+#include <QDateTime>
+
+#include "cli/deviceoutput.h"
+#include "cli/plan.h"
+
+namespace kavren::cli {
+
+namespace {
+
+QJsonObject settingsJson(const DeviceSettings& settings) {
+    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
+            {QStringLiteral("mask"), fromDevice(settings.mask)},
+            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
+            {QStringLiteral("description"), fromDevice(settings.description)}};
+}
+
+}  // namespace
+
+QJsonObject ChangeRecorder::line(const ConfigJob& job, const JobResult& result,
+                                 const QString& state) {
+    const bool sending = state == QStringLiteral("sending");
+    QJsonObject entry{{QStringLiteral("time"),
+                       sending ? QString::fromStdString(result.sentAt)
+                               : QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+                      {QStringLiteral("change"), QString::fromStdString(result.change)},
+                      {QStringLiteral("attempt"), result.attempt},
+                      {QStringLiteral("adapter"), QString::fromStdString(job.device.foundVia)},
+                      {QStringLiteral("mac"), QString::fromStdString(job.device.mac)},
+                      {QStringLiteral("name"), fromDevice(job.device.name)},
+                      {QStringLiteral("before"), settingsJson(currentSettings(job.device))},
+                      {QStringLiteral("after"), settingsJson(job.target)},
+                      {QStringLiteral("new_password"), !job.newPassword.empty()},
+                      {QStringLiteral("destination"), QString::fromStdString(result.destination)},
+                      {QStringLiteral("broadcast"), result.broadcast},
+                      {QStringLiteral("result"), state},
+                      {QStringLiteral("message"), fromDevice(result.message)},
+                      {QStringLiteral("reason"), fromDevice(result.reason)}};
+    // Only an outcome can know that no request of the change ever left.
+    if (!sending)
+        entry.insert(QStringLiteral("sent"), result.handedOver);
+    return entry;
+}
+
+bool ChangeRecorder::sending(std::size_t job, const JobResult& result, std::string& error) const {
+    QString failure;
+    if (m_trail.append(line(m_jobs[job], result, QStringLiteral("sending")), failure))
+        return true;
+    error = "the audit trail cannot be written: " + failure.toStdString();
+    return false;
+}
+
+bool ChangeRecorder::outcome(std::size_t job, const JobResult& result, QString& error) const {
+    if (result.attempt == 0 || result.destination.empty())
+        return true;  // nothing was about to go out: no change to close
+    switch (result.state) {
+        case JobState::Acknowledged:
+        case JobState::Verified:
+        case JobState::Failed:
+            return m_trail.append(line(m_jobs[job], result, QLatin1String(stateName(result.state))),
+                                  error);
+        case JobState::NotSent:
+        case JobState::Sent:
+            return true;
+    }
+    return true;
+}
+
+}  // namespace kavren::cli

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/audittrail.h"
+#include "cli/configrun.h"
+
+namespace kavren::cli {
+
+// Keeps a run's audit trail: one "sending" line before each request leaves,
+// written and synced first, and a line for each outcome after it, all of
+// one device's change under one "change" id.
+class ChangeRecorder final {
+public:
+    ChangeRecorder(const AuditTrail& trail, const std::vector<ConfigJob>& jobs)
+        : m_trail(trail), m_jobs(jobs) {}
+
+    // Before a request leaves: false (and why) when the line could not be
+    // written; the request must not go then.
+    bool sending(std::size_t job, const JobResult& result, std::string& error) const;
+
+    // After a state change: an outcome line once a request went out, for
+    // acknowledged, verified and failed. False with `error` when the line
+    // could not be written.
+    bool outcome(std::size_t job, const JobResult& result, QString& error) const;
+
+    // One line of the trail; `state` is "sending" or the outcome.
+    static QJsonObject line(const ConfigJob& job, const JobResult& result, const QString& state);
+
+private:
+    const AuditTrail& m_trail;
+    const std::vector<ConfigJob>& m_jobs;
+};
+
+}  // namespace kavren::cli

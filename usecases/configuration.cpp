@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "usecases/configuration.h"
+
+#include "protocol/textcodecs.h"
+#include "usecases/secretwipe.h"
+
+namespace kavren::config {
+
+namespace {
+
+// Writes the parsed value when the text is valid; reports whether it was.
+bool parseAddressInto(std::string_view text, Ipv4Bytes& out) {
+    const codec::Ipv4Parse parsed = codec::parseIpv4(text);
+    if (parsed.valid)
+        out = parsed.bytes();
+    return parsed.valid;
+}
+
+}  // namespace
+
+CheckedSettings::~CheckedSettings() {
+    wipeString(fields.newPassword);
+}
+
+// The fields are copied, not moved: a moved short string can leave its bytes
+// in the source, and the source's password is wiped where it stands.
+CheckedSettings::CheckedSettings(CheckedSettings&& other) noexcept
+    : fields(other.fields),  // NOLINT(performance-move-constructor-init)
+      destination(std::move(other.destination)),
+      broadcast(other.broadcast) {
+    wipeString(other.fields.newPassword);
+}
+
+std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broadcast) {
+    CheckedSettings checked;
+    checked.broadcast = broadcast;
+    checked.fields.mac = codec::parseMac(text.mac);
+    // All three are parsed even after one has failed; the user gets one
+    // message for the row however many were wrong.
+    bool valid = true;
+    valid &= parseAddressInto(text.ip, checked.fields.ip);
+    valid &= parseAddressInto(text.mask, checked.fields.mask);
+    valid &= parseAddressInto(text.gateway, checked.fields.gateway);
+    checked.fields.description = text.description;
+    checked.fields.newPassword = text.newPassword;
+
+    // The reply handler always writes a dotted text into DeviceIP, but should
+    // it ever not parse there is no address to send to. It counts as one more
+    // invalid address; under broadcast it is not used and not judged.
+    checked.destination = kBroadcastHost;
+    if (!broadcast) {
+        const codec::Ipv4Parse deviceIp = codec::parseIpv4(text.deviceIp);
+        if (deviceIp.valid) {
+            checked.destination = codec::formatDotted(deviceIp.values);
+        } else {
+            valid = false;
+        }
+    }
+    if (!valid)
+        return std::nullopt;
+    return checked;
+}
+
+void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
+                       DatagramSender& sender) {
+    packet::ConfigFields fields = settings.fields;
+    const StringWiper wipeCurrent(fields.currentPassword);
+    const StringWiper wipeNew(fields.newPassword);
+    fields.currentPassword = currentPassword;
+    packet::ConfigRequest request = packet::buildConfigRequest(fields);
+    struct RequestWiper {
+        packet::ConfigRequest& bytes;
+        ~RequestWiper() { wipeBytes(bytes); }
+    } const wipeRequest{request};
+    sender.send(settings.destination, settings.broadcast, request);
+}
+
+}  // namespace kavren::config

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "net/sender.h"
+#include "protocol/packets.h"
+
+namespace kavren::config {
+
+inline constexpr std::string_view kBroadcastHost = "255.255.255.255";
+
+// The settings of one device as the user typed them (a grid row, a plan
+// line), and the address the device reported.
+struct SettingsText {
+    std::string_view mac{};
+    std::string_view deviceIp{};
+    std::string_view ip{};
+    std::string_view mask{};
+    std::string_view gateway{};
+    std::string_view description{};
+    std::string_view newPassword{};
+};
+
+// Settings that passed the checks: every field parsed and where the request
+// goes. The new password it holds is wiped when it is destroyed.
+class CheckedSettings final {
+public:
+    CheckedSettings() = default;
+    ~CheckedSettings();
+    CheckedSettings(const CheckedSettings&) = delete;
+    CheckedSettings& operator=(const CheckedSettings&) = delete;
+    CheckedSettings(CheckedSettings&& other) noexcept;
+    CheckedSettings& operator=(CheckedSettings&&) = delete;
+
+    packet::ConfigFields fields;  // the current password stays empty here
+    std::string destination;      // the DeviceIP, or kBroadcastHost
+    bool broadcast = false;
+};
+
+// Parses the MAC and the three addresses, and the DeviceIP unless the
+// request is broadcast. All are judged, so one bad text or three give the
+// same single answer: nothing (the caller says "IP address Error !!").
+std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broadcast);
+
+// Builds the request with the device's current password, hands it to the
+// sender and wipes its copies of the passwords and the request's bytes
+// afterwards, also when the sender throws (its error goes on unchanged).
+// The caller wipes its own copy of the password.
+void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
+                       DatagramSender& sender);
+
+}  // namespace kavren::config

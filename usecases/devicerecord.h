@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "protocol/packets.h"
+
+namespace kavren {
+
+// One device as its information reply describes it, in the texts the window
+// lists: the MAC as "00-1A-2B-3C-4D-5E", addresses dotted, the device's own
+// texts as their bytes. Front ends that keep no grid use it directly.
+struct DeviceRecord {
+    std::string mac;
+    std::string name;
+    std::string version;
+    std::string deviceIp;
+    std::string mask;
+    std::string gateway;
+    std::string description;
+};
+
+DeviceRecord deviceRecordOf(const packet::DeviceInfoReply& reply);
+// The device a datagram describes, or nothing when it is no device
+// information reply.
+std::optional<DeviceRecord> deviceRecordOf(std::span<const std::uint8_t> datagram);
+
+}  // namespace kavren
