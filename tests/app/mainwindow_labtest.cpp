@@ -199,15 +199,11 @@ TEST_F(MainWindowLabTest, ResultMessagesFromListedAndUnlistedDevices) {
 TEST_F(MainWindowLabTest, ASecondCopyCannotHaveThePortButItsWindowIsComplete) {
     KAVREN_REQUIRE_LAB();
     // The first copy's receiving socket, as another program would hold it.
-    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(holder, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(62631);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    lab::PortHolder holder;
+    ASSERT_TRUE(holder.holding());
     testsupport::ModalWatcher watcher;
     window = testsupport::openProgramWindows();
-    ::close(holder);
+    holder.release();
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].text,
               QStringLiteral("Could not bind socket. Address and port are already in use."));

@@ -30,6 +30,7 @@
 #include "net/socketerrors.h"
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
+#include "tests/lab/labsend.h"
 #include "tests/robustness/labtools.h"
 #include "tests/support/windowlabfixture.h"
 #include "tests/support/windowsupport.h"
@@ -65,12 +66,8 @@ TEST_F(NetworkFaultTest, ASecondCopyShowsTheBindErrorAndStillSendsItsRequests) {
     KAVREN_REQUIRE_LAB();
     ASSERT_TRUE(startEmulator({"--generate", "3"}));
     // The first copy's receiving socket, as another program would hold it.
-    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(holder, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(62631);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    lab::PortHolder holder;
+    ASSERT_TRUE(holder.holding());
     {
         ModalWatcher watcher;
         openWindow();
@@ -89,7 +86,7 @@ TEST_F(NetworkFaultTest, ASecondCopyShowsTheBindErrorAndStillSendsItsRequests) {
     QTest::qWait(500);
     EXPECT_EQ(window->grid().deviceRowCount(), 0);
     EXPECT_TRUE(watcher.seen().empty());
-    ::close(holder);
+    holder.release();
 }
 
 TEST_F(NetworkFaultTest, TheSourceAddressTakenAwayFailsTheBindAndGivenBackWorksAgain) {
