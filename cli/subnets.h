@@ -6,11 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/textcodecs.h"
+
 namespace kavren::cli {
 
-// Host-order IPv4 value of a dotted text accepted by the grid's parser.
-std::optional<std::uint32_t> ipv4Value(std::string_view text);
-std::string ipv4Text(std::uint32_t value);
+using codec::ipv4Text;
+using codec::ipv4Value;
 
 // True when both addresses share the network part under `mask`.
 bool sameSubnet(std::uint32_t a, std::uint32_t b, std::uint32_t mask);

@@ -14,6 +14,11 @@ namespace kavren::cli {
 // comes without its line end.
 std::optional<std::string> readHiddenLine(const std::string& promptText, std::string& error);
 
+// What readHiddenLine returns for the bytes read: nothing when the input ran
+// out before a line end with nothing typed; the line without trailing
+// carriage returns otherwise. Shared by the platform files.
+std::optional<std::string> finishedLine(std::string line, bool ended, std::string& error);
+
 // True when standard error is a console, where a progress line can be
 // rewritten in place.
 bool standardErrorIsTerminal();

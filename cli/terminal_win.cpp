@@ -46,13 +46,7 @@ std::optional<std::string> readHiddenLine(const std::string& promptText, std::st
         ::SetConsoleMode(input, saved);
     ::CloseHandle(input);
     ::CloseHandle(output);
-    if (!ended && line.empty()) {
-        error = "no password was typed";
-        return std::nullopt;
-    }
-    while (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    return line;
+    return finishedLine(std::move(line), ended, error);
 }
 
 bool standardErrorIsTerminal() {

@@ -14,13 +14,7 @@ AddressIndex::AddressIndex(std::size_t expectedRows) {
 }
 
 std::optional<std::uint32_t> AddressIndex::addressValue(std::string_view text) {
-    const codec::Ipv4Parse parsed = codec::parseIpv4(text);
-    if (!parsed.valid)
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const int part : parsed.values)
-        value = (value << 8) | static_cast<std::uint32_t>(part);
-    return value;
+    return codec::ipv4Value(text);
 }
 
 void AddressIndex::add(Map& map, std::uint32_t address, int row) {

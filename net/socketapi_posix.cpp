@@ -12,6 +12,7 @@
 
 #include "net/adapters.h"
 #include "net/socketapi.h"
+#include "net/socketapi_inet.h"
 #include "net/socketapi_posix.h"
 #include "net/socketerrors.h"
 
@@ -28,14 +29,6 @@ bool failed() {
 
 int fd(Handle socket) {
     return static_cast<int>(socket);
-}
-
-sockaddr_in inetAddress(std::uint32_t address, std::uint16_t port) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = htons(port);
-    result.sin_addr.s_addr = htonl(address);
-    return result;
 }
 
 struct ErrnoMapping {
@@ -104,7 +97,7 @@ Handle openDatagram() {
 }
 
 bool bind(Handle socket, std::uint32_t address, std::uint16_t port) {
-    const sockaddr_in local = inetAddress(address, port);
+    const sockaddr_in local = inet::address(address, port);
     if (::bind(fd(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return failed();
     return true;
@@ -161,7 +154,7 @@ int broadcastInterfaceFor(const std::string& source) {
 
 long long sendTo(Handle socket, std::span<const std::uint8_t> data, std::uint32_t address,
                  std::uint16_t port, int steerInterface) {
-    sockaddr_in destination = inetAddress(address, port);
+    sockaddr_in destination = inet::address(address, port);
     ssize_t sent = 0;
     if (steerInterface > 0) {
         // The outgoing interface rides along with the datagram (IP_PKTINFO),
@@ -202,23 +195,14 @@ void close(Handle socket) {
 }
 
 std::optional<std::uint32_t> lookupIPv4(const std::string& name, int& error) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
+    const addrinfo hints = inet::datagramHints();
     addrinfo* found = nullptr;
     const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
     if (result != 0) {
         error = winsockNumberFromLookup(result);
         return std::nullopt;
     }
-    std::optional<std::uint32_t> address;
-    for (const addrinfo* entry = found; entry != nullptr && !address; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            sockaddr_in inet{};
-            std::memcpy(&inet, entry->ai_addr, sizeof inet);
-            address = ntohl(inet.sin_addr.s_addr);
-        }
-    }
+    const std::optional<std::uint32_t> address = inet::firstIpv4(found);
     ::freeaddrinfo(found);
     if (!address)
         error = kWsaHostNotFound;

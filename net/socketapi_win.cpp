@@ -9,6 +9,7 @@
 
 #include "net/idexception.h"
 #include "net/socketapi.h"
+#include "net/socketapi_inet.h"
 
 namespace kavren::socketapi {
 
@@ -21,14 +22,6 @@ bool failed() {
 
 SOCKET sock(Handle socket) {
     return static_cast<SOCKET>(socket);
-}
-
-sockaddr_in inetAddress(std::uint32_t address, std::uint16_t port) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_port = htons(port);
-    result.sin_addr.s_addr = htonl(address);
-    return result;
 }
 
 std::mutex g_libraryMutex;
@@ -70,7 +63,7 @@ Handle openDatagram() {
 }
 
 bool bind(Handle socket, std::uint32_t address, std::uint16_t port) {
-    const sockaddr_in local = inetAddress(address, port);
+    const sockaddr_in local = inet::address(address, port);
     // Without SO_EXCLUSIVEADDRUSE or SO_REUSEADDR a second bind to a port in
     // use fails with WSAEADDRINUSE, as on Linux.
     return ::bind(sock(socket), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 ||
@@ -127,7 +120,7 @@ int broadcastInterfaceFor(const std::string&) {
 
 long long sendTo(Handle socket, std::span<const std::uint8_t> data, std::uint32_t address,
                  std::uint16_t port, int) {
-    const sockaddr_in destination = inetAddress(address, port);
+    const sockaddr_in destination = inet::address(address, port);
     const int sent = ::sendto(sock(socket), reinterpret_cast<const char*>(data.data()),
                               static_cast<int>(data.size()), 0,
                               reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
@@ -145,9 +138,7 @@ void close(Handle socket) {
 
 std::optional<std::uint32_t> lookupIPv4(const std::string& name, int& error) {
     const LibraryUse library;  // a lookup may come before any endpoint exists
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
+    const addrinfo hints = inet::datagramHints();
     addrinfo* found = nullptr;
     // getaddrinfo's results are Windows Sockets numbers already
     // (WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY).
@@ -156,14 +147,7 @@ std::optional<std::uint32_t> lookupIPv4(const std::string& name, int& error) {
         error = result;
         return std::nullopt;
     }
-    std::optional<std::uint32_t> address;
-    for (const addrinfo* entry = found; entry != nullptr && !address; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-            sockaddr_in inet{};
-            std::memcpy(&inet, entry->ai_addr, sizeof inet);
-            address = ntohl(inet.sin_addr.s_addr);
-        }
-    }
+    const std::optional<std::uint32_t> address = inet::firstIpv4(found);
     ::freeaddrinfo(found);
     if (!address)
         error = WSAHOST_NOT_FOUND;

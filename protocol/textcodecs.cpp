@@ -117,4 +117,20 @@ Ipv4Parse parseIpv4(std::string_view text) {
     return result;
 }
 
+std::optional<std::uint32_t> ipv4Value(std::string_view text) {
+    const Ipv4Parse parsed = parseIpv4(text);
+    if (!parsed.valid)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const int part : parsed.values)
+        value = (value << 8) | static_cast<std::uint32_t>(part);
+    return value;
+}
+
+std::string ipv4Text(std::uint32_t value) {
+    return formatDotted(std::array<int, 4>{
+        static_cast<int>((value >> 24) & 0xFFU), static_cast<int>((value >> 16) & 0xFFU),
+        static_cast<int>((value >> 8) & 0xFFU), static_cast<int>(value & 0xFFU)});
+}
+
 }  // namespace kavren::codec

@@ -43,4 +43,9 @@ struct Ipv4Parse {
 // "192.168.1.1/24" is refused instead of becoming a different address.
 Ipv4Parse parseIpv4(std::string_view text);
 
+// The host-order value of a text parseIpv4 accepts, and the dotted text of
+// such a value: for comparing addresses and applying masks.
+std::optional<std::uint32_t> ipv4Value(std::string_view text);
+std::string ipv4Text(std::uint32_t value);
+
 }  // namespace kavren::codec

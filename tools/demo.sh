@@ -52,17 +52,8 @@ done
 
 # --- inside the lab: the emulator in device namespace A, the utility here ---
 if [ "$inside" = 1 ]; then
-    "$root/tools/lab/lab.sh" check >/dev/null || die "not inside the lab; refusing to start"
-    [ -n "${KAVREN_LAB_NODE_A-}" ] || die "the lab did not name its device namespace"
-    work=$(mktemp -d)
-    pids=()
-    cleanup() {
-        local pid
-        for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-        wait 2>/dev/null || true
-        rm -rf "$work"
-    }
-    trap cleanup EXIT
+    . "$root/tools/lab/inside.sh"
+    lab_inside "$root"
     # Replies are spread over 400 ms, as real devices answer.
     ip netns exec "$KAVREN_LAB_NODE_A" python3 "$root/tools/emulator/kavren_emulator.py" \
         --devices "$devices" --jitter-ms 400 --lifetime 3600 \

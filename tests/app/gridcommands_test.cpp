@@ -289,7 +289,13 @@ TEST_F(GridCommandsTest, AnExportThatCannotBeWrittenShowsTheSystemsReason) {
     EXPECT_EQ(watcher.seen()[0].kind, QStringLiteral("ErrorDisplay"));
     EXPECT_TRUE(watcher.seen()[0].text.startsWith(QStringLiteral("Cannot write ") + exportPath))
         << watcher.seen()[0].text.toStdString();
-    EXPECT_TRUE(watcher.seen()[0].text.contains(QStringLiteral("No such file or directory")));
+    // The system's own words, which differ between Linux ("No such file or
+    // directory") and Windows.
+    QFile probe(exportPath);
+    ASSERT_FALSE(probe.open(QIODevice::WriteOnly));
+    EXPECT_FALSE(probe.errorString().isEmpty());
+    EXPECT_TRUE(watcher.seen()[0].text.contains(QStringLiteral(": ") + probe.errorString()))
+        << watcher.seen()[0].text.toStdString();
     // A cancelled dialog writes nothing and says nothing.
     exportPath.clear();
     commands().ActExport->trigger();

@@ -2,9 +2,6 @@
 #include "app/mainfrom.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +24,7 @@
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
 #include "app/pwddlg.h"
+#include "net/socketapi.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/windowsupport.h"
 
@@ -607,18 +605,18 @@ TEST(MainWindowStartup, WithoutAdaptersTheListKeepsItsStoredText) {
 
 TEST(MainWindowStartup, APortHeldByAnotherCopyShowsTheErrorAndSetUpGoesOn) {
     // Another socket holds the port first; it binds only and sends nothing.
-    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(holder, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const auto port = ntohs(address.sin_port);
+    // It is opened through the socket seam, so the case runs on Windows too.
+    const socketapi::LibraryUse library;
+    const socketapi::Handle holder = socketapi::openDatagram();
+    ASSERT_NE(holder, socketapi::kNoSocket);
     struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
+        socketapi::Handle handle;
+        ~Closer() { socketapi::close(handle); }
     } closer{holder};
+    ASSERT_TRUE(socketapi::bind(holder, 0, 0));
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+    ASSERT_TRUE(socketapi::localAddress(holder, address, port));
     testsupport::RecordingSender sender;
     ModalWatcher watcher;
     TMainF window(MainWindowServices{std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt),

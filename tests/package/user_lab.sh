@@ -22,19 +22,9 @@ fail() {
     echo "user_lab: FAILED: $*" >&2
     exit 1
 }
-"$repo/tools/lab/lab.sh" check >/dev/null || fail "not inside the lab; refusing to start anything"
-[ -n "${KAVREN_LAB_NODE_A-}" ] || fail "the lab did not name its device namespace"
-
-work=$(mktemp -d)
+. "$repo/tools/lab/inside.sh"
+lab_inside "$repo"
 chmod 0755 "$work"
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 # The ordinary user gets a home of its own and nothing else.
 home=$work/home

@@ -4,7 +4,7 @@
 # Debian's own qtbase source (the same 6.4.2 as the host's moc/rcc/uic, which
 # serve the cross build), cross-compiled with mingw-w64, only the modules and
 # plugins the utility needs. Installed into a cache folder named after the Qt
-# version and a hash of this script and the toolchain file, so a second run
+# version and a hash of what goes into the build (see key below), so a second run
 # (and every later clone on this machine) finds it at once.
 #
 #   tools/windows/build-qt.sh            build if missing; prints the prefix
@@ -43,8 +43,14 @@ if ! mkdir -p "$cache_root" 2>/dev/null || [ ! -w "$cache_root" ]; then
   cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/kavren
   mkdir -p "$cache_root"
 fi
-key=$( (printf '%s\n' "$qt_debian_version" "${configure_options[@]}"; cat "$0" "$toolchain") |
-  sha256sum | cut -c1-10)
+# The key covers only what changes the installed Qt: the source version, the
+# host tools it is configured against, the options, and the toolchain file
+# without its comment and blank lines. Edits to this script's comments or
+# steps, or a licence line, keep an existing build valid.
+key=$( {
+  printf '%s\n' "$qt_debian_version" "$host_qt_prefix" "$host_qt_cmake_dir" "${configure_options[@]}"
+  grep -Ev '^[[:space:]]*(#|$)' "$toolchain"
+} | sha256sum | cut -c1-10)
 prefix=$cache_root/qt6-win64-$qt_version-$key
 
 if [ "${1:-}" = --prefix ]; then

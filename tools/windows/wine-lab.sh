@@ -57,4 +57,18 @@ export KAVREN_WINE_LAB_NETNS=$server_ns
 # the prefix on first use); do that once here, not inside the first test's
 # time limit.
 "$KAVREN_WINE" wineboot --init >/dev/null 2>&1 </dev/null || true
+
+# Debian's Wine comes without Windows' interface fonts. Asked for the
+# window's "MS Sans Serif" or "Arial", it answers with a stand-in whose
+# metrics do not match what it draws, and Qt's line edits in those fonts
+# (the adapter list's text) then paint it above the box, out of sight. A
+# Windows machine has these fonts; here they are mapped to an installed one.
+if [ ! -f "$WINEPREFIX/kavren-fonts.reg" ]; then
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+        '"MS Sans Serif"="DejaVu Sans"' '"Microsoft Sans Serif"="DejaVu Sans"' \
+        '"Arial"="DejaVu Sans"' >"$WINEPREFIX/kavren-fonts.reg.new"
+    "$KAVREN_WINE" reg import "$WINEPREFIX/kavren-fonts.reg.new" >/dev/null 2>&1 </dev/null &&
+        mv "$WINEPREFIX/kavren-fonts.reg.new" "$WINEPREFIX/kavren-fonts.reg"
+fi
 "$@"
