@@ -17,6 +17,7 @@
 
 #include "bench/benchclock.h"
 #include "bench/firstreplysniffer.h"
+#include "lab/udpcounters.h"
 #include "protocol/packets.h"
 
 using namespace kavren;
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
         std::perror("packet socket");
         return 1;
     }
-    const std::int64_t errorsBefore = bench::udpReceiveBufferErrors();
+    const std::int64_t errorsBefore = lab::udpReceiveBufferErrors();
 
     sockaddr_in device{};
     device.sin_family = AF_INET;
@@ -90,6 +91,6 @@ int main(int argc, char** argv) {
     std::printf("bare_ms=%.3f\n",
                 first > 0 && lastNs > 0 ? static_cast<double>(lastNs - first) / 1e6 : -1.0);
     std::printf("bare_rcvbuf_errors=%lld\n",
-                static_cast<long long>(bench::udpReceiveBufferErrors() - errorsBefore));
+                static_cast<long long>(lab::udpReceiveBufferErrors() - errorsBefore));
     return counted == expected ? 0 : 1;
 }

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/lab/labguard.h"
+#include "lab/labguard.h"
 
 namespace kavren::bench {
 
@@ -62,31 +62,6 @@ std::int64_t residentBytes() {
     if (!(statm >> size >> resident))
         return -1;
     return resident * ::sysconf(_SC_PAGESIZE);
-}
-
-std::int64_t udpReceiveBufferErrors() {
-    // Two "Udp:" lines: the names, then the values in the same order.
-    std::ifstream snmp("/proc/net/snmp");
-    std::string line;
-    std::vector<std::string> names;
-    while (std::getline(snmp, line)) {
-        if (line.rfind("Udp:", 0) != 0)
-            continue;
-        std::istringstream fields(line.substr(4));
-        std::vector<std::string> words;
-        for (std::string w; fields >> w;)
-            words.push_back(w);
-        if (names.empty()) {
-            names = std::move(words);
-            continue;
-        }
-        for (std::size_t i = 0; i < names.size() && i < words.size(); ++i) {
-            if (names[i] == "RcvbufErrors")
-                return std::stoll(words[i]);
-        }
-        return -1;
-    }
-    return -1;
 }
 
 double percentile(std::vector<double> values, double p) {

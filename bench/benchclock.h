@@ -6,8 +6,8 @@
 #include <vector>
 
 // Small helpers shared by the discovery benchmarks: clocks that can be
-// compared across processes, the process's resident memory and the network
-// namespace's UDP counters.
+// compared across processes and the process's resident memory (the UDP
+// counters come from the lab support, lab/udpcounters.h).
 namespace kavren::bench {
 
 // CLOCK_REALTIME in nanoseconds: the clock the kernel stamps packets with.
@@ -22,10 +22,6 @@ double threadCpuMs();
 
 // Resident set size of this process in bytes.
 std::int64_t residentBytes();
-
-// The "Udp: RcvbufErrors" counter of the caller's network namespace (what
-// `nstat` reports as UdpRcvbufErrors); -1 when it cannot be read.
-std::int64_t udpReceiveBufferErrors();
 
 // The p-th percentile (0..100) of the values, nearest rank; 0 when empty.
 double percentile(std::vector<double> values, double p);

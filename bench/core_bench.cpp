@@ -9,9 +9,10 @@
 
 #include "devices/devicegrid.h"
 #include "devices/devicesearch.h"
-#include "protocol/textcodecs.h"
-#include "usecases/discovery.h"
 #include "protocol/packets.h"
+#include "protocol/textcodecs.h"
+#include "support/replybuilder.h"
+#include "usecases/discovery.h"
 
 namespace {
 
@@ -19,20 +20,16 @@ using kavren::DeviceGrid;
 using kavren::MacBytes;
 
 MacBytes macOf(int i) {
-    return {0x02, 0x00, static_cast<std::uint8_t>(i >> 24), static_cast<std::uint8_t>(i >> 16),
-            static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)};
+    return {0x02,
+            0x00,
+            static_cast<std::uint8_t>(i >> 24),
+            static_cast<std::uint8_t>(i >> 16),
+            static_cast<std::uint8_t>(i >> 8),
+            static_cast<std::uint8_t>(i)};
 }
 
 std::vector<std::uint8_t> reply(int i) {
-    std::vector<std::uint8_t> b(112, 0);
-    const std::string magic = "KAVRENut";
-    std::copy(magic.begin(), magic.end(), b.begin());
-    b[9] = 0x70;
-    const MacBytes mac = macOf(i);
-    std::copy(mac.begin(), mac.end(), b.begin() + 10);
-    const std::string name = "Device " + std::to_string(i);
-    std::copy(name.begin(), name.end(), b.begin() + 32);
-    return b;
+    return kavren::testsupport::infoReply({.mac = macOf(i), .name = "Device " + std::to_string(i)});
 }
 
 void fill(DeviceGrid& grid, int rows) {
@@ -43,6 +40,8 @@ void fill(DeviceGrid& grid, int rows) {
     }
 }
 
+// Discards the texts: a recording fake would put its own copies into the
+// measured time.
 struct NullStatus final : kavren::StatusSink {
     void setStatusText(Panel, std::string_view text) override { benchmark::DoNotOptimize(text); }
 };
@@ -62,7 +61,8 @@ void BM_FindRowByMac(benchmark::State& state) {
     fill(grid, rows);
     // Look up rows spread over the grid, and one MAC that is not listed.
     std::vector<std::string> keys;
-    for (int i = 0; i < 64; ++i) keys.push_back(kavren::codec::formatMac(macOf((i * 7919) % rows)));
+    for (int i = 0; i < 64; ++i)
+        keys.push_back(kavren::codec::formatMac(macOf((i * 7919) % rows)));
     keys.push_back(kavren::codec::formatMac(macOf(rows + 1)));
     std::size_t k = 0;
     for (auto _ : state) {
@@ -80,7 +80,8 @@ void BM_HandleDuplicateReply(benchmark::State& state) {
     fill(grid, rows);
     NullStatus status;
     const auto datagram = reply(rows / 2);
-    for (auto _ : state) kavren::handleReply(grid, status, datagram);
+    for (auto _ : state)
+        kavren::handleReply(grid, status, datagram);
 }
 BENCHMARK(BM_HandleDuplicateReply)->Arg(1000)->Arg(50000);
 

@@ -28,15 +28,15 @@
 #include <variant>
 #include <vector>
 
+#include "app/cfgdlg.h"
 #include "app/devicetablemodel.h"
 #include "app/mainfrom.h"
-#include "bench/benchclock.h"
-#include "app/cfgdlg.h"
 #include "app/pwddlg.h"
-#include "protocol/textcodecs.h"
+#include "bench/benchclock.h"
+#include "lab/emulatorprocess.h"
 #include "protocol/packets.h"
-#include "tests/app/apptestsupport.h"
-#include "tests/lab/emulatorprocess.h"
+#include "protocol/textcodecs.h"
+#include "support/windowsupport.h"
 
 namespace kavren::bench {
 namespace {
@@ -124,44 +124,41 @@ public:
             std::fprintf(stderr, "soak: emulator: %s\n", error.c_str());
             return 1;
         }
-        TMainF window;
-        MainF = &window;
-        PwdDlg = new config::TPwdDlg();
-        CfgDlg = new config::TCfgDlg();
-        window.show();
-        m_window = &window;
-        if (!window.IdUDPServer.active()) {
+        std::unique_ptr<TMainF> window = testsupport::openProgramWindows();
+        window->show();
+        m_window = window.get();
+        if (!window->IdUDPServer.active()) {
             std::fprintf(stderr, "soak: receiving endpoint not open\n");
             return 1;
         }
         // The password dialog is answered as a person would: the password
         // typed into its box, then OK. Anything else is unexpected.
-        apptest::ModalWatcher watcher([this](QWidget* w, int) {
+        testsupport::ModalWatcher watcher([this](QWidget* w, int) {
             if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
                 pwd->Password->setText(QString::fromLatin1(kPassword));
                 pwd->OKBtn->click();
                 return true;
             }
             ++m_unexpectedWindows;
-            return apptest::ModalWatcher::pressOk(w);
+            return testsupport::ModalWatcher::pressOk(w);
         });
-        watchResults(window);
+        watchResults(*window);
 
         m_started = Clock::now();
         QTimer tick;
         tick.setInterval(1000);
-        QObject::connect(&tick, &QTimer::timeout, &window, [this] { onTick(); });
+        QObject::connect(&tick, &QTimer::timeout, window.get(), [this] { onTick(); });
         QTimer sampler;
         sampler.setInterval(m_options.sampleSeconds * 1000);
-        QObject::connect(&sampler, &QTimer::timeout, &window,
+        QObject::connect(&sampler, &QTimer::timeout, window.get(),
                          [this] { m_samples.push_back(takeSample(m_started)); });
         m_samples.push_back(takeSample(m_started));
         printSample("start", m_samples.back());
-        window.BtnRefresh->click();
+        window->BtnRefresh->click();
         m_refreshes = 1;
         tick.start();
         sampler.start();
-        QTimer::singleShot(m_options.seconds * 1000, &window, [] { QApplication::quit(); });
+        QTimer::singleShot(m_options.seconds * 1000, window.get(), [] { QApplication::quit(); });
         QApplication::exec();
         tick.stop();
         sampler.stop();
@@ -177,11 +174,7 @@ public:
         }
 
         const int verdict = report();
-        delete CfgDlg;
-        CfgDlg = nullptr;
-        delete PwdDlg;
-        PwdDlg = nullptr;
-        MainF = nullptr;
+        testsupport::closeProgramWindows(window);
         return verdict;
     }
 

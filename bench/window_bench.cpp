@@ -31,15 +31,16 @@
 #include <string>
 #include <vector>
 
+#include "app/cfgdlg.h"
 #include "app/devicetablemodel.h"
 #include "app/mainfrom.h"
+#include "app/pwddlg.h"
 #include "bench/benchclock.h"
 #include "bench/firstreplysniffer.h"
 #include "bench/probeapplication.h"
-#include "app/cfgdlg.h"
-#include "app/pwddlg.h"
+#include "lab/udpcounters.h"
 #include "protocol/packets.h"
-#include "tests/app/apptestsupport.h"
+#include "support/windowsupport.h"
 
 extern char** environ;
 
@@ -97,7 +98,7 @@ int windowMode(ProbeApplication& app, int count) {
         return 1;
     }
     const std::int64_t rssBefore = residentBytes();
-    const std::int64_t errorsBefore = udpReceiveBufferErrors();
+    const std::int64_t errorsBefore = lab::udpReceiveBufferErrors();
 
     std::int64_t listedNs = 0;
     std::int64_t clickPostedNs = 0;
@@ -183,7 +184,7 @@ int windowMode(ProbeApplication& app, int count) {
     std::printf("rss_per_device_bytes=%.1f\n",
                 static_cast<double>(residentBytes() - rssBefore) / std::max(1, count));
     std::printf("rcvbuf_errors=%lld\n",
-                static_cast<long long>(udpReceiveBufferErrors() - errorsBefore));
+                static_cast<long long>(lab::udpReceiveBufferErrors() - errorsBefore));
     std::printf("queue_dropped=%llu\n", static_cast<unsigned long long>(stats.queueFullDropped));
     std::printf("granted_rcvbuf=%d\n", window.IdUDPServer.grantedReceiveBuffer());
     MainF = nullptr;
@@ -245,19 +246,13 @@ int startupChild(int argc, char** argv, bool real) {
     ProbeApplication app(argc, argv);
     if (real) {
         // As the program starts: the main window, then the two dialogs.
-        auto* window = new TMainF();
-        MainF = window;
-        PwdDlg = new config::TPwdDlg();
-        CfgDlg = new config::TCfgDlg();
-        app.watchFirstPaint(window);
+        std::unique_ptr<TMainF> window = testsupport::openProgramWindows();
+        app.watchFirstPaint(window.get());
         window->show();
         runUntil([&] { return app.firstPaintNs() != 0; }, 5000);
         std::printf("%lld\n", static_cast<long long>(app.firstPaintNs()));
         std::fflush(stdout);
-        delete CfgDlg;
-        delete PwdDlg;
-        delete window;
-        MainF = nullptr;
+        testsupport::closeProgramWindows(window);
     } else {
         QMainWindow window;
         auto* table = new QTableView(&window);
@@ -346,7 +341,7 @@ public:
 
     void send(int first, int count) {
         for (int i = first; i < first + count; ++i) {
-            apptest::DeviceTexts device;
+            testsupport::DeviceTexts device;
             device.mac = {0x02,
                           0x4B,
                           0x56,
@@ -358,7 +353,7 @@ public:
             device.ip = {198, 18, 0, static_cast<std::uint8_t>(128 + i % 127)};
             device.mask = {255, 255, 255, 0};
             device.gateway = {198, 18, 0, 0};
-            const auto bytes = apptest::infoReply(device);
+            const auto bytes = testsupport::infoReply(device);
             ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&m_to),
                      sizeof m_to);
         }

@@ -26,13 +26,13 @@
 #include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/plaintooltip.h"
-#include "tests/app/mainwindowfixture.h"
+#include "tests/support/mainwindowfixture.h"
 
 namespace kavren::app {
 namespace {
 
-using apptest::DeviceTexts;
-using apptest::ModalWatcher;
+using testsupport::DeviceTexts;
+using testsupport::ModalWatcher;
 using Mark = DeviceTableModel::AddressMark;
 
 DeviceTexts device(std::uint8_t n, std::string name, std::array<std::uint8_t, 4> ip,
@@ -46,7 +46,7 @@ DeviceTexts device(std::uint8_t n, std::string name, std::array<std::uint8_t, 4>
             .gateway = {192, 168, 0, 1}};
 }
 
-class GridCommandsTest : public apptest::MainWindowTest {
+class GridCommandsTest : public testsupport::MainWindowTest {
 protected:
     void addServices(MainWindowServices& services) override {
         services.netmaskOf = [](std::string_view source) -> std::optional<std::string> {
@@ -65,7 +65,7 @@ protected:
         // As one slice of a burst: the rows are announced together.
         window->grid().beginAppendBatch();
         for (const DeviceTexts& d : devices)
-            receive(apptest::infoReply(d));
+            receive(testsupport::infoReply(d));
         window->grid().endAppendBatch();
     }
     int currentRow() const { return DeviceTableModel::gridRow(window->DevList->currentIndex()); }

@@ -23,15 +23,16 @@
 
 #include "app/devicetablemodel.h"
 #include "app/mainfrom.h"
-#include "tests/app/apptestsupport.h"
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
 #include "tests/lab/labsend.h"
+#include "tests/support/windowlabfixture.h"
+#include "tests/support/windowsupport.h"
 
 namespace kavren::app {
 namespace {
 
-using apptest::DeviceTexts;
+using testsupport::DeviceTexts;
 using namespace std::chrono_literals;
 
 // Devices with the texts worth checking: a MAC with 0x0A in it, the two
@@ -46,48 +47,26 @@ constexpr const char* kDevices = R"({"devices": [
    "version": "3.0.1", "description": "<img src=x>"}
 ]})";
 
-std::string writeDeviceFile(const char* devices) {
-    char path[] = "/tmp/kavren-app-labtest-XXXXXX";
-    const int fd = ::mkstemp(path);
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    std::ofstream(path) << devices;
-    return path;
-}
-
 // Sends one datagram to the window's receiving port on this namespace's
 // loopback; the lab support refuses outside the lab.
 void sendToWindow(const std::vector<std::uint8_t>& datagram) {
     ASSERT_TRUE(lab::sendToLoopback(datagram));
 }
 
-class MainWindowLabTest : public ::testing::Test {
+class MainWindowLabTest : public testsupport::WindowLabTest {
 protected:
-    void TearDown() override {
-        window.reset();
-        MainF = nullptr;
-        if (!deviceFile.empty())
-            std::remove(deviceFile.c_str());
-    }
-
     // Starts the emulator and the real window; false (with a failure) when
     // either cannot be had.
     bool start(std::vector<std::string> emulatorOptions, const char* devices = kDevices) {
-        deviceFile = writeDeviceFile(devices);
+        deviceFile = lab::writeDeviceFile(devices);
         if (deviceFile.empty()) {
             ADD_FAILURE() << "no device file";
             return false;
         }
         emulatorOptions.insert(emulatorOptions.begin(), {"--devices", deviceFile});
-        emulator = std::make_unique<lab::EmulatorProcess>(emulatorOptions);
-        std::string error;
-        if (!emulator->start(&error)) {
-            ADD_FAILURE() << error;
+        if (!startEmulator(std::move(emulatorOptions)))
             return false;
-        }
-        window = std::make_unique<TMainF>();
-        MainF = window.get();
+        window = testsupport::openProgramWindows();
         if (!window->IdUDPServer.active()) {
             ADD_FAILURE() << "receiving endpoint not open";
             return false;
@@ -105,10 +84,6 @@ protected:
     }
 
     std::optional<int> rowOf(const char* mac) const { return window->grid().findRowByMac(mac); }
-
-    std::string deviceFile;
-    std::unique_ptr<lab::EmulatorProcess> emulator;
-    std::unique_ptr<TMainF> window;
 };
 
 TEST_F(MainWindowLabTest, RefreshListsEveryDeviceOnceWithItsTexts) {
@@ -155,7 +130,7 @@ TEST_F(MainWindowLabTest, AnEmptyNameShowsTwoBlanksInTheStatusLine) {
     DeviceTexts device;
     device.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
     device.ip = {10, 0, 0, 1};
-    sendToWindow(apptest::infoReply(device));  // before any Refresh: added as row 1
+    sendToWindow(testsupport::infoReply(device));  // before any Refresh: added as row 1
     ASSERT_TRUE(waitForRows(1));
     EXPECT_EQ(cell(1, 1), QStringLiteral("00-1A-2B-3C-4D-5E"));
     EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (00-1A-2B-3C-4D-5E)"));
@@ -195,7 +170,7 @@ TEST_F(MainWindowLabTest, LateRepliesAfterANewRefreshAreAddedAgain) {
     DeviceTexts late;
     late.mac = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0x01};
     late.name = "Late";
-    sendToWindow(apptest::infoReply(late));
+    sendToWindow(testsupport::infoReply(late));
     ASSERT_TRUE(waitForRows(4));
     QTest::qWait(200);
     EXPECT_EQ(window->grid().deviceRowCount(), 4);
@@ -208,12 +183,12 @@ TEST_F(MainWindowLabTest, ResultMessagesFromListedAndUnlistedDevices) {
     ASSERT_TRUE(start({}));
     window->BtnRefresh->click();
     ASSERT_TRUE(waitForRows(3));
-    sendToWindow(apptest::resultReply({0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF}, "Setting OK"));
+    sendToWindow(testsupport::resultReply({0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF}, "Setting OK"));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return window->statusPanel(1)->text() == QStringLiteral("Setting OK"); }, 3000));
     EXPECT_EQ(window->statusPanel(0)->text(),
               QStringLiteral("Device : Gate-North (02-C4-7E-0A-1B-FF)"));
-    sendToWindow(apptest::resultReply({0x0E, 0x00, 0x00, 0x00, 0x00, 0x01}, "Stranger"));
+    sendToWindow(testsupport::resultReply({0x0E, 0x00, 0x00, 0x00, 0x00, 0x01}, "Stranger"));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return window->statusPanel(1)->text() == QStringLiteral("Stranger"); }, 3000));
     // No row supplies a name: panel 0 names the device by its MAC alone.
@@ -224,15 +199,11 @@ TEST_F(MainWindowLabTest, ResultMessagesFromListedAndUnlistedDevices) {
 TEST_F(MainWindowLabTest, ASecondCopyCannotHaveThePortButItsWindowIsComplete) {
     KAVREN_REQUIRE_LAB();
     // The first copy's receiving socket, as another program would hold it.
-    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(holder, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(62631);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    apptest::ModalWatcher watcher;
-    window = std::make_unique<TMainF>();
-    ::close(holder);
+    lab::PortHolder holder;
+    ASSERT_TRUE(holder.holding());
+    testsupport::ModalWatcher watcher;
+    window = testsupport::openProgramWindows();
+    holder.release();
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].text,
               QStringLiteral("Could not bind socket. Address and port are already in use."));
@@ -252,8 +223,7 @@ TEST_F(MainWindowLabTest, FiftyThousandRepliesKeepTheWindowResponsive) {
         std::vector<std::string>{"--generate", std::to_string(kBurst), "--burst"});
     std::string error;
     ASSERT_TRUE(emulator->start(&error)) << error;
-    window = std::make_unique<TMainF>();
-    MainF = window.get();
+    window = testsupport::openProgramWindows();
     window->show();
     ASSERT_TRUE(window->IdUDPServer.active());
 

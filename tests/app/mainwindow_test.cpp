@@ -25,14 +25,14 @@
 #include "app/plainmessagebox.h"
 #include "app/pwddlg.h"
 #include "net/socketapi.h"
-#include "tests/app/apptestsupport.h"
-#include "tests/app/mainwindowfixture.h"
+#include "tests/support/mainwindowfixture.h"
+#include "tests/support/windowsupport.h"
 
 namespace kavren::app {
 namespace {
 
-using apptest::DeviceTexts;
-using apptest::ModalWatcher;
+using testsupport::DeviceTexts;
+using testsupport::ModalWatcher;
 
 const std::array<std::uint8_t, 6> kMacA = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
 const std::array<std::uint8_t, 6> kMacB = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
@@ -64,7 +64,7 @@ DeviceTexts bare(const std::array<std::uint8_t, 6>& mac) {
     return device;
 }
 
-using apptest::MainWindowTest;
+using testsupport::MainWindowTest;
 
 // --- layout --------------------------------------------------------------
 
@@ -209,9 +209,9 @@ TEST_F(MainWindowTest, TheLogoIsAStillGif89aWithItsTransparentIndex) {
 // --- commands -------------------------------------------------------------
 
 TEST_F(MainWindowTest, RefreshFromButtonAndMenuSendsOneDiscoveryRequest) {
-    receive(apptest::infoReply(deviceA()));
-    receive(apptest::infoReply(deviceB()));
-    receive(apptest::infoReply(bare(kMacC)));
+    receive(testsupport::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceB()));
+    receive(testsupport::infoReply(bare(kMacC)));
     ASSERT_EQ(window->grid().rowCount(), 5);
     window->BtnRefresh->click();
     EXPECT_EQ(window->grid().rowCount(), 2);
@@ -235,7 +235,7 @@ TEST_F(MainWindowTest, RefreshFromButtonAndMenuSendsOneDiscoveryRequest) {
 }
 
 TEST_F(MainWindowTest, AFailedRefreshShowsTheErrorAfterClearingAndEnabling) {
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     sender.failWith = "Socket Error # 10049\r\nCannot assign requested address.";
     ModalWatcher watcher;
     window->BtnRefresh->click();
@@ -251,7 +251,7 @@ TEST_F(MainWindowTest, AFailedRefreshShowsTheErrorAfterClearingAndEnabling) {
 }
 
 TEST_F(MainWindowTest, RepliesFillTheGridAndTheStatusBar) {
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     EXPECT_EQ(cellText(0, 1), QStringLiteral("1"));
     EXPECT_EQ(cellText(1, 1), QStringLiteral("02-C4-7E-0A-1B-FF"));
     EXPECT_EQ(cellText(2, 1), QStringLiteral("Gate-North"));
@@ -264,7 +264,7 @@ TEST_F(MainWindowTest, RepliesFillTheGridAndTheStatusBar) {
               QStringLiteral("Device : Gate-North (02-C4-7E-0A-1B-FF)"));
     EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Get Device Information done."));
 
-    receive(apptest::infoReply(deviceB()));
+    receive(testsupport::infoReply(deviceB()));
     EXPECT_EQ(cellText(0, 2), QStringLiteral("2"));
     EXPECT_EQ(cellText(4, 2), QStringLiteral("10.0.0.1"));
     EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (00-1A-2B-3C-4D-5E)"));
@@ -272,29 +272,29 @@ TEST_F(MainWindowTest, RepliesFillTheGridAndTheStatusBar) {
 
     // A listed device again: nothing changes, the status bar included.
     window->statusPanel(1)->setText(QStringLiteral("marker"));
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     EXPECT_EQ(window->grid().rowCount(), 4);
     EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("marker"));
 
     // Result messages: from a listed device, and from one that is not listed.
-    receive(apptest::resultReply(kMacA, "Configuration done"));
+    receive(testsupport::resultReply(kMacA, "Configuration done"));
     EXPECT_EQ(window->statusPanel(0)->text(),
               QStringLiteral("Device : Gate-North (02-C4-7E-0A-1B-FF)"));
     EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Configuration done"));
-    receive(apptest::resultReply(kMacC, "Who am I"));
+    receive(testsupport::resultReply(kMacC, "Who am I"));
     EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Who am I"));
     EXPECT_EQ(window->grid().rowCount(), 4);
 
     // Empty datagrams, foreign ones and requests are dropped without a trace.
     window->statusPanel(1)->setText(QStringLiteral("marker"));
     receive({});
-    auto wrongMagic = apptest::infoReply(bare(kMacC));
+    auto wrongMagic = testsupport::infoReply(bare(kMacC));
     wrongMagic[7] = 'T';
     receive(wrongMagic);
-    auto wrongOpcode = apptest::infoReply(bare(kMacC));
+    auto wrongOpcode = testsupport::infoReply(bare(kMacC));
     wrongOpcode[8] = 0x01;
     receive(wrongOpcode);
-    auto request = apptest::infoReply(bare(kMacC));
+    auto request = testsupport::infoReply(bare(kMacC));
     request[9] = 0x16;  // our own discovery request, heard back
     receive(request);
     receive(std::vector<std::uint8_t>(request.begin(), request.begin() + 9));
@@ -306,19 +306,19 @@ TEST_F(MainWindowTest, DeviceTextsAreShownLiterally) {
     DeviceTexts device = deviceA();
     device.name = "<b>x</b>";
     device.description = "<img src=x>";
-    receive(apptest::infoReply(device));
+    receive(testsupport::infoReply(device));
     EXPECT_EQ(window->statusPanel(0)->textFormat(), Qt::PlainText);
     EXPECT_EQ(window->statusPanel(1)->textFormat(), Qt::PlainText);
     EXPECT_EQ(window->statusPanel(0)->text(),
               QStringLiteral("Device : <b>x</b> (02-C4-7E-0A-1B-FF)"));
     EXPECT_EQ(cellText(2, 1), QStringLiteral("<b>x</b>"));
-    receive(apptest::resultReply(kMacA, "<i>done</i>"));
+    receive(testsupport::resultReply(kMacA, "<i>done</i>"));
     EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("<i>done</i>"));
 }
 
 TEST_F(MainWindowTest, SelectingACellEnablesUpdateDeviceAndConnect) {
     showWindow();
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     clickCell(2, 1);  // a fixed cell: nothing
     EXPECT_TRUE(fourButtonsEnabled(false, false, false, false));
     clickCell(6, 2);  // the empty trailing row
@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, ClickingTheStartingCellIsASelection) {
 TEST_F(MainWindowTest, RefreshMovingTheCurrentCellToRowOneIsASelection) {
     showWindow();
     for (const auto& mac : {kMacA, kMacB, kMacC})
-        receive(apptest::infoReply(bare(mac)));
+        receive(testsupport::infoReply(bare(mac)));
     clickCell(8, 3);
     ASSERT_TRUE(window->grid().editing());
     // Disable the two again the way an update does, to see them come back.
@@ -355,23 +355,23 @@ TEST_F(MainWindowTest, ConnectToDeviceOpensTheDeviceAddress) {
     showWindow();
     DeviceTexts device = deviceA();
     device.ip = {192, 168, 0, 10};
-    receive(apptest::infoReply(device));
+    receive(testsupport::infoReply(device));
     clickCell(5, 2);  // trailing row: enabled, but nothing to open
     window->BtnConDev->click();
-    EXPECT_TRUE(apptest::openedUrls().empty());
+    EXPECT_TRUE(testsupport::openedUrls().empty());
     clickCell(5, 1);
     window->BtnConDev->click();
-    ASSERT_EQ(apptest::openedUrls().size(), 1u);
-    EXPECT_EQ(apptest::openedUrls()[0].toString(), QStringLiteral("http://192.168.0.10"));
+    ASSERT_EQ(testsupport::openedUrls().size(), 1u);
+    EXPECT_EQ(testsupport::openedUrls()[0].toString(), QStringLiteral("http://192.168.0.10"));
 }
 
 TEST_F(MainWindowTest, AboutFromTheMenuAndTheLogoOpensTheMakersSite) {
     showWindow();
     window->MnuKavren->trigger();
     QTest::mouseClick(window->Logo, Qt::LeftButton);
-    ASSERT_EQ(apptest::openedUrls().size(), 2u);
-    EXPECT_EQ(apptest::openedUrls()[0].toString(), QStringLiteral("http://www.example.com/"));
-    EXPECT_EQ(apptest::openedUrls()[1], apptest::openedUrls()[0]);
+    ASSERT_EQ(testsupport::openedUrls().size(), 2u);
+    EXPECT_EQ(testsupport::openedUrls()[0].toString(), QStringLiteral("http://www.example.com/"));
+    EXPECT_EQ(testsupport::openedUrls()[1], testsupport::openedUrls()[0]);
 }
 
 TEST_F(MainWindowTest, ForceBroadcastToggleGoesByTheCheckBox) {
@@ -422,8 +422,8 @@ TEST_F(MainWindowTest, UpdateMenuItemsWorkWhileTheirButtonsAreDisabled) {
 
 TEST_F(MainWindowTest, UpdateDeviceStaysDisabledAfterASendUntilTheNextSelection) {
     showWindow();
-    receive(apptest::infoReply(deviceA()));
-    receive(apptest::infoReply(deviceB()));
+    receive(testsupport::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceB()));
     clickCell(6, 1);
     ASSERT_TRUE(window->BtnUpdSel->isEnabled());
     ModalWatcher watcher([](QWidget* w, int) {
@@ -450,7 +450,7 @@ TEST_F(MainWindowTest, UpdateDeviceStaysDisabledAfterASendUntilTheNextSelection)
 }
 
 TEST_F(MainWindowTest, AnErrorInsideAModalDialogsLoopIsShown) {
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     sender.failWith = "Network is unreachable";
     // While the Version box is up, Refresh runs from within its loop and fails.
     ModalWatcher watcher([this](QWidget* w, int visits) {
@@ -493,8 +493,8 @@ protected:
 
 TEST_F(GridEditingTest, AnOverlongAddressWarnsWhileTypingAndWhenLeaving) {
     showWindow();
-    receive(apptest::infoReply(deviceA()));
-    receive(apptest::infoReply(deviceB()));
+    receive(testsupport::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceB()));
     QLineEdit* editor = openEditor(6, 1);
     ASSERT_NE(editor, nullptr);
     ModalWatcher watcher;
@@ -529,7 +529,7 @@ TEST_F(GridEditingTest, AnOverlongAddressWarnsWhileTypingAndWhenLeaving) {
 
 TEST_F(GridEditingTest, PasswordWarnsFromItsEighteenthCharacter) {
     showWindow();
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     QLineEdit* editor = openEditor(5, 1);
     ASSERT_NE(editor, nullptr);
     ModalWatcher watcher;
@@ -544,7 +544,7 @@ TEST_F(GridEditingTest, PasswordWarnsFromItsEighteenthCharacter) {
 
 TEST_F(GridEditingTest, DescriptionWarnsAboveThirtyThree) {
     showWindow();
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     QLineEdit* editor = openEditor(9, 1);
     ASSERT_NE(editor, nullptr);
     ModalWatcher watcher;
@@ -557,7 +557,7 @@ TEST_F(GridEditingTest, DescriptionWarnsAboveThirtyThree) {
 
 TEST_F(GridEditingTest, TheTrailingRowAndFixedColumnsCannotBeEdited) {
     showWindow();
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     clickCell(6, 2);
     window->DevList->edit(cellIndex(6, 2));
     EXPECT_EQ(window->DevList->findChild<QLineEdit*>(QStringLiteral("CellEditor")), nullptr);
@@ -568,7 +568,7 @@ TEST_F(GridEditingTest, TheTrailingRowAndFixedColumnsCannotBeEdited) {
 
 TEST_F(GridEditingTest, TheKeyboardNeverLandsOnAFixedColumn) {
     showWindow();
-    receive(apptest::infoReply(deviceA()));
+    receive(testsupport::infoReply(deviceA()));
     clickCell(5, 1);
     window->DevList->setFocus();
     QTest::keyClick(window->DevList, Qt::Key_Left);
@@ -593,9 +593,9 @@ TEST_F(MainWindowTest, ChoosingAnAdapterSetsTheSourceAndTypingKeepsIt) {
 // --- start-up without adapters, and with the port taken --------------------------
 
 TEST(MainWindowStartup, WithoutAdaptersTheListKeepsItsStoredText) {
-    apptest::RecordingSender sender;
-    TMainF window(
-        MainWindowServices{std::make_unique<apptest::FakeAdapterQuery>(std::nullopt), &sender, 0});
+    testsupport::RecordingSender sender;
+    TMainF window(MainWindowServices{std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt),
+                                     &sender, 0});
     EXPECT_EQ(window.EthList->count(), 0);
     EXPECT_EQ(window.EthList->currentText(), QStringLiteral("EthList"));
     EXPECT_EQ(window.adapters().sourceAddress(), "");
@@ -617,9 +617,9 @@ TEST(MainWindowStartup, APortHeldByAnotherCopyShowsTheErrorAndSetUpGoesOn) {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
     ASSERT_TRUE(socketapi::localAddress(holder, address, port));
-    apptest::RecordingSender sender;
+    testsupport::RecordingSender sender;
     ModalWatcher watcher;
-    TMainF window(MainWindowServices{std::make_unique<apptest::FakeAdapterQuery>(std::nullopt),
+    TMainF window(MainWindowServices{std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt),
                                      &sender, port});
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].kind, QStringLiteral("ErrorDisplay"));

@@ -10,12 +10,12 @@
 
 #include "app/errordisplay.h"
 #include "app/plainmessagebox.h"
-#include "tests/app/apptestsupport.h"
+#include "tests/support/windowsupport.h"
 
 namespace kavren::app {
 namespace {
 
-using apptest::ModalWatcher;
+using testsupport::ModalWatcher;
 
 TEST(PlainMessageBox, HasNoIconOneOkAndTheApplicationTitle) {
     PlainMessageBox box("Version 1.0 Build 120425");

@@ -17,16 +17,16 @@
 #include "app/devicetablemodel.h"
 #include "app/mainfrom.h"
 #include "protocol/textcodecs.h"
-#include "tests/app/apptestsupport.h"
 #include "tests/lab/labguard.h"
+#include "tests/support/windowsupport.h"
 
 namespace kavren::app {
 namespace {
 
 constexpr int kDevices = 2000;
 
-apptest::DeviceTexts deviceNumber(int n, const std::string& name) {
-    apptest::DeviceTexts device;
+testsupport::DeviceTexts deviceNumber(int n, const std::string& name) {
+    testsupport::DeviceTexts device;
     device.mac = {
         0x02, 0x4B, 0x56, 0x00, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
     device.name = name;
@@ -42,14 +42,10 @@ std::string macText(int n) {
 
 class ReplySlicesLabTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        window.reset();
-        MainF = nullptr;
-    }
+    void TearDown() override { testsupport::closeProgramWindows(window); }
 
     void open() {
-        window = std::make_unique<TMainF>();
-        MainF = window.get();
+        window = testsupport::openProgramWindows();
         window->show();
         ASSERT_TRUE(window->IdUDPServer.active());
         QObject::connect(window->gridModel(), &QAbstractItemModel::rowsInserted, window.get(),
@@ -95,11 +91,11 @@ TEST_F(ReplySlicesLabTest, ABurstIsListedInArrivalOrderInAFewInsertions) {
     ASSERT_NO_FATAL_FAILURE(open());
     std::vector<std::vector<std::uint8_t>> burst;
     for (int n = 0; n < kDevices; ++n) {
-        burst.push_back(apptest::infoReply(deviceNumber(n, "dev" + std::to_string(n))));
+        burst.push_back(testsupport::infoReply(deviceNumber(n, "dev" + std::to_string(n))));
         if (n % 10 == 9)
-            burst.push_back(apptest::infoReply(deviceNumber(n - 5, "again")));
+            burst.push_back(testsupport::infoReply(deviceNumber(n - 5, "again")));
     }
-    burst.push_back(apptest::infoReply(deviceNumber(3, "again")));
+    burst.push_back(testsupport::infoReply(deviceNumber(3, "again")));
     ASSERT_NO_FATAL_FAILURE(send(burst));
     ASSERT_TRUE(waitUntilHandled(burst.size())) << window->grid().deviceRowCount();
 
@@ -125,11 +121,11 @@ TEST_F(ReplySlicesLabTest, TheStatusLineEndsWithTheLastReplyOfTheBurst) {
     ASSERT_NO_FATAL_FAILURE(open());
     std::vector<std::vector<std::uint8_t>> burst;
     for (int n = 0; n < 500; ++n)
-        burst.push_back(apptest::infoReply(deviceNumber(n, "dev" + std::to_string(n))));
-    burst.push_back(apptest::resultReply(deviceNumber(7, "").mac, "Setting OK"));
+        burst.push_back(testsupport::infoReply(deviceNumber(n, "dev" + std::to_string(n))));
+    burst.push_back(testsupport::resultReply(deviceNumber(7, "").mac, "Setting OK"));
     for (int n = 500; n < 1000; ++n)
-        burst.push_back(apptest::infoReply(deviceNumber(n, "dev" + std::to_string(n))));
-    burst.push_back(apptest::resultReply(deviceNumber(42, "").mac, "Password Error"));
+        burst.push_back(testsupport::infoReply(deviceNumber(n, "dev" + std::to_string(n))));
+    burst.push_back(testsupport::resultReply(deviceNumber(42, "").mac, "Password Error"));
     ASSERT_NO_FATAL_FAILURE(send(burst));
     ASSERT_TRUE(waitUntilHandled(burst.size()));
 
@@ -155,7 +151,7 @@ TEST_F(ReplySlicesLabTest, ClosingInTheMiddleOfASliceStopsAtOnce) {
     };
     std::vector<std::vector<std::uint8_t>> burst;
     for (int n = 0; n < 3000; ++n)
-        burst.push_back(apptest::infoReply(deviceNumber(n, "d")));
+        burst.push_back(testsupport::infoReply(deviceNumber(n, "d")));
     ASSERT_NO_FATAL_FAILURE(send(burst));
     ASSERT_TRUE(QTest::qWaitFor([&] { return handled >= 100; }, 10000));
     QTest::qWait(50);

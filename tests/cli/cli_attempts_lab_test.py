@@ -8,16 +8,15 @@ configuration request after a reply with its new settings had reached the
 host: a device whose result message was lost is found by the discovery
 before the next attempt instead of being configured twice."""
 
-import argparse
-import json
 import os
 import re
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cli_lab_test import (PASSWORD, Check, Lab, audit_changes, generated_mac,  # noqa: E402
-                          require_lab, text, write_plan)
+import clilab  # noqa: E402
+from clilab import (PASSWORD, Check, audit_changes, generated_mac, text,  # noqa: E402
+                    write_plan)
 
 DEVICES = 50
 LOSS = "0.1"
@@ -27,34 +26,14 @@ def new_ip(i):
     return f"198.18.0.{200 + i}"
 
 
-def read_log(path):
-    try:
-        with open(path) as f:
-            return [json.loads(line) for line in f if line.strip()]
-    except FileNotFoundError:
-        return []
-
-
 def mac_of(entry):
     raw = bytes.fromhex(entry["hex"])[10:16]
     return "-".join(f"{b:02X}" for b in raw)
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--kavren", required=True)
-    parser.add_argument("--emulator", required=True)
-    parser.add_argument("--seed", default="15", help="the emulator's loss seed")
-    args = parser.parse_args()
-    require_lab()
-    lab = Lab(args.kavren, args.emulator)
-    try:
-        lossy_plan(lab, args.seed)
-    finally:
-        lab.close()
-    if Check.failures:
-        sys.exit(f"attempts: {Check.failures} check(s) failed")
-    print("attempts: passed")
+    clilab.main("attempts", lambda lab, args: lossy_plan(lab, args.seed),
+                {"flags": ["--seed"], "default": "15", "help": "the emulator's loss seed"})
 
 
 def lossy_plan(lab, seed):
@@ -75,14 +54,14 @@ def lossy_plan(lab, seed):
 
     # When did each device's new settings first reach the host?
     reported = {}
-    for entry in read_log(sent_log):
+    for entry in clilab.read_jsonl(sent_log):
         if entry["kind"] == "device_info" and not entry["dropped"]:
             mac = mac_of(entry)
             if entry["src"] == new_ip(int(mac[-2:], 16)):
                 reported.setdefault(mac, entry["t"])
     received, requests, sends = {}, {}, {}
     discoveries = []
-    for entry in read_log(lab.path("log0.jsonl")):
+    for entry in lab.log(0):
         if entry["kind"] == "discovery":
             discoveries.append(entry["t"])
         if entry["kind"] != "config":

@@ -5,121 +5,19 @@ run, inside a two-segment lab of tools/lab/lab.sh (host kva0 198.18.0.1/24
 and kvb0 198.19.0.1/24). Refuses to run anywhere else, before anything is
 started that could send."""
 
-import argparse
 import csv
 import io
 import json
 import os
-import socket
 import signal
+import socket
 import subprocess
 import sys
-import tempfile
-import time
 
-PASSWORD = "secret"
-ADAPTER_A, ADAPTER_B = "198.18.0.1", "198.19.0.1"
-FAST = ["--timeout", "0.5"]
-
-
-def require_lab():
-    if os.environ.get("KAVREN_LAB") != "1":
-        sys.exit("cli_lab_test: KAVREN_LAB is not set; run me through tools/lab/lab.sh")
-    try:
-        if os.readlink("/proc/self/ns/net") == os.readlink("/proc/1/ns/net"):
-            sys.exit("cli_lab_test: this is the machine's own network namespace")
-    except OSError:
-        pass  # init's namespace is not readable from the lab's user namespace
-    links = subprocess.run(["ip", "-o", "link"], capture_output=True, text=True, check=True)
-    for line in links.stdout.splitlines():
-        name = line.split(":")[1].strip().split("@")[0]
-        if name not in ("lo", "kva0", "kvb0"):
-            sys.exit(f"cli_lab_test: foreign link {name}")
-
-
-class Check:
-    failures = 0
-
-    @classmethod
-    def that(cls, condition, what, detail=""):
-        if not condition:
-            cls.failures += 1
-            print(f"FAILED: {what}\n{detail}", file=sys.stderr)
-
-
-class Lab:
-    def __init__(self, kavren, emulator):
-        self.kavren = kavren
-        self.emulator = emulator
-        self.dir = tempfile.mkdtemp(prefix="cli_lab_")
-        self.emulators = []
-        self.env = dict(os.environ, XDG_STATE_HOME=os.path.join(self.dir, "state"),
-                        KAVREN_TEST_PW=PASSWORD)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def start(self, node, devices=None, extra=()):
-        """An emulator in device namespace A or B; returns its process."""
-        index = len(self.emulators)
-        ready = self.path(f"ready{index}")
-        args = ["ip", "netns", "exec", os.environ[f"KAVREN_LAB_NODE_{node}"], sys.executable,
-                self.emulator, "--lifetime", "90", "--ready-file", ready,
-                "--log", self.path(f"log{index}.jsonl")]
-        if devices is not None:
-            with open(self.path(f"devices{index}.json"), "w") as f:
-                json.dump(devices, f)
-            args += ["--devices", self.path(f"devices{index}.json")]
-        process = subprocess.Popen(args + list(extra), stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while not os.path.exists(ready):
-            if time.monotonic() > deadline or process.poll() is not None:
-                raise RuntimeError("emulator did not come up")
-            time.sleep(0.05)
-        self.emulators.append(process)
-        return process
-
-    def logged_kinds(self, index):
-        try:
-            with open(self.path(f"log{index}.jsonl")) as f:
-                return [json.loads(line)["kind"] for line in f if line.strip()]
-        except FileNotFoundError:
-            return []
-
-    def run(self, *args, timeout=60):
-        return self.run_with(self.env, *args, timeout=timeout)
-
-    def run_with(self, env, *args, timeout=60):
-        return subprocess.run([self.kavren, *args], capture_output=True, env=env,
-                              timeout=timeout, stdin=subprocess.DEVNULL)
-
-    def discover_json(self, *args):
-        result = self.run("discover", "--json", *FAST, *args)
-        return result, {d["mac"]: d for d in json.loads(result.stdout.decode("utf-8") or "[]")}
-
-    def close(self):
-        for process in self.emulators:
-            if process.poll() is None:
-                process.send_signal(signal.SIGCONT)
-                process.terminate()
-                process.wait(5)
-
-
-def device(mac, ip, **fields):
-    return dict(mac=mac, ip=ip, password=PASSWORD, **fields)
-
-
-def audit_changes(trail):
-    """The audit trail's lines grouped by change id, in the order written."""
-    changes = {}
-    for line in trail.splitlines():
-        entry = json.loads(line)
-        changes.setdefault(entry["change"], []).append(entry)
-    return changes
-
-
-def text(result):
-    return result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import clilab  # noqa: E402
+from clilab import (ADAPTER_A, ADAPTER_B, FAST, PASSWORD, Check,  # noqa: E402
+                    audit_changes, device, generated_mac, text, write_plan)
 
 
 def scenario_discover_two_segments(lab):
@@ -217,18 +115,6 @@ def scenario_exit_statuses(lab):
     Check.that(missing.returncode == 1 and b"MAC address not found" in missing.stdout,
                "unknown MAC: status 1, flagged in the preview", text(missing))
     Check.that("config" not in lab.logged_kinds(0), "nothing sent for a refused plan")
-
-
-def write_plan(lab, name, rows):
-    with open(lab.path(name), "w", newline="") as f:
-        writer = csv.writer(f)
-        writer.writerow(["mac", "ip", "mask", "gateway", "description", "new_password"])
-        writer.writerows(rows)
-    return lab.path(name)
-
-
-def generated_mac(i):
-    return f"02-4B-56-00-00-{i:02X}"
 
 
 def scenario_plan_preview(lab):
@@ -350,20 +236,9 @@ def scenario_restore(lab):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--kavren", required=True)
-    parser.add_argument("--emulator", required=True)
-    parser.add_argument("scenario")
-    args = parser.parse_args()
-    require_lab()
-    lab = Lab(args.kavren, args.emulator)
-    try:
-        globals()[f"scenario_{args.scenario}"](lab)
-    finally:
-        lab.close()
-    if Check.failures:
-        sys.exit(f"{args.scenario}: {Check.failures} check(s) failed")
-    print(f"{args.scenario}: passed")
+    clilab.main(lambda args: args.scenario,
+                lambda lab, args: globals()[f"scenario_{args.scenario}"](lab),
+                {"flags": ["scenario"]})
 
 
 if __name__ == "__main__":

@@ -6,13 +6,13 @@ reply with probability 0.1, from a fixed seed so the drops repeat. One
 request finds about 81 of them; with five retries every one is found (the
 expected misses are 100 * 0.19^6 = 0.005 per run)."""
 
-import argparse
 import json
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cli_lab_test import ADAPTER_A, Check, Lab, require_lab, text  # noqa: E402
+import clilab  # noqa: E402
+from clilab import ADAPTER_A, Check, text  # noqa: E402
 
 DEVICES = 100
 
@@ -23,30 +23,22 @@ def found(lab, retries):
     return result, {d["mac"] for d in json.loads(result.stdout.decode("utf-8") or "[]")}
 
 
+def lossy_discovery(lab, _args):
+    lab.start("A", None, ["--generate", str(DEVICES), "--loss", "0.1", "--seed", "11"])
+    once, some = found(lab, 0)
+    Check.that(0 < len(some) < DEVICES, "one request on a lossy segment misses devices",
+               f"{len(some)} found\n{text(once)}")
+    again, every = found(lab, 5)
+    Check.that(again.returncode == 0 and len(every) == DEVICES,
+               "five retries find every device at 10 % loss",
+               f"{len(every)} found\n{text(again)}")
+    expected = {f"02-4B-56-00-00-{i:02X}" for i in range(DEVICES)}
+    Check.that(every == expected, "each device listed once, by its own MAC",
+               str(sorted(every ^ expected)))
+
+
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--kavren", required=True)
-    parser.add_argument("--emulator", required=True)
-    args = parser.parse_args()
-    require_lab()
-    lab = Lab(args.kavren, args.emulator)
-    try:
-        lab.start("A", None, ["--generate", str(DEVICES), "--loss", "0.1", "--seed", "11"])
-        once, some = found(lab, 0)
-        Check.that(0 < len(some) < DEVICES, "one request on a lossy segment misses devices",
-                   f"{len(some)} found\n{text(once)}")
-        again, every = found(lab, 5)
-        Check.that(again.returncode == 0 and len(every) == DEVICES,
-                   "five retries find every device at 10 % loss",
-                   f"{len(every)} found\n{text(again)}")
-        expected = {f"02-4B-56-00-00-{i:02X}" for i in range(DEVICES)}
-        Check.that(every == expected, "each device listed once, by its own MAC",
-                   str(sorted(every ^ expected)))
-    finally:
-        lab.close()
-    if Check.failures:
-        sys.exit(f"lossy discovery: {Check.failures} check(s) failed")
-    print("lossy discovery: passed")
+    clilab.main("lossy discovery", lossy_discovery)
 
 
 if __name__ == "__main__":

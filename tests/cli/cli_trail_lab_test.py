@@ -9,7 +9,6 @@ settings back, also past a line torn by a crash. On the way: no request
 without its trail line, the modes the trail is created with, and the
 warning for a password file others can read."""
 
-import argparse
 import json
 import os
 import signal
@@ -17,26 +16,14 @@ import stat
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cli_lab_test import (FAST, PASSWORD, Check, Lab, audit_changes, device,  # noqa: E402
-                          require_lab, text)
+import clilab  # noqa: E402
+from clilab import FAST, PASSWORD, Check, audit_changes, device, text  # noqa: E402
 
 MAC = "02-AA-00-00-00-01"
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--kavren", required=True)
-    parser.add_argument("--emulator", required=True)
-    args = parser.parse_args()
-    require_lab()
-    lab = Lab(args.kavren, args.emulator)
-    try:
-        killed_then_restored(lab)
-    finally:
-        lab.close()
-    if Check.failures:
-        sys.exit(f"audit trail: {Check.failures} check(s) failed")
-    print("audit trail: passed")
+    clilab.main("audit trail", lambda lab, _args: killed_then_restored(lab))
 
 
 def killed_then_restored(lab):

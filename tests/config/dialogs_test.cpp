@@ -190,13 +190,3 @@ TEST_F(DialogTest, SelectionEnterIsOk) {
 
 }  // namespace
 }  // namespace kavren::config
-
-int main(int argc, char** argv) {
-    // Test discovery lists the cases outside ctest's environment; the
-    // dialogs never need a real display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <variant>
 #include <vector>
@@ -31,15 +32,16 @@
 #include "app/cfgdlg.h"
 #include "app/dialogprompts.h"
 #include "app/pwddlg.h"
-#include "usecases/updatecommands.h"
 #include "devices/devicegrid.h"
 #include "net/adapters.h"
-#include "usecases/discovery.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "protocol/packets.h"
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
+#include "tests/support/fakes.h"
+#include "usecases/discovery.h"
+#include "usecases/updatecommands.h"
 
 namespace kavren::config {
 namespace {
@@ -56,20 +58,6 @@ const std::vector<Device> kDevices = {
     {"00-1A-2B-3C-4D-5E", "198.18.0.130", "AB"},
     {"00-1A-2B-3C-4D-5F", "198.18.0.131", "CD"},
     {"00-1A-2B-3C-4D-60", "198.18.0.132", "EF"},
-};
-
-class SourceQuery final : public AdapterQuery {
-public:
-    std::optional<std::vector<AdapterInfo>> query() override {
-        return std::vector<AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {kHostAddress}}};
-    }
-};
-
-class AlwaysUpdate final : public UpdateUi {
-public:
-    bool forceBroadcast() const override { return broadcast; }
-    void disableUpdateDevice() override {}
-    bool broadcast = false;
 };
 
 // Receives result message replies on the host port, bounded in time.
@@ -203,14 +191,6 @@ Bytes scrambled(std::string_view password) {
     return out;
 }
 
-class StatusBar final : public StatusSink {
-public:
-    void setStatusText(Panel panel, std::string_view text) override {
-        (panel == MessagePanel ? message : device) = std::string(text);
-    }
-    std::string device, message;
-};
-
 class UpdateLab : public ::testing::Test {
 protected:
     void SetUp() override { startLab(kDevices.size()); }
@@ -218,9 +198,7 @@ protected:
     // The emulator with every device; the grid lists the first `listed`.
     void startLab(std::size_t listed) {
         KAVREN_REQUIRE_LAB();
-        m_devicesFile = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                        "/kavren_update_devices_" + std::to_string(::getpid()) + ".json";
-        std::ofstream out(m_devicesFile);
+        std::ostringstream out;
         out << "[";
         for (std::size_t i = 0; i < kDevices.size(); ++i) {
             out << (i ? "," : "") << R"({"mac":")" << kDevices[i].mac << R"(","ip":")"
@@ -228,14 +206,16 @@ protected:
                 << R"(","password":"admin"})";
         }
         out << "]";
-        out.close();
+        m_devicesFile = lab::writeDeviceFile(out.str());
+        ASSERT_FALSE(m_devicesFile.empty());
         emulator = std::make_unique<lab::EmulatorProcess>(
             std::vector<std::string>{"--devices", m_devicesFile, "--lifetime", "30"});
         std::string error;
         ASSERT_TRUE(emulator->start(&error)) << error;
         ASSERT_TRUE(listener.bound());
 
-        SourceQuery query;
+        testsupport::FakeAdapterQuery query(
+            std::vector<AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {kHostAddress}}});
         adapters.fill(query);
         grid.setUp();
         for (std::size_t i = 0; i < listed; ++i) {
@@ -277,7 +257,7 @@ protected:
     TCfgDlg cfg;
     std::vector<std::string> messages;
     DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
-    AlwaysUpdate ui;
+    testsupport::FakeUi ui;
     UpdateCommands commands{grid, prompts, sender, ui};
     DialogDriver driver{pwd, cfg};
 
@@ -314,9 +294,9 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     // The answer goes through the reply handling into the status bar.
     const auto answer = listener.next();
     ASSERT_TRUE(answer.has_value());
-    StatusBar status;
+    testsupport::RecordingStatus status;
     handleReply(grid, status, *answer);
-    EXPECT_EQ(status.message, "Setting OK");
+    EXPECT_EQ(status.text(StatusSink::MessagePanel), "Setting OK");
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
     EXPECT_TRUE(messages.empty());
 }
@@ -370,7 +350,7 @@ protected:
 
 TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmation) {
     ASSERT_EQ(grid.deviceRowCount(), 1);
-    StatusBar status;
+    testsupport::RecordingStatus status;
     const auto discover = [&] {
         sendDiscoveryRequest(sender);
         // Three answers come (AB is listed already and is not appended twice).
@@ -394,11 +374,3 @@ TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmatio
 
 }  // namespace
 }  // namespace kavren::config
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

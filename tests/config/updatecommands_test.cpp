@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/config/updatefakes.h"
+#include "tests/support/fakes.h"
 
 namespace kavren::config {
 namespace {
 
-using testing::FakePrompts;
-using testing::FakeSender;
-using testing::FakeUi;
+using testsupport::FakePrompts;
+using testsupport::FakeUi;
+using testsupport::RecordingSender;
 using Bytes = std::vector<std::uint8_t>;
 
 DeviceGrid::DeviceRowTexts device(std::string name, std::string mac, std::string deviceIp) {
@@ -50,7 +50,7 @@ protected:
 
     DeviceGrid grid;
     FakePrompts prompts;
-    FakeSender sender;
+    RecordingSender sender;
     FakeUi ui;
     UpdateCommands commands{grid, prompts, sender, ui};
 };
@@ -128,7 +128,7 @@ TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
         g.setCell(col, row, "10.0.0");
         FakePrompts p;
         p.passwords = {"pw"};
-        FakeSender s;
+        RecordingSender s;
         FakeUi u;
         UpdateCommands(g, p, s, u).updateRow(row);
         EXPECT_EQ(p.events, std::vector<std::string>{"message:IP address Error !!"});
@@ -249,17 +249,22 @@ TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
                                          .newPassword = "n%s"},
                                         false);
     ASSERT_TRUE(settings);
-    FakeSender direct;
+    RecordingSender direct;
     sendConfiguration(*settings, "secret", direct);
     ASSERT_EQ(direct.sent.size(), 1u);
     EXPECT_EQ(direct.sent[0].bytes, sender.sent[0].bytes);
     EXPECT_EQ(direct.sent[0].host, "192.168.0.100");
 
-    EXPECT_FALSE(checkSettings({.mac = "00-1A-2B-3C-4D-5E", .deviceIp = "x", .ip = "1.2.3.4",
-                                .mask = "255.0.0.0", .gateway = "1.0.0.1"},
+    EXPECT_FALSE(checkSettings({.mac = "00-1A-2B-3C-4D-5E",
+                                .deviceIp = "x",
+                                .ip = "1.2.3.4",
+                                .mask = "255.0.0.0",
+                                .gateway = "1.0.0.1"},
                                false));
-    const auto broadcast = checkSettings({.mac = "00-1A-2B-3C-4D-5E", .deviceIp = "x",
-                                          .ip = "1.2.3.4", .mask = "255.0.0.0",
+    const auto broadcast = checkSettings({.mac = "00-1A-2B-3C-4D-5E",
+                                          .deviceIp = "x",
+                                          .ip = "1.2.3.4",
+                                          .mask = "255.0.0.0",
                                           .gateway = "1.0.0.1"},
                                          true);
     ASSERT_TRUE(broadcast);

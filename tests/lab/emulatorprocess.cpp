@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 namespace kavren::lab {
@@ -149,6 +151,22 @@ std::vector<LoggedDatagram> EmulatorProcess::waitForReceived(
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+}
+
+std::string writeDeviceFile(std::string_view json) {
+    char path[] = "/tmp/kavren-devices-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    std::ofstream out(path);
+    out << json;
+    out.close();
+    if (!out) {
+        std::remove(path);
+        return {};
+    }
+    return path;
 }
 
 }  // namespace kavren::lab

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/lab/emulatorlog.h"
@@ -66,5 +67,10 @@ private:
     pid_t m_pid = -1;
     int m_exitStatus = -1;
 };
+
+// Writes an emulator device file (the JSON given to --devices) to a new
+// temporary file and returns its path; empty when it cannot be written. The
+// caller removes it.
+std::string writeDeviceFile(std::string_view json);
 
 }  // namespace kavren::lab

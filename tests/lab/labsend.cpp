@@ -19,4 +19,15 @@ bool sendToLoopback(std::span<const std::uint8_t> datagram, std::uint16_t port) 
     return sent == static_cast<long long>(datagram.size());
 }
 
+PortHolder::PortHolder(std::uint16_t port) : m_socket(socketapi::openDatagram()) {
+    m_holding = m_socket != socketapi::kNoSocket && socketapi::bind(m_socket, 0, port);
+}
+
+void PortHolder::release() {
+    if (m_socket != socketapi::kNoSocket)
+        socketapi::close(m_socket);
+    m_socket = socketapi::kNoSocket;
+    m_holding = false;
+}
+
 }  // namespace kavren::lab

@@ -2,19 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "net/adapters.h"
+#include "tests/support/fakes.h"
 
 namespace kavren {
 namespace {
 
-class FakeAdapterQuery final : public AdapterQuery {
-public:
-    explicit FakeAdapterQuery(std::optional<std::vector<AdapterInfo>> answer)
-        : m_answer(std::move(answer)) {}
-    std::optional<std::vector<AdapterInfo>> query() override { return m_answer; }
-
-private:
-    std::optional<std::vector<AdapterInfo>> m_answer;
-};
+using testsupport::FakeAdapterQuery;
 
 AdapterList filled(std::optional<std::vector<AdapterInfo>> answer) {
     FakeAdapterQuery query(std::move(answer));

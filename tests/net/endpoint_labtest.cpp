@@ -19,6 +19,8 @@
 #include "net/sendsequence.h"
 #include "net/socketapi.h"
 #include "tests/lab/labguard.h"
+#include "tests/lab/udpcounters.h"
+#include "tests/support/fakes.h"
 
 namespace kavren {
 namespace {
@@ -291,7 +293,7 @@ TEST_F(ReceivingEndpoint, BurstFromTheDeviceNamespaceArrivesWhole) {
     if (const char* wanted = std::getenv("KAVREN_BURST_COUNT")) {
         count = std::clamp(std::atol(wanted), 1L, 100000L);
     }
-    const long droppedBefore = static_cast<long>(labtest::udpCounter("RcvbufErrors"));
+    const long droppedBefore = static_cast<long>(lab::udpReceiveBufferErrors());
     {
         PeerSocket device(kNodeA, 0, std::getenv("KAVREN_LAB_NODE_A"));
         const auto reply = pattern(112);
@@ -306,7 +308,7 @@ TEST_F(ReceivingEndpoint, BurstFromTheDeviceNamespaceArrivesWhole) {
     }
     m_rx.deliverAll();
     const auto stats = m_rx.server.statistics();
-    const long droppedAfter = static_cast<long>(labtest::udpCounter("RcvbufErrors"));
+    const long droppedAfter = static_cast<long>(lab::udpReceiveBufferErrors());
     std::cout << "burst " << count << ": delivered " << m_rx.delivered.size() << ", received "
               << stats.received << ", batches " << stats.batches << ", wakes " << stats.wakes
               << ", queue-full drops " << stats.queueFullDropped << ", UdpRcvbufErrors "
@@ -419,15 +421,9 @@ TEST_F(SendSequence, TwoSendsUseTwoSockets) {
     EXPECT_TRUE(device.receive(1000ms).has_value());
 }
 
-class FixedAdapters final : public AdapterQuery {
-public:
-    std::optional<std::vector<AdapterInfo>> query() override {
-        return std::vector<AdapterInfo>{{{2, 0, 0, 0, 0, 1}, {"127.0.0.1", kHostA}}};
-    }
-};
-
 TEST_F(SendSequence, EndpointSenderFollowsTheChosenAdapter) {
-    FixedAdapters query;
+    testsupport::FakeAdapterQuery query(
+        std::vector<AdapterInfo>{{{2, 0, 0, 0, 0, 1}, {"127.0.0.1", kHostA}}});
     AdapterList adapters;
     adapters.fill(query);
     EndpointSender sender(m_client, adapters);

@@ -85,30 +85,4 @@ std::string labEnv(const char* name) {
     return value;
 }
 
-long long udpCounter(const std::string& name) {
-    std::ifstream snmp("/proc/net/snmp");
-    std::string header;
-    std::string values;
-    std::string line;
-    while (std::getline(snmp, line)) {
-        if (line.rfind("Udp:", 0) != 0)
-            continue;
-        if (header.empty()) {
-            header = line;
-        } else {
-            values = line;
-            break;
-        }
-    }
-    std::istringstream names(header);
-    std::istringstream numbers(values);
-    std::string key;
-    std::string number;
-    while (names >> key && numbers >> number) {
-        if (key == name)
-            return std::stoll(number);
-    }
-    return -1;
-}
-
 }  // namespace kavren::labtest

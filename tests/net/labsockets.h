@@ -44,7 +44,4 @@ private:
 // The environment variable's value; the test fails when it is unset.
 std::string labEnv(const char* name);
 
-// Reads a counter of the "Udp:" lines of /proc/net/snmp of this namespace.
-long long udpCounter(const std::string& name);
-
 }  // namespace kavren::labtest

@@ -10,10 +10,11 @@
 
 #include "labsockets.h"
 #include "net/adapters.h"
-#include "usecases/discovery.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "tests/lab/labguard.h"
+#include "tests/support/fakes.h"
+#include "usecases/discovery.h"
 
 namespace kavren {
 namespace {
@@ -40,12 +41,7 @@ TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
     PeerSocket onB("0.0.0.0", 62630, std::getenv("KAVREN_LAB_NODE_B"));
     TIdUDPClient client;
 
-    class Fixed final : public AdapterQuery {
-    public:
-        std::optional<std::vector<AdapterInfo>> query() override {
-            return std::vector<AdapterInfo>{{{}, {kHostA}}, {{}, {kHostB}}};
-        }
-    } query;
+    testsupport::FakeAdapterQuery query(std::vector<AdapterInfo>{{{}, {kHostA}}, {{}, {kHostB}}});
     AdapterList adapters;
     adapters.fill(query);
     EndpointSender sender(client, adapters);

@@ -24,21 +24,23 @@
 #include <string>
 #include <thread>
 
-#include "app/mainfrom.h"
 #include "app/cfgdlg.h"
+#include "app/mainfrom.h"
 #include "app/pwddlg.h"
 #include "net/socketerrors.h"
-#include "tests/app/apptestsupport.h"
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
+#include "tests/lab/labsend.h"
 #include "tests/robustness/labtools.h"
+#include "tests/support/windowlabfixture.h"
+#include "tests/support/windowsupport.h"
 
 namespace kavren::robustness {
 namespace {
 
 using namespace std::chrono_literals;
 using app::TMainF;
-using apptest::ModalWatcher;
+using testsupport::ModalWatcher;
 
 constexpr const char* kHostAddress = "198.18.0.1/24";
 constexpr const char* kHostLink = "kva0";
@@ -48,56 +50,24 @@ QString socketErrorShown(int number) {
     return QString::fromLatin1(socketErrorMessage(number).c_str());
 }
 
-class NetworkFaultTest : public ::testing::Test {
+class NetworkFaultTest : public testsupport::WindowLabTest {
 protected:
-    void TearDown() override {
-        window.reset();
-        MainF = nullptr;
-        delete CfgDlg;
-        CfgDlg = nullptr;
-        delete PwdDlg;
-        PwdDlg = nullptr;
-        if (!deviceFile.empty())
-            std::remove(deviceFile.c_str());
-    }
-
-    bool startEmulator(std::vector<std::string> options) {
-        emulator = std::make_unique<lab::EmulatorProcess>(std::move(options));
-        std::string error;
-        if (!emulator->start(&error)) {
-            ADD_FAILURE() << error;
-            return false;
-        }
-        return true;
-    }
-
     void openWindow() {
-        window = std::make_unique<TMainF>();
-        MainF = window.get();
-        PwdDlg = new config::TPwdDlg();
-        CfgDlg = new config::TCfgDlg();
+        window = testsupport::openProgramWindows();
         window->show();
     }
 
     bool waitForRows(int rows, int ms = 10000) {
         return QTest::qWaitFor([&] { return window->grid().deviceRowCount() >= rows; }, ms);
     }
-
-    std::string deviceFile;
-    std::unique_ptr<lab::EmulatorProcess> emulator;
-    std::unique_ptr<TMainF> window;
 };
 
 TEST_F(NetworkFaultTest, ASecondCopyShowsTheBindErrorAndStillSendsItsRequests) {
     KAVREN_REQUIRE_LAB();
     ASSERT_TRUE(startEmulator({"--generate", "3"}));
     // The first copy's receiving socket, as another program would hold it.
-    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(holder, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(62631);
-    ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    lab::PortHolder holder;
+    ASSERT_TRUE(holder.holding());
     {
         ModalWatcher watcher;
         openWindow();
@@ -116,7 +86,7 @@ TEST_F(NetworkFaultTest, ASecondCopyShowsTheBindErrorAndStillSendsItsRequests) {
     QTest::qWait(500);
     EXPECT_EQ(window->grid().deviceRowCount(), 0);
     EXPECT_TRUE(watcher.seen().empty());
-    ::close(holder);
+    holder.release();
 }
 
 TEST_F(NetworkFaultTest, TheSourceAddressTakenAwayFailsTheBindAndGivenBackWorksAgain) {
@@ -187,7 +157,7 @@ TEST_F(NetworkFaultTest, AnUpdateToADestinationWithoutARouteShowsNetworkUnreacha
     EXPECT_EQ(watcher.seen()[1].text, socketErrorShown(10051));
     EXPECT_TRUE(watcher.seen()[1].errorIcon);
     // The secret is in none of the texts shown, and not left in the box.
-    for (const apptest::SeenModal& seen : watcher.seen()) {
+    for (const testsupport::SeenModal& seen : watcher.seen()) {
         EXPECT_FALSE(seen.text.contains(secret));
         EXPECT_FALSE(seen.title.contains(secret));
     }
@@ -272,8 +242,7 @@ TEST_F(NetworkFaultTest, ClosingWhileDatagramsWaitHandlesNoneOfThemAndEndsWithin
     clock.start();
     closing = true;
     window->close();
-    window.reset();
-    MainF = nullptr;
+    testsupport::closeProgramWindows(window);
     const qint64 closedAfter = clock.elapsed();
     QTest::qWait(300);  // anything still posted would run now
     std::printf("closed with %zu datagrams waiting (%d handled before) in %lld ms\n", waiting,

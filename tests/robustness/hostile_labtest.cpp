@@ -25,10 +25,12 @@
 #include "app/devicetablemodel.h"
 #include "app/mainfrom.h"
 #include "app/textbridge.h"
-#include "tests/app/apptestsupport.h"
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
+#include "tests/lab/udpcounters.h"
 #include "tests/robustness/labtools.h"
+#include "tests/support/windowlabfixture.h"
+#include "tests/support/windowsupport.h"
 
 namespace kavren::robustness {
 namespace {
@@ -111,20 +113,16 @@ private:
     std::size_t m_longestQueue = 0;
 };
 
-class HostileTrafficTest : public ::testing::Test {
+class HostileTrafficTest : public testsupport::WindowLabTest {
 protected:
     void TearDown() override {
-        window.reset();
-        MainF = nullptr;
-        for (const std::string& path : {deviceFile, phase2File}) {
-            if (!path.empty())
-                std::remove(path.c_str());
-        }
+        WindowLabTest::TearDown();
+        if (!phase2File.empty())
+            std::remove(phase2File.c_str());
     }
 
     bool openWindow() {
-        window = std::make_unique<TMainF>();
-        MainF = window.get();
+        window = testsupport::openProgramWindows();
         window->show();
         if (!window->IdUDPServer.active()) {
             ADD_FAILURE() << "receiving endpoint not open";
@@ -169,10 +167,7 @@ protected:
     }
 
     std::vector<LabDevice> devices = hundredDevices();
-    std::string deviceFile;
     std::string phase2File;
-    std::unique_ptr<lab::EmulatorProcess> emulator;
-    std::unique_ptr<TMainF> window;
     std::uint64_t delivered = 0;
 };
 
@@ -191,7 +186,7 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
     ASSERT_TRUE(emulator->start(&error)) << error;
     ASSERT_TRUE(openWindow());
 
-    const std::uint64_t kernelDropsBefore = udpReceiveBufferErrors();
+    const std::int64_t kernelDropsBefore = lab::udpReceiveBufferErrors();
     const long residentBefore = peakResidentKb();
     FloodProcess flood(deviceFile, count, phase2File);
     ASSERT_TRUE(flood.start(&error)) << error;
@@ -214,7 +209,7 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
     watch.stop();
 
     const ReceiveStatistics stats = window->IdUDPServer.statistics();
-    const std::uint64_t kernelDrops = udpReceiveBufferErrors() - kernelDropsBefore;
+    const std::int64_t kernelDrops = lab::udpReceiveBufferErrors() - kernelDropsBefore;
     const long residentPeak = peakResidentKb();
     std::printf(
         "flood: %s"
@@ -258,8 +253,8 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
         EXPECT_LT(residentPeak - residentBefore, 150 * 1024);
     }
     // Still usable: the panel shows what a device sends, literally.
-    ASSERT_TRUE(
-        sendToLoopback(apptest::resultReply({0x02, 0xC4, 0x7E, 0x00, 0x00, 0x07}, "Setting OK")));
+    ASSERT_TRUE(sendToLoopback(
+        testsupport::resultReply({0x02, 0xC4, 0x7E, 0x00, 0x00, 0x07}, "Setting OK")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return panel(1) == QStringLiteral("Setting OK"); }, 3000));
 }
 
@@ -321,10 +316,10 @@ TEST_F(HostileTrafficTest, AStalledWindowHoldsNoMoreThanTheQueuesBoundAndCatches
     }
 
     // A genuine reply after the flood is listed as usual.
-    apptest::DeviceTexts late;
+    testsupport::DeviceTexts late;
     late.mac = {0x02, 0xC4, 0x7E, 0x01, 0x00, 0x01};
     late.name = "After the flood";
-    ASSERT_TRUE(sendToLoopback(apptest::infoReply(late)));
+    ASSERT_TRUE(sendToLoopback(testsupport::infoReply(late)));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return window->grid().findRowByMac("02-C4-7E-01-00-01").has_value(); }, 3000));
 }

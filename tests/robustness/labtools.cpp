@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/robustness/labtools.h"
 
+#include "tests/lab/emulatorprocess.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -130,12 +132,7 @@ std::vector<LabDevice> hundredDevices() {
 }
 
 std::string writeDeviceFile(const std::vector<LabDevice>& devices) {
-    char path[] = "/tmp/kavren-robustness-XXXXXX";
-    const int fd = ::mkstemp(path);
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    std::ofstream out(path);
+    std::ostringstream out;
     out << "{\"devices\": [\n";
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const LabDevice& d = devices[i];
@@ -146,7 +143,7 @@ std::string writeDeviceFile(const std::vector<LabDevice>& devices) {
             << (i + 1 < devices.size() ? ",\n" : "\n");
     }
     out << "]}\n";
-    return out ? std::string(path) : std::string();
+    return lab::writeDeviceFile(out.str());
 }
 
 int runBounded(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
@@ -231,29 +228,6 @@ long long FloodProcess::summaryNumber(const std::string& summary, const std::str
     return std::atoll(summary.c_str() + at + needle.size());
 }
 
-std::uint64_t udpReceiveBufferErrors() {
-    std::ifstream snmp("/proc/net/snmp");
-    std::string line;
-    std::vector<std::string> names;
-    while (std::getline(snmp, line)) {
-        if (line.rfind("Udp: ", 0) != 0)
-            continue;
-        std::istringstream fields(line.substr(5));
-        std::vector<std::string> values;
-        for (std::string f; fields >> f;)
-            values.push_back(f);
-        if (names.empty()) {
-            names = values;
-            continue;
-        }
-        for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
-            if (names[i] == "RcvbufErrors")
-                return std::stoull(values[i]);
-        }
-    }
-    return 0;
-}
-
 long peakResidentKb() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -263,6 +237,5 @@ long peakResidentKb() {
     }
     return -1;
 }
-
 
 }  // namespace kavren::robustness

@@ -65,10 +65,6 @@ private:
     int m_outFd = -1;
 };
 
-// The UDP counters of this namespace (/proc/net/snmp): datagrams the kernel
-// dropped because a socket's receive buffer was full.
-std::uint64_t udpReceiveBufferErrors();
-
 // The process's peak resident set so far, in kB (VmHWM).
 long peakResidentKb();
 

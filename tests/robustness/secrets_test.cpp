@@ -20,17 +20,17 @@
 #include <string>
 #include <vector>
 
-#include "app/mainfrom.h"
 #include "app/cfgdlg.h"
+#include "app/mainfrom.h"
 #include "app/pwddlg.h"
 #include "protocol/packets.h"
-#include "tests/app/apptestsupport.h"
+#include "tests/support/windowsupport.h"
 
 namespace kavren::robustness {
 namespace {
 
 using app::TMainF;
-using apptest::ModalWatcher;
+using testsupport::ModalWatcher;
 
 const QString kSecret = QStringLiteral("s3cr3t-Pa55");
 
@@ -55,20 +55,6 @@ __attribute__((no_sanitize_address, noinline)) std::vector<std::uint8_t> peek(
     return out;
 }
 
-// Keeps where the request was when it was handed over, and a copy of it.
-class SnoopingSender final : public DatagramSender {
-public:
-    void send(std::string_view, bool, std::span<const std::uint8_t> datagram) override {
-        if (failWith)
-            throw std::runtime_error(*failWith);
-        where.push_back(datagram.data());
-        sent.emplace_back(datagram.begin(), datagram.end());
-    }
-    std::vector<const std::uint8_t*> where;
-    std::vector<std::vector<std::uint8_t>> sent;
-    std::optional<std::string> failWith;
-};
-
 class SecretTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -76,19 +62,16 @@ protected:
         previousHandler = qInstallMessageHandler(recordMessage);
         std::vector<AdapterInfo> adapters = {
             {.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, .addresses = {"192.168.0.10"}}};
-        window = std::make_unique<TMainF>(app::MainWindowServices{
-            std::make_unique<apptest::FakeAdapterQuery>(adapters), &sender, 0});
-        MainF = window.get();
-        PwdDlg = new config::TPwdDlg();
-        CfgDlg = new config::TCfgDlg();
+        window = testsupport::openProgramWindows(
+            {std::make_unique<testsupport::FakeAdapterQuery>(adapters), &sender, 0});
         for (std::uint8_t n = 1; n <= 2; ++n) {
-            apptest::DeviceTexts device;
+            testsupport::DeviceTexts device;
             device.mac = {0x02, 0xC4, 0x7E, 0x00, 0x00, n};
             device.name = "Device " + std::to_string(n);
             device.ip = {192, 168, 0, static_cast<std::uint8_t>(100 + n)};
             device.mask = {255, 255, 255, 0};
             device.gateway = {192, 168, 0, 1};
-            const std::vector<std::uint8_t> reply = apptest::infoReply(device);
+            const std::vector<std::uint8_t> reply = testsupport::infoReply(device);
             window->IdUDPServerUDPRead(window->IdUDPServer, reply, window->IdUDPServer.binding(0));
         }
         ASSERT_EQ(window->grid().deviceRowCount(), 2);
@@ -96,17 +79,12 @@ protected:
 
     void TearDown() override {
         qInstallMessageHandler(previousHandler);
-        delete CfgDlg;
-        CfgDlg = nullptr;
-        delete PwdDlg;
-        PwdDlg = nullptr;
-        window.reset();
-        MainF = nullptr;
+        testsupport::closeProgramWindows(window);
     }
 
     // Nothing the user can see or the log holds carries the secret.
     void expectSecretNowhere(const ModalWatcher& watcher) {
-        for (const apptest::SeenModal& seen : watcher.seen()) {
+        for (const testsupport::SeenModal& seen : watcher.seen()) {
             EXPECT_FALSE(seen.text.contains(kSecret)) << seen.text.toStdString();
             EXPECT_FALSE(seen.title.contains(kSecret));
         }
@@ -132,7 +110,7 @@ protected:
     }
 
     QtMessageHandler previousHandler = nullptr;
-    SnoopingSender sender;
+    testsupport::RecordingSender sender;
     std::unique_ptr<TMainF> window;
 };
 
@@ -195,9 +173,9 @@ TEST_F(SecretTest, TheRequestThatCarriedTheSecretIsOverwrittenOnceSent) {
     // the second confirmation is up, row 1's request memory is looked at.
     ModalWatcher watcher([&](QWidget* w, int) {
         if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
-            if (sender.where.size() == 1) {
+            if (sender.buffers.size() == 1) {
                 leftAfterFirst =
-                    peek(sender.where[0] + packet::kConfigCurrentPasswordOffset, carried.size());
+                    peek(sender.buffers[0] + packet::kConfigCurrentPasswordOffset, carried.size());
             }
             QTest::keyClicks(pwd->Password, kSecret);
             pwd->OKBtn->click();
@@ -209,8 +187,9 @@ TEST_F(SecretTest, TheRequestThatCarriedTheSecretIsOverwrittenOnceSent) {
     ASSERT_EQ(sender.sent.size(), 2u);
     // What was sent did carry the scrambled secret...
     const std::vector<std::uint8_t> sentPart(
-        sender.sent[0].begin() + packet::kConfigCurrentPasswordOffset,
-        sender.sent[0].begin() + packet::kConfigCurrentPasswordOffset + packet::kPasswordWidth);
+        sender.sent[0].bytes.begin() + packet::kConfigCurrentPasswordOffset,
+        sender.sent[0].bytes.begin() + packet::kConfigCurrentPasswordOffset +
+            packet::kPasswordWidth);
     EXPECT_EQ(sentPart, carried);
     // ...and the memory it was sent from no longer does.
     ASSERT_EQ(leftAfterFirst.size(), carried.size());

@@ -4,49 +4,25 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include "devices/devicegrid.h"
-#include "protocol/packets.h"
 #include "net/sender.h"
+#include "protocol/packets.h"
+#include "tests/support/fakes.h"
+#include "tests/support/replybuilder.h"
 
 namespace kavren {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct Status final : StatusSink {
-    std::map<int, std::string> panels;
-    int writes = 0;
-    void setStatusText(Panel panel, std::string_view text) override {
-        panels[panel] = std::string(text);
-        ++writes;
-    }
-};
+using Status = testsupport::RecordingStatus;
+using testsupport::resultReply;
 
 Bytes infoReply(MacBytes mac, Ipv4Bytes ip, const std::string& name) {
-    Bytes b(112, 0);
-    const std::string magic = "KAVRENut";
-    std::copy(magic.begin(), magic.end(), b.begin());
-    b[9] = 0x70;
-    std::copy(mac.begin(), mac.end(), b.begin() + 10);
-    std::copy(ip.begin(), ip.end(), b.begin() + 20);
-    const std::uint8_t mask[] = {255, 255, 255, 0};
-    std::copy(std::begin(mask), std::end(mask), b.begin() + 24);
-    std::copy(name.begin(), name.end(), b.begin() + 32);
-    return b;
-}
-
-Bytes resultReply(MacBytes mac, const std::string& text) {
-    Bytes b(48, 0);
-    const std::string magic = "KAVRENut";
-    std::copy(magic.begin(), magic.end(), b.begin());
-    b[9] = 0x30;
-    std::copy(mac.begin(), mac.end(), b.begin() + 10);
-    std::copy(text.begin(), text.end(), b.begin() + 16);
-    return b;
+    return testsupport::infoReply({.mac = mac, .name = name, .ip = ip, .mask = {255, 255, 255, 0}});
 }
 
 constexpr MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
@@ -144,24 +120,14 @@ TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
     EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Valve");
 }
 
-struct RecordingSender final : DatagramSender {
-    std::string host;
-    bool broadcast = false;
-    Bytes bytes;
-    void send(std::string_view h, bool b, std::span<const std::uint8_t> d) override {
-        host = std::string(h);
-        broadcast = b;
-        bytes.assign(d.begin(), d.end());
-    }
-};
-
 TEST(Refresh, BroadcastsOneDiscoveryRequest) {
-    RecordingSender sender;
+    testsupport::RecordingSender sender;
     sendDiscoveryRequest(sender);
-    EXPECT_EQ(sender.host, "255.255.255.255");
-    EXPECT_TRUE(sender.broadcast);
+    ASSERT_EQ(sender.sent.size(), 1u);
+    EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
+    EXPECT_TRUE(sender.sent[0].broadcast);
     const packet::DiscoveryRequest expected = packet::buildDiscoveryRequest();
-    EXPECT_EQ(sender.bytes, Bytes(expected.begin(), expected.end()));
+    EXPECT_EQ(sender.sent[0].bytes, Bytes(expected.begin(), expected.end()));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <QUrl>
 
 #include "app/kavrenapplication.h"
-#include "tests/app/apptestsupport.h"
+#include "tests/support/windowsupport.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ class UrlCatcher final : public QObject {
     Q_OBJECT
 
 public Q_SLOTS:
-    void open(const QUrl& url) { kavren::apptest::openedUrls().push_back(url); }
+    void open(const QUrl& url) { kavren::testsupport::openedUrls().push_back(url); }
 };
 
 }  // namespace
@@ -34,4 +34,4 @@ int main(int argc, char** argv) {
     return result;
 }
 
-#include "apptestmain.moc"
+#include "windowtestmain.moc"

@@ -10,11 +10,9 @@
 #include "app/devicetablemodel.h"
 #include "app/devlistview.h"
 #include "app/mainfrom.h"
-#include "app/cfgdlg.h"
-#include "app/pwddlg.h"
-#include "tests/app/apptestsupport.h"
+#include "tests/support/windowsupport.h"
 
-namespace kavren::apptest {
+namespace kavren::testsupport {
 
 using app::DevListView;
 using app::MainWindowServices;
@@ -35,20 +33,10 @@ protected:
             {.mac = {0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F}, .addresses = {"172.16.1.2"}}};
         MainWindowServices services{std::make_unique<FakeAdapterQuery>(adapters), &sender, 0};
         addServices(services);
-        window = std::make_unique<TMainF>(std::move(services));
-        MainF = window.get();
-        PwdDlg = new config::TPwdDlg();
-        CfgDlg = new config::TCfgDlg();
+        window = openProgramWindows(std::move(services));
     }
 
-    void TearDown() override {
-        delete CfgDlg;
-        CfgDlg = nullptr;
-        delete PwdDlg;
-        PwdDlg = nullptr;
-        window.reset();
-        MainF = nullptr;
-    }
+    void TearDown() override { closeProgramWindows(window); }
 
     void showWindow() {
         window->show();
@@ -79,4 +67,4 @@ protected:
     std::unique_ptr<TMainF> window;
 };
 
-}  // namespace kavren::apptest
+}  // namespace kavren::testsupport

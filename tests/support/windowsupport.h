@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The window tests' own support: modal windows answered so that no test
+// blocks, and the addresses the program asked to open.
 #pragma once
 
 #include <QPointer>
@@ -8,15 +10,17 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "net/adapters.h"
-#include "net/sender.h"
+#include "app/mainfrom.h"
+#include "tests/support/fakes.h"
+#include "tests/support/replybuilder.h"
 
-namespace kavren::apptest {
+namespace kavren::testsupport {
 
 // One modal window the watcher saw: what kind (its object name), caption,
 // text, and whether it carried the error icon.
@@ -56,43 +60,15 @@ private:
     std::vector<Visit> m_recorded;
 };
 
-// Records what would have been sent; can be told to fail instead.
-class RecordingSender final : public DatagramSender {
-public:
-    struct Sent {
-        std::string host;
-        bool broadcast;
-        std::vector<std::uint8_t> bytes;
-    };
-    void send(std::string_view host, bool broadcast,
-              std::span<const std::uint8_t> datagram) override;
-
-    std::vector<Sent> sent;
-    std::optional<std::string> failWith;  // thrown as std::runtime_error
-};
-
-class FakeAdapterQuery final : public AdapterQuery {
-public:
-    explicit FakeAdapterQuery(std::optional<std::vector<AdapterInfo>> answer)
-        : m_answer(std::move(answer)) {}
-    std::optional<std::vector<AdapterInfo>> query() override { return m_answer; }
-
-private:
-    std::optional<std::vector<AdapterInfo>> m_answer;
-};
-
-// Reply datagrams as a device sends them.
-struct DeviceTexts {
-    std::array<std::uint8_t, 6> mac{};
-    std::string name, version, description;
-    std::array<std::uint8_t, 4> ip{}, mask{}, gateway{};
-};
-std::vector<std::uint8_t> infoReply(const DeviceTexts& device);
-std::vector<std::uint8_t> resultReply(const std::array<std::uint8_t, 6>& mac,
-                                      const std::string& text);
+// The main window and the program-wide windows beside it (MainF, PwdDlg,
+// CfgDlg), made in the program's own order: the window first, then the two
+// dialogs. Closing takes the dialogs down before the window, so neither
+// outlives what it refers to and no later test finds a stale pointer.
+std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services = {});
+void closeProgramWindows(std::unique_ptr<app::TMainF>& window);
 
 // The addresses QDesktopServices was asked to open ("http" and "https"),
 // captured by the test program's own URL handler, so no browser ever starts.
 std::vector<QUrl>& openedUrls();
 
-}  // namespace kavren::apptest
+}  // namespace kavren::testsupport

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tests/app/apptestsupport.h"
+#include "tests/support/windowsupport.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -8,10 +8,11 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "app/cfgdlg.h"
 #include "app/plainmessagebox.h"
-#include "protocol/packets.h"
+#include "app/pwddlg.h"
 
-namespace kavren::apptest {
+namespace kavren::testsupport {
 
 ModalWatcher::ModalWatcher(Answer answer) : m_answer(std::move(answer)) {
     if (!m_answer)
@@ -71,54 +72,21 @@ void ModalWatcher::poll() {
     m_answer(window, known->visits++);
 }
 
-void RecordingSender::send(std::string_view host, bool broadcast,
-                           std::span<const std::uint8_t> datagram) {
-    if (failWith)
-        throw std::runtime_error(*failWith);
-    sent.push_back({std::string(host), broadcast, {datagram.begin(), datagram.end()}});
+std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services) {
+    auto window = std::make_unique<app::TMainF>(std::move(services));
+    MainF = window.get();
+    PwdDlg = new config::TPwdDlg();
+    CfgDlg = new config::TCfgDlg();
+    return window;
 }
 
-namespace {
-
-std::vector<std::uint8_t> header(std::size_t size, std::uint8_t kind,
-                                 const std::array<std::uint8_t, 6>& mac) {
-    std::vector<std::uint8_t> bytes(size, 0);
-    std::copy(packet::kMagic.begin(), packet::kMagic.end(), bytes.begin());
-    bytes[packet::kKindOffset] = kind;
-    std::copy(mac.begin(), mac.end(), bytes.begin() + packet::kMacOffset);
-    return bytes;
-}
-
-void putText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width,
-             const std::string& text) {
-    const std::size_t n = std::min(width, text.size());
-    std::copy_n(text.begin(), n, bytes.begin() + static_cast<std::ptrdiff_t>(offset));
-}
-
-void putIp(std::vector<std::uint8_t>& bytes, std::size_t offset,
-           const std::array<std::uint8_t, 4>& ip) {
-    std::copy(ip.begin(), ip.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> infoReply(const DeviceTexts& device) {
-    auto bytes = header(packet::kInfoSize, packet::kKindDeviceInfo, device.mac);
-    putIp(bytes, packet::kInfoIpOffset, device.ip);
-    putIp(bytes, packet::kInfoMaskOffset, device.mask);
-    putIp(bytes, packet::kInfoGatewayOffset, device.gateway);
-    putText(bytes, packet::kInfoNameOffset, packet::kInfoNameWidth, device.name);
-    putText(bytes, packet::kInfoVersionOffset, packet::kInfoVersionWidth, device.version);
-    putText(bytes, packet::kInfoDescriptionOffset, packet::kInfoDescriptionWidth,
-            device.description);
-    return bytes;
-}
-
-std::vector<std::uint8_t> resultReply(const std::array<std::uint8_t, 6>& mac,
-                                      const std::string& text) {
-    auto bytes = header(packet::kResultSize, packet::kKindResult, mac);
-    putText(bytes, packet::kResultTextOffset, packet::kResultTextWidth, text);
-    return bytes;
+void closeProgramWindows(std::unique_ptr<app::TMainF>& window) {
+    delete CfgDlg;
+    CfgDlg = nullptr;
+    delete PwdDlg;
+    PwdDlg = nullptr;
+    window.reset();
+    MainF = nullptr;
 }
 
 std::vector<QUrl>& openedUrls() {
@@ -126,4 +94,4 @@ std::vector<QUrl>& openedUrls() {
     return urls;
 }
 
-}  // namespace kavren::apptest
+}  // namespace kavren::testsupport
