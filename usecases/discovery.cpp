@@ -14,12 +14,14 @@ namespace kavren {
 
 namespace {
 
-std::string deviceLine(std::string_view name, std::string_view mac) {
-    std::string line = "Device : ";
-    line += name;
-    line += " (";
-    line += mac;
-    line += ')';
+// Builds "Device : name (MAC)" into a buffer kept per thread and reused, so
+// the status line of a reply costs no allocation once the buffer has grown
+// to the longest line. The text holds until the next call on this thread;
+// every status sink copies what it keeps.
+std::string_view deviceLine(std::string_view name, std::string_view mac) {
+    thread_local std::string line;
+    line.assign("Device : ");
+    line.append(name).append(" (").append(mac).push_back(')');
     return line;
 }
 
