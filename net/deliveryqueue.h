@@ -35,7 +35,8 @@ struct DeliveryEntry {
 // user-interface thread. The lock is held for the queue operation alone (a
 // copy of at most a slot per datagram), never while a datagram is received
 // or handled. The queue is bounded so a flood cannot eat the memory: what
-// does not fit is dropped and counted.
+// does not fit is dropped and counted. One thread appends; one other thread
+// takes, clears and resets.
 //
 // The datagrams wait in a ring of fixed-size slots, one receive buffer each,
 // so a datagram costs a copy and no allocation. The ring's storage comes in

@@ -20,15 +20,17 @@ std::chrono::microseconds ReplyPacer::delayBeforeSlice() const {
 bool ReplyPacer::runSlice() {
     // Each reply still goes through the handler on its own, in arrival order;
     // only what the view and the status bar hear of is gathered until the
-    // slice ends. The guard also ends the slice when the handler throws.
+    // slice ends. The guard also ends the slice when the handler throws; a
+    // handler that runs an event loop (a message box) may start a nested
+    // slice, hence a depth.
     struct Slice {
         ReplyPacer& pacer;
         explicit Slice(ReplyPacer& p) : pacer(p) {
             pacer.m_grid.beginAppendBatch();
-            pacer.m_inSlice = true;
+            ++pacer.m_sliceDepth;
         }
         ~Slice() {
-            pacer.m_inSlice = false;
+            --pacer.m_sliceDepth;
             pacer.m_grid.endAppendBatch();
             pacer.showHeldStatus();
         }
@@ -50,7 +52,7 @@ bool ReplyPacer::runSlice() {
 
 void ReplyPacer::setStatusText(Panel panel, std::string_view text) {
     const auto index = static_cast<std::size_t>(panel);
-    if (!m_inSlice) {
+    if (m_sliceDepth == 0) {
         m_shown.setStatusText(panel, text);
         return;
     }

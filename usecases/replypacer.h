@@ -63,7 +63,7 @@ private:
     const Clock m_clock;
     std::chrono::steady_clock::time_point m_lastSliceEnd{};
     bool m_lastSliceEmptied = true;
-    bool m_inSlice = false;
+    int m_sliceDepth = 0;
     // Reused from slice to slice: holding a text allocates only when it is
     // longer than any held before.
     std::array<std::string, 2> m_heldStatus;
