@@ -37,7 +37,11 @@ void AdapterList::fill(AdapterQuery& query) {
                 m_table[m_entries.size()] = address;
                 if (i < adapter.netmasks.size() && adapter.netmasks[i] != "0.0.0.0")
                     m_masks[m_entries.size()] = adapter.netmasks[i];
-                m_entries.push_back(address + " (" + mac + ")");
+                std::string entry = address;
+                entry += " (";
+                entry += mac;
+                entry += ')';
+                m_entries.push_back(std::move(entry));
             }
         }
     }

@@ -68,7 +68,7 @@ std::optional<std::uint32_t> lookupIPv4(const std::string& name, int& error);
 // later wait at once too.
 class ReadinessWait final {
 public:
-    explicit ReadinessWait(std::vector<Handle> sockets);
+    explicit ReadinessWait(const std::vector<Handle>& sockets);
     ~ReadinessWait();
     ReadinessWait(const ReadinessWait&) = delete;
     ReadinessWait& operator=(const ReadinessWait&) = delete;

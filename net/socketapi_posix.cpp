@@ -233,7 +233,7 @@ struct ReadinessWait::Platform {
     int wakeWrite = -1;
 };
 
-ReadinessWait::ReadinessWait(std::vector<Handle> sockets)
+ReadinessWait::ReadinessWait(const std::vector<Handle>& sockets)
     : m_platform(std::make_unique<Platform>()) {
     for (const Handle socket : sockets)
         m_platform->waits.push_back(pollfd{fd(socket), POLLIN, 0});

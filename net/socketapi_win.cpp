@@ -180,7 +180,7 @@ struct ReadinessWait::Platform {
     std::vector<bool> ready;
 };
 
-ReadinessWait::ReadinessWait(std::vector<Handle> sockets)
+ReadinessWait::ReadinessWait(const std::vector<Handle>& sockets)
     : m_platform(std::make_unique<Platform>()) {
     Platform& p = *m_platform;
     for (const Handle socket : sockets) {

@@ -41,7 +41,8 @@ std::string formatDotted(const Ipv4Bytes& ip) {
 // Written into one buffer with std::to_chars: three of these run for every
 // device that answers, so they stay free of temporary strings.
 std::string formatDotted(const std::array<int, 4>& values) {
-    std::array<char, 4 * 12> buffer{};
+    // Four numbers of up to eleven characters each, with their dots.
+    std::array<char, 48> buffer{};
     char* out = buffer.data();
     char* const end = buffer.data() + buffer.size();
     for (std::size_t i = 0; i < values.size(); ++i) {

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Sets up, builds and runs every test: the normal build, then the whole suite
-# again under AddressSanitizer + UndefinedBehaviorSanitizer, then the
-# toolkit-free core under ThreadSanitizer, then short fuzzing runs, then the
-# Debian package (built, linted, and run as an ordinary user in the lab).
+# Sets up, builds and runs every test: the layout and clang-tidy checks, the
+# normal build, then the whole suite again under AddressSanitizer +
+# UndefinedBehaviorSanitizer, then everything but the window under
+# ThreadSanitizer, then short fuzzing runs, then the Debian package (built, linted, and run as an ordinary user in the lab).
 # Tests that send datagrams run only inside the lab's network namespaces,
 # which needs root (or sudo).
 #
 #   tools/test.sh                  every stage
-#   tools/test.sh default asan     only the named stages (default asan tsan fuzz package)
+#   tools/test.sh default asan     only the named stages (style default asan tsan fuzz package)
 #   tools/test.sh windows          the Windows build under Wine in the lab
 #                                  (tools/windows/test.sh; not yet a default stage)
 set -euo pipefail
@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(default asan tsan fuzz package)
+[ ${#stages[@]} -gt 0 ] || stages=(style default asan tsan fuzz package)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # Labs left behind by a killed run would only waste addresses; clear them.
@@ -50,6 +50,7 @@ for stage in "${stages[@]}"; do
         echo "== fuzz: no fuzz targets yet"
       fi
       ;;
+    style) tools/check-style.sh ;;
     windows) tools/windows/test.sh ;;
     package) tests/package/package_test.sh ;;
     *) echo "unknown stage: $stage" >&2; exit 2 ;;

@@ -22,8 +22,11 @@ CheckedSettings::~CheckedSettings() {
     wipeString(fields.newPassword);
 }
 
+// The fields are copied, not moved: a moved short string can leave its bytes
+// in the source, and the source's password is wiped where it stands.
 CheckedSettings::CheckedSettings(CheckedSettings&& other) noexcept
-    : fields(other.fields), destination(std::move(other.destination)),
+    : fields(other.fields),  // NOLINT(performance-move-constructor-init)
+      destination(std::move(other.destination)),
       broadcast(other.broadcast) {
     wipeString(other.fields.newPassword);
 }
