@@ -19,17 +19,17 @@
 
 #include "app/anchoredplacement.h"
 #include "app/celleditdelegate.h"
+#include "app/cfgdlg.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistcommands.h"
 #include "app/devlistview.h"
+#include "app/dialogprompts.h"
 #include "app/errordisplay.h"
 #include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
-#include "app/textbridge.h"
-#include "app/cfgdlg.h"
-#include "app/dialogprompts.h"
 #include "app/pwddlg.h"
+#include "app/textbridge.h"
 #include "protocol/packets.h"
 
 kavren::app::TMainF* MainF = nullptr;

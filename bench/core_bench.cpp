@@ -23,8 +23,12 @@ using kavren::DeviceGrid;
 using kavren::MacBytes;
 
 MacBytes macOf(int i) {
-    return {0x02, 0x00, static_cast<std::uint8_t>(i >> 24), static_cast<std::uint8_t>(i >> 16),
-            static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)};
+    return {0x02,
+            0x00,
+            static_cast<std::uint8_t>(i >> 24),
+            static_cast<std::uint8_t>(i >> 16),
+            static_cast<std::uint8_t>(i >> 8),
+            static_cast<std::uint8_t>(i)};
 }
 
 std::vector<std::uint8_t> reply(int i) {
@@ -66,7 +70,8 @@ void BM_FindRowByMac(benchmark::State& state) {
     fill(grid, rows);
     // Look up rows spread over the grid, and one MAC that is not listed.
     std::vector<std::string> keys;
-    for (int i = 0; i < 64; ++i) keys.push_back(kavren::codec::formatMac(macOf((i * 7919) % rows)));
+    for (int i = 0; i < 64; ++i)
+        keys.push_back(kavren::codec::formatMac(macOf((i * 7919) % rows)));
     keys.push_back(kavren::codec::formatMac(macOf(rows + 1)));
     std::size_t k = 0;
     for (auto _ : state) {
@@ -84,7 +89,8 @@ void BM_HandleDuplicateReply(benchmark::State& state) {
     fill(grid, rows);
     NullStatus status;
     const auto datagram = reply(rows / 2);
-    for (auto _ : state) kavren::handleReply(grid, status, datagram);
+    for (auto _ : state)
+        kavren::handleReply(grid, status, datagram);
 }
 BENCHMARK(BM_HandleDuplicateReply)->Arg(1000)->Arg(50000);
 

@@ -5,10 +5,10 @@
 #include <variant>
 
 #include "devices/devicegrid.h"
-#include "usecases/devicerecord.h"
-#include "protocol/textcodecs.h"
-#include "protocol/packets.h"
 #include "net/sender.h"
+#include "protocol/packets.h"
+#include "protocol/textcodecs.h"
+#include "usecases/devicerecord.h"
 
 namespace kavren {
 
@@ -27,7 +27,8 @@ std::string_view deviceLine(std::string_view name, std::string_view mac) {
 
 void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoReply& reply) {
     DeviceRecord device = deviceRecordOf(reply);
-    if (grid.findRowByMac(device.mac)) return;  // listed already: nothing changes
+    if (grid.findRowByMac(device.mac))
+        return;  // listed already: nothing changes
 
     const int row = grid.appendDeviceRow({.mac = std::move(device.mac),
                                           .name = std::move(device.name),
@@ -37,9 +38,8 @@ void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoRep
                                           .mask = std::move(device.mask),
                                           .gateway = std::move(device.gateway),
                                           .description = std::move(device.description)});
-    status.setStatusText(StatusSink::DevicePanel,
-                         deviceLine(grid.cell(DeviceGrid::ColName, row),
-                                    grid.cell(DeviceGrid::ColMac, row)));
+    status.setStatusText(StatusSink::DevicePanel, deviceLine(grid.cell(DeviceGrid::ColName, row),
+                                                             grid.cell(DeviceGrid::ColMac, row)));
     status.setStatusText(StatusSink::MessagePanel, "Get Device Information done.");
 }
 
