@@ -19,17 +19,17 @@
 
 #include "app/anchoredplacement.h"
 #include "app/celleditdelegate.h"
+#include "app/cfgdlg.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistcommands.h"
 #include "app/devlistview.h"
+#include "app/dialogprompts.h"
 #include "app/errordisplay.h"
 #include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
-#include "app/textbridge.h"
-#include "app/cfgdlg.h"
-#include "app/dialogprompts.h"
 #include "app/pwddlg.h"
+#include "app/textbridge.h"
 #include "protocol/packets.h"
 
 kavren::app::TMainF* MainF = nullptr;
@@ -93,7 +93,9 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
-      m_netmaskOf(std::move(services.netmaskOf)) {
+      m_netmaskOf(std::move(services.netmaskOf)),
+      m_pacer(m_grid, static_cast<StatusSink&>(*this),
+              [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
     initKavrenResources();
     // Both endpoints take datagrams of at most 1024 bytes: the receive thread
     // cuts longer ones there, so a queue entry never holds more and the
@@ -424,7 +426,7 @@ void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::u
     std::array<std::uint8_t, kReplyBufferSize> buffer{};
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
-    handleReply(m_grid, *this, std::span<const std::uint8_t>(buffer.data(), count));
+    handleReply(m_grid, m_pacer, std::span<const std::uint8_t>(buffer.data(), count));
 }
 
 void TMainF::EthListChange() {
@@ -467,22 +469,7 @@ void TMainF::showMessage(std::string_view text) {
 }
 
 void TMainF::setStatusText(Panel panel, std::string_view text) {
-    const auto index = static_cast<std::size_t>(panel);
-    if (m_statusHeld > 0) {
-        m_pendingStatus.at(index).assign(text);
-        m_statusPending.at(index) = true;
-        return;
-    }
-    m_panels.at(index)->setText(toQt(text));
-}
-
-void TMainF::showPendingStatus() {
-    for (std::size_t i = 0; i < m_pendingStatus.size(); ++i) {
-        if (m_statusPending[i]) {
-            m_statusPending[i] = false;
-            m_panels[i]->setText(toQt(m_pendingStatus[i]));
-        }
-    }
+    m_panels.at(static_cast<std::size_t>(panel))->setText(toQt(text));
 }
 
 bool TMainF::forceBroadcast() const {
@@ -520,49 +507,16 @@ void TMainF::postDelivery() {
 }
 
 void TMainF::deliverReplies() {
-    const auto now = std::chrono::steady_clock::now();
-    if (m_lastSliceEmptied && now - m_lastSliceEnd < kDeliveryInterval) {
+    if (const auto wait = m_pacer.delayBeforeSlice(); wait.count() > 0) {
         // Still posted, so the receive thread does not post again meanwhile.
-        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(kDeliveryInterval -
-                                                                       (now - m_lastSliceEnd));
-        QTimer::singleShot(wait, this, [this] { deliverReplies(); });
+        QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(wait), this,
+                           [this] { deliverReplies(); });
         return;
     }
     // Cleared before delivering: a datagram that arrives meanwhile posts a
     // new call rather than waiting for the next burst.
     m_deliveryPosted.store(false);
-    deliverSlice();
-}
-
-void TMainF::deliverSlice() {
-    // Each reply still goes through the handler on its own, in arrival order;
-    // only what the view and the status bar hear of is gathered until the
-    // slice ends: one row insertion and one text per panel.
-    struct Held {
-        TMainF& window;
-        explicit Held(TMainF& w) : window(w) {
-            window.m_grid.beginAppendBatch();
-            ++window.m_statusHeld;
-        }
-        ~Held() {
-            --window.m_statusHeld;
-            window.m_grid.endAppendBatch();
-            window.showPendingStatus();
-        }
-        Held(const Held&) = delete;
-        Held& operator=(const Held&) = delete;
-    };
-    const auto deadline = std::chrono::steady_clock::now() + kDeliverySliceTime;
-    bool more = false;
-    {
-        const Held held(*this);
-        do {
-            more = IdUDPServer.deliverPending(kDeliveryChunk);
-        } while (more && std::chrono::steady_clock::now() < deadline);
-    }
-    m_lastSliceEnd = std::chrono::steady_clock::now();
-    m_lastSliceEmptied = !more;
-    if (more)
+    if (m_pacer.runSlice())
         postDelivery();
 }
 

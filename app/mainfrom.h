@@ -13,13 +13,14 @@
 #include <string>
 #include <string_view>
 
-#include "usecases/updatecommands.h"
 #include "devices/devicegrid.h"
 #include "net/adapters.h"
-#include "usecases/discovery.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "net/idudpserver.h"
+#include "usecases/discovery.h"
+#include "usecases/replypacer.h"
+#include "usecases/updatecommands.h"
 
 class QAction;
 class QCheckBox;
@@ -74,17 +75,6 @@ public:
     static constexpr std::string_view kVersionText = "Version 1.0 Build 120425";
     // The maker's web site, opened by About and by a click on the logo.
     static constexpr std::string_view kMakerSite = "http://www.example.com/";
-    // Replies are handled in slices of about this long, one slice per turn
-    // of the event loop, so that the window answers input and repaints
-    // between them however long a burst lasts.
-    static constexpr std::chrono::microseconds kDeliverySliceTime{4000};
-    // The clock is read after every this many replies of a slice.
-    static constexpr std::size_t kDeliveryChunk = 32;
-    // When a slice found the queue empty, the next one waits until this long
-    // after it: a burst then arrives in a few larger slices, and the window
-    // repaints for each slice instead of for every few replies.
-    static constexpr std::chrono::microseconds kDeliveryInterval{6000};
-
     explicit TMainF(MainWindowServices services = {}, QWidget* parent = nullptr);
     ~TMainF() override;
 
@@ -163,8 +153,6 @@ private:
     config::UpdateCommands& updates();
     void postDelivery();
     void deliverReplies();
-    void deliverSlice();
-    void showPendingStatus();
 
     DeviceGrid m_grid;
     AdapterList m_adapters;
@@ -183,14 +171,9 @@ private:
     // Set while a delivery call is posted and not yet run, so a burst of
     // wake-ups posts one call instead of thousands.
     std::atomic<bool> m_deliveryPosted{false};
-    std::chrono::steady_clock::time_point m_lastSliceEnd{};
-    bool m_lastSliceEmptied = true;
-    // While a slice of replies is handled the status texts are kept here and
-    // shown at its end: the last text of each panel is what setting it per
-    // reply would have left, without laying the status bar out per reply.
-    int m_statusHeld = 0;
-    std::array<std::string, 2> m_pendingStatus;  // reused: no allocation per reply
-    std::array<bool, 2> m_statusPending{};
+    // Hands the queued replies to IdUDPServerUDPRead in slices and holds the
+    // status texts of a slice; the window only posts its calls.
+    ReplyPacer m_pacer;
 };
 
 }  // namespace kavren::app

@@ -101,7 +101,7 @@ if [ -z "${KAVREN_BENCH_NO_CALLGRIND:-}" ] && command -v valgrind >/dev/null; th
       "$bin/kavren_window_bench" replycost "$base" "$replies" >/dev/null 2>"$file.log" || true
     emit "callgrind.ir.$base" "$(awk '/^totals:/ {print $2}' "$file")"
     emit "callgrind.slices.$base" "$(callgrind_annotate --inclusive=yes "$file" 2>/dev/null |
-      awk '/TMainF::deliverSlice\(\) \[/ {gsub(",", "", $1); print $1; exit}')"
+      awk '/ReplyPacer::runSlice\(\) \[/ {gsub(",", "", $1); print $1; exit}')"
   done
 fi
 emit load "$(uptime | sed 's/.*load average: //')"

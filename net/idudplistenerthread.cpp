@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/idudplistenerthread.h"
 
+#include <array>
+
 #include "net/deliveryqueue.h"
 #include "net/idsockethandle.h"
 
@@ -77,8 +79,9 @@ void TIdUDPListenerThread::run() {
 }
 
 void TIdUDPListenerThread::receiveFrom(const Socket& socket, socketapi::ReceiveBatch& buffers) {
-    std::vector<DeliveryEntry> batch;
-    batch.reserve(kBatchSize);
+    // What one receive call queues: views of the receive buffers, which the
+    // queue copies into its slots, so no datagram costs an allocation.
+    std::array<ReceivedDatagram, kBatchSize> batch{};
 
     // Take what the socket holds, a batch at a time, until it is empty.
     while (!m_stop.load(std::memory_order_acquire)) {
@@ -88,6 +91,7 @@ void TIdUDPListenerThread::receiveFrom(const Socket& socket, socketapi::ReceiveB
         if (count == 0)
             return;
 
+        std::size_t offered = 0;
         for (unsigned k = 0; k < count; ++k) {
             const socketapi::Received& received = buffers[k];
             m_received.fetch_add(1, std::memory_order_relaxed);
@@ -100,17 +104,12 @@ void TIdUDPListenerThread::receiveFrom(const Socket& socket, socketapi::ReceiveB
             // reply handler judges the cut datagram like any other.
             if (received.truncated)
                 m_truncated.fetch_add(1, std::memory_order_relaxed);
-            DeliveryEntry entry;
-            entry.data.assign(received.data.begin(), received.data.end());
-            entry.binding = socket.binding;
-            entry.peerIP = dottedQuad(received.peerAddress);
-            entry.peerPort = received.peerPort;
-            batch.push_back(std::move(entry));
+            batch[offered++] = {received.data, socket.binding, received.peerAddress,
+                                received.peerPort};
         }
 
-        if (!batch.empty()) {
-            const std::size_t offered = batch.size();
-            const std::size_t appended = m_queue.append(batch);
+        if (offered > 0) {
+            const std::size_t appended = m_queue.append(std::span(batch.data(), offered));
             m_queueFull.fetch_add(offered - appended, std::memory_order_relaxed);
             if (appended > 0) {
                 m_batches.fetch_add(1, std::memory_order_relaxed);

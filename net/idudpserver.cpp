@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/idudpserver.h"
 
+#include "net/idsockethandle.h"
+
 namespace kavren {
 
 TIdUDPServer::TIdUDPServer(std::size_t queueCapacity) : m_queue(queueCapacity) {
@@ -40,8 +42,8 @@ void TIdUDPServer::openBinding() {
             sockets.push_back({handle.handle(), &handle});
         }
         m_currentBinding = m_bindings.empty() ? nullptr : m_bindings.front().get();
-        m_queue.clear();
         const auto bufferBytes = static_cast<std::size_t>(bufferSize() > 0 ? bufferSize() : 1);
+        m_queue.resetSlotSize(bufferBytes);
         m_thread = std::make_unique<TIdUDPListenerThread>(std::move(sockets), bufferBytes, m_queue,
                                                           OnWake);
         m_thread->start();
@@ -89,15 +91,30 @@ void TIdUDPServer::applyBroadcastToOpenSockets() {
 }
 
 bool TIdUDPServer::deliverPending(std::size_t maxEntries) {
+    // The entry is reused, so its buffer is allocated once rather than per
+    // datagram. A handler that runs a nested event loop (a message box) may
+    // come back in here while the outer call's entry is still in use: the
+    // nested call then takes its own.
+    DeliveryEntry nestedEntry;
+    DeliveryEntry& entry = m_delivering ? nestedEntry : m_entry;
+    struct Delivering {
+        bool& flag;
+        const bool before;
+        explicit Delivering(bool& f) : flag(f), before(f) { flag = true; }
+        ~Delivering() { flag = before; }
+        Delivering(const Delivering&) = delete;
+        Delivering& operator=(const Delivering&) = delete;
+    } const delivering(m_delivering);
+
     for (std::size_t delivered = 0; delivered < maxEntries; ++delivered) {
         if (!m_open)
             return false;
-        std::optional<DeliveryEntry> entry = m_queue.takeFront();
-        if (!entry)
+        if (!m_queue.takeFront(entry))
             return false;
-        entry->binding->setPeer(std::move(entry->peerIP), entry->peerPort);
+        // The dotted text fits the string's own space: no allocation.
+        entry.binding->setPeer(dottedQuad(entry.peerAddress), entry.peerPort);
         if (OnUDPRead)
-            OnUDPRead(*this, entry->data, *entry->binding);
+            OnUDPRead(*this, entry.data, *entry.binding);
     }
     return m_open && m_queue.size() > 0;
 }

@@ -74,6 +74,8 @@ private:
     ReceiveStatistics m_lastStatistics;  // kept from the last run after close
     int m_grantedReceiveBuffer = 0;
     bool m_open = false;
+    DeliveryEntry m_entry;  // reused by deliverPending
+    bool m_delivering = false;
 };
 
 }  // namespace kavren

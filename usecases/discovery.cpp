@@ -5,27 +5,30 @@
 #include <variant>
 
 #include "devices/devicegrid.h"
-#include "usecases/devicerecord.h"
-#include "protocol/textcodecs.h"
-#include "protocol/packets.h"
 #include "net/sender.h"
+#include "protocol/packets.h"
+#include "protocol/textcodecs.h"
+#include "usecases/devicerecord.h"
 
 namespace kavren {
 
 namespace {
 
-std::string deviceLine(std::string_view name, std::string_view mac) {
-    std::string line = "Device : ";
-    line += name;
-    line += " (";
-    line += mac;
-    line += ')';
+// Builds "Device : name (MAC)" into a buffer kept per thread and reused, so
+// the status line of a reply costs no allocation once the buffer has grown
+// to the longest line. The text holds until the next call on this thread;
+// every status sink copies what it keeps.
+std::string_view deviceLine(std::string_view name, std::string_view mac) {
+    thread_local std::string line;
+    line.assign("Device : ");
+    line.append(name).append(" (").append(mac).push_back(')');
     return line;
 }
 
 void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoReply& reply) {
     DeviceRecord device = deviceRecordOf(reply);
-    if (grid.findRowByMac(device.mac)) return;  // listed already: nothing changes
+    if (grid.findRowByMac(device.mac))
+        return;  // listed already: nothing changes
 
     const int row = grid.appendDeviceRow({.mac = std::move(device.mac),
                                           .name = std::move(device.name),
@@ -35,9 +38,8 @@ void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoRep
                                           .mask = std::move(device.mask),
                                           .gateway = std::move(device.gateway),
                                           .description = std::move(device.description)});
-    status.setStatusText(StatusSink::DevicePanel,
-                         deviceLine(grid.cell(DeviceGrid::ColName, row),
-                                    grid.cell(DeviceGrid::ColMac, row)));
+    status.setStatusText(StatusSink::DevicePanel, deviceLine(grid.cell(DeviceGrid::ColName, row),
+                                                             grid.cell(DeviceGrid::ColMac, row)));
     status.setStatusText(StatusSink::MessagePanel, "Get Device Information done.");
 }
 

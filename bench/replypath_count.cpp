@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The receive path without the network or the window, for callgrind:
+// COUNT device replies, each of a new device, are queued in batches as the
+// receive thread queues them, then taken and handled one at a time as the
+// user-interface thread does. Only that part is instrumented, so
+//   valgrind --tool=callgrind --instr-atstart=no kavren_replypath_count COUNT
+// divided by COUNT is the cost of one reply from the queue to a listed row.
+#include <valgrind/callgrind.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "devices/devicegrid.h"
+#include "net/deliveryqueue.h"
+#include "usecases/discovery.h"
+
+namespace {
+
+std::vector<std::uint8_t> reply(int i) {
+    std::vector<std::uint8_t> b(112, 0);
+    const std::string magic = "KAVRENut";
+    std::copy(magic.begin(), magic.end(), b.begin());
+    b[9] = 0x70;
+    const std::uint8_t mac[] = {0x02,
+                                0x00,
+                                static_cast<std::uint8_t>(i >> 24),
+                                static_cast<std::uint8_t>(i >> 16),
+                                static_cast<std::uint8_t>(i >> 8),
+                                static_cast<std::uint8_t>(i)};
+    std::copy(std::begin(mac), std::end(mac), b.begin() + 10);
+    const std::string name = "KAVREN-" + std::to_string(100000 + i);
+    std::copy(name.begin(), name.end(), b.begin() + 32);
+    return b;
+}
+
+struct LastStatus final : kavren::StatusSink {
+    std::string panels[2];
+    void setStatusText(Panel panel, std::string_view text) override { panels[panel].assign(text); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    std::vector<std::vector<std::uint8_t>> replies;
+    for (int i = 0; i < count; ++i)
+        replies.push_back(reply(i));
+    kavren::DeviceGrid grid;
+    grid.setUp();
+    LastStatus status;
+    kavren::DeliveryQueue queue(static_cast<std::size_t>(count) + 64, 1024);
+
+    CALLGRIND_START_INSTRUMENTATION;
+    std::vector<kavren::ReceivedDatagram> batch;
+    batch.reserve(64);
+    for (int i = 0; i < count; ++i) {
+        batch.push_back({replies[static_cast<std::size_t>(i)], nullptr, 0xC6120002, 62630});
+        if (batch.size() == 64 || i + 1 == count) {
+            queue.append(batch);
+            batch.clear();
+        }
+    }
+    kavren::DeliveryEntry entry;
+    while (queue.takeFront(entry))
+        kavren::handleReply(grid, status, entry.data);
+    CALLGRIND_STOP_INSTRUMENTATION;
+
+    std::printf("rows=%d %s\n", grid.rowCount() - 2, status.panels[0].c_str());
+    return grid.rowCount() - 2 == count ? 0 : 1;
+}

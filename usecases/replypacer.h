@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "usecases/discovery.h"
+
+namespace kavren {
+
+class DeviceGrid;
+
+// Hands queued replies to the reply handler in slices, so that a window
+// answers input and repaints between them however long a burst lasts. The
+// front end posts one call of runSlice() per turn of its event loop and
+// posts again while it returns true; the pacer itself owns no thread, timer
+// or event loop.
+//
+// While a slice runs the grid gathers its appended rows into one
+// notification, and the status texts the handler sets are held here: at the
+// end of the slice each panel is shown once, with the text the last reply
+// left. Outside a slice a status text passes straight through.
+class ReplyPacer final : public StatusSink {
+public:
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+    // Hands up to maxEntries queued replies to the handler, in arrival order;
+    // returns true when more remain.
+    using DeliverReplies = std::function<bool(std::size_t maxEntries)>;
+
+    // A slice lasts about this long.
+    static constexpr std::chrono::microseconds kSliceTime{4000};
+    // The clock is read after every this many replies of a slice.
+    static constexpr std::size_t kChunk = 32;
+    // When a slice found the queue empty, the next one waits until this long
+    // after it: a burst then arrives in a few larger slices, and the window
+    // repaints for each slice instead of for every few replies.
+    static constexpr std::chrono::microseconds kInterval{6000};
+
+    ReplyPacer(DeviceGrid& grid, StatusSink& shown, DeliverReplies deliver,
+               Clock clock = &std::chrono::steady_clock::now);
+    ReplyPacer(const ReplyPacer&) = delete;
+    ReplyPacer& operator=(const ReplyPacer&) = delete;
+
+    // How long to wait before the next slice may run; zero: at once.
+    std::chrono::microseconds delayBeforeSlice() const;
+    // Runs one slice; returns true when replies remain, so the caller posts
+    // the next slice.
+    bool runSlice();
+
+    // StatusSink: the texts of the reply handler.
+    void setStatusText(Panel panel, std::string_view text) override;
+
+private:
+    void showHeldStatus();
+
+    DeviceGrid& m_grid;
+    StatusSink& m_shown;
+    const DeliverReplies m_deliver;
+    const Clock m_clock;
+    std::chrono::steady_clock::time_point m_lastSliceEnd{};
+    bool m_lastSliceEmptied = true;
+    int m_sliceDepth = 0;
+    // Reused from slice to slice: holding a text allocates only when it is
+    // longer than any held before.
+    std::array<std::string, 2> m_heldStatus;
+    std::array<bool, 2> m_statusHeld{};
+};
+
+}  // namespace kavren
