@@ -7,9 +7,9 @@
 #include <QPlainTextEdit>
 #include <utility>
 
-#include "app/textbridge.h"
 #include "app/cfgdlg.h"
 #include "app/pwddlg.h"
+#include "app/textbridge.h"
 
 namespace kavren::config {
 

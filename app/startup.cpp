@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/startup.h"
 
+#include "app/cfgdlg.h"
 #include "app/errordisplay.h"
 #include "app/kavrenapplication.h"
 #include "app/mainfrom.h"
-#include "app/startshowstate.h"
-#include "app/cfgdlg.h"
 #include "app/pwddlg.h"
+#include "app/startshowstate.h"
 
 namespace kavren::app {
 

@@ -155,8 +155,8 @@ void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result)
     const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
     if (!settings || m_password.empty()) {
         result.state = notSent;
-        result.reason = settings ? config::UpdateCommands::kCancelled
-                                 : config::UpdateCommands::kAddressError;
+        result.reason =
+            settings ? config::UpdateCommands::kCancelled : config::UpdateCommands::kAddressError;
         return;
     }
 

@@ -3,9 +3,9 @@
 
 #include <unordered_set>
 
-#include "usecases/devicerecord.h"
-#include "protocol/packets.h"
 #include "net/sendsequence.h"
+#include "protocol/packets.h"
+#include "usecases/devicerecord.h"
 
 namespace kavren::cli {
 

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/founddevice.h"
 #include "net/idudpclient.h"
 #include "net/idudpserver.h"
-#include "cli/founddevice.h"
 
 namespace kavren::cli {
 

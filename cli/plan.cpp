@@ -9,9 +9,9 @@
 #include <cctype>
 #include <map>
 
+#include "cli/subnets.h"
 #include "devices/devicegrid.h"
 #include "protocol/textcodecs.h"
-#include "cli/subnets.h"
 
 namespace kavren::cli {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/subnets.h"
 
-#include "protocol/textcodecs.h"
 #include "net/adapters.h"
+#include "protocol/textcodecs.h"
 
 namespace kavren::cli {
 

@@ -8,8 +8,8 @@ namespace kavren {
 namespace {
 
 constexpr std::array<std::string_view, DeviceGrid::kColCount> kHeaders = {
-    "",           "MAC Address", "Device Name", "Version", "DeviceIP",
-    "NewPassword", "IP Address", "NetMask",    "Gateway", "Description"};
+    "",           "MAC Address", "Device Name", "Version",    "DeviceIP", "NewPassword",
+    "IP Address", "NetMask",     "Gateway",     "Description"};
 // They add up to 756 pixels, which fits the 793-pixel grid without scrolling.
 constexpr std::array<int, DeviceGrid::kColCount> kWidths = {16, 96, 80, 80, 80,
                                                             72, 72, 72, 72, 116};
@@ -38,7 +38,8 @@ void DeviceGrid::setUp() {
         m_widths[i] = kWidths[i];
     }
     announceAppended();
-    if (m_observer) m_observer->headersChanged();
+    if (m_observer)
+        m_observer->headersChanged();
 }
 
 void DeviceGrid::clear() {
@@ -50,11 +51,13 @@ void DeviceGrid::clear() {
     m_addresses.clear();
     ++m_searchedChanges;
     const bool moved = m_currentRow && *m_currentRow > 1;
-    if (m_observer) m_observer->gridReset();
+    if (m_observer)
+        m_observer->gridReset();
     // The current cell lay below the new last row: the grid moves it to row 1,
     // the trailing row, and that is a selection like any other. A current
     // cell already on row 1 stays where it is and raises nothing.
-    if (moved && m_currentCol) selectCell(*m_currentCol, 1);
+    if (moved && m_currentCol)
+        selectCell(*m_currentCol, 1);
 }
 
 int DeviceGrid::appendDeviceRow(DeviceRowTexts texts) {
@@ -72,67 +75,85 @@ int DeviceGrid::appendDeviceRow(DeviceRowTexts texts) {
     m_rows.emplace_back();
     indexMac(row);
     indexAddresses(row);
-    if (m_firstUnannounced == 0) m_firstUnannounced = row;
-    if (m_batchDepth == 0) announceAppended();
+    if (m_firstUnannounced == 0)
+        m_firstUnannounced = row;
+    if (m_batchDepth == 0)
+        announceAppended();
     return row;
 }
 
 void DeviceGrid::endAppendBatch() {
-    if (m_batchDepth > 0) --m_batchDepth;
+    if (m_batchDepth > 0)
+        --m_batchDepth;
     announceAppended();
 }
 
 void DeviceGrid::announceAppended() {
-    if (m_firstUnannounced == 0) return;
+    if (m_firstUnannounced == 0)
+        return;
     const int first = m_firstUnannounced;
     m_firstUnannounced = 0;
-    if (m_observer) m_observer->rowsAppended(first, rowCount() - 1);
+    if (m_observer)
+        m_observer->rowsAppended(first, rowCount() - 1);
 }
 
 std::optional<int> DeviceGrid::findRowByMac(std::string_view mac) const {
     const auto it = m_macIndex.find(mac);
-    if (it == m_macIndex.end()) return std::nullopt;
+    if (it == m_macIndex.end())
+        return std::nullopt;
     return it->second;
 }
 
 const std::string& DeviceGrid::cell(int col, int row) const {
-    if (col < 0 || col >= kColCount || row < 0 || row >= rowCount()) return kEmpty;
+    if (col < 0 || col >= kColCount || row < 0 || row >= rowCount())
+        return kEmpty;
     const auto c = static_cast<std::size_t>(col);
-    if (row == 0) return m_headers[c];
+    if (row == 0)
+        return m_headers[c];
     return m_rows[static_cast<std::size_t>(row - 1)][c];
 }
 
 void DeviceGrid::setCell(int col, int row, std::string text) {
-    if (col < 0 || col >= kColCount || row < 0 || row >= rowCount()) return;
+    if (col < 0 || col >= kColCount || row < 0 || row >= rowCount())
+        return;
     const auto c = static_cast<std::size_t>(col);
     announceAppended();
     if (row == 0) {
         m_headers[c] = std::move(text);
-        if (m_observer) m_observer->headersChanged();
+        if (m_observer)
+            m_observer->headersChanged();
         return;
     }
     const bool keyed = col == ColMac || col == ColRow;
     const bool addressed = col == ColDeviceIp || col == ColIp || col == ColRow;
-    if (keyed) unindexMac(row);
-    if (addressed) unindexAddresses(row);
+    if (keyed)
+        unindexMac(row);
+    if (addressed)
+        unindexAddresses(row);
     if (col != ColNewPassword && col != ColMask && col != ColGateway && col != ColIp)
         ++m_searchedChanges;
     m_rows[static_cast<std::size_t>(row - 1)][c] = std::move(text);
-    if (keyed) indexMac(row);
-    if (addressed) indexAddresses(row);
-    if (m_observer) m_observer->cellChanged(col, row);
+    if (keyed)
+        indexMac(row);
+    if (addressed)
+        indexAddresses(row);
+    if (m_observer)
+        m_observer->cellChanged(col, row);
 }
 
 int DeviceGrid::columnWidth(int col) const {
-    if (col < 0 || col >= kColCount) return 0;
+    if (col < 0 || col >= kColCount)
+        return 0;
     return m_widths[static_cast<std::size_t>(col)];
 }
 
 void DeviceGrid::selectCell(int col, int row) {
-    if (col < kFixedCols || col >= kColCount || row < 1 || row >= rowCount()) return;
+    if (col < kFixedCols || col >= kColCount || row < 1 || row >= rowCount())
+        return;
     m_currentCol = col;
     m_currentRow = row;
-    if (m_effects) m_effects->enableSelectionButtons();
+    if (m_effects)
+        m_effects->enableSelectionButtons();
     // Editing follows the row being selected, not the row being left.
     m_editing = isDeviceRow(row);
 }
@@ -150,13 +171,16 @@ std::optional<std::string_view> DeviceGrid::lengthWarning(int col, std::string_v
         case ColIp:
         case ColMask:
         case ColGateway:
-            if (text.size() > 16) return "IP address Length Error !!";
+            if (text.size() > 16)
+                return "IP address Length Error !!";
             break;
         case ColNewPassword:
-            if (text.size() > 17) return "Password Length must less than 16 !!";
+            if (text.size() > 17)
+                return "Password Length must less than 16 !!";
             break;
         case ColDescription:
-            if (text.size() > 33) return "Description Length must less than 32 !!";
+            if (text.size() > 33)
+                return "Description Length must less than 32 !!";
             break;
         default:
             break;
@@ -167,15 +191,18 @@ std::optional<std::string_view> DeviceGrid::lengthWarning(int col, std::string_v
 // Only device rows (column 0 set, below the trailing row) are keys; the
 // index keeps the lowest such row for each MAC text.
 void DeviceGrid::indexMac(int row) {
-    if (row < 1 || row > rowCount() - 2 || !isDeviceRow(row)) return;
+    if (row < 1 || row > rowCount() - 2 || !isDeviceRow(row))
+        return;
     const std::string& mac = cell(ColMac, row);
     const auto [it, inserted] = m_macIndex.try_emplace(mac, row);
-    if (!inserted && row < it->second) it->second = row;
+    if (!inserted && row < it->second)
+        it->second = row;
 }
 
 void DeviceGrid::unindexMac(int row) {
     const auto it = m_macIndex.find(cell(ColMac, row));
-    if (it == m_macIndex.end() || it->second != row) return;
+    if (it == m_macIndex.end() || it->second != row)
+        return;
     const std::string mac = it->first;
     m_macIndex.erase(it);
     // Rare: a MAC text was written by hand into a second row.
@@ -190,12 +217,14 @@ void DeviceGrid::unindexMac(int row) {
 // Device rows only, like the MAC index: the trailing row and a row whose
 // number was wiped report nothing.
 void DeviceGrid::indexAddresses(int row) {
-    if (row < 1 || row > rowCount() - 2 || !isDeviceRow(row)) return;
+    if (row < 1 || row > rowCount() - 2 || !isDeviceRow(row))
+        return;
     m_addresses.insertRow(row, cell(ColDeviceIp, row), cell(ColIp, row));
 }
 
 void DeviceGrid::unindexAddresses(int row) {
-    if (row < 1 || row > rowCount() - 2 || !isDeviceRow(row)) return;
+    if (row < 1 || row > rowCount() - 2 || !isDeviceRow(row))
+        return;
     m_addresses.eraseRow(row, cell(ColDeviceIp, row), cell(ColIp, row));
 }
 

@@ -27,7 +27,8 @@ public:
     template <std::size_t N>
     std::array<std::uint8_t, N> bytes(std::size_t offset) const {
         std::array<std::uint8_t, N> out{};
-        for (std::size_t i = 0; i < N; ++i) out[i] = byte(offset + i);
+        for (std::size_t i = 0; i < N; ++i)
+            out[i] = byte(offset + i);
         return out;
     }
     // The text of a fixed-width field: its bytes before the first zero byte,
@@ -45,16 +46,19 @@ public:
     explicit ByteWriter(std::span<std::uint8_t> data) : m_data(data) {}
 
     void byte(std::size_t offset, std::uint8_t value) {
-        if (offset < m_data.size()) m_data[offset] = value;
+        if (offset < m_data.size())
+            m_data[offset] = value;
     }
     void bytes(std::size_t offset, std::span<const std::uint8_t> values) {
-        for (std::size_t i = 0; i < values.size(); ++i) byte(offset + i, values[i]);
+        for (std::size_t i = 0; i < values.size(); ++i)
+            byte(offset + i, values[i]);
     }
     // Copies at most `width` bytes of the text; the rest of the field keeps
     // its zero bytes.
     void text(std::size_t offset, std::size_t width, std::string_view value) {
         const std::size_t n = value.size() < width ? value.size() : width;
-        for (std::size_t i = 0; i < n; ++i) byte(offset + i, static_cast<std::uint8_t>(value[i]));
+        for (std::size_t i = 0; i < n; ++i)
+            byte(offset + i, static_cast<std::uint8_t>(value[i]));
     }
 
 private:

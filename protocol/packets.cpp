@@ -16,7 +16,8 @@ void writeHeader(ByteWriter& out, std::uint8_t kind) {
 bool hasMagic(const ByteReader& in) {
     // Compared as a zero-terminated text, so byte 8 must be the terminator.
     for (std::size_t i = 0; i < kMagic.size(); ++i) {
-        if (in.byte(kMagicOffset + i) != static_cast<std::uint8_t>(kMagic[i])) return false;
+        if (in.byte(kMagicOffset + i) != static_cast<std::uint8_t>(kMagic[i]))
+            return false;
     }
     return in.byte(kOpcodeOffset) == 0x00;
 }
@@ -27,7 +28,8 @@ DiscoveryRequest buildDiscoveryRequest() {
     DiscoveryRequest request{};
     ByteWriter out(request);
     writeHeader(out, kKindDiscovery);
-    for (std::size_t i = 0; i < 6; ++i) out.byte(kMacOffset + i, 0xFF);
+    for (std::size_t i = 0; i < 6; ++i)
+        out.byte(kMacOffset + i, 0xFF);
     return request;
 }
 
@@ -36,9 +38,11 @@ DiscoveryRequest buildDiscoveryRequest() {
 // older firmware that send a trimmed record are still listed; the reader never
 // looks past the bytes that arrived.
 Reply recognise(std::span<const std::uint8_t> datagram) {
-    if (datagram.size() < kMinimumSize) return NotAReply{};
+    if (datagram.size() < kMinimumSize)
+        return NotAReply{};
     const ByteReader in(datagram);
-    if (!hasMagic(in)) return NotAReply{};
+    if (!hasMagic(in))
+        return NotAReply{};
 
     switch (in.byte(kKindOffset)) {
         case kKindDeviceInfo: {
@@ -91,7 +95,8 @@ std::uint8_t scrambleByte(std::uint8_t b) {
 ScrambledPassword scramblePassword(std::string_view password) {
     ScrambledPassword out{};
     const std::size_t n = password.size() < kPasswordWidth ? password.size() : kPasswordWidth;
-    for (std::size_t i = 0; i < n; ++i) out[i] = scrambleByte(static_cast<std::uint8_t>(password[i]));
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = scrambleByte(static_cast<std::uint8_t>(password[i]));
     return out;
 }
 

@@ -12,14 +12,21 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::size_t kMaxWorkingText = 31;
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return 0;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -27,7 +34,8 @@ std::string formatMac(const MacBytes& mac) {
     std::string out;
     out.reserve(17);
     for (std::size_t i = 0; i < mac.size(); ++i) {
-        if (i != 0) out.push_back('-');
+        if (i != 0)
+            out.push_back('-');
         out.push_back(kHexDigits[mac[i] >> 4]);
         out.push_back(kHexDigits[mac[i] & 0x0F]);
     }
@@ -46,7 +54,8 @@ std::string formatDotted(const std::array<int, 4>& values) {
     char* out = buffer.data();
     char* const end = buffer.data() + buffer.size();
     for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i != 0) *out++ = '.';
+        if (i != 0)
+            *out++ = '.';
         out = std::to_chars(out, end, values[i]).ptr;
     }
     return std::string(buffer.data(), out);
@@ -69,7 +78,8 @@ std::uint8_t decodeHexPair(char upper, char lower) {
 MacBytes parseMac(std::string_view text) {
     MacBytes mac{};
     auto at = [&](std::size_t pos) { return pos < text.size() ? text[pos] : '\0'; };
-    for (std::size_t k = 0; k < mac.size(); ++k) mac[k] = decodeHexPair(at(3 * k), at(3 * k + 1));
+    for (std::size_t k = 0; k < mac.size(); ++k)
+        mac[k] = decodeHexPair(at(3 * k), at(3 * k + 1));
     return mac;
 }
 
@@ -88,30 +98,36 @@ Ipv4Parse parseIpv4(std::string_view text) {
 
     for (const char c : text) {
         if (isDigit(c)) {
-            if (partClosed) return {};  // a blank inside a number
+            if (partClosed)
+                return {};  // a blank inside a number
             digitsInPart = true;
             // Any number of leading zeros may come; cap the value so a long
             // run of digits cannot overflow before the range check.
             value = value * 10 + (c - '0');
-            if (value > 255) value = 256;
+            if (value > 255)
+                value = 256;
             ++working;
         } else if (c == '.') {
-            if (!digitsInPart || part == 3) return {};
+            if (!digitsInPart || part == 3)
+                return {};
             result.values[part++] = value;
             value = 0;
             digitsInPart = false;
             partClosed = false;
             ++working;
         } else if (isBlank(c)) {
-            if (digitsInPart) partClosed = true;
+            if (digitsInPart)
+                partClosed = true;
         } else {
             return {};
         }
     }
-    if (!digitsInPart || part != 3 || working > kMaxWorkingText) return {};
+    if (!digitsInPart || part != 3 || working > kMaxWorkingText)
+        return {};
     result.values[3] = value;
     for (const int v : result.values) {
-        if (v > 255) return {};
+        if (v > 255)
+            return {};
     }
     result.valid = true;
     return result;

@@ -3,9 +3,9 @@
 
 #include <optional>
 
+#include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/secretwipe.h"
-#include "protocol/textcodecs.h"
 
 namespace kavren::config {
 

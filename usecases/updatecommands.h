@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "usecases/configuration.h"
-#include "usecases/updateprompts.h"
 #include "devices/devicegrid.h"
 #include "net/sender.h"
+#include "usecases/configuration.h"
+#include "usecases/updateprompts.h"
 
 namespace kavren::config {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/textcodecs.h"
 #include "protocol/packets.h"
+#include "protocol/textcodecs.h"
 
 namespace {
 
@@ -37,25 +37,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const packet::ConfigRequest r = packet::buildConfigRequest(f);
     static_assert(std::tuple_size_v<packet::ConfigRequest> == 98);
-    if (std::string_view(reinterpret_cast<const char*>(r.data()), 8) != "KAVRENut") std::abort();
-    if (r[8] != 0x00 || r[9] != 0x90) std::abort();
+    if (std::string_view(reinterpret_cast<const char*>(r.data()), 8) != "KAVRENut")
+        std::abort();
+    if (r[8] != 0x00 || r[9] != 0x90)
+        std::abort();
     for (const std::size_t i : {16u, 17u, 18u, 19u, 96u, 97u}) {
-        if (r[i] != 0) std::abort();
+        if (r[i] != 0)
+            std::abort();
     }
     for (std::size_t i = 0; i < 6; ++i) {
-        if (r[10 + i] != f.mac[i]) std::abort();
+        if (r[10 + i] != f.mac[i])
+            std::abort();
     }
     for (std::size_t i = 0; i < 32; ++i) {
         const std::uint8_t expected =
             i < f.description.size() ? static_cast<std::uint8_t>(f.description[i]) : 0;
-        if (r[32 + i] != expected) std::abort();
+        if (r[32 + i] != expected)
+            std::abort();
     }
     for (std::size_t i = 0; i < 16; ++i) {
         const std::uint8_t cur =
             i < f.currentPassword.size() ? static_cast<std::uint8_t>(f.currentPassword[i]) : 0;
         const std::uint8_t nxt =
             i < f.newPassword.size() ? static_cast<std::uint8_t>(f.newPassword[i]) : 0;
-        if (r[64 + i] != packet::scrambleByte(cur) || r[80 + i] != packet::scrambleByte(nxt)) std::abort();
+        if (r[64 + i] != packet::scrambleByte(cur) || r[80 + i] != packet::scrambleByte(nxt))
+            std::abort();
     }
     return 0;
 }

@@ -19,31 +19,43 @@ namespace {
 
 struct CheckingStatus final : kavren::StatusSink {
     void setStatusText(Panel panel, std::string_view text) override {
-        if (panel != DevicePanel && panel != MessagePanel) std::abort();
+        if (panel != DevicePanel && panel != MessagePanel)
+            std::abort();
         // A result text is at most one 32-byte field; the device line adds
         // a name of at most 32 bytes and a 17-character MAC text.
-        if (text.size() > 9 + 32 + 2 + 17 + 1) std::abort();
+        if (text.size() > 9 + 32 + 2 + 17 + 1)
+            std::abort();
     }
 };
 
 void checkRow(const kavren::DeviceGrid& grid, int r) {
     using kavren::DeviceGrid;
-    if (grid.cell(DeviceGrid::ColRow, r) != kavren::codec::formatRowNumber(r)) std::abort();
+    if (grid.cell(DeviceGrid::ColRow, r) != kavren::codec::formatRowNumber(r))
+        std::abort();
     const std::string& mac = grid.cell(DeviceGrid::ColMac, r);
-    if (mac.size() != 17) std::abort();
-    if (grid.findRowByMac(mac) != r) std::abort();  // also: no earlier row holds this MAC
-    if (!grid.cell(DeviceGrid::ColNewPassword, r).empty()) std::abort();
-    if (grid.cell(DeviceGrid::ColDeviceIp, r) != grid.cell(DeviceGrid::ColIp, r)) std::abort();
-    if (grid.cell(DeviceGrid::ColName, r).size() > 32) std::abort();
-    if (grid.cell(DeviceGrid::ColVersion, r).size() > 16) std::abort();
-    if (grid.cell(DeviceGrid::ColDescription, r).size() > 32) std::abort();
+    if (mac.size() != 17)
+        std::abort();
+    if (grid.findRowByMac(mac) != r)
+        std::abort();  // also: no earlier row holds this MAC
+    if (!grid.cell(DeviceGrid::ColNewPassword, r).empty())
+        std::abort();
+    if (grid.cell(DeviceGrid::ColDeviceIp, r) != grid.cell(DeviceGrid::ColIp, r))
+        std::abort();
+    if (grid.cell(DeviceGrid::ColName, r).size() > 32)
+        std::abort();
+    if (grid.cell(DeviceGrid::ColVersion, r).size() > 16)
+        std::abort();
+    if (grid.cell(DeviceGrid::ColDescription, r).size() > 32)
+        std::abort();
 }
 
 void checkTrailingRow(const kavren::DeviceGrid& grid) {
     const int rows = grid.rowCount();
-    if (rows < 2) std::abort();
+    if (rows < 2)
+        std::abort();
     for (int c = 0; c < kavren::DeviceGrid::kColCount; ++c) {
-        if (!grid.cell(c, rows - 1).empty()) std::abort();
+        if (!grid.cell(c, rows - 1).empty())
+            std::abort();
     }
 }
 
@@ -53,7 +65,8 @@ void checkInvariants(const kavren::DeviceGrid& grid) {
     std::set<std::string> macs;
     for (int r = 1; r <= grid.rowCount() - 2; ++r) {
         checkRow(grid, r);
-        if (!macs.insert(grid.cell(kavren::DeviceGrid::ColMac, r)).second) std::abort();
+        if (!macs.insert(grid.cell(kavren::DeviceGrid::ColMac, r)).second)
+            std::abort();
     }
 }
 
@@ -72,19 +85,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pos += 2;
         if (declared == 0xFFFF) {
             grid.clear();
-            if (grid.rowCount() != 2) std::abort();
+            if (grid.rowCount() != 2)
+                std::abort();
             checkTrailingRow(grid);
             continue;
         }
         std::size_t n = declared < 1024 ? declared : 1024;
-        if (n > size - pos) n = size - pos;
+        if (n > size - pos)
+            n = size - pos;
         // Each datagram adds at most one row, at the end, and leaves the rows
         // before it alone; the new row is checked at once, the rest at the end.
         const int before = grid.rowCount();
         kavren::handleReply(grid, status, std::span<const std::uint8_t>(data + pos, n));
         const int after = grid.rowCount();
-        if (after != before && after != before + 1) std::abort();
-        if (after == before + 1) checkRow(grid, after - 2);
+        if (after != before && after != before + 1)
+            std::abort();
+        if (after == before + 1)
+            checkRow(grid, after - 2);
         checkTrailingRow(grid);
         pos += n;
     }

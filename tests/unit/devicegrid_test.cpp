@@ -17,8 +17,14 @@ struct RecordingEffects final : GridEffects {
 };
 
 DeviceGrid::DeviceRowTexts device(const std::string& mac, const std::string& name = "dev") {
-    return {.mac = mac, .name = name, .version = "1.0", .deviceIp = "10.0.0.1",
-            .ip = "10.0.0.1", .mask = "255.0.0.0", .gateway = "10.0.0.254", .description = "d"};
+    return {.mac = mac,
+            .name = name,
+            .version = "1.0",
+            .deviceIp = "10.0.0.1",
+            .ip = "10.0.0.1",
+            .mask = "255.0.0.0",
+            .gateway = "10.0.0.254",
+            .description = "d"};
 }
 
 class DeviceGridTest : public testing::Test {
@@ -39,7 +45,8 @@ TEST_F(DeviceGridTest, StartsWithHeadersAndOneEmptyRow) {
     EXPECT_EQ(grid.cell(DeviceGrid::ColDescription, 0), "Description");
     EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 0), "");
     int total = 0;
-    for (int c = 0; c < DeviceGrid::kColCount; ++c) total += grid.columnWidth(c);
+    for (int c = 0; c < DeviceGrid::kColCount; ++c)
+        total += grid.columnWidth(c);
     EXPECT_EQ(total, 756);
     EXPECT_EQ(grid.currentRow(), 1);
     EXPECT_EQ(grid.currentCol(), DeviceGrid::ColNewPassword);
@@ -49,7 +56,8 @@ TEST_F(DeviceGridTest, StartsWithHeadersAndOneEmptyRow) {
 
 TEST_F(DeviceGridTest, WidthsStayAtTheDefaultUntilSetUp) {
     DeviceGrid fresh;
-    for (int c = 0; c < DeviceGrid::kColCount; ++c) EXPECT_EQ(fresh.columnWidth(c), 64);
+    for (int c = 0; c < DeviceGrid::kColCount; ++c)
+        EXPECT_EQ(fresh.columnWidth(c), 64);
     EXPECT_EQ(fresh.cell(DeviceGrid::ColMac, 0), "");
 }
 
@@ -62,11 +70,13 @@ TEST_F(DeviceGridTest, AppendFillsTheTrailingRowAndAddsANewOne) {
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 2), "");
     EXPECT_EQ(grid.cell(DeviceGrid::ColGateway, 2), "10.0.0.254");
     EXPECT_FALSE(grid.isDeviceRow(3));
-    for (int c = 0; c < DeviceGrid::kColCount; ++c) EXPECT_EQ(grid.cell(c, 3), "");
+    for (int c = 0; c < DeviceGrid::kColCount; ++c)
+        EXPECT_EQ(grid.cell(c, 3), "");
 }
 
 TEST_F(DeviceGridTest, ClearLeavesNoTextOfEarlierDevices) {
-    for (int i = 0; i < 5; ++i) grid.appendDeviceRow(device("00-00-00-00-00-0" + std::to_string(i)));
+    for (int i = 0; i < 5; ++i)
+        grid.appendDeviceRow(device("00-00-00-00-00-0" + std::to_string(i)));
     grid.setCell(DeviceGrid::ColNewPassword, 3, "secret");
     grid.clear();
     EXPECT_EQ(grid.rowCount(), 2);
@@ -77,7 +87,8 @@ TEST_F(DeviceGridTest, ClearLeavesNoTextOfEarlierDevices) {
     sparse.mac = "AA-AA-AA-AA-AA-AA";
     EXPECT_EQ(grid.appendDeviceRow(sparse), 1);
     EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
-    for (int c = 2; c < DeviceGrid::kColCount; ++c) EXPECT_EQ(grid.cell(c, 1), "") << c;
+    for (int c = 2; c < DeviceGrid::kColCount; ++c)
+        EXPECT_EQ(grid.cell(c, 1), "") << c;
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 3), "");  // beyond the grid now
 }
 
@@ -99,7 +110,7 @@ TEST_F(DeviceGridTest, FindRowByMacFollowsCellEdits) {
     EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-02"), 3);  // the next row that holds it
     EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-09"), 2);
     grid.setCell(DeviceGrid::ColMac, 1, "00-00-00-00-00-09");
-    EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-09"), 1);  // the lowest row wins
+    EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-09"), 1);      // the lowest row wins
     grid.setCell(DeviceGrid::ColMac, 4, "00-00-00-00-00-07");  // the trailing row is no device
     EXPECT_FALSE(grid.findRowByMac("00-00-00-00-00-07"));
 }
@@ -130,7 +141,8 @@ TEST_F(DeviceGridTest, AppendingUnderTheCurrentCellLeavesEditingOff) {
 }
 
 TEST_F(DeviceGridTest, ClearMovesACurrentCellBelowRowOneAndSelectsIt) {
-    for (int i = 0; i < 3; ++i) grid.appendDeviceRow(device("00-00-00-00-00-0" + std::to_string(i)));
+    for (int i = 0; i < 3; ++i)
+        grid.appendDeviceRow(device("00-00-00-00-00-0" + std::to_string(i)));
     grid.selectCell(DeviceGrid::ColMask, 3);
     ASSERT_TRUE(grid.editing());
     const int before = effects.enables;

@@ -35,8 +35,8 @@ Bytes deviceInfo() {
 }
 
 TEST(DiscoveryRequest, IsTheFixedSixteenBytes) {
-    const Bytes expected = {'K', 'A', 'V', 'R', 'E', 'N', 'u', 't', 0x00, 0x16,
-                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const Bytes expected = {'K',  'A',  'V',  'R',  'E',  'N',  'u',  't',
+                            0x00, 0x16, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     const DiscoveryRequest request = buildDiscoveryRequest();
     EXPECT_EQ(Bytes(request.begin(), request.end()), expected);
 }
@@ -88,7 +88,8 @@ TEST(Recognise, IgnoresEveryMalformedHeader) {
     lowerCase[0] = 'k';
     EXPECT_TRUE(isIgnored(lowerCase));
 
-    for (const std::uint8_t kind : {kKindDiscovery, kKindConfig, std::uint8_t{0x00}, std::uint8_t{0xFF}}) {
+    for (const std::uint8_t kind :
+         {kKindDiscovery, kKindConfig, std::uint8_t{0x00}, std::uint8_t{0xFF}}) {
         Bytes other = good;
         other[9] = kind;
         EXPECT_TRUE(isIgnored(other)) << int{kind};
@@ -197,12 +198,14 @@ TEST(ConfigRequest, CutsLongTextsAtTheirFields) {
     f.newPassword = std::string(20, 'q');
     const ConfigRequest r = buildConfigRequest(f);
     ASSERT_EQ(r.size(), 98u);
-    for (std::size_t i = 32; i < 64; ++i) EXPECT_EQ(r[i], 'D') << i;
+    for (std::size_t i = 32; i < 64; ++i)
+        EXPECT_EQ(r[i], 'D') << i;
     EXPECT_EQ(r[64], scrambleByte('p'));  // the first byte of CurrentPassword
     EXPECT_EQ(r[79], scrambleByte('p'));
     EXPECT_EQ(r[80], scrambleByte('q'));
     EXPECT_EQ(r[95], scrambleByte('q'));
-    for (const std::size_t i : {16u, 17u, 18u, 19u, 96u, 97u}) EXPECT_EQ(r[i], 0) << i;
+    for (const std::size_t i : {16u, 17u, 18u, 19u, 96u, 97u})
+        EXPECT_EQ(r[i], 0) << i;
 }
 
 TEST(ConfigRequest, CopiesPercentSignsAndHighBytesVerbatim) {
@@ -215,7 +218,8 @@ TEST(ConfigRequest, CopiesPercentSignsAndHighBytesVerbatim) {
 
 TEST(ConfigRequest, EmptyNewPasswordGivesSixteenZeroBytes) {
     const ConfigRequest r = buildConfigRequest(sampleFields());
-    for (std::size_t i = 80; i < 96; ++i) EXPECT_EQ(r[i], 0) << i;
+    for (std::size_t i = 80; i < 96; ++i)
+        EXPECT_EQ(r[i], 0) << i;
 }
 
 }  // namespace

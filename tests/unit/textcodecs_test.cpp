@@ -57,7 +57,9 @@ struct ParseCase {
     std::array<int, 4> values;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class ParseIpv4 : public testing::TestWithParam<ParseCase> {};
 
@@ -109,7 +111,8 @@ TEST(ParseIpv4Bounds, ThirtyOneDigitsAndDotsAreTheLimit) {
 }
 
 TEST(ParseIpv4Bounds, RoundTripsFormattedAddresses) {
-    const Ipv4Bytes samples[] = {{0, 0, 0, 0}, {255, 255, 255, 255}, {10, 0, 0, 1}, {192, 168, 100, 7}};
+    const Ipv4Bytes samples[] = {
+        {0, 0, 0, 0}, {255, 255, 255, 255}, {10, 0, 0, 1}, {192, 168, 100, 7}};
     for (const Ipv4Bytes& ip : samples) {
         const Ipv4Parse p = parseIpv4(formatDotted(ip));
         ASSERT_TRUE(p.valid);
