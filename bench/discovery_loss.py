@@ -16,24 +16,20 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-EMULATOR = os.path.join(HERE, "..", "tools", "emulator", "kavren_emulator.py")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools",
+                                "lab"))
+import labprocess  # noqa: E402
 
 
 def start_emulator(folder, devices, loss, seed):
-    ready = os.path.join(folder, f"ready-{loss}")
-    process = subprocess.Popen(
-        ["ip", "netns", "exec", os.environ["KAVREN_LAB_NODE_A"], sys.executable, EMULATOR,
-         "--generate", str(devices), "--loss", str(loss), "--seed", str(seed),
-         "--lifetime", "900", "--ready-file", ready], stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + 10
-    while not os.path.exists(ready):
-        if process.poll() is not None or time.monotonic() > deadline:
-            sys.exit("discovery_loss: the emulator did not start")
-        time.sleep(0.05)
-    return process
+    try:
+        return labprocess.start_emulator(
+            "A", os.path.join(folder, f"ready-{loss}"),
+            ["--generate", str(devices), "--loss", str(loss), "--seed", str(seed),
+             "--lifetime", "900"])
+    except RuntimeError as error:
+        sys.exit(f"discovery_loss: {error}")
 
 
 def main():
@@ -43,11 +39,7 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--timeout", default="1.5")
     args = parser.parse_args()
-    if os.environ.get("KAVREN_LAB") != "1":
-        sys.exit("discovery_loss: run me inside the lab (tools/lab/lab.sh run -- ...)")
-    check = subprocess.run([os.environ["KAVREN_LAB_SH"], "check"], capture_output=True)
-    if check.returncode != 0:
-        sys.exit("discovery_loss: not isolated")
+    labprocess.require_lab("discovery_loss")
     folder = tempfile.mkdtemp(dir=os.environ.get("KAVREN_LAB_DIR"))
     print(f"| loss P | retries N | expected miss per device | measured misses "
           f"({args.runs} runs x {args.devices} devices) | measured miss rate | "

@@ -53,17 +53,12 @@ done
 # --- inside the lab: the emulator in device namespace A, the utility here ---
 if [ "$inside" = 1 ]; then
     . "$root/tools/lab/inside.sh"
+    . "$root/tools/demo/xdisplay.sh"
     lab_inside "$root"
     # Replies are spread over 400 ms, as real devices answer.
-    ip netns exec "$KAVREN_LAB_NODE_A" python3 "$root/tools/emulator/kavren_emulator.py" \
-        --devices "$devices" --jitter-ms 400 --lifetime 3600 \
-        --ready-file "$work/ready" --log "$work/emulator.jsonl" &
-    pids+=($!)
-    for _ in $(seq 100); do
-        [ -e "$work/ready" ] && break
-        sleep 0.1
-    done
-    [ -e "$work/ready" ] || die "the emulator did not start"
+    lab_emulator "$KAVREN_LAB_NODE_A" emulator --devices "$devices" --jitter-ms 400 \
+        --lifetime 3600
+    lab_wait_emulators emulator
 
     if [ -z "$screenshot" ]; then
         echo "demo: twenty-three emulated devices are waiting; press Refresh."
@@ -72,28 +67,14 @@ if [ "$inside" = 1 ]; then
     fi
 
     "$exe" &
-    app=$!
-    pids+=("$app")
-    window_geometry() {
-        xwininfo -name "ORBELUX Trelvio" 2>/dev/null | awk '
-            /Window id:/ {id=$4}
-            /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-            /Width:/ {w=$NF} /Height:/ {h=$NF}
-            END {if (w) print x, y, w, h, id}'
-    }
-    geometry=
-    for _ in $(seq 100); do
-        geometry=$(window_geometry) || true
-        [ -n "$geometry" ] && break
-        sleep 0.1
-    done
-    [ -n "$geometry" ] || die "the main window did not appear"
+    pids+=($!)
+    geometry=$(x_wait_window "ORBELUX Trelvio" 100) || die "the main window did not appear"
     read -r x y w h id <<<"$geometry"
     sleep 1
     if [ -n "$size" ]; then
         python3 "$root/tools/demo/xkeys.py" "resize:$id:${size%x*}:${size#*x}"
         sleep 0.7
-        read -r x y w h id <<<"$(window_geometry)"
+        read -r x y w h id <<<"$(x_window_geometry "ORBELUX Trelvio")"
     fi
     # Refresh sits 8 pixels below the menu bar, 216 from the left; then a
     # click into the "IP Address" cell of the second device row.
@@ -119,21 +100,10 @@ elif [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j2 --target Kavren_Utility
 
-xvfb=
 if [ -n "$screenshot" ]; then
-    # A private X server; it listens on its unix socket only.
-    for n in $(seq 90 130); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-    done
-    [ -n "${display-}" ] || die "no free X display number"
-    Xvfb "$display" -nolisten tcp -screen 0 1400x900x24 >/dev/null 2>&1 &
-    xvfb=$!
-    trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-        sleep 0.1
-    done
-    export DISPLAY=$display
+    . "$root/tools/demo/xdisplay.sh"
+    x_display_start 1400x900 || die "Xvfb did not start"
+    trap 'kill "$x_display_pid" 2>/dev/null || true' EXIT
     # Offscreen Qt would draw nothing to grab.
     unset QT_QPA_PLATFORM
 else

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs every Debian package that building, running and testing need.
-# Quiet and quick when everything is there already.
+# Installs the Debian packages that are not installed yet: without
+# arguments every one that building, running and testing need; with
+# arguments those named (the Windows scripts name their cross toolchain and
+# Wine this way). Quiet and quick when everything is there already; what it
+# says goes to standard error, so callers' own output stays clean.
+#
+#   tools/setup.sh                  the whole list below
+#   tools/setup.sh PACKAGE...       those packages
 set -euo pipefail
 
-packages=(
+packages=("$@")
+[ ${#packages[@]} -gt 0 ] || packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -27,6 +34,6 @@ if [ "$(id -u)" -ne 0 ]; then
 else
   sudo=
 fi
-echo "setup: installing ${missing[*]}"
-$sudo apt-get update -qq
+echo "setup: installing ${missing[*]}" >&2
+$sudo apt-get update -qq >&2
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

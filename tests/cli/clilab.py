@@ -13,26 +13,14 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                                "lab"))
+import labprocess  # noqa: E402
 
 PASSWORD = "secret"
 ADAPTER_A, ADAPTER_B = "198.18.0.1", "198.19.0.1"
 FAST = ["--timeout", "0.5"]
-
-
-def require_lab():
-    if os.environ.get("KAVREN_LAB") != "1":
-        sys.exit(f"{_me()}: KAVREN_LAB is not set; run me through tools/lab/lab.sh")
-    try:
-        if os.readlink("/proc/self/ns/net") == os.readlink("/proc/1/ns/net"):
-            sys.exit(f"{_me()}: this is the machine's own network namespace")
-    except OSError:
-        pass  # init's namespace is not readable from the lab's user namespace
-    links = subprocess.run(["ip", "-o", "link"], capture_output=True, text=True, check=True)
-    for line in links.stdout.splitlines():
-        name = line.split(":")[1].strip().split("@")[0]
-        if name not in ("lo", "kva0", "kvb0"):
-            sys.exit(f"{_me()}: foreign link {name}")
 
 
 class Check:
@@ -60,20 +48,13 @@ class Lab:
     def start(self, node, devices=None, extra=()):
         """An emulator in device namespace A or B; returns its process."""
         index = len(self.emulators)
-        ready = self.path(f"ready{index}")
-        args = ["ip", "netns", "exec", os.environ[f"KAVREN_LAB_NODE_{node}"], sys.executable,
-                self.emulator, "--lifetime", "90", "--ready-file", ready,
-                "--log", self.path(f"log{index}.jsonl")]
+        options = ["--lifetime", "90", "--log", self.path(f"log{index}.jsonl")]
         if devices is not None:
             with open(self.path(f"devices{index}.json"), "w") as f:
                 json.dump(devices, f)
-            args += ["--devices", self.path(f"devices{index}.json")]
-        process = subprocess.Popen(args + list(extra), stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while not os.path.exists(ready):
-            if time.monotonic() > deadline or process.poll() is not None:
-                raise RuntimeError("emulator did not come up")
-            time.sleep(0.05)
+            options += ["--devices", self.path(f"devices{index}.json")]
+        process = labprocess.start_emulator(node, self.path(f"ready{index}"),
+                                            options + list(extra), emulator=self.emulator)
         self.emulators.append(process)
         return process
 
@@ -154,7 +135,7 @@ def main(name, scenario, *options):
     for option in options:
         parser.add_argument(*option.pop("flags"), **option)
     args = parser.parse_args()
-    require_lab()
+    labprocess.require_lab(_me())
     lab = Lab(args.kavren, args.emulator)
     try:
         scenario(lab, args)

@@ -23,6 +23,7 @@ fail() {
     exit 1
 }
 . "$repo/tools/lab/inside.sh"
+. "$repo/tools/demo/xdisplay.sh"
 lab_inside "$repo"
 chmod 0755 "$work"
 
@@ -43,15 +44,8 @@ caps=$(as_user awk '/^CapEff|^CapPrm|^CapBnd/ {print $2}' /proc/self/status | so
 [ "$caps" = 0000000000000000 ] || fail "the user still has capabilities: $caps"
 echo "user_lab: running as uid $USER_ID with no capabilities"
 
-ip netns exec "$KAVREN_LAB_NODE_A" python3 "$repo/tools/emulator/kavren_emulator.py" \
-    --generate 3 --password $PASSWORD --lifetime 120 \
-    --ready-file "$work/ready" --log "$work/emulator.jsonl" &
-pids+=($!)
-for _ in $(seq 100); do
-    [ -e "$work/ready" ] && break
-    sleep 0.1
-done
-[ -e "$work/ready" ] || fail "the emulator did not start"
+lab_emulator "$KAVREN_LAB_NODE_A" emulator --generate 3 --password $PASSWORD --lifetime 120
+lab_wait_emulators emulator
 
 # --- the command line ------------------------------------------------------
 found=$(as_user "$root/usr/bin/kavren" discover --csv --timeout 1) ||
@@ -93,30 +87,13 @@ if ! command -v Xvfb >/dev/null || [ -z "$screenshot" ]; then
     exit 0
 fi
 
-for n in $(seq 140 180); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "${display-}" ] || fail "no free X display number"
-Xvfb "$display" -nolisten tcp -screen 0 1100x560x24 >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-    sleep 0.1
-done
-export DISPLAY=$display QT_QPA_PLATFORM=xcb
+x_display_start 1100x560 140 180 || fail "Xvfb did not start"
+pids+=("$x_display_pid")
+export QT_QPA_PLATFORM=xcb
 before=$(grep -c '"kind":"discovery"' "$work/emulator.jsonl" || true)
 start_window >/dev/null
-geometry=
-for _ in $(seq 100); do
-    geometry=$(xwininfo -name "ORBELUX Trelvio" 2>/dev/null | awk '
-        /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-        /Width:/ {w=$NF} /Height:/ {h=$NF}
-        END {if (w) print x, y, w, h}') || true
-    [ -n "$geometry" ] && break
-    sleep 0.1
-done
-[ -n "$geometry" ] || fail "the main window did not appear"
-read -r x y w h <<<"$geometry"
+geometry=$(x_wait_window "ORBELUX Trelvio" 100) || fail "the main window did not appear"
+read -r x y w h _ <<<"$geometry"
 sleep 1
 # Refresh sits 8 pixels below the menu bar, 216 from the left (as in
 # tools/demo.sh); the three device rows follow the grid's header row.

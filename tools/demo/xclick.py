@@ -6,18 +6,13 @@ window manager or any extra tool. Usage: xclick.py X Y [X Y ...]"""
 import sys
 import time
 
-from xtest import Display
+from xtest import open_display
 
 
 def main(argv):
-    if len(argv) < 3 or len(argv) % 2 == 0:
-        print(__doc__, file=sys.stderr)
+    display = open_display("xclick", argv, len(argv) >= 3 and len(argv) % 2 == 1)
+    if display is None:
         return 2
-    try:
-        display = Display()
-    except OSError as error:
-        print(f"xclick: {error}", file=sys.stderr)
-        return 1
     xtst = display.xtst
     points = [(int(argv[i]), int(argv[i + 1])) for i in range(1, len(argv), 2)]
     for x, y in points:

@@ -11,7 +11,7 @@ Usage: xkeys.py STEP [STEP ...]
 import sys
 import time
 
-from xtest import Display
+from xtest import open_display
 
 MODIFIERS = {"ctrl": "Control_L", "shift": "Shift_L", "alt": "Alt_L"}
 NAMED = {" ": "space", ".": "period", "-": "minus", ":": "colon", "_": "underscore",
@@ -19,14 +19,9 @@ NAMED = {" ": "space", ".": "period", "-": "minus", ":": "colon", "_": "undersco
 
 
 def main(argv):
-    if len(argv) < 2:
-        print(__doc__, file=sys.stderr)
+    display = open_display("xkeys", argv, len(argv) >= 2)
+    if display is None:
         return 2
-    try:
-        display = Display()
-    except OSError as error:
-        print(f"xkeys: {error}", file=sys.stderr)
-        return 1
     x11, xtst = display.x11, display.xtst
 
     def code(name):

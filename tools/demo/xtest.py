@@ -3,6 +3,7 @@
 demo's input scripts (xclick.py, xkeys.py): no window manager or extra tool
 is needed under Xvfb."""
 import ctypes
+import sys
 
 
 class Display:
@@ -36,3 +37,17 @@ class Display:
 
     def close(self):
         self.x11.XCloseDisplay(self.handle)
+
+
+def open_display(tool, argv, enough):
+    """The display for the script `tool`, or None after printing why: its
+    usage (the caller's module text) when `enough` says the arguments are
+    wrong, or the display's error."""
+    if not enough:
+        print(sys.modules["__main__"].__doc__, file=sys.stderr)
+        return None
+    try:
+        return Display()
+    except OSError as error:
+        print(f"{tool}: {error}", file=sys.stderr)
+        return None

@@ -1,12 +1,13 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the scripts whose second half runs inside the lab (tools/demo.sh,
-# tests/package/user_lab.sh). lab_inside ROOT refuses unless this shell is in
-# a lab of tools/lab/lab.sh with a device namespace, then gives a work folder
-# ($work) and a list ($pids) of started processes, all stopped and removed
-# on exit.
+# tools/windows/demo.sh, tools/windows/cli_lab.sh, tests/package/user_lab.sh).
+#
+# lab_inside ROOT refuses unless this shell is in a lab of tools/lab/lab.sh
+# with a device namespace, then gives a work folder ($work) and a list
+# ($pids) of started processes, all stopped and removed on exit.
 lab_inside() {
-  local root=$1
-  if ! "$root/tools/lab/lab.sh" check >/dev/null; then
+  lab_root=$1
+  if ! "$lab_root/tools/lab/lab.sh" check >/dev/null; then
     echo "not inside the lab; refusing to start anything" >&2
     exit 1
   fi
@@ -24,4 +25,30 @@ lab_inside_cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$work"
+}
+
+# lab_emulator NODE NAME [OPTION...] starts the device emulator in the device
+# namespace NODE with the options given (a --lifetime among them, so that it
+# ends by itself), its ready file $work/NAME.ready and its log
+# $work/NAME.jsonl.
+lab_emulator() {
+  local node=$1 name=$2
+  shift 2
+  ip netns exec "$node" python3 "$lab_root/tools/emulator/kavren_emulator.py" \
+    --ready-file "$work/$name.ready" --log "$work/$name.jsonl" "$@" &
+  pids+=($!)
+}
+
+# lab_wait_emulators NAME... waits up to ten seconds until each of them is
+# ready, and ends the script when one is not.
+lab_wait_emulators() {
+  local name waiting
+  for _ in $(seq 100); do
+    waiting=
+    for name; do [ -e "$work/$name.ready" ] || waiting=$name; done
+    [ -z "$waiting" ] && return 0
+    sleep 0.1
+  done
+  echo "the emulator $waiting did not start" >&2
+  exit 1
 }

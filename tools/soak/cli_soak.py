@@ -26,6 +26,9 @@ import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lab"))
+import labprocess  # noqa: E402
+
 ADAPTER = "198.18.0.1"
 DEVICE_SUBNET = "198.18.4.0/22"  # 1,022 addresses
 DEVICE_NETMASK = "255.255.252.0"
@@ -34,15 +37,6 @@ ALLOWED_GROWTH_KIB = 1024
 POLL_SECONDS = 0.005
 TRANSIENT_FDS = 2
 MAX_SECONDS = 3600
-
-
-def refuse_outside_lab():
-    if os.environ.get("KAVREN_LAB") != "1" or not os.environ.get("KAVREN_LAB_SH"):
-        sys.exit("cli_soak: not inside the lab; run tools/soak.sh")
-    check = subprocess.run([os.environ["KAVREN_LAB_SH"], "check"], capture_output=True,
-                           text=True)
-    if check.returncode != 0:
-        sys.exit(f"cli_soak: refusing to send: {check.stderr.strip()}")
 
 
 def peak_rss_kib(pid):
@@ -128,19 +122,15 @@ def start_emulator(emulator, devices, lifetime, folder):
     devices one address is refused, and the lab's segment has only 126 for
     devices. Their subnet lies beside the adapter's, so they answer by
     broadcast and kavren sends to them by broadcast, saying so."""
-    ready = os.path.join(folder, "emulator.ready")
-    log = open(os.path.join(folder, "emulator.err"), "w")
-    process = subprocess.Popen(
-        ["ip", "netns", "exec", os.environ["KAVREN_LAB_NODE_A"], sys.executable, emulator,
-         "--generate", str(devices), "--subnet", DEVICE_SUBNET, "--netmask", DEVICE_NETMASK,
-         "--lifetime", str(lifetime), "--ready-file", ready],
-        stderr=log)
-    deadline = time.monotonic() + 15
-    while not os.path.exists(ready):
-        if process.poll() is not None or time.monotonic() > deadline:
-            sys.exit("cli_soak: the emulator did not start")
-        time.sleep(0.05)
-    return process
+    with open(os.path.join(folder, "emulator.err"), "w") as log:
+        try:
+            return labprocess.start_emulator(
+                "A", os.path.join(folder, "emulator.ready"),
+                ["--generate", str(devices), "--subnet", DEVICE_SUBNET, "--netmask",
+                 DEVICE_NETMASK, "--lifetime", str(lifetime)],
+                stderr=log, emulator=emulator, wait_seconds=15)
+        except RuntimeError as error:
+            sys.exit(f"cli_soak: {error}")
 
 
 def summary(kind, runs, warm_index):
@@ -185,7 +175,7 @@ def main():
         parser.error(f"--seconds takes 10 to {MAX_SECONDS}, --warmup less than that")
     if not 1 <= args.devices <= 1022:
         parser.error("--devices takes 1 to 1022")
-    refuse_outside_lab()
+    labprocess.require_lab("cli_soak")
 
     folder = tempfile.mkdtemp(prefix="cli_soak_", dir=os.environ.get("KAVREN_LAB_DIR"))
     env = dict(os.environ, XDG_STATE_HOME=os.path.join(folder, "state"),

@@ -70,18 +70,8 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
-need=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev ninja-build cmake qt6-base-dev-tools)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  echo "build-qt: installing ${missing[*]}" >&2
-  $sudo apt-get update -qq >&2
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+"$root/tools/setup.sh" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix dpkg-dev ninja-build cmake \
+  qt6-base-dev-tools
 
 work=$cache_root/work-qt6-win64-$key
 rm -rf "$work" "$prefix"

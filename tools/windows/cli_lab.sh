@@ -17,42 +17,22 @@ fail() {
     echo "cli_lab.sh: $*" >&2
     exit 1
 }
-"$root/tools/lab/lab.sh" check >/dev/null || fail "not inside the lab; refusing to start"
+. "$root/tools/lab/inside.sh"
+lab_inside "$root"
 [ -n "${KAVREN_WINE-}" ] && [ -n "${KAVREN_WINE_LAB_NETNS-}" ] ||
     fail "run through tools/windows/wine-lab.sh, which starts Wine's server in the lab"
 [ -n "${KAVREN_LAB_NODE_B-}" ] || fail "needs a lab with two segments"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-emulator() {
-    local node=$1 name=$2
-    shift 2
-    ip netns exec "$node" python3 "$root/tools/emulator/kavren_emulator.py" \
-        --lifetime 60 --ready-file "$work/$name.ready" --log "$work/$name.jsonl" "$@" &
-    pids+=($!)
-}
-emulator "$KAVREN_LAB_NODE_A" a --generate 3
+lab_emulator "$KAVREN_LAB_NODE_A" a --lifetime 60 --generate 3
 # Generated devices on B would repeat A's MAC addresses, and a MAC is
 # listed once; B's device has one of its own.
-cat >"$work/b.json" <<'EOF'
+cat >"$work/b.json" <<'JSON'
 {"devices": [{"mac": "02:BB:00:00:00:01", "ip": "198.19.0.140", "netmask": "255.255.255.0",
   "gateway": "0.0.0.0", "name": "OnB", "version": "v2", "description": "b-side",
   "password": "admin"}]}
-EOF
-emulator "$KAVREN_LAB_NODE_B" b --devices "$work/b.json"
-for _ in $(seq 100); do
-    [ -e "$work/a.ready" ] && [ -e "$work/b.ready" ] && break
-    sleep 0.1
-done
-[ -e "$work/a.ready" ] && [ -e "$work/b.ready" ] || fail "the emulators did not start"
+JSON
+lab_emulator "$KAVREN_LAB_NODE_B" b --lifetime 60 --devices "$work/b.json"
+lab_wait_emulators a b
 
 # found_via and sender are the last two columns. Wine writes the console's
 # line ends as CR LF.

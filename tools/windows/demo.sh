@@ -20,26 +20,13 @@ die() {
 # --- inside the lab, with Wine's server started here by wine-lab.sh ---
 if [ "${1-}" = --inside ]; then
     out=$2
-    "$root/tools/lab/lab.sh" check >/dev/null || die "not inside the lab; refusing to start"
+    . "$root/tools/lab/inside.sh"
+    . "$root/tools/demo/xdisplay.sh"
+    lab_inside "$root"
     [ -n "${KAVREN_WINE-}" ] || die "run through tools/windows/wine-lab.sh"
-    work=$(mktemp -d)
-    pids=()
-    cleanup() {
-        local pid
-        for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-        wait 2>/dev/null || true
-        rm -rf "$work"
-    }
-    trap cleanup EXIT
-    ip netns exec "$KAVREN_LAB_NODE_A" python3 "$root/tools/emulator/kavren_emulator.py" \
-        --devices "$root/tools/demo/devices.json" --jitter-ms 400 --lifetime 300 \
-        --ready-file "$work/ready" --log "$work/emulator.jsonl" &
-    pids+=($!)
-    for _ in $(seq 100); do
-        [ -e "$work/ready" ] && break
-        sleep 0.1
-    done
-    [ -e "$work/ready" ] || die "the emulator did not start"
+    lab_emulator "$KAVREN_LAB_NODE_A" emulator --devices "$root/tools/demo/devices.json" \
+        --jitter-ms 400 --lifetime 300
+    lab_wait_emulators emulator
 
     # The command line first: while the window runs, it holds port 62631.
     "$KAVREN_WINE" "$root/build/windows/dist/kavren.exe" discover --timeout 2 </dev/null |
@@ -47,22 +34,9 @@ if [ "${1-}" = --inside ]; then
 
     "$KAVREN_WINE" "$root/build/windows/dist/Kavren_Utility.exe" &
     pids+=($!)
-    window_geometry() {
-        xwininfo -name "ORBELUX Trelvio" 2>/dev/null | awk '
-            /Window id:/ {id=$4}
-            /Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-            /Width:/ {w=$NF} /Height:/ {h=$NF}
-            END {if (w) print x, y, w, h, id}'
-    }
-    geometry=
-    for _ in $(seq 300); do
-        geometry=$(window_geometry) || true
-        [ -n "$geometry" ] && break
-        sleep 0.1
-    done
-    [ -n "$geometry" ] || die "the main window did not appear"
+    x_wait_window "ORBELUX Trelvio" 300 >/dev/null || die "the main window did not appear"
     sleep 2
-    read -r x y w h _ <<<"$(window_geometry)"
+    read -r x y w h _ <<<"$(x_window_geometry "ORBELUX Trelvio")"
     shot() { import -window root "$out/$1"; }
     click() { python3 "$root/tools/demo/xclick.py" $((x + $1)) $((y + $2)); }
     keys() { python3 "$root/tools/demo/xkeys.py" "$@"; }
@@ -89,19 +63,9 @@ fi
 out=$(realpath -m "$1")
 mkdir -p "$out"
 [ -f "$root/build/windows/dist/Kavren_Utility.exe" ] || die "run tools/windows/build.sh first"
-for n in $(seq 90 130); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "${display-}" ] || die "no free X display number"
-# It listens on its unix socket only, which the lab's processes reach.
-Xvfb "$display" -nolisten tcp -screen 0 1280x800x24 >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-    sleep 0.1
-done
-export DISPLAY=$display
+. "$root/tools/demo/xdisplay.sh"
+x_display_start 1280x800 || die "Xvfb did not start"
+trap 'kill "$x_display_pid" 2>/dev/null || true' EXIT
 unset QT_QPA_PLATFORM
 "$root/tools/lab/lab.sh" run -- "$root/tools/windows/wine-lab.sh" "$root/tools/windows/demo.sh" --inside "$out"
 ls "$out"
