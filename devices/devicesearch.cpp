@@ -124,16 +124,33 @@ bool DeviceSearch::matches(const DeviceGrid& grid, int row) const {
     return macDigitsContain(grid.cell(DeviceGrid::ColMac, row));
 }
 
+namespace {
+
+struct SearchBegin {
+    int row;
+    bool wrapped;
+};
+
+// Where a search over rows 1..count begins. Stepping on from the last row
+// (or back from the first) goes round: a start beyond them begins at the
+// first (or the last) row and counts as having gone round already.
+SearchBegin beginAt(int count, int start, bool forward) {
+    const bool wrapped = forward ? start > count : start < 1;
+    if (start < 1 || start > count)
+        start = forward ? 1 : count;
+    return {start, wrapped};
+}
+
+}  // namespace
+
 template <class Matches>
 std::optional<DeviceSearch::Hit> DeviceSearch::findIn(int count, int start, Direction direction,
                                                       const Matches& matches) const {
     if (empty() || count <= 0)
         return std::nullopt;
     const bool forward = direction == Direction::Forward;
-    // Stepping on from the last row (or back from the first) goes round.
-    const bool startWrapped = forward ? start > count : start < 1;
-    if (start < 1 || start > count)
-        start = forward ? 1 : count;
+    const auto [first, startWrapped] = beginAt(count, start, forward);
+    start = first;
     for (int step = 0; step < count; ++step) {
         int row = forward ? start + step : start - step;
         const bool wrapped = startWrapped || row > count || row < 1;
@@ -159,9 +176,8 @@ std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceSearchIndex& ind
     if (empty() || count <= 0)
         return std::nullopt;
     const bool forward = direction == Direction::Forward;
-    const bool startWrapped = forward ? start > count : start < 1;
-    if (start < 1 || start > count)
-        start = forward ? 1 : count;
+    const auto [begin, startWrapped] = beginAt(count, start, forward);
+    start = begin;
     // The buffer is searched in one sweep per stretch of rows: first from
     // the start row on (or back), then the rest, which is going round.
     const auto inRows = [&](int first, int last) -> std::optional<int> {

@@ -5,19 +5,10 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
+#include "tests/support/fakes.h"
+
 namespace kavren::app {
 namespace {
-
-DeviceGrid::DeviceRowTexts device(const std::string& mac, const std::string& name = "dev") {
-    return {.mac = mac,
-            .name = name,
-            .version = "1.0",
-            .deviceIp = "10.0.0.1",
-            .ip = "10.0.0.1",
-            .mask = "255.0.0.0",
-            .gateway = "10.0.0.254",
-            .description = "desc"};
-}
 
 class DeviceTableModelTest : public ::testing::Test {
 protected:
@@ -51,7 +42,7 @@ TEST_F(DeviceTableModelTest, ShowsTheHeaderRowAsTheHeaderAndTheRestAsRows) {
 TEST_F(DeviceTableModelTest, AnAppendInsertsOneRowAndRefreshesTheOldTrailingRow) {
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    grid.appendDeviceRow(device("02-C4-7E-0A-1B-FF"));
+    grid.appendDeviceRow(testsupport::deviceRow("02-C4-7E-0A-1B-FF"));
     ASSERT_EQ(inserted.count(), 1);
     EXPECT_EQ(inserted[0][1].toInt(), 1);  // model row 1 = grid row 2, the new trailing row
     EXPECT_EQ(inserted[0][2].toInt(), 1);
@@ -65,7 +56,7 @@ TEST_F(DeviceTableModelTest, AnAppendInsertsOneRowAndRefreshesTheOldTrailingRow)
 
 TEST_F(DeviceTableModelTest, ClearRemovesEveryRowButTheFirstAndEmptiesIt) {
     for (int i = 0; i < 5; ++i)
-        grid.appendDeviceRow(device("00-00-00-00-00-0" + std::to_string(i)));
+        grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
     ASSERT_EQ(model.rowCount(), 6);
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
     grid.clear();
@@ -75,12 +66,12 @@ TEST_F(DeviceTableModelTest, ClearRemovesEveryRowButTheFirstAndEmptiesIt) {
     EXPECT_EQ(model.rowCount(), 1);
     for (int c = 0; c < 10; ++c)
         EXPECT_EQ(model.index(0, c).data().toString(), QString());
-    grid.appendDeviceRow(device("AA-00-00-00-00-01"));
+    grid.appendDeviceRow(testsupport::deviceRow("AA-00-00-00-00-01"));
     EXPECT_EQ(model.index(0, 0).data().toString(), QStringLiteral("1"));
 }
 
 TEST_F(DeviceTableModelTest, FixedColumnsAreNeverSelectableAndEditingFollowsTheSwitch) {
-    grid.appendDeviceRow(device("02-C4-7E-0A-1B-FF"));
+    grid.appendDeviceRow(testsupport::deviceRow("02-C4-7E-0A-1B-FF"));
     for (int c = 0; c < 5; ++c) {
         EXPECT_EQ(model.flags(model.index(0, c)), Qt::ItemIsEnabled) << c;
     }
@@ -94,7 +85,7 @@ TEST_F(DeviceTableModelTest, FixedColumnsAreNeverSelectableAndEditingFollowsTheS
 }
 
 TEST_F(DeviceTableModelTest, TextsCrossAsLatin1BothWays) {
-    grid.appendDeviceRow(device("02-C4-7E-0A-1B-FF", "Caf\xE9 <b>x</b>"));
+    grid.appendDeviceRow(testsupport::deviceRow("02-C4-7E-0A-1B-FF", "Caf\xE9 <b>x</b>"));
     EXPECT_EQ(model.index(0, 2).data().toString(), QString::fromUtf8("Café <b>x</b>"));
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     EXPECT_TRUE(model.setData(model.index(0, 9), QString::fromUtf8("Büro"), Qt::EditRole));
@@ -106,7 +97,7 @@ TEST_F(DeviceTableModelTest, ManyAppendsStayConsistent) {
     for (int i = 0; i < 300; ++i) {
         char mac[18];
         std::snprintf(mac, sizeof mac, "00-00-00-00-%02X-%02X", i / 256, i % 256);
-        grid.appendDeviceRow(device(mac));
+        grid.appendDeviceRow(testsupport::deviceRow(mac));
     }
     EXPECT_EQ(model.rowCount(), 301);
     EXPECT_EQ(model.index(299, 0).data().toString(), QStringLiteral("300"));

@@ -49,8 +49,6 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr const char* kHostAddress = "198.18.0.1";  // the lab host's end of segment A
-
 struct Device {
     std::string mac, ip, name;
 };
@@ -215,7 +213,7 @@ protected:
         ASSERT_TRUE(listener.bound());
 
         testsupport::FakeAdapterQuery query(
-            std::vector<AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {kHostAddress}}});
+            std::vector<AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {lab::kHostA}}});
         adapters.fill(query);
         grid.setUp();
         for (std::size_t i = 0; i < listed; ++i) {
@@ -288,7 +286,7 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     ASSERT_EQ(configs.size(), 1u);
     EXPECT_EQ(configs[0].destination, "198.18.0.130");
     EXPECT_EQ(configs[0].destinationPort, packet::kDevicePort);
-    EXPECT_EQ(configs[0].source, kHostAddress);
+    EXPECT_EQ(configs[0].source, lab::kHostA);
     EXPECT_EQ(lab::toHex(configs[0].bytes),
               lab::toHex(std::string(expected.begin(), expected.end())));
     // The answer goes through the reply handling into the status bar.

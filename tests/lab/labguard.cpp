@@ -7,7 +7,8 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+
+#include "tests/lab/labroutes.h"
 
 namespace kavren::lab {
 namespace {
@@ -47,17 +48,7 @@ bool onlyLabLinks(std::string* foreign) {
 // /proc/self/net/route shows the routes of the caller's own namespace.
 bool hasDefaultRoute() {
     std::ifstream routes("/proc/self/net/route");
-    std::string line;
-    std::getline(routes, line);  // column titles
-    while (std::getline(routes, line)) {
-        std::istringstream fields(line);
-        std::string link, destination, gateway, flags, refs, use, metric, mask;
-        fields >> link >> destination >> gateway >> flags >> refs >> use >> metric >> mask;
-        if (destination == "00000000" && mask == "00000000") {
-            return true;
-        }
-    }
-    return false;
+    return routesHaveDefault(routes);
 }
 
 }  // namespace

@@ -7,6 +7,12 @@
 
 namespace kavren::lab {
 
+// The lab's addresses (tools/lab/lab.sh): the host namespace's end of
+// segments A and B, and the device namespace's end of segment A.
+inline constexpr const char* kHostA = "198.18.0.1";
+inline constexpr const char* kHostB = "198.19.0.1";
+inline constexpr const char* kNodeA = "198.18.0.2";
+
 // True when the calling process runs inside a lab namespace of
 // tools/lab/lab.sh: KAVREN_LAB=1 is set, the network namespace is not the
 // machine's own, and only the loopback and the lab's veth links exist with

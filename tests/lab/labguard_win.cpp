@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "tests/lab/labguard.h"
+#include "tests/lab/labroutes.h"
 
 // The guard of a Windows test program under Wine. Its sockets live in the
 // wineserver, which tools/windows/wine-lab.sh starts inside the lab after
@@ -15,16 +16,7 @@ namespace {
 
 bool hasDefaultRoute() {
     std::ifstream routes("Z:\\proc\\self\\net\\route");
-    std::string line;
-    std::getline(routes, line);  // column titles
-    while (std::getline(routes, line)) {
-        std::istringstream fields(line);
-        std::string link, destination, gateway, flags, refs, use, metric, mask;
-        fields >> link >> destination >> gateway >> flags >> refs >> use >> metric >> mask;
-        if (destination == "00000000" && mask == "00000000")
-            return true;
-    }
-    return false;
+    return routesHaveDefault(routes);
 }
 
 // The links of the namespace from /proc/self/net/dev ("name: counters").

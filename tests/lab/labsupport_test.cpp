@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "tests/lab/emulatorlog.h"
 #include "tests/lab/labguard.h"
+#include "tests/lab/labroutes.h"
 #include "tests/lab/labsend.h"
 
 namespace kavren::lab {
@@ -76,6 +78,24 @@ TEST(LabGuard, LoopbackSenderRefusesOutsideTheLab) {
     ScopedEnv outer("KAVREN_LAB_OUTER_NETNS", self);
     const std::uint8_t datagram[] = {'K', 'A', 'V', 'R', 'E', 'N', 'u', 't', 0, 0x30};
     EXPECT_FALSE(sendToLoopback(datagram));
+}
+
+// The lab's own table (two subnet routes) passes; a default route anywhere
+// in it, as on the machine's real namespace, is caught.
+TEST(LabGuard, FindsTheDefaultRouteInARouteTable) {
+    const std::string titles =
+        "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\tMTU\tWindow\tIRTT\n";
+    const std::string lab =
+        "kva0\t000012C6\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n"
+        "kvb0\t000013C6\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const std::string out = "eth0\t00000000\t0102A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n";
+    std::istringstream labOnly(titles + lab);
+    EXPECT_FALSE(routesHaveDefault(labOnly));
+    std::istringstream withDefault(titles + lab + out);
+    EXPECT_TRUE(routesHaveDefault(withDefault));
+    // The title line is never read as a route, and an empty table has none.
+    std::istringstream titleOnly(titles);
+    EXPECT_FALSE(routesHaveDefault(titleOnly));
 }
 
 TEST(EmulatorLog, ReadsEveryField) {

@@ -28,9 +28,6 @@ namespace {
 using namespace std::chrono_literals;
 using labtest::PeerSocket;
 
-constexpr const char* kHostA = "198.18.0.1";
-constexpr const char* kNodeA = "198.18.0.2";
-
 struct Delivered {
     std::vector<std::uint8_t> data;
     std::string peerIP;
@@ -82,14 +79,14 @@ protected:
 };
 
 TEST_F(ReceivingEndpoint, DatagramOf1024BytesArrivesWholeWithItsSender) {
-    PeerSocket device(kNodeA, 62630, std::getenv("KAVREN_LAB_NODE_A"));
+    PeerSocket device(lab::kNodeA, 62630, std::getenv("KAVREN_LAB_NODE_A"));
     const auto bytes = pattern(1024);
-    device.sendTo(kHostA, 62631, bytes);
+    device.sendTo(lab::kHostA, 62631, bytes);
     ASSERT_TRUE(m_rx.waitPending(1));
     m_rx.deliverAll();
     ASSERT_EQ(m_rx.delivered.size(), 1u);
     EXPECT_EQ(m_rx.delivered[0].data, bytes);
-    EXPECT_EQ(m_rx.delivered[0].peerIP, kNodeA);
+    EXPECT_EQ(m_rx.delivered[0].peerIP, lab::kNodeA);
     EXPECT_EQ(m_rx.delivered[0].peerPort, 62630);
     EXPECT_EQ(m_rx.server.currentBinding(), &m_rx.server.binding(0));
 }
@@ -120,10 +117,10 @@ TEST_F(ReceivingEndpoint, EmptyDatagramIsDroppedAndTheNextDelivered) {
 }
 
 TEST_F(ReceivingEndpoint, BackToBackDatagramsOneReadEventAfterAnotherInArrivalOrder) {
-    PeerSocket device(kNodeA, 0, std::getenv("KAVREN_LAB_NODE_A"));
+    PeerSocket device(lab::kNodeA, 0, std::getenv("KAVREN_LAB_NODE_A"));
     constexpr int kCount = 300;
     for (int i = 0; i < kCount; ++i) {
-        device.sendTo(kHostA, 62631, pattern(112, static_cast<std::uint8_t>(i)));
+        device.sendTo(lab::kHostA, 62631, pattern(112, static_cast<std::uint8_t>(i)));
     }
     bool inside = false;
     bool overlapped = false;
@@ -212,14 +209,14 @@ TEST(ReceivingEndpointOpen, EachDatagramComesWithTheBindingItArrivedOn) {
     Receiver rx;
     rx.server.binding(0).setIP("127.0.0.1");
     TIdSocketHandle& second = rx.server.addBinding();
-    second.setIP(kHostA);
+    second.setIP(lab::kHostA);
     second.setPort(62631);
     std::vector<TIdSocketHandle*> arrivedOn;
     rx.server.OnUDPRead = [&](TIdUDPServer&, std::span<const std::uint8_t>,
                               TIdSocketHandle& binding) { arrivedOn.push_back(&binding); };
     ASSERT_NO_THROW(rx.server.setActive(true));
     PeerSocket device;
-    device.sendTo(kHostA, 62631, pattern(8));
+    device.sendTo(lab::kHostA, 62631, pattern(8));
     ASSERT_TRUE(rx.waitPending(1));
     device.sendTo("127.0.0.1", 62631, pattern(8));
     ASSERT_TRUE(rx.waitPending(2));
@@ -295,10 +292,10 @@ TEST_F(ReceivingEndpoint, BurstFromTheDeviceNamespaceArrivesWhole) {
     }
     const long droppedBefore = static_cast<long>(lab::udpReceiveBufferErrors());
     {
-        PeerSocket device(kNodeA, 0, std::getenv("KAVREN_LAB_NODE_A"));
+        PeerSocket device(lab::kNodeA, 0, std::getenv("KAVREN_LAB_NODE_A"));
         const auto reply = pattern(112);
         for (long i = 0; i < count; ++i)
-            device.sendTo(kHostA, 62631, reply);
+            device.sendTo(lab::kHostA, 62631, reply);
     }
     const auto started = std::chrono::steady_clock::now();
     while (m_rx.server.statistics().received < static_cast<std::uint64_t>(count) &&
@@ -330,7 +327,7 @@ protected:
 TEST_F(SendSequence, EmptyOrAnySourceAddressBindsEveryLocalAddress) {
     PeerSocket device("0.0.0.0", 62630);
     for (const std::string source : {"", "0.0.0.0"}) {
-        ASSERT_NO_THROW(sendSequence(m_client, source, kHostA, false, m_request));
+        ASSERT_NO_THROW(sendSequence(m_client, source, lab::kHostA, false, m_request));
         const auto got = device.receive(1000ms);
         ASSERT_TRUE(got.has_value()) << "source '" << source << "'";
         EXPECT_EQ(got->data, m_request);
@@ -339,11 +336,11 @@ TEST_F(SendSequence, EmptyOrAnySourceAddressBindsEveryLocalAddress) {
 }
 
 TEST_F(SendSequence, DatagramLeavesFromTheSourceAddressToPort62630) {
-    PeerSocket device(kNodeA, 62630, std::getenv("KAVREN_LAB_NODE_A"));
-    sendSequence(m_client, kHostA, kNodeA, false, m_request);
+    PeerSocket device(lab::kNodeA, 62630, std::getenv("KAVREN_LAB_NODE_A"));
+    sendSequence(m_client, lab::kHostA, lab::kNodeA, false, m_request);
     const auto got = device.receive(1000ms);
     ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(got->peerIP, kHostA);
+    EXPECT_EQ(got->peerIP, lab::kHostA);
     EXPECT_NE(got->peerPort, 0);
     EXPECT_NE(got->peerPort, 62631);
 }
@@ -360,14 +357,14 @@ TEST_F(SendSequence, FailedSendStepIsReportedAndTheNextSendStartsFresh) {
     EXPECT_FALSE(m_client.active());
     const auto before = m_client.socketsOpened();
     PeerSocket device("0.0.0.0", 62630);
-    ASSERT_NO_THROW(sendSequence(m_client, kHostA, kHostA, false, m_request));
+    ASSERT_NO_THROW(sendSequence(m_client, lab::kHostA, lab::kHostA, false, m_request));
     EXPECT_TRUE(device.receive(1000ms).has_value());
     EXPECT_EQ(m_client.socketsOpened(), before + 1);
 }
 
 TEST_F(SendSequence, SourceAddressTheHostDoesNotHaveFailsAtTheBind) {
     try {
-        sendSequence(m_client, "198.51.100.7", kNodeA, false, m_request);
+        sendSequence(m_client, "198.51.100.7", lab::kNodeA, false, m_request);
         FAIL() << "bind succeeded";
     } catch (const EIdSocketError& e) {
         EXPECT_STREQ(e.what(), "Socket Error # 10049\r\nCannot assign requested address.");
@@ -382,7 +379,7 @@ TEST_F(SendSequence, DatagramTooLongForUdpIsPackageSizeTooBig) {
 }
 
 TEST_F(SendSequence, BroadcastTurnsThePermissionOnAndTheNextUnicastHasItOff) {
-    ASSERT_NO_THROW(sendSequence(m_client, kHostA, "ignored", true, m_request));
+    ASSERT_NO_THROW(sendSequence(m_client, lab::kHostA, "ignored", true, m_request));
     EXPECT_FALSE(m_client.broadcastEnabled());
     EXPECT_FALSE(m_client.active());
 
@@ -398,7 +395,7 @@ TEST_F(SendSequence, BroadcastThatFailedStillLeavesThePermissionOff) {
     EXPECT_FALSE(m_client.broadcastEnabled());
     // Without the permission a broadcast is refused, which shows the next
     // socket really has it off.
-    m_client.binding().setIP(kHostA);
+    m_client.binding().setIP(lab::kHostA);
     m_client.bind();
     m_client.setHost("255.255.255.255");
     m_client.setPort(62630);
@@ -423,7 +420,7 @@ TEST_F(SendSequence, TwoSendsUseTwoSockets) {
 
 TEST_F(SendSequence, EndpointSenderFollowsTheChosenAdapter) {
     testsupport::FakeAdapterQuery query(
-        std::vector<AdapterInfo>{{{2, 0, 0, 0, 0, 1}, {"127.0.0.1", kHostA}}});
+        std::vector<AdapterInfo>{{{2, 0, 0, 0, 0, 1}, {"127.0.0.1", lab::kHostA}}});
     AdapterList adapters;
     adapters.fill(query);
     EndpointSender sender(m_client, adapters);
@@ -438,7 +435,7 @@ TEST_F(SendSequence, EndpointSenderFollowsTheChosenAdapter) {
     sender.send("127.0.0.1", false, m_request);
     got = device.receive(1000ms);
     ASSERT_TRUE(got.has_value());
-    EXPECT_EQ(got->peerIP, kHostA);
+    EXPECT_EQ(got->peerIP, lab::kHostA);
 }
 
 }  // namespace

@@ -22,9 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 using labtest::PeerSocket;
 
-constexpr const char* kHostA = "198.18.0.1";
-constexpr const char* kHostB = "198.19.0.1";
-
 class TwoSegments : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,7 +38,8 @@ TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
     PeerSocket onB("0.0.0.0", 62630, std::getenv("KAVREN_LAB_NODE_B"));
     TIdUDPClient client;
 
-    testsupport::FakeAdapterQuery query(std::vector<AdapterInfo>{{{}, {kHostA}}, {{}, {kHostB}}});
+    testsupport::FakeAdapterQuery query(
+        std::vector<AdapterInfo>{{{}, {lab::kHostA}}, {{}, {lab::kHostB}}});
     AdapterList adapters;
     adapters.fill(query);
     EndpointSender sender(client, adapters);
@@ -49,7 +47,7 @@ TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
     sendDiscoveryRequest(sender);
     auto seen = onA.receive(1000ms);
     ASSERT_TRUE(seen.has_value());
-    EXPECT_EQ(seen->peerIP, kHostA);
+    EXPECT_EQ(seen->peerIP, lab::kHostA);
     EXPECT_EQ(seen->data.size(), 16u);
     EXPECT_FALSE(onB.receive(300ms).has_value());
 
@@ -57,7 +55,7 @@ TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
     sendDiscoveryRequest(sender);
     seen = onB.receive(1000ms);
     ASSERT_TRUE(seen.has_value());
-    EXPECT_EQ(seen->peerIP, kHostB);
+    EXPECT_EQ(seen->peerIP, lab::kHostB);
     EXPECT_FALSE(onA.receive(300ms).has_value());
 }
 
@@ -81,10 +79,10 @@ TEST_F(TwoSegments, PlatformQueryListsBothAdaptersInIndexOrderWithoutLoopback) {
     AdapterList list;
     list.fill(*makePlatformAdapterQuery());
     ASSERT_EQ(list.entryTexts().size(), 2u);
-    EXPECT_EQ(list.entryTexts()[0], std::string(kHostA) + " (" + macTextOf("kva0") + ")");
-    EXPECT_EQ(list.entryTexts()[1], std::string(kHostB) + " (" + macTextOf("kvb0") + ")");
-    EXPECT_EQ(list.sourceAddress(), kHostA);
-    EXPECT_EQ(interfaceIndexOf(kHostB), static_cast<int>(if_nametoindex("kvb0")));
+    EXPECT_EQ(list.entryTexts()[0], std::string(lab::kHostA) + " (" + macTextOf("kva0") + ")");
+    EXPECT_EQ(list.entryTexts()[1], std::string(lab::kHostB) + " (" + macTextOf("kvb0") + ")");
+    EXPECT_EQ(list.sourceAddress(), lab::kHostA);
+    EXPECT_EQ(interfaceIndexOf(lab::kHostB), static_cast<int>(if_nametoindex("kvb0")));
     EXPECT_EQ(interfaceIndexOf("198.51.100.7"), 0);
 }
 
@@ -95,7 +93,7 @@ TEST_F(TwoSegments, PlatformQueryGivesEveryAddressAndAnyAddressWhenThereIsNone) 
     const auto adapters = makePlatformAdapterQuery()->query();
     ASSERT_TRUE(adapters.has_value());
     ASSERT_EQ(adapters->size(), 2u);
-    EXPECT_EQ((*adapters)[0].addresses, (std::vector<std::string>{kHostA, "198.18.0.77"}));
+    EXPECT_EQ((*adapters)[0].addresses, (std::vector<std::string>{lab::kHostA, "198.18.0.77"}));
     EXPECT_EQ((*adapters)[1].addresses, (std::vector<std::string>{"0.0.0.0"}));
 }
 
@@ -104,7 +102,7 @@ TEST_F(TwoSegments, PlatformQueryLeavesOutAnAdapterThatIsDown) {
     const auto adapters = makePlatformAdapterQuery()->query();
     ASSERT_TRUE(adapters.has_value());
     ASSERT_EQ(adapters->size(), 1u);
-    EXPECT_EQ((*adapters)[0].addresses.front(), kHostA);
+    EXPECT_EQ((*adapters)[0].addresses.front(), lab::kHostA);
 }
 
 }  // namespace

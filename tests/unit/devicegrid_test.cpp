@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/fakes.h"
+
 namespace kavren {
 namespace {
 
@@ -15,17 +17,6 @@ struct RecordingEffects final : GridEffects {
     void enableSelectionButtons() override { ++enables; }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
 };
-
-DeviceGrid::DeviceRowTexts device(const std::string& mac, const std::string& name = "dev") {
-    return {.mac = mac,
-            .name = name,
-            .version = "1.0",
-            .deviceIp = "10.0.0.1",
-            .ip = "10.0.0.1",
-            .mask = "255.0.0.0",
-            .gateway = "10.0.0.254",
-            .description = "d"};
-}
 
 class DeviceGridTest : public testing::Test {
 protected:
@@ -62,8 +53,8 @@ TEST_F(DeviceGridTest, WidthsStayAtTheDefaultUntilSetUp) {
 }
 
 TEST_F(DeviceGridTest, AppendFillsTheTrailingRowAndAddsANewOne) {
-    EXPECT_EQ(grid.appendDeviceRow(device("00-00-00-00-00-01")), 1);
-    EXPECT_EQ(grid.appendDeviceRow(device("00-00-00-00-00-02")), 2);
+    EXPECT_EQ(grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01")), 1);
+    EXPECT_EQ(grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-02")), 2);
     EXPECT_EQ(grid.rowCount(), 4);
     EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
     EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 2), "2");
@@ -76,7 +67,7 @@ TEST_F(DeviceGridTest, AppendFillsTheTrailingRowAndAddsANewOne) {
 
 TEST_F(DeviceGridTest, ClearLeavesNoTextOfEarlierDevices) {
     for (int i = 0; i < 5; ++i)
-        grid.appendDeviceRow(device("00-00-00-00-00-0" + std::to_string(i)));
+        grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
     grid.setCell(DeviceGrid::ColNewPassword, 3, "secret");
     grid.clear();
     EXPECT_EQ(grid.rowCount(), 2);
@@ -93,8 +84,8 @@ TEST_F(DeviceGridTest, ClearLeavesNoTextOfEarlierDevices) {
 }
 
 TEST_F(DeviceGridTest, FindRowByMacIsExactAndCaseSensitive) {
-    grid.appendDeviceRow(device("00-1A-2B-3C-4D-5E"));
-    grid.appendDeviceRow(device("00-1A-2B-3C-4D-5F"));
+    grid.appendDeviceRow(testsupport::deviceRow("00-1A-2B-3C-4D-5E"));
+    grid.appendDeviceRow(testsupport::deviceRow("00-1A-2B-3C-4D-5F"));
     EXPECT_EQ(grid.findRowByMac("00-1A-2B-3C-4D-5F"), 2);
     EXPECT_EQ(grid.findRowByMac("00-1A-2B-3C-4D-5E"), 1);
     EXPECT_FALSE(grid.findRowByMac("00-1a-2b-3c-4d-5e"));
@@ -102,9 +93,10 @@ TEST_F(DeviceGridTest, FindRowByMacIsExactAndCaseSensitive) {
 }
 
 TEST_F(DeviceGridTest, FindRowByMacFollowsCellEdits) {
-    grid.appendDeviceRow(device("00-00-00-00-00-01"));
-    grid.appendDeviceRow(device("00-00-00-00-00-02"));
-    grid.appendDeviceRow(device("00-00-00-00-00-02"));  // a second row with the same text
+    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01"));
+    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-02"));
+    grid.appendDeviceRow(
+        testsupport::deviceRow("00-00-00-00-00-02"));  // a second row with the same text
     EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-02"), 2);
     grid.setCell(DeviceGrid::ColMac, 2, "00-00-00-00-00-09");
     EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-02"), 3);  // the next row that holds it
@@ -116,7 +108,7 @@ TEST_F(DeviceGridTest, FindRowByMacFollowsCellEdits) {
 }
 
 TEST_F(DeviceGridTest, SelectionEnablesButtonsAndSetsEditingByRow) {
-    grid.appendDeviceRow(device("00-00-00-00-00-01"));
+    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01"));
     grid.selectCell(DeviceGrid::ColIp, 1);
     EXPECT_EQ(effects.enables, 1);
     EXPECT_TRUE(grid.editing());
@@ -134,7 +126,7 @@ TEST_F(DeviceGridTest, SelectionEnablesButtonsAndSetsEditingByRow) {
 TEST_F(DeviceGridTest, AppendingUnderTheCurrentCellLeavesEditingOff) {
     grid.selectCell(DeviceGrid::ColDescription, 1);
     EXPECT_FALSE(grid.editing());
-    grid.appendDeviceRow(device("00-00-00-00-00-01"));
+    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01"));
     EXPECT_FALSE(grid.editing());  // appending raises no selection
     grid.selectCell(DeviceGrid::ColDescription, 1);
     EXPECT_TRUE(grid.editing());
@@ -142,7 +134,7 @@ TEST_F(DeviceGridTest, AppendingUnderTheCurrentCellLeavesEditingOff) {
 
 TEST_F(DeviceGridTest, ClearMovesACurrentCellBelowRowOneAndSelectsIt) {
     for (int i = 0; i < 3; ++i)
-        grid.appendDeviceRow(device("00-00-00-00-00-0" + std::to_string(i)));
+        grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
     grid.selectCell(DeviceGrid::ColMask, 3);
     ASSERT_TRUE(grid.editing());
     const int before = effects.enables;
