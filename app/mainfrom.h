@@ -127,6 +127,7 @@ public:
     DeviceGrid& grid() { return m_grid; }
     const AdapterList& adapters() const { return m_adapters; }
     DeviceTableModel* gridModel() const { return m_model.get(); }
+    ReplyPacer& replyPacer() { return m_pacer; }
     // The two status bar panels: 0 "Device", 1 "Message".
     QLabel* statusPanel(int panel) const { return m_panels.at(static_cast<std::size_t>(panel)); }
     FindBar* findBar() const { return m_findBar; }

@@ -87,7 +87,7 @@ for count in 10000 50000; do
 done
 
 log "start-up: real window against a bare main window with a table view"
-run_into startup 1 "$bin/kavren_window_bench" startup-series 7
+run_into startup 1 "$bin/kavren_window_bench" startup-series 15
 
 if [ -z "${KAVREN_BENCH_NO_CALLGRIND:-}" ] && command -v valgrind >/dev/null; then
   # Instructions of the user-interface thread while it handles the replies
@@ -101,7 +101,7 @@ if [ -z "${KAVREN_BENCH_NO_CALLGRIND:-}" ] && command -v valgrind >/dev/null; th
       "$bin/kavren_window_bench" replycost "$base" "$replies" >/dev/null 2>"$file.log" || true
     emit "callgrind.ir.$base" "$(awk '/^totals:/ {print $2}' "$file")"
     emit "callgrind.slices.$base" "$(callgrind_annotate --inclusive=yes "$file" 2>/dev/null |
-      awk '/ReplyPacer::runSlice\(\) \[/ {gsub(",", "", $1); print $1; exit}')"
+      awk '/TMainF::deliverReplies\(\) \[/ {gsub(",", "", $1); print $1; exit}')"
   done
 fi
 emit load "$(uptime | sed 's/.*load average: //')"

@@ -25,6 +25,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -390,6 +391,14 @@ int replyCost(ProbeApplication& app, int base, int measured) {
     (void)app;
     TMainF window;
     MainF = &window;
+    // Under callgrind a slice would hold as many replies as the simulated
+    // run manages in 4 ms of real time, so the number of slices, and of
+    // repaints between them, would follow the machine's load. A clock that
+    // moves 1 ms a reading gives every run the same slices.
+    window.replyPacer().setClock([now = std::chrono::steady_clock::time_point{}]() mutable {
+        now += std::chrono::milliseconds(1);
+        return now;
+    });
     window.show();
     runUntil([] { return false; }, 100);
     LoopbackFeeder feeder;

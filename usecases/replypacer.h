@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "usecases/discovery.h"
 
@@ -51,6 +52,10 @@ public:
     // the next slice.
     bool runSlice();
 
+    // Replaces the clock, for a measurement whose slices must not depend on
+    // how fast the machine runs it (instruction counts under a simulator).
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
     // StatusSink: the texts of the reply handler.
     void setStatusText(Panel panel, std::string_view text) override;
 
@@ -60,7 +65,7 @@ private:
     DeviceGrid& m_grid;
     StatusSink& m_shown;
     const DeliverReplies m_deliver;
-    const Clock m_clock;
+    Clock m_clock;
     std::chrono::steady_clock::time_point m_lastSliceEnd{};
     bool m_lastSliceEmptied = true;
     int m_sliceDepth = 0;
