@@ -61,8 +61,17 @@ END {
     w = median("window" n, "window_ms"); b = median("bare" n, "bare_ms")
     row(label ": window, first reply to last row (median ms)", w, "", 1)
     row(label ": bare receiver, first to last reply (median ms)", b, "", 1)
-    ratio = (b > 0) ? sprintf("%.3f", w / b) : ""
-    row(label ": ratio window / bare receiver", ratio, "<= 1.25", ratio != "" && ratio <= 1.25)
+    # Each round runs the two back to back; the median of the ratios of
+    # the rounds keeps a slow stretch of the machine out of one side only.
+    split("", pair)
+    for (k in val) if (index(k, "window" n ".window_ms.") == 1) {
+      rnd = substr(k, length("window" n ".window_ms.") + 1)
+      if (val["bare" n ".bare_ms." rnd] > 0) pair[rnd] = val[k] / val["bare" n ".bare_ms." rnd]
+    }
+    for (rnd in pair) val["pair" n ".ratio." rnd] = pair[rnd]
+    r = median("pair" n, "ratio")
+    ratio = (r != "") ? sprintf("%.3f", r) : ""
+    row(label ": ratio window / bare receiver (median of rounds)", ratio, "<= 1.25", ratio != "" && ratio <= 1.25)
   }
   m = worst("window50000", "pass_max_ms", 1)
   row("50k: longest event delivery, wall clock (worst round, ms)", m, "<= 16", m != "" && m <= 16)
