@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The kavren.devices collection's rules without a device: which results
 fail a task, what counts as changed, what a diff shows, the plan file the
-modules write and the site filters of the playbooks; and that ansible-doc
-reads both modules' documentation."""
+modules write and the site filters of the playbooks; that each module's
+documentation says what the options it accepts do, and that ansible-doc reads
+it. Runs under the Python that Ansible itself uses."""
 
 import os
 import shutil
@@ -12,10 +13,22 @@ import sys
 import tempfile
 import unittest
 
+try:
+    import ansible  # noqa: F401
+except ImportError:
+    # Another Python than Ansible's started us: take the one its tools name.
+    with open(shutil.which("ansible-doc")) as script:
+        python = script.readline()[2:].strip()
+    os.execv(python, [python] + sys.argv)
+
+import yaml  # noqa: E402
+
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "ansible"))
 from ansible_collections.kavren.devices.plugins.filter import sites  # noqa: E402
 from ansible_collections.kavren.devices.plugins.module_utils import kavren  # noqa: E402
+from ansible_collections.kavren.devices.plugins.modules import (  # noqa: E402
+    device_config, device_info)
 
 
 def entry(state, sent=False, new_password=False, message=""):
@@ -88,6 +101,24 @@ class SiteFilters(unittest.TestCase):
 
 
 class Documentation(unittest.TestCase):
+    def test_documentation_matches_the_accepted_options(self):
+        def compare(documented, accepted, where):
+            self.assertEqual(sorted(documented), sorted(accepted), where)
+            for name, option in accepted.items():
+                doc = documented[name]
+                for key, default in (("type", "str"), ("elements", None), ("required", False),
+                                     ("default", None)):
+                    self.assertEqual(doc.get(key, default), option.get(key, default),
+                                     f"{where}.{name} {key}")
+                if option.get("no_log"):
+                    self.assertIn("never", " ".join(doc["description"]).lower(), name)
+                compare(doc.get("suboptions", {}), option.get("options", {}), f"{where}.{name}")
+        for module in (device_info, device_config):
+            documented = yaml.safe_load(module.DOCUMENTATION)["options"]
+            compare(documented, module.ARGUMENTS, module.__name__)
+            yaml.safe_load(module.EXAMPLES)
+            yaml.safe_load(module.RETURN)
+
     def test_ansible_doc(self):
         home = tempfile.mkdtemp(prefix="ansible_doc_")
         self.addCleanup(shutil.rmtree, home, True)

@@ -173,22 +173,21 @@ from ansible_collections.kavren.devices.plugins.module_utils.kavren import (
     NETWORK_OPTIONS, PASSWORD_ENV, SETTING_KEYS, failed_devices, failure_message, kavren_path,
     network_args, parse_run, plan_csv, run_results)
 
+DEVICE_OPTIONS = dict(dict((key, dict(type="str")) for key in SETTING_KEYS),
+                      mac=dict(type="str", required=True),
+                      new_password=dict(type="str", no_log=True))
+ARGUMENTS = dict(
+    NETWORK_OPTIONS,
+    devices=dict(type="list", elements="dict", required=True, options=DEVICE_OPTIONS),
+    password=dict(type="str", required=True, no_log=True),
+    verify=dict(type="bool", default=True),
+    broadcast=dict(type="bool", default=False),
+    attempts=dict(type="int", default=3),
+)
+
 
 def main():
-    device_options = dict((key, dict(type="str")) for key in SETTING_KEYS)
-    device_options.update(mac=dict(type="str", required=True),
-                          new_password=dict(type="str", no_log=True))
-    module = AnsibleModule(
-        argument_spec=dict(
-            NETWORK_OPTIONS,
-            devices=dict(type="list", elements="dict", required=True, options=device_options),
-            password=dict(type="str", required=True, no_log=True),
-            verify=dict(type="bool", default=True),
-            broadcast=dict(type="bool", default=False),
-            attempts=dict(type="int", default=3),
-        ),
-        supports_check_mode=True,
-    )
+    module = AnsibleModule(argument_spec=ARGUMENTS, supports_check_mode=True)
     params = module.params
     listed = params["devices"]
     if not listed:

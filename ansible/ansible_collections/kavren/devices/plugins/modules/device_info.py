@@ -117,12 +117,11 @@ from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.kavren.devices.plugins.module_utils.kavren import (
     NETWORK_OPTIONS, kavren_path, network_args, parse_devices)
 
+ARGUMENTS = dict(NETWORK_OPTIONS, retries=dict(type="int", default=0))
+
 
 def main():
-    module = AnsibleModule(
-        argument_spec=dict(NETWORK_OPTIONS, retries=dict(type="int", default=0)),
-        supports_check_mode=True,
-    )
+    module = AnsibleModule(argument_spec=ARGUMENTS, supports_check_mode=True)
     command = [kavren_path(module), "discover", "--json"] + network_args(module.params)
     rc, stdout, stderr = module.run_command(command)
     devices = parse_devices(stdout) if rc in (0, 1) else None
