@@ -155,6 +155,13 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
     }
     if (dryRun)
         return finish(ExitOk);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (results[i].state == JobState::Unchanged) {
+            writeReport(
+                parser,
+                resultLine({*entries[i].device, entries[i].target, {}}, results[i]).toUtf8());
+        }
+    }
 
     std::string password;
     const config::StringWiper wipeCurrent(password);
@@ -173,12 +180,6 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
         return status;
     for (std::size_t j = 0; j < pending.size() && j < jobResults.size(); ++j)
         results[pending[j]] = jobResults[j];
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (results[i].state == JobState::Unchanged)
-            writeReport(
-                parser,
-                resultLine({*entries[i].device, entries[i].target, {}}, results[i]).toUtf8());
-    }
     RunSummary summary = summarise(results);
     writeReport(parser, summaryLine(summary).toUtf8());
     if (status == ExitOk && summary.failed > 0)
