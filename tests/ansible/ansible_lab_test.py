@@ -263,6 +263,18 @@ def scenario(sites):
                and output.count('"verified 02-5A-') == 1 and new_password not in output,
                "a new password is always sent, and never shown", output[-3000:])
 
+    # A device that is not there fails its site's task, which names it, and
+    # nothing is sent at that site.
+    sent = sites.config_requests()
+    status, output = sites.playbook("missing", "configure.yml", "--limit", "site2", "-e", json.dumps(
+        dict(kavren_plan=[dict(mac="02-5A-02-00-00-01", ip="198.19.12.220"),
+                          dict(mac="02-5A-02-00-00-77", ip="198.19.12.221")])))
+    Check.that(status == 2 and recap(output).get("site2", (0, 0, 0, 0))[3] == 1
+               and "02-5A-02-00-00-77 not_found" in output
+               and "02-5A-02-00-00-01 failed (not sent: other devices" in output,
+               "a missing device fails the task, named", output[-3000:])
+    Check.that(sites.config_requests() == sent, "and nothing is sent at that site")
+
     # No file the runs leave behind holds the password; the emulators' own
     # files are the devices' side and do.
     leaks = []
