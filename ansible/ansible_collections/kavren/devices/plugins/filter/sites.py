@@ -38,8 +38,7 @@ def merge_sites(found):
             twins = sorted(macs_at[(site, device["ip"])] - {device["mac"]})
             if twins:
                 flags.append("address %s also reported by %s" % (device["ip"], ", ".join(twins)))
-            row = dict((key, device.get(key, "")) for key in DEVICE_KEYS)
-            row.update(site=site, flags="; ".join(flags))
+            row = dict(device, site=site, flags="; ".join(flags))
             rows.append(row)
     return rows
 

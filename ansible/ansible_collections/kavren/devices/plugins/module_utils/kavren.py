@@ -63,14 +63,17 @@ def plan_csv(devices):
 
 
 def parse_devices(stdout):
-    """`kavren discover --json`, or None when it is not a list of devices."""
+    """The devices of `kavren discover --json`, or None when it is not a
+    list of them."""
     try:
         devices = json.loads(stdout)
     except ValueError:
         return None
     if not isinstance(devices, list) or not all(isinstance(d, dict) for d in devices):
         return None
-    return [dict((key, d.get(key, "")) for key in DEVICE_KEYS) for d in devices]
+    # Every key kavren writes goes through, so a field it gains reaches the
+    # playbooks without a change here.
+    return devices
 
 
 def parse_run(stdout, listed):
