@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/changecommand.h"
 
+#include <algorithm>
+
 #include "cli/audittrail.h"
 #include "cli/changerecord.h"
 #include "cli/console.h"
@@ -14,6 +16,13 @@ namespace {
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+std::string joined(const std::vector<std::string>& texts) {
+    std::string text;
+    for (const std::string& part : texts)
+        text += (text.empty() ? "" : "; ") + part;
+    return text;
 }
 
 }  // namespace
@@ -52,7 +61,20 @@ void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
                       QStringLiteral("Audit trail to append to (default "
                                      "$XDG_STATE_HOME/kavren/audit.jsonl)."),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("json"),
+                      QStringLiteral("Write one JSON document about the run on standard output "
+                                     "(each device's settings before and requested, what was "
+                                     "sent, its result and final state, the totals); the "
+                                     "preview and the progress go to standard error.")});
 }
+
+void ChangeCommand::writeReport(const QCommandLineParser& parser, const QByteArray& bytes) {
+    if (parser.isSet(QStringLiteral("json")))
+        writeErr(QString::fromUtf8(bytes));
+    else
+        writeOut(bytes);
+}
+
 bool ChangeCommand::readSecretOption(const QCommandLineParser& parser, const QString& fileOption,
                                      const QString& envOption, bool prompt,
                                      const std::string& promptText, bool confirm,
@@ -88,9 +110,86 @@ AuditTrail ChangeCommand::auditTrail(const QString& path) {
     });
 }
 
+int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
+                             const QCommandLineParser& parser, const NetworkOptions& network,
+                             bool dryRun) {
+    struct Wipe {
+        std::vector<PlanEntry>& entries;
+        ~Wipe() {
+            for (PlanEntry& entry : entries)
+                config::wipeString(entry.newPassword);
+        }
+    } const wipe{entries};
+    const bool json = parser.isSet(QStringLiteral("json"));
+    const QString command = name();
+    std::vector<JobResult> results(entries.size());
+    auto finish = [&](int status) {
+        if (json)
+            writeOut(runJson(command, dryRun, entries, results));
+        return status;
+    };
+
+    writeReport(parser, previewTable(entries));
+    const auto errors = std::count_if(entries.begin(), entries.end(),
+                                      [](const PlanEntry& entry) { return !entry.ok(); });
+    if (errors > 0) {
+        writeErr(QStringLiteral("kavren: %1 of %2 device(s) have errors; nothing was sent\n")
+                     .arg(errors)
+                     .arg(entries.size()));
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            results[i].reason = entries[i].ok() ? "not sent: other devices of the plan have errors"
+                                                : joined(entries[i].errors);
+        }
+        return finish(ExitFailed);
+    }
+    // Sending a device the settings it reports already would change nothing
+    // but its audit trail; a new password is another matter, as no reply
+    // ever shows one.
+    std::vector<std::size_t> pending;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].newPassword.empty() &&
+            reportsSettings(*entries[i].device, entries[i].target))
+            results[i].state = JobState::Unchanged;
+        else
+            pending.push_back(i);
+    }
+    if (dryRun)
+        return finish(ExitOk);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (results[i].state == JobState::Unchanged) {
+            writeReport(
+                parser,
+                resultLine({*entries[i].device, entries[i].target, {}}, results[i]).toUtf8());
+        }
+    }
+
+    std::string password;
+    const config::StringWiper wipeCurrent(password);
+    if (!readSecretOption(parser, QStringLiteral("password-file"), QStringLiteral("password-env"),
+                          true, "Current device password: ", false, password)) {
+        return ExitUsage;
+    }
+    std::vector<ConfigJob> jobs;
+    for (const std::size_t i : pending)
+        jobs.push_back({*entries[i].device, entries[i].target, entries[i].newPassword});
+    std::vector<JobResult> jobResults;
+    int status = runJobs(finder, jobs, parser, network, password, jobResults);
+    for (ConfigJob& job : jobs)
+        config::wipeString(job.newPassword);
+    if (status == ExitUsage)
+        return status;
+    for (std::size_t j = 0; j < pending.size() && j < jobResults.size(); ++j)
+        results[pending[j]] = jobResults[j];
+    RunSummary summary = summarise(results);
+    writeReport(parser, summaryLine(summary).toUtf8());
+    if (status == ExitOk && summary.failed > 0)
+        status = ExitFailed;
+    return finish(status);
+}
+
 int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
                            const QCommandLineParser& parser, const NetworkOptions& network,
-                           const std::string& password, const QString& auditPath) {
+                           const std::string& password, std::vector<JobResult>& results) {
     bool ok = false;
     RunOptions options;
     const double resultSeconds = parser.value(QStringLiteral("result-timeout")).toDouble(&ok);
@@ -104,8 +203,10 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& j
     options.verify = parser.isSet(QStringLiteral("verify"));
     options.discoverTimeout = network.timeout;
     options.discoverRetries = network.retries;
+    if (jobs.empty())
+        return ExitOk;
 
-    const AuditTrail audit = auditTrail(auditPath);
+    const AuditTrail audit = auditTrail(auditPathOf(parser));
     const ChangeRecorder recorder(audit, jobs);
     ConfigRun run(finder, password, parser.isSet(QStringLiteral("broadcast")));
     ProgressLine progress;
@@ -116,7 +217,7 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& j
     });
     run.setProgress([&](std::size_t index, const JobResult& result) {
         progress.clear();
-        writeOut(resultLine(jobs[index], result).toUtf8());
+        writeReport(parser, resultLine(jobs[index], result).toUtf8());
         if (result.state == JobState::Sent)
             ++sent;
         else
@@ -127,10 +228,9 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& j
         progress.show(
             QStringLiteral("[%1 sent, %2/%3 answered]").arg(sent).arg(settled).arg(jobs.size()));
     });
-    const RunSummary summary = summarise(run.run(jobs, options));
+    results = run.run(jobs, options);
     progress.clear();
-    writeOut(summaryLine(summary).toUtf8());
-    return summary.failed > 0 ? ExitFailed : ExitOk;
+    return summarise(results).failed > 0 ? ExitFailed : ExitOk;
 }
 
 }  // namespace kavren::cli

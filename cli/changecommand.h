@@ -7,6 +7,7 @@
 
 #include "cli/command.h"
 #include "cli/configrun.h"
+#include "cli/plan.h"
 
 namespace kavren::cli {
 
@@ -22,8 +23,13 @@ public:
 protected:
     // --password-file and --password-env for the devices' current password.
     static void addPasswordOptions(QCommandLineParser& parser);
-    // --broadcast, --verify, --result-timeout, --attempts, --audit-file.
+    // --broadcast, --verify, --result-timeout, --attempts, --audit-file, --json.
     static void addRunOptions(QCommandLineParser& parser);
+
+    // What people read (the preview, each device's lines, the summary):
+    // standard output, or standard error with --json, whose document then
+    // stands alone on standard output.
+    static void writeReport(const QCommandLineParser& parser, const QByteArray& bytes);
 
     // Reads a secret from the file or environment variable the two options
     // name, else from the terminal; a password file others may read is
@@ -36,11 +42,22 @@ protected:
     // The trail, with its warnings going to standard error.
     static AuditTrail auditTrail(const QString& path);
 
+    // Shows the preview of the checked entries and stops when one has an
+    // error, or after it with `dryRun`; passes over the devices that report
+    // their settings already (unless given a new password, which cannot be
+    // read back); reads the current password and sends the rest. With
+    // --json, one document on standard output tells how each entry ended.
+    // Returns the exit status; the entries' new passwords are wiped.
+    int applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
+                  const QCommandLineParser& parser, const NetworkOptions& network, bool dryRun);
+
+private:
     // Sends the jobs, reports each device as its results come, appends the
-    // audit trail and prints the summary. Returns the exit status.
+    // audit trail and prints the summary. Returns the exit status and
+    // fills `results`, one per job.
     static int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
                        const QCommandLineParser& parser, const NetworkOptions& network,
-                       const std::string& password, const QString& auditPath);
+                       const std::string& password, std::vector<JobResult>& results);
 };
 
 }  // namespace kavren::cli

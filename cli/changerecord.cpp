@@ -63,6 +63,7 @@ bool ChangeRecorder::outcome(std::size_t job, const JobResult& result, QString& 
                                   error);
         case JobState::NotSent:
         case JobState::Sent:
+        case JobState::Unchanged:
             return true;
     }
     return true;

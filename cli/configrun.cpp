@@ -86,15 +86,6 @@ bool outsideAdapterSubnet(const FoundDevice& device) {
     return mask && adapter && ip && !sameSubnet(*adapter, *ip, *mask);
 }
 
-// What the device will report once it took the settings: the description
-// is cut to the packet's field.
-bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
-    return ipv4Value(found.ip) == ipv4Value(target.ip) &&
-           ipv4Value(found.mask) == ipv4Value(target.mask) &&
-           ipv4Value(found.gateway) == ipv4Value(target.gateway) &&
-           found.description == target.description.substr(0, packet::kConfigDescriptionWidth);
-}
-
 std::string differences(const FoundDevice& found, const DeviceSettings& target) {
     std::string text;
     auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
@@ -114,6 +105,13 @@ std::string differences(const FoundDevice& found, const DeviceSettings& target) 
 
 }  // namespace
 
+bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
+    return ipv4Value(found.ip) == ipv4Value(target.ip) &&
+           ipv4Value(found.mask) == ipv4Value(target.mask) &&
+           ipv4Value(found.gateway) == ipv4Value(target.gateway) &&
+           found.description == target.description.substr(0, packet::kConfigDescriptionWidth);
+}
+
 const char* stateName(JobState state) {
     switch (state) {
         case JobState::NotSent:
@@ -126,6 +124,8 @@ const char* stateName(JobState state) {
             return "verified";
         case JobState::Failed:
             return "failed";
+        case JobState::Unchanged:
+            return "unchanged";
     }
     return "";
 }

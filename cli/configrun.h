@@ -14,6 +14,10 @@ namespace kavren::cli {
 
 class DeviceFinder;
 
+// Whether a found device reports these settings, as it would once it took
+// them (the description is cut to the request's field).
+bool reportsSettings(const FoundDevice& found, const DeviceSettings& target);
+
 // One device to be given new settings.
 struct ConfigJob {
     FoundDevice device;  // as found: current settings and the adapter it answered on
@@ -21,7 +25,9 @@ struct ConfigJob {
     std::string newPassword;  // empty: the device keeps its password
 };
 
-enum class JobState { NotSent, Sent, Acknowledged, Verified, Failed };
+// Unchanged: the device already reports the wanted settings and is sent
+// nothing.
+enum class JobState { NotSent, Sent, Acknowledged, Verified, Failed, Unchanged };
 
 const char* stateName(JobState state);
 

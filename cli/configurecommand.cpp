@@ -2,13 +2,11 @@
 #include "cli/configurecommand.h"
 
 #include <QFile>
-#include <algorithm>
 
 #include "cli/console.h"
 #include "cli/devicefinder.h"
 #include "cli/deviceoutput.h"
 #include "cli/plan.h"
-#include "cli/runoutput.h"
 #include "cli/subnets.h"
 #include "usecases/secretwipe.h"
 
@@ -166,33 +164,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     std::vector<PlanEntry> entries = checkPlan(rows, found);
     for (PlanRow& row : rows)
         config::wipeString(row.newPassword);
-    writeOut(previewTable(entries));
-    const auto errors = std::count_if(entries.begin(), entries.end(),
-                                      [](const PlanEntry& entry) { return !entry.ok(); });
-    if (errors > 0) {
-        writeErr(QStringLiteral("kavren: %1 of %2 device(s) have errors; nothing was sent\n")
-                     .arg(errors)
-                     .arg(entries.size()));
-        return ExitFailed;
-    }
-    if (parser.isSet(QStringLiteral("dry-run")))
-        return ExitOk;
-
-    std::string password;
-    const config::StringWiper wipeCurrent(password);
-    if (!readSecretOption(parser, QStringLiteral("password-file"), QStringLiteral("password-env"),
-                          true, "Current device password: ", false, password)) {
-        return ExitUsage;
-    }
-    std::vector<ConfigJob> jobs;
-    for (PlanEntry& entry : entries) {
-        jobs.push_back({*entry.device, entry.target, entry.newPassword});
-        config::wipeString(entry.newPassword);
-    }
-    const int status = runJobs(finder, jobs, parser, network, password, auditPathOf(parser));
-    for (ConfigJob& job : jobs)
-        config::wipeString(job.newPassword);
-    return status;
+    return applyPlan(finder, entries, parser, network, parser.isSet(QStringLiteral("dry-run")));
 }
 
 }  // namespace kavren::cli

@@ -7,8 +7,6 @@
 #include "cli/console.h"
 #include "cli/devicefinder.h"
 #include "cli/plan.h"
-#include "cli/runoutput.h"
-#include "usecases/secretwipe.h"
 
 namespace kavren::cli {
 
@@ -60,9 +58,10 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     }
     const DeviceSettings before =
         settingsFromJson(last->value(QStringLiteral("before")).toObject());
-    writeOut(QStringLiteral("restoring %1 to the settings before the change of %2\n")
-                 .arg(QString::fromStdString(*mac), last->value(QStringLiteral("time")).toString())
-                 .toUtf8());
+    writeReport(parser, QStringLiteral("restoring %1 to the settings before the change of %2\n")
+                            .arg(QString::fromStdString(*mac),
+                                 last->value(QStringLiteral("time")).toString())
+                            .toUtf8());
     if (last->value(QStringLiteral("new_password")).toBool())
         writeErr(QStringLiteral("kavren: that change set a new password; it stays\n"));
 
@@ -73,17 +72,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     std::vector<FoundDevice> found = std::move(*discovered);
     PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
     std::vector<PlanEntry> entries = checkPlan({row}, found);
-    writeOut(previewTable(entries));
-    if (!entries.front().ok())
-        return ExitFailed;
-    std::string password;
-    const config::StringWiper wipeCurrent(password);
-    if (!readSecretOption(parser, QStringLiteral("password-file"), QStringLiteral("password-env"),
-                          true, "Current device password: ", false, password)) {
-        return ExitUsage;
-    }
-    return runJobs(finder, {{*entries.front().device, entries.front().target, {}}}, parser, network,
-                   password, auditPathOf(parser));
+    return applyPlan(finder, entries, parser, network, false);
 }
 
 }  // namespace kavren::cli

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/runoutput.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
+#include <map>
 
 #include "cli/deviceoutput.h"
 
@@ -67,6 +71,9 @@ QString resultLine(const ConfigJob& job, const JobResult& result) {
         case JobState::NotSent:
             line += QStringLiteral(": ") + visibleDeviceText(result.reason);
             break;
+        case JobState::Unchanged:
+            line += QStringLiteral(" (reports its settings already; nothing sent)");
+            break;
     }
     return line + QStringLiteral("\n");
 }
@@ -86,6 +93,9 @@ RunSummary summarise(const std::vector<JobResult>& results) {
             case JobState::NotSent:
                 ++summary.failed;
                 break;
+            case JobState::Unchanged:
+                ++summary.unchanged;
+                break;
             case JobState::Sent:
                 break;
         }
@@ -94,11 +104,102 @@ RunSummary summarise(const std::vector<JobResult>& results) {
 }
 
 QString summaryLine(const RunSummary& summary) {
-    return QStringLiteral("%1 device(s): %2 verified, %3 acknowledged, %4 failed\n")
-        .arg(summary.devices)
-        .arg(summary.verified)
-        .arg(summary.acknowledged)
-        .arg(summary.failed);
+    QString line = QStringLiteral("%1 device(s): %2 verified, %3 acknowledged, %4 failed")
+                       .arg(summary.devices)
+                       .arg(summary.verified)
+                       .arg(summary.acknowledged)
+                       .arg(summary.failed);
+    if (summary.unchanged > 0)
+        line += QStringLiteral(", %1 unchanged").arg(summary.unchanged);
+    return line + QStringLiteral("\n");
+}
+
+namespace {
+
+QJsonObject settingsJson(const DeviceSettings& settings) {
+    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
+            {QStringLiteral("mask"), fromDevice(settings.mask)},
+            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
+            {QStringLiteral("description"), fromDevice(settings.description)}};
+}
+
+QJsonArray textsJson(const std::vector<std::string>& texts) {
+    QJsonArray array;
+    for (const std::string& text : texts)
+        array.append(fromDevice(text));
+    return array;
+}
+
+// The one word a script acts on.
+QString finalState(const PlanEntry& entry, const JobResult& result, bool dryRun) {
+    if (!entry.device)
+        return QStringLiteral("not_found");
+    switch (result.state) {
+        case JobState::Unchanged:
+            return QStringLiteral("unchanged");
+        case JobState::Verified:
+            return QStringLiteral("verified");
+        case JobState::Acknowledged:
+            return QStringLiteral("acknowledged");
+        case JobState::NotSent:
+            if (dryRun && entry.ok())
+                return QStringLiteral("would_change");
+            break;
+        case JobState::Sent:
+        case JobState::Failed:
+            break;
+    }
+    return QStringLiteral("failed");
+}
+
+}  // namespace
+
+QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEntry>& entries,
+                   const std::vector<JobResult>& results) {
+    QJsonArray devices;
+    std::map<QString, int> totals{{QStringLiteral("unchanged"), 0},
+                                  {QStringLiteral("verified"), 0},
+                                  {QStringLiteral("acknowledged"), 0},
+                                  {QStringLiteral("failed"), 0},
+                                  {QStringLiteral("not_found"), 0}};
+    if (dryRun)
+        totals[QStringLiteral("would_change")] = 0;
+    for (std::size_t i = 0; i < entries.size() && i < results.size(); ++i) {
+        const PlanEntry& entry = entries[i];
+        const JobResult& result = results[i];
+        const QString state = finalState(entry, result, dryRun);
+        ++totals[state];
+        QJsonObject device{
+            {QStringLiteral("line"), entry.line},
+            {QStringLiteral("mac"), fromDevice(entry.mac)},
+            {QStringLiteral("name"), entry.device ? fromDevice(entry.device->name) : QString()},
+            {QStringLiteral("found_via"), entry.device ? qs(entry.device->foundVia) : QString()},
+            {QStringLiteral("before"),
+             entry.device ? QJsonValue(settingsJson(currentSettings(*entry.device)))
+                          : QJsonValue()},
+            {QStringLiteral("requested"), settingsJson(entry.target)},
+            {QStringLiteral("new_password"), !entry.newPassword.empty()},
+            {QStringLiteral("errors"), textsJson(entry.errors)},
+            {QStringLiteral("warnings"), textsJson(entry.warnings)},
+            {QStringLiteral("sent"),
+             result.handedOver
+                 ? QJsonValue(QJsonObject{{QStringLiteral("destination"), qs(result.destination)},
+                                          {QStringLiteral("broadcast"), result.broadcast},
+                                          {QStringLiteral("attempts"), result.attempt}})
+                 : QJsonValue()},
+            {QStringLiteral("message"), fromDevice(result.message)},
+            {QStringLiteral("reason"), fromDevice(result.reason)},
+            {QStringLiteral("state"), state}};
+        devices.append(device);
+    }
+    QJsonObject totalsJson{{QStringLiteral("devices"), static_cast<qint64>(entries.size())}};
+    for (const auto& [state, count] : totals)
+        totalsJson.insert(state, count);
+    const QJsonObject document{{QStringLiteral("command"), command},
+                               {QStringLiteral("dry_run"), dryRun},
+                               {QStringLiteral("devices"), devices},
+                               {QStringLiteral("totals"), totalsJson}};
+    return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 
 }  // namespace kavren::cli

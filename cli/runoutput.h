@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <vector>
 
 #include "cli/configrun.h"
@@ -26,9 +27,20 @@ struct RunSummary {
     int verified = 0;
     int acknowledged = 0;
     int failed = 0;
+    int unchanged = 0;
 };
 RunSummary summarise(const std::vector<JobResult>& results);
-// "N device(s): V verified, A acknowledged, F failed", with a line end.
+// "N device(s): V verified, A acknowledged, F failed", with a line end;
+// ", U unchanged" before it when some devices already had their settings.
 QString summaryLine(const RunSummary& summary);
+
+// The document of configure --json and restore --json: per plan entry its
+// settings before and requested, whether a new password was set (never the
+// password), what was sent or why not, the device's result message and the
+// final state, then the totals. `results` holds one result per entry; an
+// entry whose device was not found is "not_found", and with `dryRun` one
+// that would be sent is "would_change".
+QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEntry>& entries,
+                   const std::vector<JobResult>& results);
 
 }  // namespace kavren::cli

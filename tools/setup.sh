@@ -16,7 +16,7 @@ packages=("$@")
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy valgrind
-  python3 iproute2 procps
+  python3 iproute2 procps ansible-core openssh-server
   xvfb xauth x11-utils imagemagick
   scdoc dpkg-dev lintian desktop-file-utils appstream bash-completion man-db
 )

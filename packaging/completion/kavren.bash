@@ -44,7 +44,7 @@ _kavren() {
     esac
 
     local network="--adapter --timeout --retries --help"
-    local sending="--password-file --password-env --broadcast --verify --result-timeout --audit-file"
+    local sending="--password-file --password-env --broadcast --verify --result-timeout --audit-file --json"
     local options
     case ${words[1]} in
     adapters) options="--help" ;;

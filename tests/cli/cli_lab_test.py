@@ -214,9 +214,19 @@ def scenario_restore(lab):
     Check.that(b"n3wsecret" not in changed.stdout + changed.stderr, "new password never shown")
     lab.env["KAVREN_TEST_PW"] = "n3wsecret"  # the device now has the new one
     restored = lab.run("restore", "--mac", "02-AA-00-00-00-01", "--password-env",
-                       "KAVREN_TEST_PW", "--verify", *FAST)
+                       "KAVREN_TEST_PW", "--verify", "--json", *FAST)
     Check.that(restored.returncode == 0 and b"new password" in restored.stderr,
                "restored, and told the password stays", text(restored))
+    document = json.loads(restored.stdout or b"{}")
+    Check.that([d["state"] for d in document.get("devices", [])] == ["verified"] and
+               document["devices"][0]["requested"]["ip"] == "198.18.0.130",
+               "restore --json: standard output is the document alone", text(restored))
+    # Asked for the settings it has: nothing is sent and nothing recorded.
+    again = lab.run("configure", "--mac", "02-AA-00-00-00-01", "--ip", "198.18.0.130",
+                    "--description", "before", "--password-env", "KAVREN_TEST_PW", *FAST)
+    Check.that(again.returncode == 0 and b"unchanged" in again.stdout and
+               "config" not in lab.logged_kinds(0)[-2:], "a device that matches is left alone",
+               text(again))
     _, found = lab.discover_json()
     d = found.get("02-AA-00-00-00-01", {})
     Check.that(d.get("ip") == "198.18.0.130" and d.get("description") == "before",

@@ -147,6 +147,71 @@ TEST(RunSummaryTest, DevicesNeverSentCountAsFailedAndSentOnesAsNothing) {
               QStringLiteral("6 device(s): 2 verified, 1 acknowledged, 2 failed\n"));
     EXPECT_EQ(summaryLine(summarise({})),
               QStringLiteral("0 device(s): 0 verified, 0 acknowledged, 0 failed\n"));
+    results[5].state = JobState::Unchanged;
+    EXPECT_EQ(summaryLine(summarise(results)),
+              QStringLiteral("6 device(s): 2 verified, 1 acknowledged, 2 failed, 1 unchanged\n"));
+}
+
+// The document scripts act on: one final state per entry, the totals, and
+// of a new password only that one was set.
+TEST(RunJsonTest, EachEntryEndsInOneStateAndNoPasswordIsWritten) {
+    PlanEntry found;
+    found.mac = "02-AA-00-00-00-01";
+    found.device = awkwardDevice();
+    found.target = {"10.0.0.9", "255.255.255.0", "0.0.0.0", "x"};
+    PlanEntry renamed = found;
+    renamed.newPassword = "hunter2-secret";
+    PlanEntry missing;
+    missing.mac = "02-AA-00-00-00-09";
+    missing.errors = {"MAC address not found"};
+    PlanEntry refused = found;
+    refused.errors = {"gateway outside"};
+
+    // (entries' results, dry run, the states expected)
+    struct Case {
+        std::vector<JobState> states;
+        bool dryRun;
+        std::vector<const char*> expected;
+    };
+    const std::vector<PlanEntry> entries{found, renamed, missing, refused};
+    const std::vector<Case> cases{
+        {{JobState::Unchanged, JobState::NotSent, JobState::NotSent, JobState::NotSent},
+         true,
+         {"unchanged", "would_change", "not_found", "failed"}},
+        {{JobState::Verified, JobState::Acknowledged, JobState::NotSent, JobState::Failed},
+         false,
+         {"verified", "acknowledged", "not_found", "failed"}},
+        {{JobState::Sent, JobState::NotSent, JobState::NotSent, JobState::NotSent},
+         false,
+         {"failed", "failed", "not_found", "failed"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<JobResult> results(c.states.size());
+        for (std::size_t i = 0; i < results.size(); ++i)
+            results[i].state = c.states[i];
+        results[0].handedOver = true;
+        results[0].destination = "10.0.0.5";
+        const QByteArray json = runJson(QStringLiteral("configure"), c.dryRun, entries, results);
+        EXPECT_FALSE(json.contains("hunter2"));
+        const QJsonObject document = QJsonDocument::fromJson(json).object();
+        const QJsonArray devices = document[QStringLiteral("devices")].toArray();
+        ASSERT_EQ(devices.size(), 4);
+        for (qsizetype i = 0; i < devices.size(); ++i) {
+            EXPECT_EQ(devices[i][QStringLiteral("state")].toString(),
+                      QLatin1String(c.expected[static_cast<std::size_t>(i)]))
+                << i;
+        }
+        EXPECT_TRUE(devices[1][QStringLiteral("new_password")].toBool());
+        EXPECT_EQ(devices[0][QStringLiteral("sent")][QStringLiteral("destination")].toString(),
+                  QStringLiteral("10.0.0.5"));
+        EXPECT_TRUE(devices[2][QStringLiteral("before")].isNull());
+        EXPECT_EQ(devices[0][QStringLiteral("before")][QStringLiteral("description")].toString(),
+                  QStringLiteral("100%s %1 Caf\u00E9\u0080"));
+        const QJsonObject totals = document[QStringLiteral("totals")].toObject();
+        EXPECT_EQ(totals[QStringLiteral("devices")].toInt(), 4);
+        EXPECT_EQ(totals[QStringLiteral("not_found")].toInt(), 1);
+        EXPECT_EQ(totals.contains(QStringLiteral("would_change")), c.dryRun);
+    }
 }
 
 }  // namespace

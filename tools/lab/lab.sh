@@ -67,13 +67,22 @@ assert_no_way_out() {
     routes=$(ip -4 route show table all 2>/dev/null |
         grep -Ev '^(local|broadcast|multicast) |scope (link|host)' || true)
     [ -z "$routes" ] || die "unexpected route in lab namespace: $routes"
-    if ip -o link show | grep -Ev ': (lo|kv[ab][01])[@:]' | grep -q .; then
+    if ip -o link show | grep -Ev ': (lo|kv[a-z][0-9]*[01])[@:]' | grep -q .; then
         die "foreign interface in lab namespace: $(ip -o link show | cut -d: -f2 | tr '\n' ' ')"
     fi
 }
 
+# prepare_ns and assert_no_way_out in the named namespace.
+prepare_node() {
+    ip netns exec "$1" bash -c "$(declare -f set_ns_sysctl prepare_ns); BUFFER_MAX=$BUFFER_MAX; prepare_ns"
+}
+check_node() {
+    ip netns exec "$1" bash -c "$(declare -f die assert_no_way_out); assert_no_way_out"
+}
+
 # $1 netns runner prefix for the host side ("" or "ip netns exec NAME"),
-# $2 device netns name, $3 segment letter, $4 third-octet prefix, $5 pool.
+# $2 device netns name, $3 segment letter, $4 third-octet prefix, $5 pool
+# (empty for a link without devices).
 build_segment() {
     local host_run=$1 node=$2 seg=$3 net=$4 pool=$5
     $host_run ip link add "kv${seg}0" type veth peer name "kv${seg}1" netns "$node"
@@ -81,7 +90,7 @@ build_segment() {
     $host_run ip link set "kv${seg}0" up
     ip netns exec "$node" ip addr add "${net}.2/24" dev "kv${seg}1"
     ip netns exec "$node" ip link set "kv${seg}1" up
-    ip netns exec "$node" ip route add local "$pool" dev lo
+    [ -z "$pool" ] || ip netns exec "$node" ip route add local "$pool" dev lo
 }
 
 # $1 id, $2 segments, $3 host runner prefix, $4 host netns label.
@@ -89,18 +98,18 @@ build_lab() {
     local id=$1 segments=$2 host_run=$3
     $host_run bash -c "$(declare -f set_ns_sysctl prepare_ns); BUFFER_MAX=$BUFFER_MAX; prepare_ns"
     ip netns add "kvl${id}a"
-    ip netns exec "kvl${id}a" bash -c "$(declare -f set_ns_sysctl prepare_ns); BUFFER_MAX=$BUFFER_MAX; prepare_ns"
+    prepare_node "kvl${id}a"
     build_segment "$host_run" "kvl${id}a" a 198.18.0 $POOL_A
     if [ "$segments" = 2 ]; then
         ip netns add "kvl${id}b"
-        ip netns exec "kvl${id}b" bash -c "$(declare -f set_ns_sysctl prepare_ns); BUFFER_MAX=$BUFFER_MAX; prepare_ns"
+        prepare_node "kvl${id}b"
         build_segment "$host_run" "kvl${id}b" b 198.19.0 $POOL_B
     fi
     local -a nodes=("kvl${id}a")
     [ "$segments" = 2 ] && nodes+=("kvl${id}b")
     local ns
     for ns in "${nodes[@]}"; do
-        ip netns exec "$ns" bash -c "$(declare -f die assert_no_way_out); assert_no_way_out"
+        check_node "$ns"
     done
     $host_run bash -c "$(declare -f die assert_no_way_out); assert_no_way_out"
 }
@@ -200,7 +209,9 @@ cmd_inner() {
     inner_cleanup() {
         trap - EXIT INT TERM HUP
         end_ns_processes KILL
-        remove_nodes "kvl${id}a" "kvl${id}b"
+        # Every namespace of this lab, also those that tools/lab/sites.sh adds.
+        local -a nodes=(/run/netns/"kvl${id}"*)
+        remove_nodes "${nodes[@]##*/}"
         if [ "${KAVREN_LAB_KEEP:-0}" = 1 ]; then
             echo "lab.sh: kept $dir" >&2
         else
@@ -389,4 +400,7 @@ main() {
     esac
 }
 
-main "$@"
+# tools/lab/sites.sh sources this file for its functions.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    main "$@"
+fi

@@ -25,14 +25,15 @@ def require_lab(who):
 
 
 def start_emulator(node, ready, options, stderr=subprocess.DEVNULL, emulator=EMULATOR,
-                   wait_seconds=10):
-    """The emulator in the lab's device namespace `node` ("A" or "B") with
+                   wait_seconds=10, netns=None):
+    """The emulator in the lab's device namespace `node` ("A" or "B"), or in
+    the namespace named `netns` (a site of tools/lab/sites.sh), with
     `options` (a --lifetime among them, so that it ends by itself); returns
     its process once it has written the file `ready`. Raises RuntimeError
     when it does not come up."""
     process = subprocess.Popen(
-        ["ip", "netns", "exec", os.environ[f"KAVREN_LAB_NODE_{node}"], sys.executable, emulator,
-         "--ready-file", ready, *options], stderr=stderr)
+        ["ip", "netns", "exec", netns or os.environ[f"KAVREN_LAB_NODE_{node}"], sys.executable,
+         emulator, "--ready-file", ready, *options], stderr=stderr)
     deadline = time.monotonic() + wait_seconds
     while not os.path.exists(ready):
         if process.poll() is not None or time.monotonic() > deadline:
