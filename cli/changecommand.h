@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,13 @@ public:
 protected:
     // --password-file and --password-env for the devices' current password.
     static void addPasswordOptions(QCommandLineParser& parser);
-    // --broadcast, --verify, --result-timeout, --attempts, --audit-file.
+    // --broadcast, --verify, --result-timeout, --attempts, --audit-file,
+    // --sender.
     static void addRunOptions(QCommandLineParser& parser);
+    // The addresses of --sender, as the replies' senders are written; nullopt
+    // (with `error`) when one is no IPv4 address.
+    static std::optional<std::vector<std::string>> trustedSenders(const QCommandLineParser& parser,
+                                                                  QString& error);
 
     // Reads a secret from the file or environment variable the two options
     // name, else from the terminal; a password file others may read is
