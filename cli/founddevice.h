@@ -24,7 +24,7 @@ struct FoundDevice {
     // (and no rivals of its own), in the order they came; at most
     // DeviceSenders::kRivalsKept. Any host can answer with a listed MAC, so
     // a device claimed by two senders is not sent to until one is trusted.
-    std::vector<FoundDevice> rivals;
+    std::vector<FoundDevice> rivals{};
 };
 
 // Another reply for `listed` (same MAC): its sender, and those of its own

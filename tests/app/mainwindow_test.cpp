@@ -624,8 +624,9 @@ TEST_F(GridEditingTest, EscRunsTheFinalLengthCheckAndKeepsTheText) {
         ModalWatcher watcher;
         QTest::keyClick(editor, Qt::Key_Escape);
         ASSERT_EQ(watcher.seen().size(), c.warning.isEmpty() ? 0u : 1u);
-        if (!c.warning.isEmpty())
+        if (!c.warning.isEmpty()) {
             EXPECT_EQ(watcher.seen()[0].text, c.warning);
+        }
         EXPECT_TRUE(QTest::qWaitFor([&] { return editor.isNull(); }, 2000)) << "editing ended";
         EXPECT_EQ(cellText(c.col, 1), c.text);
     }

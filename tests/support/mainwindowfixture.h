@@ -45,10 +45,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
-    // A datagram as the receiving endpoint hands it over, from `sender`
+    // A datagram as the receiving endpoint hands it over, from `from`
     // (empty: an unknown sender).
-    void receive(const std::vector<std::uint8_t>& datagram, const std::string& sender = {}) {
-        window->IdUDPServer.binding(0).setPeer(sender, 62630);
+    void receive(const std::vector<std::uint8_t>& datagram, const std::string& from = {}) {
+        window->IdUDPServer.binding(0).setPeer(from, 62630);
         window->IdUDPServerUDPRead(window->IdUDPServer, datagram, window->IdUDPServer.binding(0));
     }
 
