@@ -2,11 +2,19 @@
 #include "app/celleditdelegate.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include "app/devicetablemodel.h"
 
 namespace kavren::app {
+
+namespace {
+
+constexpr const char* kColProperty = "kavrenGridCol";
+constexpr const char* kRowProperty = "kavrenGridRow";
+
+}  // namespace
 
 CellEditDelegate::CellEditDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
@@ -19,6 +27,9 @@ QWidget* CellEditDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     editor->setFrame(false);
     const int col = index.column();
     const int row = DeviceTableModel::gridRow(index);
+    // The cell it edits, for the final check on Esc.
+    editor->setProperty(kColProperty, col);
+    editor->setProperty(kRowProperty, row);
     // textEdited, not textChanged: only the user's own changes count, not the
     // editor being filled with the cell's text.
     connect(editor, &QLineEdit::textEdited, this,
@@ -45,6 +56,18 @@ void CellEditDelegate::setModelData(QWidget* editor, QAbstractItemModel* /*model
 }
 
 bool CellEditDelegate::eventFilter(QObject* object, QEvent* event) {
+    // Esc ends editing without handing the text back, but the cell already
+    // holds what was typed (it follows every keystroke), so it keeps it; the
+    // final length check runs as when leaving the cell.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (auto* line = qobject_cast<QLineEdit*>(object)) {
+            const QVariant col = line->property(kColProperty);
+            const QVariant row = line->property(kRowProperty);
+            if (col.isValid() && row.isValid())
+                Q_EMIT textTaken(col.toInt(), row.toInt(), line->text());
+        }
+    }
     // A message box (a length warning) or a menu taking the focus does not end
     // editing: the editor stays open with the text as typed, and the cell
     // already holds that text.

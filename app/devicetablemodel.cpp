@@ -7,6 +7,7 @@
 
 #include "app/plaintooltip.h"
 #include "app/textbridge.h"
+#include "net/idsockethandle.h"
 
 namespace kavren::app {
 
@@ -72,7 +73,7 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
             const QColor base = index.column() < DeviceGrid::kFixedCols
                                     ? palette.color(QPalette::Button)
                                     : palette.color(QPalette::Base);
-            if (addressMarks(index.column(), gridRow(index)) & SharedAddress)
+            if (addressMarks(index.column(), gridRow(index)) & (SharedAddress | SecondSender))
                 return QBrush(markColour(base));
             if (index.column() < DeviceGrid::kFixedCols)
                 return palette.brush(QPalette::Button);
@@ -129,9 +130,11 @@ void DeviceTableModel::setSourceSubnet(const std::string& source, const std::str
 }
 
 int DeviceTableModel::addressMarks(int col, int row) const {
-    if ((col != DeviceGrid::ColDeviceIp && col != DeviceGrid::ColIp) || !m_grid.isDeviceRow(row) ||
-        row >= m_grid.rowCount() - 1)
+    if ((col != DeviceGrid::ColDeviceIp && col != DeviceGrid::ColIp && col != DeviceGrid::ColMac) ||
+        !m_grid.isDeviceRow(row) || row >= m_grid.rowCount() - 1)
         return NoMark;
+    if (col == DeviceGrid::ColMac)
+        return m_grid.rivalSenders(row).empty() ? NoMark : SecondSender;
     const AddressIndex& addresses = m_grid.addresses();
     const std::string& address = m_grid.cell(col, row);
     if (col == DeviceGrid::ColIp) {
@@ -144,6 +147,9 @@ int DeviceTableModel::addressMarks(int col, int row) const {
     int marks = addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
     if (!m_netmask.empty() && sameSubnet(address, m_source, m_netmask) == false)
         marks |= OutsideSubnet;
+    if (const std::uint32_t sender = m_grid.firstSender(row);
+        sender != 0 && AddressIndex::addressValue(address) != sender)
+        marks |= ForeignSender;
     return marks;
 }
 
@@ -154,7 +160,16 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
     const std::string& address = m_grid.cell(col, row);
     const std::vector<int> others = m_grid.addresses().rowsReporting(address, row);
     QStringList lines;
-    if (col == DeviceGrid::ColIp) {
+    if (col == DeviceGrid::ColMac) {
+        QStringList senders{toQt(dottedQuad(m_grid.firstSender(row)))};
+        for (const std::uint32_t rival : m_grid.rivalSenders(row))
+            senders << toQt(dottedQuad(rival));
+        const QString last = senders.takeLast();
+        lines << QStringLiteral(
+                     "replies with this MAC came from %1 and %2: another host may be answering "
+                     "in this device's place")
+                     .arg(senders.join(QStringLiteral(", ")), last);
+    } else if (col == DeviceGrid::ColIp) {
         lines << QStringLiteral("already reported by %1").arg(rowList(m_grid, others));
     } else {
         if (marks & SharedAddress)
@@ -164,6 +179,10 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
                          "outside the subnet of %1 (%2): an update will not reach it without "
                          "Control Packet Force Broadcast")
                          .arg(toQt(m_source), toQt(m_netmask));
+        }
+        if (marks & ForeignSender) {
+            lines << QStringLiteral("the reply came from %1, not from this address")
+                         .arg(toQt(dottedQuad(m_grid.firstSender(row))));
         }
     }
     // Shown as plain text whatever it holds: QToolTip would take a text that

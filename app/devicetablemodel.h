@@ -23,9 +23,18 @@ public:
 
     // How an address cell is marked (AddressMarkRole): another listed device
     // reports the same address, or the device lies outside the chosen
-    // adapter's subnet. The colour is Qt::BackgroundRole, the words
-    // Qt::ToolTipRole.
-    enum AddressMark : int { NoMark = 0, SharedAddress = 1, OutsideSubnet = 2 };
+    // adapter's subnet; the MAC cell: replies with that MAC came from more
+    // than one sender; the DeviceIP cell: the reply came from another
+    // address than the one it reports (one host may answer for several
+    // devices, so that is told, not tinted). The colour is
+    // Qt::BackgroundRole, the words Qt::ToolTipRole.
+    enum AddressMark : int {
+        NoMark = 0,
+        SharedAddress = 1,
+        OutsideSubnet = 2,
+        SecondSender = 4,
+        ForeignSender = 8,
+    };
     static constexpr int AddressMarkRole = Qt::UserRole + 1;
 
     static int gridRow(const QModelIndex& index) { return index.row() + 1; }

@@ -30,6 +30,7 @@
 #include "app/plainmessagebox.h"
 #include "app/pwddlg.h"
 #include "app/textbridge.h"
+#include "net/idsockethandle.h"
 #include "protocol/packets.h"
 
 kavren::app::TMainF* MainF = nullptr;
@@ -88,6 +89,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 
 TMainF::TMainF(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
+      m_grid(DeviceGrid::kExpectedDevices, services.maxDevices),
       m_adapterQuery(services.adapterQuery ? std::move(services.adapterQuery)
                                            : makePlatformAdapterQuery()),
       m_endpointSender(IdUDPClient, m_adapters),
@@ -418,15 +420,18 @@ void TMainF::DevListSetEditText(int col, int row, const QString& text) {
 }
 
 void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::uint8_t> datagram,
-                                TIdSocketHandle& /*binding*/) {
-    // Devices are known by what their packets carry, never by the sender's
-    // address, so the binding is not looked at.
+                                TIdSocketHandle& binding) {
+    // Devices are known by what their packets carry; the sender's address
+    // only shows a second host claiming a listed MAC.
     if (datagram.empty())
         return;
     std::array<std::uint8_t, kReplyBufferSize> buffer{};
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
-    handleReply(m_grid, m_pacer, std::span<const std::uint8_t>(buffer.data(), count));
+    std::uint32_t peer = 0;
+    if (!parseDottedQuad(binding.peerIP(), peer))
+        peer = 0;
+    handleReply(m_grid, m_pacer, std::span<const std::uint8_t>(buffer.data(), count), peer);
 }
 
 void TMainF::EthListChange() {

@@ -59,6 +59,8 @@ struct MainWindowServices {
     std::function<std::optional<std::string>(std::string_view sourceAddress)> netmaskOf{};
     // The file the device list is exported to; null: a file dialog asks.
     std::function<QString()> chooseExportFile{};
+    // Devices listed at most; tests that reach the bound ask for fewer.
+    int maxDevices = DeviceGrid::kMaxDevices;
 };
 
 // The main window. It is a thin adapter: each handler (named after its widget

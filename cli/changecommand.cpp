@@ -8,6 +8,7 @@
 #include "cli/console.h"
 #include "cli/passwordsource.h"
 #include "cli/runoutput.h"
+#include "protocol/textcodecs.h"
 #include "usecases/secretwipe.h"
 
 namespace kavren::cli {
@@ -66,6 +67,25 @@ void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
                                      "(each device's settings before and requested, what was "
                                      "sent, its result and final state, the totals); the "
                                      "preview and the progress go to standard error.")});
+    parser.addOption({QStringLiteral("sender"),
+                      QStringLiteral("Trust the reply from ADDRESS for a device whose MAC "
+                                     "more than one sender answered with; such a device is "
+                                     "refused without it. May be given more than once."),
+                      QStringLiteral("ADDRESS")});
+}
+
+std::optional<std::vector<std::string>> ChangeCommand::trustedSenders(
+    const QCommandLineParser& parser, QString& error) {
+    std::vector<std::string> senders;
+    for (const QString& value : parser.values(QStringLiteral("sender"))) {
+        const auto address = codec::ipv4Value(value.toStdString());
+        if (!address) {
+            error = QStringLiteral("--sender wants an IPv4 address, not ") + value;
+            return std::nullopt;
+        }
+        senders.push_back(codec::ipv4Text(*address));
+    }
+    return senders;
 }
 
 void ChangeCommand::writeReport(const QCommandLineParser& parser, const QByteArray& bytes) {

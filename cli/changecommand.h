@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,13 @@ public:
 protected:
     // --password-file and --password-env for the devices' current password.
     static void addPasswordOptions(QCommandLineParser& parser);
-    // --broadcast, --verify, --result-timeout, --attempts, --audit-file, --json.
+    // --broadcast, --verify, --result-timeout, --attempts, --audit-file, --json,
+    // --sender.
     static void addRunOptions(QCommandLineParser& parser);
+    // The addresses of --sender, as the replies' senders are written; nullopt
+    // (with `error`) when one is no IPv4 address.
+    static std::optional<std::vector<std::string>> trustedSenders(const QCommandLineParser& parser,
+                                                                  QString& error);
 
     // What people read (the preview, each device's lines, the summary):
     // standard output, or standard error with --json, whose document then

@@ -11,6 +11,7 @@
 #include "net/adapters.h"
 #include "net/idexception.h"
 #include "protocol/packets.h"
+#include "usecases/discovery.h"
 
 namespace kavren::cli {
 
@@ -66,14 +67,34 @@ std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const Networ
                     QStringLiteral("searching via %1: %2 found").arg(qs(adapter)).arg(count));
             });
         // Rounds are separate, so a device answering on two adapters keeps
-        // the first; merged by MAC like the grid does.
+        // the first reply's texts; merged by MAC like the grid does, the
+        // other senders kept beside it.
         for (FoundDevice& device : more) {
-            const bool known = std::any_of(found.begin(), found.end(), [&](const FoundDevice& d) {
+            const auto known = std::find_if(found.begin(), found.end(), [&](const FoundDevice& d) {
                 return d.mac == device.mac;
             });
-            if (!known)
+            if (known != found.end()) {
+                addClaim(*known, std::move(device));
+            } else if (found.size() >= finder.maxDevices()) {
+                finder.noteDevicesLeftOut();
+            } else {
                 found.push_back(std::move(device));
+            }
         }
+    }
+    progress.clear();
+    if (finder.devicesLeftOut())
+        writeErr(QStringLiteral("kavren: ") + qs(std::string(kDeviceListFullText)) +
+                 QStringLiteral("\n"));
+    // Any host on the segment can answer with a listed device's MAC and so
+    // receive what is sent to that MAC; all the program can see is a second
+    // sender, and it says so.
+    for (const FoundDevice& device : found) {
+        if (device.rivals.empty())
+            continue;
+        writeErr(QStringLiteral("kavren: warning: replies for %1 came from %2: another host may "
+                                "be answering in its place\n")
+                     .arg(qs(device.mac), qs(claimantsText(device))));
     }
     return found;
 }

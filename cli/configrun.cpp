@@ -5,6 +5,7 @@
 #include <QUuid>
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "cli/devicefinder.h"
@@ -244,17 +245,28 @@ void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<Jo
         if (!wanted(result))
             continue;
         const auto it = byMac.find(jobs[i].device.mac);
-        if (it != byMac.end() && reportsSettings(*it->second, jobs[i].target)) {
+        const FoundDevice* reported = it != byMac.end() ? it->second : nullptr;
+        // A MAC that more than one sender answers with is judged by the reply
+        // of the sender the request went to, or of the address it moved to.
+        std::optional<FoundDevice> claim;
+        if (reported && !reported->rivals.empty()) {
+            claim = trustedClaim(*reported, jobs[i].device.sender);
+            if (const auto moved = ipv4Value(jobs[i].target.ip); !claim && moved)
+                claim = trustedClaim(*reported, codec::ipv4Text(*moved));
+            if (claim)
+                reported = &*claim;
+        }
+        if (reported && reportsSettings(*reported, jobs[i].target)) {
             result.state = JobState::Verified;
         } else if (!final || result.state == JobState::Failed) {
             continue;  // sent again, or its failure stands
-        } else if (it == byMac.end()) {
+        } else if (!reported) {
             result.state = JobState::Failed;
             result.reason = result.message.empty() ? "no result message and not found again"
                                                    : "not found again";
         } else {
             result.state = JobState::Failed;
-            result.reason = "found again, but " + differences(*it->second, jobs[i].target);
+            result.reason = "found again, but " + differences(*reported, jobs[i].target);
         }
         report(i, result);
     }

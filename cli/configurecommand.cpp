@@ -127,6 +127,9 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     QString error;
     if (!readNetworkOptions(parser, network, error))
         return usageError(error);
+    const auto trusted = trustedSenders(parser, error);
+    if (!trusted)
+        return usageError(error);
 
     std::vector<PlanRow> rows;
     if (const int status = readGivenRows(parser, rows); status != ExitOk)
@@ -161,7 +164,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
         rows.front().newPassword = newPassword;
     }
 
-    std::vector<PlanEntry> entries = checkPlan(rows, found);
+    std::vector<PlanEntry> entries = checkPlan(rows, found, *trusted);
     for (PlanRow& row : rows)
         config::wipeString(row.newPassword);
     return applyPlan(finder, entries, parser, network, parser.isSet(QStringLiteral("dry-run")));

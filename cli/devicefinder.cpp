@@ -1,15 +1,56 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/devicefinder.h"
 
-#include <unordered_set>
+#include <algorithm>
+#include <unordered_map>
 
+#include "devices/devicegrid.h"
 #include "net/sendsequence.h"
 #include "protocol/packets.h"
 #include "usecases/devicerecord.h"
 
 namespace kavren::cli {
 
-DeviceFinder::DeviceFinder() {
+void addClaim(FoundDevice& listed, FoundDevice claim) {
+    auto keep = [&listed](FoundDevice&& other) {
+        const bool known =
+            other.sender.empty() || other.sender == listed.sender ||
+            std::any_of(listed.rivals.begin(), listed.rivals.end(),
+                        [&](const FoundDevice& r) { return r.sender == other.sender; });
+        if (known || listed.rivals.size() >= DeviceSenders::kRivalsKept)
+            return;
+        other.rivals.clear();
+        listed.rivals.push_back(std::move(other));
+    };
+    std::vector<FoundDevice> more = std::move(claim.rivals);
+    keep(std::move(claim));
+    for (FoundDevice& other : more)
+        keep(std::move(other));
+}
+
+std::optional<FoundDevice> trustedClaim(const FoundDevice& device, const std::string& sender) {
+    if (device.sender == sender) {
+        FoundDevice trusted = device;
+        trusted.rivals.clear();
+        return trusted;
+    }
+    for (const FoundDevice& rival : device.rivals) {
+        if (rival.sender == sender)
+            return rival;
+    }
+    return std::nullopt;
+}
+
+std::string claimantsText(const FoundDevice& device) {
+    std::string text = device.sender;
+    for (std::size_t i = 0; i < device.rivals.size(); ++i) {
+        text += i + 1 == device.rivals.size() ? " and " : ", ";
+        text += device.rivals[i].sender;
+    }
+    return text;
+}
+
+DeviceFinder::DeviceFinder() : m_maxDevices(DeviceGrid::kMaxDevices) {
     // As in the window: a queued datagram is never larger than a reply needs.
     m_server.setBufferSize(static_cast<int>(packet::kReceiveBufferSize));
     m_server.OnWake = [this] {
@@ -62,8 +103,9 @@ void DeviceFinder::collect(Clock::time_point deadline, const DatagramHandler& ha
 std::vector<FoundDevice> DeviceFinder::discover(
     const std::vector<std::string>& adapters, std::chrono::milliseconds timeout, int retries,
     const std::function<void(const FoundDevice&)>& onFound) {
-    // Merged by MAC as the window merges: the first reply of a device counts.
-    std::unordered_set<std::string> listed;
+    // Merged by MAC as the window merges: the first reply of a device counts,
+    // and replies from other senders are kept beside it.
+    std::unordered_map<std::string, std::size_t> listed;
     std::vector<FoundDevice> found;
     const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
     const int sends = 1 + (retries > 0 ? retries : 0);
@@ -76,21 +118,31 @@ std::vector<FoundDevice> DeviceFinder::discover(
             const auto nextSend = k + 1 < sends ? start + timeout * (k + 1) / sends : roundEnd;
             collect(nextSend, [&](std::span<const std::uint8_t> data, const std::string& peer) {
                 std::optional<DeviceRecord> record = deviceRecordOf(data);
-                if (record && listed.insert(record->mac).second) {
-                    FoundDevice device;
-                    device.mac = std::move(record->mac);
-                    device.name = std::move(record->name);
-                    device.version = std::move(record->version);
-                    device.ip = std::move(record->deviceIp);
-                    device.mask = std::move(record->mask);
-                    device.gateway = std::move(record->gateway);
-                    device.description = std::move(record->description);
-                    device.foundVia = adapter;
-                    device.sender = peer;
-                    if (onFound)
-                        onFound(device);
-                    found.push_back(std::move(device));
+                if (!record)
+                    return false;
+                const auto it = listed.find(record->mac);
+                if (it == listed.end() && found.size() >= m_maxDevices) {
+                    m_leftOut = true;
+                    return false;
                 }
+                FoundDevice device;
+                device.mac = std::move(record->mac);
+                device.name = std::move(record->name);
+                device.version = std::move(record->version);
+                device.ip = std::move(record->deviceIp);
+                device.mask = std::move(record->mask);
+                device.gateway = std::move(record->gateway);
+                device.description = std::move(record->description);
+                device.foundVia = adapter;
+                device.sender = peer;
+                if (it != listed.end()) {
+                    addClaim(found[it->second], std::move(device));
+                    return false;
+                }
+                listed.emplace(device.mac, found.size());
+                if (onFound)
+                    onFound(device);
+                found.push_back(std::move(device));
                 return false;
             });
         }

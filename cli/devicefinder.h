@@ -56,6 +56,11 @@ public:
     void collect(Clock::time_point deadline, const DatagramHandler& handler);
 
     std::uint64_t datagramsSent() const { return m_sent; }
+    // Devices listed per discovery at most; a device beyond it was left out.
+    void setMaxDevices(std::size_t maxDevices) { m_maxDevices = maxDevices; }
+    std::size_t maxDevices() const { return m_maxDevices; }
+    bool devicesLeftOut() const { return m_leftOut; }
+    void noteDevicesLeftOut() { m_leftOut = true; }
 
 private:
     TIdUDPServer m_server;
@@ -66,6 +71,8 @@ private:
     std::condition_variable m_wake;
     bool m_woken = false;
     std::uint64_t m_sent = 0;
+    std::size_t m_maxDevices;
+    bool m_leftOut = false;
 };
 
 }  // namespace kavren::cli

@@ -110,6 +110,15 @@ QJsonObject deviceJson(const FoundDevice& device) {
     const QStringList fields = deviceFields(device);
     for (qsizetype i = 0; i < fields.size(); ++i)
         object.insert(deviceKeys()[i], fields[i]);
+    // What the CSV leaves out (its columns are shared with the window's
+    // export): the other senders claiming the MAC, and whether the reply
+    // came from the address it reports (one host may answer for several
+    // devices, so a difference is told, not refused).
+    QJsonArray others;
+    for (const FoundDevice& rival : device.rivals)
+        others.append(fromDevice(rival.sender));
+    object.insert(QStringLiteral("other_senders"), others);
+    object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device.ip);
     return object;
 }
 

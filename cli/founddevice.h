@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace kavren::cli {
 
@@ -18,6 +20,21 @@ struct FoundDevice {
     std::string description;
     std::string foundVia;  // adapter address the request went out from
     std::string sender;    // source address of the reply
+    // Replies with the same MAC from other senders, each with its own texts
+    // (and no rivals of its own), in the order they came; at most
+    // DeviceSenders::kRivalsKept. Any host can answer with a listed MAC, so
+    // a device claimed by two senders is not sent to until one is trusted.
+    std::vector<FoundDevice> rivals{};
 };
+
+// Another reply for `listed` (same MAC): its sender, and those of its own
+// rivals, are kept as rivals when they are new for the device.
+void addClaim(FoundDevice& listed, FoundDevice claim);
+// The device as the reply of `sender` described it, without rivals: the
+// one to send to once the user has named its sender. nullopt when neither
+// the device's first reply nor any rival came from `sender`.
+std::optional<FoundDevice> trustedClaim(const FoundDevice& device, const std::string& sender);
+// Every sender of the device, "a, b and c".
+std::string claimantsText(const FoundDevice& device);
 
 }  // namespace kavren::cli

@@ -183,7 +183,8 @@ std::optional<std::string> normaliseMac(const std::string& text) {
 }
 
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
-                                 const std::vector<FoundDevice>& found) {
+                                 const std::vector<FoundDevice>& found,
+                                 const std::vector<std::string>& trustedSenders) {
     std::map<std::string, const FoundDevice*> byMac;
     for (const FoundDevice& device : found)
         byMac.emplace(device.mac, &device);
@@ -202,8 +203,20 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             entry.errors.push_back("MAC address also listed on line " + std::to_string(it->second));
         } else if (const auto device = byMac.find(*mac); device == byMac.end()) {
             entry.errors.push_back("MAC address not found");
-        } else {
+        } else if (device->second->rivals.empty()) {
             entry.device = *device->second;
+        } else {
+            // Whoever gets the request also gets the device's password, so a
+            // MAC that two hosts answer for waits for the user to pick one.
+            for (const std::string& sender : trustedSenders) {
+                if (!entry.device)
+                    entry.device = trustedClaim(*device->second, sender);
+            }
+            if (!entry.device) {
+                entry.errors.push_back("MAC address claimed by " + claimantsText(*device->second) +
+                                       ": another host may be answering in its place; add "
+                                       "--sender ADDRESS to name the one to trust");
+            }
         }
 
         const DeviceSettings current =

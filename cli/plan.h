@@ -66,9 +66,12 @@ std::optional<std::string> normaliseMac(const std::string& text);
 // Fills what a row keeps from the found device and flags: unreadable MAC or
 // addresses, a MAC listed twice or not found, two devices given one
 // address, an address already used by another found device that keeps it,
-// a gateway outside the device's subnet. Over-long texts are warnings.
+// a gateway outside the device's subnet, a MAC claimed by several senders
+// none of which is among `trustedSenders` (the reply of the one that is
+// counts). Over-long texts are warnings.
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
-                                 const std::vector<FoundDevice>& found);
+                                 const std::vector<FoundDevice>& found,
+                                 const std::vector<std::string>& trustedSenders = {});
 
 // Consecutive addresses from `first` for the found devices in MAC order,
 // everything else kept. Nothing when the addresses would run past the end

@@ -49,6 +49,9 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     QString error;
     if (!readNetworkOptions(parser, network, error))
         return usageError(error);
+    const auto trusted = trustedSenders(parser, error);
+    if (!trusted)
+        return usageError(error);
 
     const AuditTrail audit = auditTrail(auditPathOf(parser));
     const auto last = audit.lastChange(*mac, error);
@@ -71,7 +74,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
         return ExitFailed;
     std::vector<FoundDevice> found = std::move(*discovered);
     PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
-    std::vector<PlanEntry> entries = checkPlan({row}, found);
+    std::vector<PlanEntry> entries = checkPlan({row}, found, *trusted);
     return applyPlan(finder, entries, parser, network, false);
 }
 

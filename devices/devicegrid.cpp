@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/devicegrid.h"
 
+#include <algorithm>
+
 #include "protocol/textcodecs.h"
 
 namespace kavren {
@@ -18,7 +20,11 @@ const std::string kEmpty;
 
 }  // namespace
 
-DeviceGrid::DeviceGrid(std::size_t expectedDevices) : m_rows(1), m_addresses(expectedDevices) {
+DeviceGrid::DeviceGrid(std::size_t expectedDevices, int maxDevices)
+    : m_rows(1),
+      m_addresses(expectedDevices),
+      m_senders(expectedDevices),
+      m_maxDevices(std::clamp(maxDevices, 0, kMaxDevices)) {
     m_widths.fill(kDefaultColWidth);
     // Growing the index rehashes every MAC at once, several milliseconds at
     // tens of thousands of devices, in the middle of a burst of replies. Its
@@ -49,6 +55,8 @@ void DeviceGrid::clear() {
     m_rows.assign(1, Row{});
     m_macIndex.clear();
     m_addresses.clear();
+    m_senders.clear();
+    m_leftOut = 0;
     ++m_searchedChanges;
     const bool moved = m_currentRow && *m_currentRow > 1;
     if (m_observer)
@@ -60,8 +68,9 @@ void DeviceGrid::clear() {
         selectCell(*m_currentCol, 1);
 }
 
-int DeviceGrid::appendDeviceRow(DeviceRowTexts texts) {
+int DeviceGrid::appendDeviceRow(DeviceRowTexts texts, std::uint32_t sender) {
     const int row = rowCount() - 1;
+    m_senders.note(static_cast<std::size_t>(row - 1), sender);
     Row& r = m_rows.back();
     r[ColRow] = codec::formatRowNumber(row);
     r[ColMac] = std::move(texts.mac);
@@ -102,6 +111,28 @@ std::optional<int> DeviceGrid::findRowByMac(std::string_view mac) const {
     if (it == m_macIndex.end())
         return std::nullopt;
     return it->second;
+}
+
+bool DeviceGrid::noteSender(int row, std::uint32_t sender) {
+    if (row < 1 || row > deviceRowCount() || !isDeviceRow(row))
+        return false;
+    if (m_senders.note(static_cast<std::size_t>(row - 1), sender) != DeviceSenders::Claim::Rival)
+        return false;
+    announceAppended();
+    if (m_observer)
+        m_observer->cellChanged(ColMac, row);
+    return true;
+}
+
+std::uint32_t DeviceGrid::firstSender(int row) const {
+    return row >= 1 && row <= deviceRowCount() ? m_senders.first(static_cast<std::size_t>(row - 1))
+                                               : 0;
+}
+
+std::span<const std::uint32_t> DeviceGrid::rivalSenders(int row) const {
+    if (row < 1 || row > deviceRowCount())
+        return {};
+    return m_senders.rivals(static_cast<std::size_t>(row - 1));
 }
 
 const std::string& DeviceGrid::cell(int col, int row) const {

@@ -6,12 +6,14 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "devices/addressindex.h"
+#include "devices/devicesenders.h"
 
 namespace kavren {
 
@@ -47,6 +49,10 @@ public:
     static constexpr int kDefaultColWidth = 64;
     // Devices the MAC index holds without growing (it grows beyond).
     static constexpr std::size_t kExpectedDevices = 65536;
+    // Devices listed at most. A real segment holds a few thousand; the bound
+    // is for forged replies, each with a MAC of its own, which would otherwise
+    // take memory until the program ends (about 600 bytes a row).
+    static constexpr int kMaxDevices = 100000;
 
     enum Column : int {
         ColRow = 0,
@@ -69,7 +75,9 @@ public:
 
     // `expectedDevices` sizes the MAC index up front; short-lived grids
     // (tools, tests) can ask for less.
-    explicit DeviceGrid(std::size_t expectedDevices = kExpectedDevices);
+    // `maxDevices` below kMaxDevices is for tests that reach the bound.
+    explicit DeviceGrid(std::size_t expectedDevices = kExpectedDevices,
+                        int maxDevices = kMaxDevices);
 
     void setEffects(GridEffects* effects) { m_effects = effects; }
     void setObserver(GridObserver* observer) {
@@ -83,8 +91,26 @@ public:
     // Empties every row but the header and cuts the grid back to two rows.
     void clear();
     // Turns the trailing row into a device row; returns its index. The texts
-    // are moved into the row.
-    int appendDeviceRow(DeviceRowTexts texts);
+    // are moved into the row; `sender` is the source address of the reply
+    // (host order, 0 when not known).
+    int appendDeviceRow(DeviceRowTexts texts, std::uint32_t sender = 0);
+
+    // No more device rows are taken once this holds (appendDeviceRow still
+    // appends; the reply handler asks first).
+    bool full() const { return deviceRowCount() >= m_maxDevices; }
+    int maxDevices() const { return m_maxDevices; }
+    // A device was left out because the list is full: true the first time
+    // after each clear(), so that it is said once.
+    bool noteDeviceLeftOut() { return m_leftOut++ == 0; }
+
+    // Another reply for the device of `row` came from `sender`. A sender not
+    // seen for it before is kept, and the observer hears of the MAC cell.
+    // Returns whether it was such a rival.
+    bool noteSender(int row, std::uint32_t sender);
+    // The first sender of a device row and the others; 0 / empty when not
+    // known or no device row.
+    std::uint32_t firstSender(int row) const;
+    std::span<const std::uint32_t> rivalSenders(int row) const;
 
     // Between these two, appended rows are announced to the observer once,
     // at the end, as one range; any other change announces them first, so
@@ -157,6 +183,10 @@ private:
     };
     std::unordered_map<std::string, int, MacHash, std::equal_to<>> m_macIndex;
     AddressIndex m_addresses;
+    // Device row r is device r - 1 here: rows are only ever appended.
+    DeviceSenders m_senders;
+    int m_maxDevices;
+    std::uint64_t m_leftOut = 0;
     std::uint64_t m_searchedChanges = 0;
     std::optional<int> m_currentRow = 1;
     std::optional<int> m_currentCol = kFixedCols;

@@ -33,9 +33,14 @@ std::size_t DeliveryQueue::append(std::span<const ReceivedDatagram> batch) {
             const std::size_t slot = (m_head + m_count) % m_capacity;
             Chunk& chunk = m_chunks[slot / m_chunkSlots];
             if (!chunk.bytes) {
+                // Both parts are made before either is kept: a failed
+                // allocation leaves the chunk as it was, and the receive
+                // thread, which catches the failure, goes on with a queue
+                // that is still whole.
+                auto info = std::make_unique_for_overwrite<SlotInfo[]>(m_chunkSlots);
                 chunk.bytes =
                     std::make_unique_for_overwrite<std::uint8_t[]>(m_chunkSlots * m_slotSize);
-                chunk.info = std::make_unique_for_overwrite<SlotInfo[]>(m_chunkSlots);
+                chunk.info = std::move(info);
             }
             const std::size_t index = slot % m_chunkSlots;
             const std::size_t length = std::min(datagram.data.size(), m_slotSize);

@@ -2,6 +2,10 @@
 #include "net/idudplistenerthread.h"
 
 #include <array>
+#include <chrono>
+#include <exception>
+#include <optional>
+#include <thread>
 
 #include "net/deliveryqueue.h"
 #include "net/idsockethandle.h"
@@ -55,25 +59,37 @@ ReceiveStatistics TIdUDPListenerThread::statistics() const {
     s.queueFullDropped = m_queueFull.load(std::memory_order_relaxed);
     s.batches = m_batches.load(std::memory_order_relaxed);
     s.wakes = m_wakes.load(std::memory_order_relaxed);
+    s.failuresSurvived = m_failures.load(std::memory_order_relaxed);
     return s;
 }
 
 void TIdUDPListenerThread::run() {
     // The buffers of one receive call, made once per thread and reused: one
     // receive buffer of the endpoint's buffer size per datagram of a batch.
-    socketapi::ReceiveBatch buffers(kBatchSize, m_bufferSize);
+    std::optional<socketapi::ReceiveBatch> buffers;
 
     // The stop flag is read before every wait and every receive and no wait
     // lasts longer than the wait period; close also wakes the wait, so it
     // ends at once.
     while (!m_stop.load(std::memory_order_acquire)) {
-        if (!m_readiness.wait(kReceiveWaitMs))
-            continue;  // the period expired, a signal came, or close woke it
-        for (std::size_t i = 0; i < m_sockets.size(); ++i) {
-            if (m_stop.load(std::memory_order_acquire))
-                break;
-            if (m_readiness.readable(i))
-                receiveFrom(m_sockets[i], buffers);
+        // An exception leaving a thread's function ends the whole process. A
+        // failed allocation (a flood taking the memory, the queue growing a
+        // chunk) costs the batch in hand: it is counted, the thread rests a
+        // moment so that a lasting shortage does not spin it, and goes on.
+        try {
+            if (!buffers)
+                buffers.emplace(kBatchSize, m_bufferSize);
+            if (!m_readiness.wait(kReceiveWaitMs))
+                continue;  // the period expired, a signal came, or close woke it
+            for (std::size_t i = 0; i < m_sockets.size(); ++i) {
+                if (m_stop.load(std::memory_order_acquire))
+                    break;
+                if (m_readiness.readable(i))
+                    receiveFrom(m_sockets[i], *buffers);
+            }
+        } catch (const std::exception&) {
+            m_failures.fetch_add(1, std::memory_order_relaxed);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kFailurePauseMs));
         }
     }
 }

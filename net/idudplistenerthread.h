@@ -22,6 +22,7 @@ struct ReceiveStatistics {
     std::uint64_t queueFullDropped = 0;   // found the delivery queue full
     std::uint64_t batches = 0;            // receive calls that queued something
     std::uint64_t wakes = 0;              // wake-ups of the user-interface thread
+    std::uint64_t failuresSurvived = 0;   // errors (out of memory) the thread went on after
 };
 
 // The receive thread: waits for datagrams on the bindings' sockets and puts
@@ -33,6 +34,8 @@ public:
     // Datagrams taken per receive call; the user-interface thread is woken
     // once per call that queued anything.
     static constexpr unsigned kBatchSize = 64;
+    // The rest after an error the thread survives (see run()).
+    static constexpr int kFailurePauseMs = 10;
 
     struct Socket {
         socketapi::Handle handle;
@@ -70,6 +73,7 @@ private:
     std::atomic<std::uint64_t> m_queueFull{0};
     std::atomic<std::uint64_t> m_batches{0};
     std::atomic<std::uint64_t> m_wakes{0};
+    std::atomic<std::uint64_t> m_failures{0};
 };
 
 }  // namespace kavren

@@ -25,10 +25,20 @@ std::string_view deviceLine(std::string_view name, std::string_view mac) {
     return line;
 }
 
-void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoReply& reply) {
+void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoReply& reply,
+               std::uint32_t sender) {
     DeviceRecord device = deviceRecordOf(reply);
-    if (grid.findRowByMac(device.mac))
-        return;  // listed already: nothing changes
+    if (const auto row = grid.findRowByMac(device.mac)) {
+        // Listed already: the texts stay those of the first reply, but a
+        // second sender claiming the MAC is remembered and shown.
+        grid.noteSender(*row, sender);
+        return;
+    }
+    if (grid.full()) {
+        if (grid.noteDeviceLeftOut())
+            status.setStatusText(StatusSink::MessagePanel, kDeviceListFullText);
+        return;
+    }
 
     const int row = grid.appendDeviceRow({.mac = std::move(device.mac),
                                           .name = std::move(device.name),
@@ -37,7 +47,8 @@ void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoRep
                                           .ip = std::move(device.deviceIp),
                                           .mask = std::move(device.mask),
                                           .gateway = std::move(device.gateway),
-                                          .description = std::move(device.description)});
+                                          .description = std::move(device.description)},
+                                         sender);
     status.setStatusText(StatusSink::DevicePanel, deviceLine(grid.cell(DeviceGrid::ColName, row),
                                                              grid.cell(DeviceGrid::ColMac, row)));
     status.setStatusText(StatusSink::MessagePanel, "Get Device Information done.");
@@ -59,10 +70,11 @@ void showResult(DeviceGrid& grid, StatusSink& status, const packet::ResultMessag
 
 }  // namespace
 
-void handleReply(DeviceGrid& grid, StatusSink& status, std::span<const std::uint8_t> datagram) {
+void handleReply(DeviceGrid& grid, StatusSink& status, std::span<const std::uint8_t> datagram,
+                 std::uint32_t sender) {
     const packet::Reply reply = packet::recognise(datagram);
     if (const auto* info = std::get_if<packet::DeviceInfoReply>(&reply)) {
-        addDevice(grid, status, *info);
+        addDevice(grid, status, *info, sender);
     } else if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply)) {
         showResult(grid, status, *result);
     }

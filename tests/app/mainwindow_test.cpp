@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMovie>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
@@ -316,6 +317,76 @@ TEST_F(MainWindowTest, DeviceTextsAreShownLiterally) {
     EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("<i>done</i>"));
 }
 
+// --- impostors and floods ---------------------------------------------------
+
+// A second host answering with a listed MAC is told on that row: the MAC
+// cell gets the shared-address tint and names both senders; a reply from
+// another address than the one it reports is told on its DeviceIP cell,
+// untinted. Nothing is refused and the row keeps the first reply's texts.
+TEST_F(MainWindowTest, SecondSendersAndForeignSendersAreMarkedOnTheirRows) {
+    using Model = app::DeviceTableModel;
+    DeviceTexts forged = deviceA();
+    forged.name = "<b>Forged</b>";
+    DeviceTexts twin = bare(kMacC);  // shares deviceA's address, for the tint
+    twin.ip = deviceA().ip;
+    receive(testsupport::infoReply(deviceA()), "192.168.0.100");
+    receive(testsupport::infoReply(deviceB()), "10.0.0.77");
+    receive(testsupport::infoReply(forged), "192.168.0.66");
+    receive(testsupport::infoReply(deviceA()), "192.168.0.100");
+    receive(testsupport::infoReply(twin), "192.168.0.100");
+    ASSERT_EQ(window->grid().deviceRowCount(), 3);
+    EXPECT_EQ(cellText(2, 1), QStringLiteral("Gate-North"));
+
+    const auto brush = [this](int col, int row) {
+        return cellIndex(col, row).data(Qt::BackgroundRole).value<QBrush>().color();
+    };
+    const QColor tint = brush(DeviceGrid::ColDeviceIp, 3);  // the shared-address mark
+    struct Case {
+        int col, row, marks;
+        bool tinted;
+        QString tip;  // a line of the tooltip; empty: none
+    };
+    const std::vector<Case> cases = {
+        {DeviceGrid::ColMac, 1, Model::SecondSender, true,
+         QStringLiteral("replies with this MAC came from 192.168.0.100 and 192.168.0.66: another "
+                        "host may be answering in this device's place")},
+        {DeviceGrid::ColMac, 2, Model::NoMark, false, {}},
+        {DeviceGrid::ColMac, 3, Model::NoMark, false, {}},
+        {DeviceGrid::ColDeviceIp, 2, Model::ForeignSender, false,
+         QStringLiteral("the reply came from 10.0.0.77, not from this address")},
+        {DeviceGrid::ColDeviceIp, 1, Model::SharedAddress, true,
+         QStringLiteral("also reported by row 3 (00-1A-2B-3C-4D-60)")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "col " << c.col << " row " << c.row);
+        const QModelIndex index = cellIndex(c.col, c.row);
+        EXPECT_EQ(index.data(Model::AddressMarkRole).toInt(), c.marks);
+        EXPECT_EQ(brush(c.col, c.row) == tint, c.tinted);
+        const QString tip = index.data(Qt::ToolTipRole).toString();
+        EXPECT_EQ(tip.isEmpty(), c.tip.isEmpty()) << tip.toStdString();
+        EXPECT_TRUE(tip.contains(c.tip.toHtmlEscaped())) << tip.toStdString();
+    }
+}
+
+class FullListTest : public MainWindowTest {
+protected:
+    void addServices(MainWindowServices& services) override { services.maxDevices = 2; }
+};
+
+TEST_F(FullListTest, AFullListSaysSoOnceInTheStatusBar) {
+    receive(testsupport::infoReply(deviceA()), "192.168.0.100");
+    receive(testsupport::infoReply(deviceB()), "10.0.0.1");
+    window->statusPanel(1)->setText(QStringLiteral("marker"));
+    receive(testsupport::infoReply(bare(kMacC)), "10.0.0.3");
+    EXPECT_EQ(window->statusPanel(1)->text(),
+              QStringLiteral("Device list full: further devices are not listed."));
+    window->statusPanel(1)->setText(QStringLiteral("marker"));
+    receive(testsupport::infoReply(bare({2, 0, 0, 0, 0, 0x0D})), "10.0.0.4");
+    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("marker")) << "said once";
+    EXPECT_EQ(window->grid().deviceRowCount(), 2);
+    EXPECT_EQ(window->gridModel()->rowCount(), 3);
+}
+
 TEST_F(MainWindowTest, SelectingACellEnablesUpdateDeviceAndConnect) {
     showWindow();
     receive(testsupport::infoReply(deviceA()));
@@ -525,6 +596,40 @@ TEST_F(GridEditingTest, AnOverlongAddressWarnsWhileTypingAndWhenLeaving) {
     clickCell(7, 2);  // leaving the cell: once more
     EXPECT_EQ(watcher.seen().size(), 2u);
     EXPECT_EQ(cellText(6, 1), QStringLiteral("192.168.100.10011"));
+}
+
+// Esc ends editing like leaving the cell does, final length check included;
+// the cell keeps what was typed.
+TEST_F(GridEditingTest, EscRunsTheFinalLengthCheckAndKeepsTheText) {
+    struct Case {
+        int col;
+        QString text;
+        QString warning;  // empty: none
+    };
+    const std::vector<Case> cases = {
+        {6, QStringLiteral("192.168.100.10011"), QStringLiteral("IP address Length Error !!")},
+        {5, QString(18, QLatin1Char('p')), QStringLiteral("Password Length must less than 16 !!")},
+        {9, QStringLiteral("short"), {}},
+    };
+    showWindow();
+    receive(testsupport::infoReply(deviceA()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.col);
+        QPointer<QLineEdit> editor = openEditor(c.col, 1);
+        ASSERT_NE(editor, nullptr);
+        {
+            ModalWatcher typing;  // answers the warnings while typing
+            QTest::keyClicks(editor, c.text);
+        }
+        ModalWatcher watcher;
+        QTest::keyClick(editor, Qt::Key_Escape);
+        ASSERT_EQ(watcher.seen().size(), c.warning.isEmpty() ? 0u : 1u);
+        if (!c.warning.isEmpty()) {
+            EXPECT_EQ(watcher.seen()[0].text, c.warning);
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return editor.isNull(); }, 2000)) << "editing ended";
+        EXPECT_EQ(cellText(c.col, 1), c.text);
+    }
 }
 
 TEST_F(GridEditingTest, PasswordWarnsFromItsEighteenthCharacter) {

@@ -245,6 +245,54 @@ def scenario_restore(lab):
                    for e in entries), "no password in the audit trail")
 
 
+def scenario_impostor(lab):
+    """A host answering with a real device's MAC from another address of the
+    segment, listed before the real device; and a host answering for a
+    device from an address that is not the device's own."""
+    real, impostor, relayed = "198.18.0.130", "198.18.0.140", "198.18.0.2"
+    mac = "02-AA-00-00-00-01"
+    lab.start("A", [dict(device(mac, impostor, name="impostor"), password="anything"),
+                    device(mac, real, name="real"),
+                    device("02-AA-00-00-00-02", "198.18.0.131", sender=relayed)])
+    result, found = lab.discover_json()
+    warnings = [line for line in result.stderr.decode().splitlines() if "warning" in line]
+    Check.that(warnings == [f"kavren: warning: replies for {mac} came from {impostor} and {real}: "
+                            "another host may be answering in its place"],
+               "discover warns of the second sender", text(result))
+    claimed, relayed_device = found.get(mac, {}), found.get("02-AA-00-00-00-02", {})
+    Check.that(claimed.get("sender") == impostor and claimed.get("other_senders") == [real] and
+               claimed.get("sender_is_device_ip"), "JSON names the other sender", str(claimed))
+    Check.that(relayed_device.get("other_senders") == [] and
+               relayed_device.get("sender_is_device_ip") is False,
+               "JSON tells a reply from another address than the device's", str(relayed_device))
+    as_csv = lab.run("discover", "--csv", *FAST)
+    Check.that(as_csv.stdout.decode().splitlines()[0] ==
+               "mac,name,version,ip,mask,gateway,description,found_via,sender",
+               "the CSV keeps its columns", text(as_csv))
+
+    refused = lab.run("configure", "--mac", mac, "--description", "moved",
+                      "--password-env", "KAVREN_TEST_PW", *FAST)
+    Check.that(refused.returncode == 1 and f"claimed by {impostor} and {real}".encode() in
+               refused.stdout and b"--sender ADDRESS" in refused.stdout and
+               b"nothing was sent" in refused.stderr, "configure refuses a claimed MAC",
+               text(refused))
+    Check.that("config" not in lab.logged_kinds(0), "nothing sent to either claimant")
+    bad = lab.run("configure", "--mac", mac, "--sender", "nobody", *FAST)
+    Check.that(bad.returncode == 2, "--sender wants an address", text(bad))
+
+    trusted = lab.run("configure", "--mac", mac, "--description", "moved", "--sender", real,
+                      "--password-env", "KAVREN_TEST_PW", "--verify", *FAST)
+    Check.that(trusted.returncode == 0 and f"{mac}  verified".encode() in trusted.stdout,
+               "--sender picks the real device", text(trusted))
+    configs = [e for e in lab.log(0) if e["kind"] == "config"]
+    Check.that([e["dst"] for e in configs] == [real], "sent to the trusted sender only",
+               str(configs))
+    relayed_run = lab.run("configure", "--mac", "02-AA-00-00-00-02", "--description", "x",
+                          "--password-env", "KAVREN_TEST_PW", *FAST)
+    Check.that(relayed_run.returncode == 0, "a device answered for is not refused",
+               text(relayed_run))
+
+
 def main():
     clilab.main(lambda args: args.scenario,
                 lambda lab, args: globals()[f"scenario_{args.scenario}"](lab),

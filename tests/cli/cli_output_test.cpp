@@ -46,7 +46,9 @@ TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
 }
 
 TEST(DeviceListOutputTest, JsonAndCsvGiveTheDeviceBytesBack) {
-    const FoundDevice device = awkwardDevice();
+    FoundDevice device = awkwardDevice();
+    device.rivals.push_back(awkwardDevice());
+    device.rivals.back().sender = "10.0.0.66";
     const QJsonArray array = QJsonDocument::fromJson(devicesJson({device})).array();
     ASSERT_EQ(array.size(), 1);
     const QJsonObject object = array.at(0).toObject();
@@ -55,7 +57,12 @@ TEST(DeviceListOutputTest, JsonAndCsvGiveTheDeviceBytesBack) {
     EXPECT_EQ(object.value(QStringLiteral("description")).toString().toLatin1(),
               QByteArray("100%s %1 Caf\xE9\x80"));
     EXPECT_EQ(object.value(QStringLiteral("found_via")).toString(), QStringLiteral("198.18.0.1"));
-    EXPECT_EQ(object.keys().size(), deviceKeys().size());
+    // Beyond the CSV's columns: who else claimed the MAC, and whether the
+    // reply came from the address it reports.
+    EXPECT_EQ(object.keys().size(), deviceKeys().size() + 2);
+    EXPECT_EQ(object.value(QStringLiteral("other_senders")).toArray(),
+              QJsonArray{QStringLiteral("10.0.0.66")});
+    EXPECT_EQ(object.value(QStringLiteral("sender_is_device_ip")).toBool(), true);
 
     const QByteArray csv = devicesCsv({device});
     EXPECT_EQ(csv.count("\r\n"), 2);  // header and one device

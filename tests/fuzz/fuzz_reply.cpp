@@ -65,6 +65,10 @@ void checkInvariants(const kavren::DeviceGrid& grid) {
     std::set<std::string> macs;
     for (int r = 1; r <= grid.rowCount() - 2; ++r) {
         checkRow(grid, r);
+        // Every row knows its first sender; rivals stay bounded.
+        if (grid.firstSender(r) == 0 ||
+            grid.rivalSenders(r).size() > kavren::DeviceSenders::kRivalsKept)
+            std::abort();
         if (!macs.insert(grid.cell(kavren::DeviceGrid::ColMac, r)).second)
             std::abort();
     }
@@ -96,7 +100,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Each datagram adds at most one row, at the end, and leaves the rows
         // before it alone; the new row is checked at once, the rest at the end.
         const int before = grid.rowCount();
-        kavren::handleReply(grid, status, std::span<const std::uint8_t>(data + pos, n));
+        // The sender is taken from the length pair, so one MAC sent with
+        // several lengths comes from several senders.
+        const auto sender = static_cast<std::uint32_t>(0x0A000000U | declared);
+        kavren::handleReply(grid, status, std::span<const std::uint8_t>(data + pos, n), sender);
         const int after = grid.rowCount();
         if (after != before && after != before + 1)
             std::abort();

@@ -121,8 +121,8 @@ protected:
             std::remove(phase2File.c_str());
     }
 
-    bool openWindow() {
-        window = testsupport::openProgramWindows();
+    bool openWindow(app::MainWindowServices services = {}) {
+        window = testsupport::openProgramWindows(std::move(services));
         window->show();
         if (!window->IdUDPServer.active()) {
             ADD_FAILURE() << "receiving endpoint not open";
@@ -256,6 +256,41 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
     ASSERT_TRUE(sendToLoopback(
         testsupport::resultReply({0x02, 0xC4, 0x7E, 0x00, 0x00, 0x07}, "Setting OK")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return panel(1) == QStringLiteral("Setting OK"); }, 3000));
+}
+
+// Replies with a MAC each, as many as a forger likes: the list stops at its
+// bound (made small here, the same rule holds at 100,000), says so in the
+// status bar, and the window answers clicks and stays small meanwhile.
+TEST_F(HostileTrafficTest, InventedDevicesPastTheBoundAreNotListedAndTheWindowCarriesOn) {
+    KAVREN_REQUIRE_LAB();
+    constexpr int kBound = 3000, kInvented = 8000;
+    ASSERT_TRUE(startEmulator({"--generate", std::to_string(kInvented), "--burst"}));
+    app::MainWindowServices services;
+    services.maxDevices = kBound;
+    ASSERT_TRUE(openWindow(std::move(services)));
+    const long residentBefore = peakResidentKb();
+    LoopWatch watch(*window);
+    window->BtnRefresh->click();
+    const QString full = QStringLiteral("Device list full: further devices are not listed.");
+    const bool said = QTest::qWaitFor([&] { return panel(1) == full; }, 30000);
+    QTest::qWait(500);  // the rest of the burst
+    watch.stop();
+    const long growth = peakResidentKb() - residentBefore;
+    std::printf(
+        "bound %d of %d invented: rows %d, delivered %llu, RSS growth %ld kB, longest "
+        "click wait %lld ms\n",
+        kBound, kInvented, window->grid().deviceRowCount(),
+        static_cast<unsigned long long>(delivered), growth,
+        static_cast<long long>(watch.longestClickWait()));
+    EXPECT_TRUE(said) << panel(1).toStdString();
+    EXPECT_EQ(window->grid().deviceRowCount(), kBound);
+    EXPECT_EQ(window->gridModel()->rowCount(), kBound + 1);
+    EXPECT_GT(watch.clicksAnswered(), 0);
+    EXPECT_LT(watch.longestClickWait(), 1000);
+    if (!kUnderAsan) {
+        // Rows cost well under 1 kB each; the queue holds at most the burst.
+        EXPECT_LT(growth, 40 * 1024);
+    }
 }
 
 TEST_F(HostileTrafficTest, AStalledWindowHoldsNoMoreThanTheQueuesBoundAndCatchesUp) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTest>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/devicetablemodel.h"
@@ -44,7 +45,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
-    void receive(const std::vector<std::uint8_t>& datagram) {
+    // A datagram as the receiving endpoint hands it over, from `from`
+    // (empty: an unknown sender).
+    void receive(const std::vector<std::uint8_t>& datagram, const std::string& from = {}) {
+        window->IdUDPServer.binding(0).setPeer(from, 62630);
         window->IdUDPServerUDPRead(window->IdUDPServer, datagram, window->IdUDPServer.binding(0));
     }
 

@@ -120,6 +120,79 @@ TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
     EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Valve");
 }
 
+// --- impostors and floods: what a hostile host on the segment can send ----------
+
+// Any host can answer with a listed device's MAC. The row keeps the first
+// reply's texts; a sender not seen for the MAC before is remembered beside
+// it (at most four), so the window can mark the row.
+TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
+    constexpr std::uint32_t A = 0xC6120082, B = 0xC612008C, C = 0xC612008D;
+    struct Case {
+        const char* what;
+        std::vector<std::uint32_t> senders;  // of successive replies with kMac1
+        std::uint32_t first;
+        std::vector<std::uint32_t> rivals;
+    };
+    const std::vector<Case> cases = {
+        {"one sender, repeated", {A, A, A}, A, {}},
+        {"a second sender", {A, B}, A, {B}},
+        {"two senders taking turns", {A, B, A, B}, A, {B}},
+        {"a sender not known at first", {0, B}, B, {}},
+        {"a reply without its sender", {A, 0}, A, {}},
+        {"more rivals than are kept",
+         {A, B, C, A + 1, A + 2, A + 3, A + 4},
+         A,
+         {B, C, A + 1, A + 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeviceGrid grid;
+        Status status;
+        handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
+        for (std::size_t i = 0; i < c.senders.size(); ++i)
+            handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
+                        c.senders[i]);
+        ASSERT_EQ(grid.deviceRowCount(), 2);
+        EXPECT_EQ(grid.cell(DeviceGrid::ColName, 2), "Pump");
+        EXPECT_EQ(grid.firstSender(2), c.first);
+        const auto rivals = grid.rivalSenders(2);
+        EXPECT_EQ(std::vector<std::uint32_t>(rivals.begin(), rivals.end()), c.rivals);
+        EXPECT_TRUE(grid.rivalSenders(1).empty());
+        grid.clear();
+        handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
+        EXPECT_EQ(grid.firstSender(1), B);
+        EXPECT_TRUE(grid.rivalSenders(1).empty()) << "a Refresh forgets the senders";
+    }
+}
+
+// Forged replies with a MAC each would take memory without end. The list
+// stops at its bound, says so once in the message panel, and says it again
+// after a Refresh that fills it again; listed devices still count.
+TEST(ReplyHandler, AFullListTakesNoMoreDevicesAndSaysSoOnce) {
+    DeviceGrid grid(16, 3);
+    Status status;
+    const auto flood = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
+            handleReply(grid, status, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
+        }
+    };
+    flood(3);
+    EXPECT_FALSE(status.text(Status::MessagePanel) == kDeviceListFullText);
+    const int writes = status.writes;
+    flood(10);
+    EXPECT_EQ(grid.deviceRowCount(), 3);
+    EXPECT_EQ(status.text(Status::MessagePanel), kDeviceListFullText);
+    EXPECT_EQ(status.writes, writes + 1);
+    handleReply(grid, status, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
+                0x0A000002);
+    EXPECT_EQ(grid.rivalSenders(2).size(), 1u) << "a listed device is still heard";
+    grid.clear();
+    flood(10);
+    EXPECT_EQ(grid.deviceRowCount(), 3);
+    EXPECT_EQ(status.writes, writes + 1 + 3 * 2 + 1);
+}
+
 TEST(Refresh, BroadcastsOneDiscoveryRequest) {
     testsupport::RecordingSender sender;
     sendDiscoveryRequest(sender);

@@ -141,9 +141,13 @@ def parse_bytes(value, width, what):
 class Device:
     """One emulated device: its current settings and its reply bytes."""
 
-    def __init__(self, mac, ip, netmask, gateway, name, version, description, password):
+    def __init__(self, mac, ip, netmask, gateway, name, version, description, password,
+                 sender=None):
         self.mac = mac
         self.ip = ip
+        # The address its replies come from when that is not its own: a host
+        # answering for it, or an impostor with another device's MAC.
+        self.sender = sender
         self.netmask = netmask
         self.gateway = gateway
         self.name = name
@@ -154,6 +158,10 @@ class Device:
         # configuration request, only compared.
         self.scrambled_password = scramble(padded(password, PASSWORD_WIDTH))
         self._info = None
+
+    def source(self):
+        """The address its replies come from."""
+        return self.sender or self.ip
 
     def info_reply(self):
         if self._info is None:
@@ -199,7 +207,8 @@ def device_from_json(entry, index):
     what = f"device {index}"
     if not isinstance(entry, dict):
         raise ConfigError(f"{what}: an object expected")
-    known = {"mac", "ip", "netmask", "gateway", "name", "version", "description", "password"}
+    known = {"mac", "ip", "netmask", "gateway", "name", "version", "description", "password",
+             "sender"}
     unknown = set(entry) - known
     if unknown:
         raise ConfigError(f"{what}: unknown keys {sorted(unknown)}")
@@ -216,6 +225,7 @@ def device_from_json(entry, index):
         description=parse_bytes(entry.get("description", ""), INFO_DESCRIPTION[1],
                                 f"{what} description"),
         password=parse_bytes(entry.get("password", "admin"), PASSWORD_WIDTH, f"{what} password"),
+        sender=parse_ipv4(entry["sender"], f"{what} sender") if "sender" in entry else None,
     )
 
 
@@ -245,11 +255,14 @@ def load_devices(path):
     if len(entries) > MAX_DEVICES:
         raise ConfigError(f"{path}: more than {MAX_DEVICES} devices")
     devices = [device_from_json(e, i) for i, e in enumerate(entries)]
-    seen = set()
+    # A MAC twice is an impostor: allowed when each copy has an address of
+    # its own and answers from it.
+    seen = {}
     for d in devices:
-        if d.mac in seen:
-            raise ConfigError(f"{path}: MAC {mac_text(d.mac)} appears twice")
-        seen.add(d.mac)
+        for other in seen.get(d.mac, []):
+            if other.ip == d.ip or other.source() == d.source():
+                raise ConfigError(f"{path}: MAC {mac_text(d.mac)} appears twice")
+        seen.setdefault(d.mac, []).append(d)
     return devices
 
 
@@ -373,18 +386,19 @@ class Emulator:
     def source_for(self, device):
         """The device's own address as the sender when the namespace lets us
         use it (the lab makes its pool local), otherwise the kernel's choice."""
+        source = device.source()
         if self.any_source:
-            return device.ip
-        if device.ip not in self.local_sources:
+            return source
+        if source not in self.local_sources:
             probe = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
             try:
-                probe.bind((socket.inet_ntoa(device.ip), 0))
-                self.local_sources[device.ip] = True
+                probe.bind((socket.inet_ntoa(source), 0))
+                self.local_sources[source] = True
             except OSError:
-                self.local_sources[device.ip] = False
+                self.local_sources[source] = False
             finally:
                 probe.close()
-        return device.ip if self.local_sources[device.ip] else b"\x00" * 4
+        return source if self.local_sources[source] else b"\x00" * 4
 
     def record(self, data, source, destination, dropped_by=None):
         if self.log is None:
@@ -448,7 +462,7 @@ class Emulator:
                 ((socket.inet_ntoa(requester), HOST_PORT), [])
             plan.extend((payload,) + dest + (None,) for _, _, payload in malformed_set())
         routes = [(d.info_reply(),) + self.destination_for(d, requester, ifindex) +
-                  (socket.inet_ntoa(d.ip),) for d in devices]
+                  (socket.inet_ntoa(d.source()),) for d in devices]
         for _ in range(self.args.repeat):
             plan.extend(routes)
         del plan[MAX_SENDS_PER_REQUEST:]
@@ -497,7 +511,7 @@ class Emulator:
             good = data[offset:offset + width] == device.scrambled_password
             # The answer goes out with the settings the request arrived under.
             destination, ancillary = self.destination_for(device, requester, ifindex)
-            source = socket.inet_ntoa(device.ip)
+            source = socket.inet_ntoa(device.source())
             reply = device.result_reply(SETTING_OK if good else PASSWORD_ERROR)
             if good:
                 device.configure(data)
