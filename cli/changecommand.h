@@ -32,6 +32,15 @@ protected:
                                  const QString& envOption, bool prompt,
                                  const std::string& promptText, bool confirm, std::string& secret);
 
+    // --result-timeout, --attempts and --verify, checked with the other
+    // options before anything is discovered or asked for; false with the
+    // usage error in `error`.
+    static bool readRunOptions(const QCommandLineParser& parser, RunOptions& options,
+                               QString& error);
+    // The password variables named on the command line, withheld from the
+    // programs the diagnosis starts.
+    static void withholdSecretVariables(const QCommandLineParser& parser, NetworkOptions& network);
+
     static QString auditPathOf(const QCommandLineParser& parser);
     // The trail, with its warnings going to standard error.
     static AuditTrail auditTrail(const QString& path);
@@ -39,8 +48,9 @@ protected:
     // Sends the jobs, reports each device as its results come, appends the
     // audit trail and prints the summary. Returns the exit status.
     static int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
-                       const QCommandLineParser& parser, const NetworkOptions& network,
-                       const std::string& password, const QString& auditPath);
+                       const QCommandLineParser& parser, RunOptions options,
+                       const NetworkOptions& network, const std::string& password,
+                       const QString& auditPath);
 };
 
 }  // namespace kavren::cli

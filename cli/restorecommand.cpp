@@ -47,10 +47,12 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     const auto mac = normaliseMac(parser.value(QStringLiteral("mac")).toStdString());
     if (!mac)
         return usageError(QStringLiteral("--mac wants a MAC address like 00-1A-2B-3C-4D-5E"));
+    RunOptions options;
     NetworkOptions network;
     QString error;
-    if (!readNetworkOptions(parser, network, error))
+    if (!readRunOptions(parser, options, error) || !readNetworkOptions(parser, network, error))
         return usageError(error);
+    withholdSecretVariables(parser, network);
 
     const AuditTrail audit = auditTrail(auditPathOf(parser));
     const auto last = audit.lastChange(*mac, error);
@@ -82,8 +84,8 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
                           true, "Current device password: ", false, password)) {
         return ExitUsage;
     }
-    return runJobs(finder, {{*entries.front().device, entries.front().target, {}}}, parser, network,
-                   password, auditPathOf(parser));
+    return runJobs(finder, {{*entries.front().device, entries.front().target, {}}}, parser, options,
+                   network, password, auditPathOf(parser));
 }
 
 }  // namespace kavren::cli

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's file modes and locking where POSIX defines them.
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <QFile>
 #include <QJsonDocument>
@@ -12,7 +18,9 @@
 #include <gtest/gtest.h>
 
 #include "cli/audittrail.h"
+#include "cli/diagnosis.h"
 #include "cli/passwordsource.h"
+#include "cli/terminal.h"
 
 namespace kavren::cli {
 namespace {
@@ -147,6 +155,107 @@ TEST(PasswordFileTest, WarnsWhenGroupOrOthersMayRead) {
     EXPECT_EQ(passwordFileWarning(path),
               "password file '" + path + "' is readable by others (mode 0640)");
     EXPECT_EQ(passwordFileWarning(path + ".missing"), "");  // reading it says what is wrong
+}
+
+// Someone else's link or file in the trail's place would take the lines
+// elsewhere or feed restore settings nobody recorded.
+TEST(AuditTrailPlantedFileTest, SymbolicLinksAndForeignFilesAreRefused) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("elsewhere"));
+    const QString link = dir.filePath(QStringLiteral("link.jsonl"));
+    const QString foreign = dir.filePath(QStringLiteral("foreign.jsonl"));
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()),
+              0);
+    {
+        QFile file(foreign);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{\"mac\":\"02-AA-00-00-00-01\",\"result\":\"sending\",\"change\":\"a\"}\n");
+    }
+    const bool canChown = ::geteuid() == 0;
+    if (canChown) {
+        ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+    }
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {{link, "is a symbolic link"}, {foreign, "belongs to another user"}};
+    for (const auto& c : cases) {
+        if (c.path == foreign && !canChown)
+            continue;  // only root can give a file away
+        const AuditTrail audit(c.path);
+        QString error;
+        EXPECT_FALSE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        error.clear();
+        EXPECT_FALSE(audit.lastChange("02-AA-00-00-00-01", error));
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(target));
+}
+
+// Ctrl+C at the hidden prompt ends the program; the terminal must not stay
+// without echo.
+TEST(HiddenPromptTest, InterruptRestoresTheEcho) {
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A session of its own with the pty as controlling terminal, as a
+        // shell gives a program.
+        ::close(master);
+        ::setsid();
+        ::ioctl(slave, TIOCSCTTY, 0);
+        std::string error;
+        readHiddenLine("Pw: ", error);
+        ::_exit(0);
+    }
+    std::string shown;
+    char buffer[64];
+    while (shown.find("Pw: ") == std::string::npos) {
+        pollfd ready{master, POLLIN, 0};
+        ASSERT_EQ(::poll(&ready, 1, 5000), 1) << "no prompt; shown: " << shown;
+        const ssize_t got = ::read(master, buffer, sizeof buffer);
+        ASSERT_GT(got, 0);
+        shown.append(buffer, static_cast<std::size_t>(got));
+    }
+    ASSERT_EQ(::write(master, "\x03", 1), 1);  // Ctrl+C
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    termios after{};
+    ASSERT_EQ(::tcgetattr(slave, &after), 0);
+    EXPECT_NE(after.c_lflag & ECHO, 0U) << "echo left off";
+    ::close(master);
+    ::close(slave);
+}
+
+// The diagnosis runs nft; a password in kavren's environment stays there.
+TEST(DiagnosisTest, ProgramsStartedDoNotInheritPasswordVariables) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString nft = dir.filePath(QStringLiteral("nft"));
+    {
+        QFile file(nft);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "#!/bin/sh\necho \"drop udp dport 62631 pw=${KAVREN_UNIT_PW-withheld} "
+            "other=${KAVREN_UNIT_OTHER-withheld}\"\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(nft).constData(), 0700), 0);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.path()));
+    qputenv("KAVREN_UNIT_PW", "s3cret");
+    qputenv("KAVREN_UNIT_OTHER", "kept");
+    bool readable = false;
+    const auto rules = firewallRulesFor({62631}, readable, {"KAVREN_UNIT_PW"});
+    qputenv("PATH", path);
+    qunsetenv("KAVREN_UNIT_PW");
+    qunsetenv("KAVREN_UNIT_OTHER");
+    EXPECT_TRUE(readable);
+    EXPECT_EQ(rules, std::vector<std::string>{"drop udp dport 62631 pw=withheld other=kept"});
 }
 
 }  // namespace
