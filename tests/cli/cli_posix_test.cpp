@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 
 #include <QFile>
 #include <QJsonDocument>
@@ -196,42 +197,72 @@ TEST(AuditTrailPlantedFileTest, SymbolicLinksAndForeignFilesAreRefused) {
     EXPECT_EQ(untouched.readAll().count('\n'), 1) << "appended through the link";
 }
 
-// Ctrl+C at the hidden prompt ends the program; the terminal must not stay
-// without echo.
-TEST(HiddenPromptTest, InterruptRestoresTheEcho) {
+// The hidden prompt on a pty of its own, as a shell gives a program: the
+// child reads the password as kavren does and writes the bytes it got to
+// `result`; `type` is what the user types once the prompt shows.
+struct PromptRun {
+    int status = 0;
+    std::string bytes;    // what readSecret returned
+    bool echoOn = false;  // the terminal's echo afterwards
+};
+
+PromptRun promptOnPty(const char* type) {
+    PromptRun run;
     int master = -1;
     int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    int result[2] = {-1, -1};
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || ::pipe(result) != 0) {
+        ADD_FAILURE() << "no pty";
+        return run;
+    }
     const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
-        // A session of its own with the pty as controlling terminal, as a
-        // shell gives a program.
         ::close(master);
         ::setsid();
         ::ioctl(slave, TIOCSCTTY, 0);
         std::string error;
-        readHiddenLine("Pw: ", error);
+        const auto secret =
+            readSecret({.file = {}, .envName = {}, .prompt = true}, "Pw: ", false, error);
+        const std::string text = secret ? *secret : "error: " + error;
+        [[maybe_unused]] const ssize_t written = ::write(result[1], text.data(), text.size());
         ::_exit(0);
     }
+    ::close(result[1]);
     std::string shown;
     char buffer[64];
     while (shown.find("Pw: ") == std::string::npos) {
         pollfd ready{master, POLLIN, 0};
-        ASSERT_EQ(::poll(&ready, 1, 5000), 1) << "no prompt; shown: " << shown;
-        const ssize_t got = ::read(master, buffer, sizeof buffer);
-        ASSERT_GT(got, 0);
+        const ssize_t got =
+            ::poll(&ready, 1, 5000) == 1 ? ::read(master, buffer, sizeof buffer) : 0;
+        if (got <= 0) {
+            ADD_FAILURE() << "no prompt; shown: " << shown;
+            break;
+        }
         shown.append(buffer, static_cast<std::size_t>(got));
     }
-    ASSERT_EQ(::write(master, "\x03", 1), 1);  // Ctrl+C
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(::write(master, type, std::strlen(type)), static_cast<ssize_t>(std::strlen(type)));
+    ::waitpid(child, &run.status, 0);
+    for (ssize_t got = 0; (got = ::read(result[0], buffer, sizeof buffer)) > 0;)
+        run.bytes.append(buffer, static_cast<std::size_t>(got));
     termios after{};
-    ASSERT_EQ(::tcgetattr(slave, &after), 0);
-    EXPECT_NE(after.c_lflag & ECHO, 0U) << "echo left off";
-    ::close(master);
-    ::close(slave);
+    run.echoOn = ::tcgetattr(slave, &after) == 0 && (after.c_lflag & ECHO) != 0;
+    for (const int fd : {master, slave, result[0]})
+        ::close(fd);
+    return run;
+}
+
+TEST(HiddenPromptTest, TypedPasswordBecomesTheDevicesBytes) {
+    const PromptRun run = promptOnPty("p\xC3\xA4ss\xC3\xBF\n");
+    EXPECT_EQ(run.bytes, "p\xE4ss\xFF");  // what the window and the files give
+    EXPECT_TRUE(run.echoOn);
+}
+
+// Ctrl+C at the prompt ends the program; the terminal must not stay without
+// echo.
+TEST(HiddenPromptTest, InterruptRestoresTheEcho) {
+    const PromptRun run = promptOnPty("\x03");
+    EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGINT) << run.status;
+    EXPECT_TRUE(run.echoOn) << "echo left off";
 }
 
 // The diagnosis runs nft; a password in kavren's environment stays there.
