@@ -114,6 +114,13 @@ Qt::ItemFlags DeviceTableModel::flags(const QModelIndex& index) const {
 bool DeviceTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
+    if (index.column() == DeviceGrid::ColNewPassword) {
+        const auto password = passwordFromQt(value.toString());
+        if (!password)
+            return false;
+        m_grid.setCell(index.column(), gridRow(index), *password);
+        return true;
+    }
     m_grid.setCell(index.column(), gridRow(index), fromQt(value.toString()));
     return true;
 }

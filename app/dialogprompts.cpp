@@ -30,11 +30,13 @@ std::string DialogPrompts::confirm(std::string_view caption,
         m_pwdDlg.CfgList->appendPlainText(toQt(line));
     m_pwdDlg.exec();
 
-    // The password crosses as Latin-1 like every other text; the temporary
-    // byte copy is zeroed before it is released.
-    QByteArray latin1 = m_pwdDlg.Password->text().toLatin1();
-    std::string password(latin1.constData(), static_cast<std::size_t>(latin1.size()));
-    latin1.fill('\0');
+    // Handed over as UTF-8, which loses nothing: the update turns it into
+    // the device's bytes with the rule every password source shares, and
+    // refuses what does not fit. The temporary copy is zeroed before it is
+    // released.
+    QByteArray utf8 = m_pwdDlg.Password->text().toUtf8();
+    std::string password(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    utf8.fill('\0');
     return password;
 }
 

@@ -32,6 +32,7 @@
 #include "app/textbridge.h"
 #include "net/idsockethandle.h"
 #include "protocol/packets.h"
+#include "usecases/configuration.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::config::TPwdDlg* PwdDlg = nullptr;
@@ -414,7 +415,18 @@ void TMainF::DevListSelectCell(int col, int row) {
 }
 
 void TMainF::DevListSetEditText(int col, int row, const QString& text) {
-    std::string bytes = fromQt(text);
+    std::string bytes;
+    if (col == DeviceGrid::ColNewPassword) {
+        // Refused, not changed: the cell keeps the last text that fits.
+        auto password = passwordFromQt(text);
+        if (!password) {
+            PlainMessageBox::show(config::kPasswordCharsetError);
+            return;
+        }
+        bytes = std::move(*password);
+    } else {
+        bytes = fromQt(text);
+    }
     m_grid.setCell(col, row, bytes);
     m_grid.setEditText(col, row, bytes);
 }

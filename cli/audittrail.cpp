@@ -43,6 +43,8 @@ bool AuditTrail::append(const QJsonObject& entry, QString& error) const {
 }
 
 std::optional<QJsonObject> AuditTrail::lastChange(const std::string& mac, QString& error) const {
+    if (!trailFileUsable(m_path, error))
+        return std::nullopt;
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("no audit trail at ") + m_path;

@@ -77,7 +77,32 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+QString linkError(const QString& path) {
+    return QStringLiteral("audit trail %1 is a symbolic link; it is not followed").arg(path);
+}
+
+QString ownerError(const QString& path, uid_t owner) {
+    return QStringLiteral("audit trail %1 belongs to another user (uid %2); it is not used")
+        .arg(path)
+        .arg(owner);
+}
+
 }  // namespace
+
+bool trailFileUsable(const QString& path, QString& error) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return true;  // missing: it is created private; other faults show on opening
+    if (S_ISLNK(info.st_mode)) {
+        error = linkError(path);
+        return false;
+    }
+    if (info.st_uid != ::geteuid()) {
+        error = ownerError(path, info.st_uid);
+        return false;
+    }
+    return true;
+}
 
 bool appendTrailLine(const QString& path, const QByteArray& line, TrailAppend& found,
                      QString& error) {
@@ -88,11 +113,17 @@ bool appendTrailLine(const QString& path, const QByteArray& line, TrailAppend& f
     // Exclusive creation first, so that we know whether the folder's entry
     // is new and must be synced too.
     bool created = true;
+    // O_EXCL never follows a link; O_NOFOLLOW keeps the second open from
+    // following one planted in between.
     int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
                     S_IRUSR | S_IWUSR);
     if (fd < 0 && errno == EEXIST) {
         created = false;
-        fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CLOEXEC);
+        fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    }
+    if (fd < 0 && errno == ELOOP) {
+        error = linkError(path);
+        return false;
     }
     if (fd < 0) {
         error = systemError(QStringLiteral("open"), path);
@@ -109,6 +140,10 @@ bool appendTrailLine(const QString& path, const QByteArray& line, TrailAppend& f
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         error = systemError(QStringLiteral("examine"), path);
+        return false;
+    }
+    if (info.st_uid != ::geteuid()) {
+        error = ownerError(path, info.st_uid);
         return false;
     }
     if (!created && (info.st_mode & kGroupOrOthers) != 0)

@@ -32,7 +32,29 @@ private:
     HANDLE m_handle;
 };
 
+// A reparse point (a symbolic link or a junction) would send the trail's
+// lines where it points.
+bool isReparsePoint(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+QString linkError(const QString& path) {
+    return QStringLiteral("audit trail %1 is a symbolic link; it is not followed").arg(path);
+}
+
 }  // namespace
+
+// The file's owner is not compared: under the user's profile the inherited
+// access list already keeps other users out.
+bool trailFileUsable(const QString& path, QString& error) {
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    if (isReparsePoint(::GetFileAttributesW(name.c_str()))) {
+        error = linkError(path);
+        return false;
+    }
+    return true;
+}
 
 // The user's profile folders are private to the user by their inherited
 // access lists, so the modes of the POSIX version have no counterpart here.
@@ -43,11 +65,23 @@ bool appendTrailLine(const QString& path, const QByteArray& line, TrailAppend&, 
         return false;
     }
     const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its
+    // target, the counterpart of O_NOFOLLOW; the handle's attributes then
+    // show whether it is one.
     const Handle file(::CreateFileW(name.c_str(), GENERIC_READ | FILE_APPEND_DATA,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         error = systemError(QStringLiteral("open"), path);
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION opened{};
+    if (!::GetFileInformationByHandle(file.get(), &opened)) {
+        error = systemError(QStringLiteral("examine"), path);
+        return false;
+    }
+    if (isReparsePoint(opened.dwFileAttributes)) {
+        error = linkError(path);
         return false;
     }
     // One lock over the whole possible range: runs appending at once take

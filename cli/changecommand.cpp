@@ -42,9 +42,11 @@ void ChangeCommand::addPasswordOptions(QCommandLineParser& parser) {
 
 void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("broadcast"),
-                      QStringLiteral("Send the configuration request by broadcast. This happens "
-                                     "on its own for a device whose address lies outside the "
-                                     "subnet of the adapter it was found via.")});
+                      QStringLiteral("Send the configuration request by broadcast, to every "
+                                     "host on the segment. Needed for a device whose address "
+                                     "lies outside the subnet of the adapter it was found via, "
+                                     "which unicast cannot reach; without it such a device "
+                                     "fails.")});
     parser.addOption({QStringLiteral("verify"),
                       QStringLiteral("Discover again afterwards and check that each device "
                                      "reports the new settings.")});
@@ -131,8 +133,8 @@ AuditTrail ChangeCommand::auditTrail(const QString& path) {
 }
 
 int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
-                             const QCommandLineParser& parser, const NetworkOptions& network,
-                             bool dryRun) {
+                             const QCommandLineParser& parser, const RunOptions& options,
+                             const NetworkOptions& network, bool dryRun) {
     struct Wipe {
         std::vector<PlanEntry>& entries;
         ~Wipe() {
@@ -193,7 +195,7 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
     for (const std::size_t i : pending)
         jobs.push_back({*entries[i].device, entries[i].target, entries[i].newPassword});
     std::vector<JobResult> jobResults;
-    int status = runJobs(finder, jobs, parser, network, password, jobResults);
+    int status = runJobs(finder, jobs, parser, options, network, password, jobResults);
     for (ConfigJob& job : jobs)
         config::wipeString(job.newPassword);
     if (status == ExitUsage)
@@ -207,20 +209,37 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
     return finish(status);
 }
 
-int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
-                           const QCommandLineParser& parser, const NetworkOptions& network,
-                           const std::string& password, std::vector<JobResult>& results) {
+bool ChangeCommand::readRunOptions(const QCommandLineParser& parser, RunOptions& options,
+                                   QString& error) {
     bool ok = false;
-    RunOptions options;
     const double resultSeconds = parser.value(QStringLiteral("result-timeout")).toDouble(&ok);
-    if (!ok || resultSeconds <= 0.0 || resultSeconds > kMaxTimeoutSeconds)
-        return usageError(QStringLiteral("--result-timeout wants seconds above 0 and at most 60"));
+    if (!ok || resultSeconds <= 0.0 || resultSeconds > kMaxTimeoutSeconds) {
+        error = QStringLiteral("--result-timeout wants seconds above 0 and at most 60");
+        return false;
+    }
     options.resultTimeout =
         std::chrono::milliseconds(static_cast<long long>(resultSeconds * 1000.0));
     options.attempts = parser.value(QStringLiteral("attempts")).toInt(&ok);
-    if (!ok || options.attempts < 1 || options.attempts > RunOptions::kMaxAttempts)
-        return usageError(QStringLiteral("--attempts wants a number from 1 to 10"));
+    if (!ok || options.attempts < 1 || options.attempts > RunOptions::kMaxAttempts) {
+        error = QStringLiteral("--attempts wants a number from 1 to 10");
+        return false;
+    }
     options.verify = parser.isSet(QStringLiteral("verify"));
+    return true;
+}
+
+void ChangeCommand::withholdSecretVariables(const QCommandLineParser& parser,
+                                            NetworkOptions& network) {
+    for (const QString& name : parser.optionNames()) {
+        if (name == QLatin1String("password-env") || name == QLatin1String("new-password-env"))
+            network.secretVariables.push_back(parser.value(name).toStdString());
+    }
+}
+
+int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
+                           const QCommandLineParser& parser, RunOptions options,
+                           const NetworkOptions& network, const std::string& password,
+                           std::vector<JobResult>& results) {
     options.discoverTimeout = network.timeout;
     options.discoverRetries = network.retries;
     if (jobs.empty())

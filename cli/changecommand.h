@@ -44,6 +44,15 @@ protected:
                                  const QString& envOption, bool prompt,
                                  const std::string& promptText, bool confirm, std::string& secret);
 
+    // --result-timeout, --attempts and --verify, checked with the other
+    // options before anything is discovered or asked for; false with the
+    // usage error in `error`.
+    static bool readRunOptions(const QCommandLineParser& parser, RunOptions& options,
+                               QString& error);
+    // The password variables named on the command line, withheld from the
+    // programs the diagnosis starts.
+    static void withholdSecretVariables(const QCommandLineParser& parser, NetworkOptions& network);
+
     static QString auditPathOf(const QCommandLineParser& parser);
     // The trail, with its warnings going to standard error.
     static AuditTrail auditTrail(const QString& path);
@@ -55,15 +64,17 @@ protected:
     // --json, one document on standard output tells how each entry ended.
     // Returns the exit status; the entries' new passwords are wiped.
     int applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
-                  const QCommandLineParser& parser, const NetworkOptions& network, bool dryRun);
+                  const QCommandLineParser& parser, const RunOptions& options,
+                  const NetworkOptions& network, bool dryRun);
 
 private:
     // Sends the jobs, reports each device as its results come, appends the
     // audit trail and prints the summary. Returns the exit status and
     // fills `results`, one per job.
     static int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
-                       const QCommandLineParser& parser, const NetworkOptions& network,
-                       const std::string& password, std::vector<JobResult>& results);
+                       const QCommandLineParser& parser, RunOptions options,
+                       const NetworkOptions& network, const std::string& password,
+                       std::vector<JobResult>& results);
 };
 
 }  // namespace kavren::cli

@@ -211,7 +211,8 @@ void Command::diagnoseSilence(const NetworkOptions& options) {
                  .arg(adapters.join(QStringLiteral(", ")))
                  .arg(static_cast<double>(options.timeout.count()) / 1000.0));
     bool readable = false;
-    const auto rules = firewallRulesFor({packet::kDevicePort, packet::kHostPort}, readable);
+    const auto rules = firewallRulesFor({packet::kDevicePort, packet::kHostPort}, readable,
+                                        options.secretVariables);
     if (!readable) {
         writeErr(QStringLiteral("  the firewall rules could not be read\n"));
     }

@@ -31,6 +31,9 @@ struct NetworkOptions {
     std::vector<std::string> adapters;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
+    // Environment variables holding a password: left out of the environment
+    // of every program the diagnosis starts.
+    std::vector<std::string> secretVariables;
 };
 
 // One command of kavren: its name, its line in the overview, its options and

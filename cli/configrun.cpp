@@ -11,6 +11,7 @@
 #include "cli/devicefinder.h"
 #include "cli/subnets.h"
 #include "cli/trailfile.h"
+#include "devices/addressindex.h"
 #include "net/idexception.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
@@ -82,9 +83,7 @@ int stopAfterSend() {
 // adapter.
 bool outsideAdapterSubnet(const FoundDevice& device) {
     const auto mask = localNetMask(device.foundVia);
-    const auto adapter = ipv4Value(device.foundVia);
-    const auto ip = ipv4Value(device.ip);
-    return mask && adapter && ip && !sameSubnet(*adapter, *ip, *mask);
+    return mask && sameSubnet(device.ip, device.foundVia, *mask) == false;
 }
 
 std::string differences(const FoundDevice& found, const DeviceSettings& target) {
@@ -141,7 +140,21 @@ void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result)
 
     // The same checks and the same request as the window's update of a row
     // holding the new settings.
-    result.outsideSubnet = !m_forceBroadcast && outsideAdapterSubnet(device);
+    result.outsideSubnet = outsideAdapterSubnet(device);
+    // A later attempt that cannot go out ends the change; the first one was
+    // simply never sent.
+    const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
+    // Only a broadcast reaches such a device, and a broadcast hands the
+    // scrambled password to every host on the segment: the user decides.
+    if (result.outsideSubnet && !m_forceBroadcast) {
+        result.state = notSent;
+        result.reason = "its address " + device.ip + " lies outside the subnet of adapter " +
+                        device.foundVia +
+                        ", so only a broadcast reaches it, and a broadcast hands the request "
+                        "and its password to every host on the segment; add --broadcast to "
+                        "send it so";
+        return;
+    }
     const std::optional<config::CheckedSettings> settings =
         config::checkSettings({.mac = device.mac,
                                .deviceIp = device.ip,
@@ -150,10 +163,7 @@ void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result)
                                .gateway = job.target.gateway,
                                .description = job.target.description,
                                .newPassword = job.newPassword},
-                              m_forceBroadcast || result.outsideSubnet);
-    // A later attempt that cannot go out ends the change; the first one was
-    // simply never sent.
-    const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
+                              m_forceBroadcast);
     if (!settings || m_password.empty()) {
         result.state = notSent;
         result.reason =

@@ -37,7 +37,7 @@ struct JobResult {
     std::string message;  // the device's result message, when one came
     std::string destination;
     bool broadcast = false;
-    bool outsideSubnet = false;  // broadcast chosen because unicast cannot reach it
+    bool outsideSubnet = false;  // unicast cannot reach it: sent only with --broadcast
     std::string sentAt;          // ISO time of the latest send
     std::string change;          // the audit trail's id of this change, the same for every attempt
     int attempt = 0;             // the attempt under way (1 for the first request)

@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "cli/devicefinder.h"
 #include "cli/deviceoutput.h"
+#include "cli/passwordsource.h"
 #include "cli/plan.h"
 #include "cli/subnets.h"
 #include "usecases/secretwipe.h"
@@ -94,6 +95,11 @@ int ConfigureCommand::readGivenRows(const QCommandLineParser& parser, std::vecto
         QFile file(parser.value(QStringLiteral("plan")));
         if (!file.open(QIODevice::ReadOnly))
             return usageError(QStringLiteral("cannot read the plan ") + file.fileName());
+        if (const std::string warning = planFileWarning(file.fileName().toStdString());
+            !warning.empty()) {
+            writeErr(QStringLiteral("kavren: warning: ") + QString::fromStdString(warning) +
+                     QStringLiteral("\n"));
+        }
         PlanFile plan = parsePlan(file.readAll());
         if (!plan.errors.empty()) {
             for (const std::string& e : plan.errors)
@@ -123,17 +129,23 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     if (const QString error = selectionError(parser); !error.isEmpty())
         return usageError(error);
     const bool single = parser.isSet(QStringLiteral("mac"));
-    NetworkOptions network;
+    RunOptions options;
     QString error;
-    if (!readNetworkOptions(parser, network, error))
+    if (!readRunOptions(parser, options, error))
         return usageError(error);
     const auto trusted = trustedSenders(parser, error);
     if (!trusted)
         return usageError(error);
 
+    // Everything given on the command line is judged before the adapters
+    // are even looked at, so a broken plan never gets near a send.
     std::vector<PlanRow> rows;
     if (const int status = readGivenRows(parser, rows); status != ExitOk)
         return status;
+    NetworkOptions network;
+    if (!readNetworkOptions(parser, network, error))
+        return usageError(error);
+    withholdSecretVariables(parser, network);
     DeviceFinder finder;
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
@@ -167,7 +179,8 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     std::vector<PlanEntry> entries = checkPlan(rows, found, *trusted);
     for (PlanRow& row : rows)
         config::wipeString(row.newPassword);
-    return applyPlan(finder, entries, parser, network, parser.isSet(QStringLiteral("dry-run")));
+    return applyPlan(finder, entries, parser, options, network,
+                     parser.isSet(QStringLiteral("dry-run")));
 }
 
 }  // namespace kavren::cli

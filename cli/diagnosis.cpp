@@ -3,15 +3,22 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
 namespace kavren::cli {
 
-std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& ports, bool& readable) {
+std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& ports, bool& readable,
+                                          const std::vector<std::string>& withheld) {
     std::vector<std::string> rules;
     readable = false;
+    // A password passed in the environment is ours alone; a child would
+    // inherit it and could show it or pass it further.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const std::string& name : withheld)
+        environment.remove(QString::fromStdString(name));
     const std::vector<QStringList> commands{
         {QStringLiteral("nft"), QStringLiteral("list"), QStringLiteral("ruleset")},
         {QStringLiteral("iptables-save")}};
@@ -20,6 +27,7 @@ std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& port
         if (program.isEmpty())
             continue;
         QProcess process;
+        process.setProcessEnvironment(environment);
         process.start(program, command.mid(1));
         if (!process.waitForFinished(2000) || process.exitStatus() != QProcess::NormalExit ||
             process.exitCode() != 0) {

@@ -14,8 +14,11 @@ namespace kavren::cli {
 std::vector<std::string> udpPortHolders(std::uint16_t port);
 
 // Firewall rules that mention one of the ports and drop or reject, as
-// nft or iptables-save print them; nothing when none or unreadable.
-std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& ports, bool& readable);
+// nft or iptables-save print them; nothing when none or unreadable. The
+// programs run without the environment variables `withheld` (those that
+// hold a password).
+std::vector<std::string> firewallRulesFor(const std::vector<std::uint16_t>& ports, bool& readable,
+                                          const std::vector<std::string>& withheld = {});
 
 // How to open the reply port with the firewall profiles the package installs.
 std::vector<std::string> firewallProfileHints();

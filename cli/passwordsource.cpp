@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "cli/terminal.h"
+#include "protocol/textcodecs.h"
+#include "usecases/configuration.h"
 #include "usecases/secretwipe.h"
 
 namespace kavren::cli {
@@ -19,17 +21,20 @@ void stripLineEnd(std::string& text) {
 
 }  // namespace
 
-std::string passwordFileWarning(const std::string& path) {
+namespace {
+
+std::string readableWarning(const char* what, const std::string& path) {
     const auto mode = modeReadableByOthers(path);
     if (!mode)
         return {};
     char octal[8];
     std::snprintf(octal, sizeof octal, "%04o", *mode);
-    return "password file '" + path + "' is readable by others (mode " + octal + ")";
+    return std::string(what) + " '" + path + "' is readable by others (mode " + octal + ")";
 }
 
-std::optional<std::string> readSecret(const SecretSource& source, const std::string& promptText,
-                                      bool confirm, std::string& error) {
+// The source's text as it came, before it is turned into device bytes.
+std::optional<std::string> readRawSecret(const SecretSource& source, const std::string& promptText,
+                                         bool confirm, std::string& error) {
     if (!source.file.empty()) {
         std::ifstream in(source.file, std::ios::binary);
         if (!in) {
@@ -39,6 +44,12 @@ std::optional<std::string> readSecret(const SecretSource& source, const std::str
         std::string line;
         std::getline(in, line);
         stripLineEnd(line);
+        // An empty first line would give no password, which reads as a
+        // cancelled prompt far from the cause.
+        if (line.empty()) {
+            error = "the password file " + source.file + " is empty";
+            return std::nullopt;
+        }
         return line;
     }
     if (!source.envName.empty()) {
@@ -69,6 +80,35 @@ std::optional<std::string> readSecret(const SecretSource& source, const std::str
         return std::nullopt;
     }
     return first;
+}
+
+}  // namespace
+
+std::string passwordFileWarning(const std::string& path) {
+    return readableWarning("password file", path);
+}
+
+std::string planFileWarning(const std::string& path) {
+    return readableWarning("plan file", path);
+}
+
+std::optional<std::string> readSecret(const SecretSource& source, const std::string& promptText,
+                                      bool confirm, std::string& error) {
+    std::optional<std::string> raw = readRawSecret(source, promptText, confirm, error);
+    if (!raw)
+        return std::nullopt;
+    std::string utf8 = systemTextAsUtf8(*raw);
+    config::wipeString(*raw);
+    std::optional<std::string> bytes = codec::latin1FromUtf8(utf8);
+    config::wipeString(utf8);
+    if (!bytes) {
+        const std::string from = !source.file.empty() ? "the password file " + source.file
+                                 : !source.envName.empty()
+                                     ? "the environment variable " + source.envName
+                                     : "the typed password";
+        error = from + ": " + std::string(config::kPasswordCharsetError);
+    }
+    return bytes;
 }
 
 }  // namespace kavren::cli

@@ -13,4 +13,10 @@ std::optional<unsigned> modeReadableByOthers(const std::string& path) {
     return static_cast<unsigned>(info.st_mode & 07777);
 }
 
+// Terminals, files and the environment hold UTF-8 on the systems this runs
+// on; what is not valid UTF-8 is refused by the conversion after this.
+std::string systemTextAsUtf8(const std::string& bytes) {
+    return bytes;
+}
+
 }  // namespace kavren::cli

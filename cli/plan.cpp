@@ -3,15 +3,17 @@
 
 #include <QString>
 #include <QStringDecoder>
-#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <map>
 
 #include "cli/subnets.h"
+#include "devices/addressindex.h"
 #include "devices/devicegrid.h"
 #include "protocol/textcodecs.h"
+#include "usecases/configuration.h"
+#include "usecases/devicecsv.h"
 
 namespace kavren::cli {
 
@@ -19,72 +21,6 @@ namespace {
 
 constexpr std::array<const char*, 6> kColumns{"mac",     "ip",          "mask",
                                               "gateway", "description", "new_password"};
-
-// RFC 4180 records: quoted fields may hold commas, doubled quotes and line
-// breaks. Returns the records with the line each starts on.
-std::vector<std::pair<int, QStringList>> csvRecords(const QString& text) {
-    std::vector<std::pair<int, QStringList>> records;
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    bool fieldStarted = false;
-    int line = 1;
-    int recordLine = 1;
-    auto endRecord = [&] {
-        fields << field;
-        const bool blank = fields.size() == 1 && fields.front().isEmpty() && !fieldStarted;
-        if (!blank)
-            records.emplace_back(recordLine, fields);
-        fields.clear();
-        field.clear();
-        fieldStarted = false;
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        if (quoted) {
-            if (ch == QLatin1Char('"')) {
-                if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
-                    field += ch;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                if (ch == QLatin1Char('\n'))
-                    ++line;
-                field += ch;
-            }
-        } else if (ch == QLatin1Char('"')) {
-            quoted = true;
-            fieldStarted = true;
-        } else if (ch == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-            fieldStarted = true;
-        } else if (ch == QLatin1Char('\r')) {
-            continue;
-        } else if (ch == QLatin1Char('\n')) {
-            endRecord();
-            ++line;
-            recordLine = line;
-        } else {
-            field += ch;
-            fieldStarted = true;
-        }
-    }
-    if (!field.isEmpty() || !fields.isEmpty() || fieldStarted)
-        endRecord();
-    return records;
-}
-
-std::optional<std::string> toBytes(const QString& text) {
-    for (const QChar ch : text) {
-        if (ch.unicode() > 0xFF)
-            return std::nullopt;
-    }
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
@@ -105,30 +41,40 @@ PlanFile parsePlan(const QByteArray& content) {
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
 
-    auto records = csvRecords(text);
+    const QByteArray unified = text.toUtf8();
+    CsvRecords read = readCsvRecords(
+        std::string_view(unified.constData(), static_cast<std::size_t>(unified.size())));
+    if (!read.errors.empty()) {
+        plan.errors = std::move(read.errors);
+        return plan;
+    }
+    auto& records = read.records;
+    auto trimmed = [](const std::string& field) {
+        return QString::fromUtf8(field.data(), static_cast<qsizetype>(field.size())).trimmed();
+    };
     std::array<qsizetype, kColumns.size()> columnOf{0, 1, 2, 3, 4, 5};
     // A first line that names the mac column is a header, wherever it
     // puts that column.
-    const bool hasHeader =
-        !records.empty() &&
-        std::any_of(
-            records.front().second.begin(), records.front().second.end(), [](const QString& field) {
-                return field.trimmed().compare(QLatin1String("mac"), Qt::CaseInsensitive) == 0;
-            });
+    const bool hasHeader = !records.empty() &&
+                           std::any_of(records.front().fields.begin(), records.front().fields.end(),
+                                       [&trimmed](const std::string& field) {
+                                           return trimmed(field).compare(QLatin1String("mac"),
+                                                                         Qt::CaseInsensitive) == 0;
+                                       });
     if (hasHeader) {
-        const QStringList header = records.front().second;
+        const std::vector<std::string> header = records.front().fields;
         columnOf.fill(-1);
-        for (qsizetype i = 0; i < header.size(); ++i) {
-            const QString name = header[i].trimmed().toLower();
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            const QString name = trimmed(header[i]).toLower();
             bool known = false;
             for (std::size_t c = 0; c < kColumns.size(); ++c) {
                 if (name == QLatin1String(kColumns[c])) {
-                    columnOf[c] = i;
+                    columnOf[c] = static_cast<qsizetype>(i);
                     known = true;
                 }
             }
             if (!known)
-                plan.errors.push_back("line 1: unknown column " + quoted(header[i].toStdString()));
+                plan.errors.push_back("line 1: unknown column " + quoted(header[i]));
         }
         records.erase(records.begin());
     }
@@ -138,28 +84,27 @@ PlanFile parsePlan(const QByteArray& content) {
         row.line = line;
         std::array<std::string*, kColumns.size()> targets{
             &row.mac, &row.ip, &row.mask, &row.gateway, &row.description, &row.newPassword};
-        if (fields.size() > static_cast<qsizetype>(kColumns.size())) {
+        if (fields.size() > kColumns.size()) {
             plan.errors.push_back("line " + std::to_string(line) + ": more than " +
                                   std::to_string(kColumns.size()) + " columns");
             continue;
         }
         bool readable = true;
         for (std::size_t c = 0; c < kColumns.size(); ++c) {
-            if (columnOf[c] < 0)
+            const auto at = static_cast<std::size_t>(columnOf[c]);
+            if (columnOf[c] < 0 || at >= fields.size())
                 continue;
-            QString value = fields.value(columnOf[c]);
             // Blanks around addresses are typing noise; description and
             // password are taken exactly as written.
-            if (c < 4)
-                value = value.trimmed();
-            const auto bytes = toBytes(value);
+            const std::string value = c < 4 ? trimmed(fields[at]).toStdString() : fields[at];
+            auto bytes = codec::latin1FromUtf8(value);
             if (!bytes) {
                 plan.errors.push_back("line " + std::to_string(line) + ": column " + kColumns[c] +
                                       " holds a character outside Latin-1");
                 readable = false;
                 break;
             }
-            *targets[c] = *bytes;
+            *targets[c] = std::move(*bytes);
         }
         if (readable)
             plan.rows.push_back(std::move(row));
@@ -239,10 +184,10 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                 DeviceGrid::lengthWarning(DeviceGrid::ColDescription, row.description)) {
             entry.warnings.emplace_back(*warning);
         }
-        if (const auto warning =
-                DeviceGrid::lengthWarning(DeviceGrid::ColNewPassword, row.newPassword)) {
-            entry.warnings.emplace_back(*warning);
-        }
+        // A password the device would cut, or one nobody can type again,
+        // would lock the device out: refused, not merely warned about.
+        if (const auto error = config::newPasswordError(row.newPassword))
+            entry.errors.push_back(*error);
         entries.push_back(std::move(entry));
     }
 
@@ -273,7 +218,8 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             if (keepsIt)
                 entry.errors.push_back("address " + entry.target.ip + " is used by " + other.mac);
         }
-        if (*gateway != 0 && !sameSubnet(*ip, *gateway, *mask)) {
+        if (*gateway != 0 &&
+            sameSubnet(entry.target.gateway, entry.target.ip, entry.target.mask) == false) {
             entry.errors.push_back("gateway " + entry.target.gateway + " outside the subnet of " +
                                    entry.target.ip + "/" + entry.target.mask);
         }

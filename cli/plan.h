@@ -41,9 +41,10 @@ struct PlanFile {
 };
 
 // Columns mac, ip, mask, gateway, description, new_password, in that order,
-// or in any order under a header line that names them. The file is read as
-// UTF-8 when it is valid UTF-8 and as Latin-1 otherwise; a character that
-// does not fit into one byte is an error.
+// or in any order under a header line that names them, read with
+// readCsvRecords (a broken quote is an error naming its line). The file is
+// read as UTF-8 when it is valid UTF-8 and as Latin-1 otherwise; a character
+// that does not fit into one byte is an error.
 PlanFile parsePlan(const QByteArray& content);
 
 // One device of a plan after it has been checked against what was found.
@@ -66,9 +67,10 @@ std::optional<std::string> normaliseMac(const std::string& text);
 // Fills what a row keeps from the found device and flags: unreadable MAC or
 // addresses, a MAC listed twice or not found, two devices given one
 // address, an address already used by another found device that keeps it,
-// a gateway outside the device's subnet, a MAC claimed by several senders
-// none of which is among `trustedSenders` (the reply of the one that is
-// counts). Over-long texts are warnings.
+// a gateway outside the device's subnet, a new password the device cannot
+// take (config::newPasswordError), a MAC claimed by several senders none of
+// which is among `trustedSenders` (the reply of the one that is counts). An
+// over-long description is a warning.
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                  const std::vector<FoundDevice>& found,
                                  const std::vector<std::string>& trustedSenders = {});

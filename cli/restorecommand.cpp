@@ -45,13 +45,15 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     const auto mac = normaliseMac(parser.value(QStringLiteral("mac")).toStdString());
     if (!mac)
         return usageError(QStringLiteral("--mac wants a MAC address like 00-1A-2B-3C-4D-5E"));
+    RunOptions options;
     NetworkOptions network;
     QString error;
-    if (!readNetworkOptions(parser, network, error))
+    if (!readRunOptions(parser, options, error) || !readNetworkOptions(parser, network, error))
         return usageError(error);
     const auto trusted = trustedSenders(parser, error);
     if (!trusted)
         return usageError(error);
+    withholdSecretVariables(parser, network);
 
     const AuditTrail audit = auditTrail(auditPathOf(parser));
     const auto last = audit.lastChange(*mac, error);
@@ -75,7 +77,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     std::vector<FoundDevice> found = std::move(*discovered);
     PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
     std::vector<PlanEntry> entries = checkPlan({row}, found, *trusted);
-    return applyPlan(finder, entries, parser, network, false);
+    return applyPlan(finder, entries, parser, options, network, false);
 }
 
 }  // namespace kavren::cli

@@ -6,11 +6,7 @@
 
 namespace kavren::cli {
 
-bool sameSubnet(std::uint32_t a, std::uint32_t b, std::uint32_t mask) {
-    return (a & mask) == (b & mask);
-}
-
-std::optional<std::uint32_t> localNetMask(const std::string& address) {
+std::optional<std::string> localNetMask(const std::string& address) {
     // The same adapter query the adapter list uses, so both see the same
     // addresses on every platform.
     const auto adapters = makePlatformAdapterQuery()->query();
@@ -19,7 +15,7 @@ std::optional<std::uint32_t> localNetMask(const std::string& address) {
     for (const AdapterInfo& adapter : *adapters) {
         for (std::size_t i = 0; i < adapter.addresses.size() && i < adapter.netmasks.size(); ++i) {
             if (adapter.addresses[i] == address)
-                return ipv4Value(adapter.netmasks[i]);
+                return adapter.netmasks[i];
         }
     }
     return std::nullopt;

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "protocol/textcodecs.h"
 
@@ -13,11 +11,10 @@ namespace kavren::cli {
 using codec::ipv4Text;
 using codec::ipv4Value;
 
-// True when both addresses share the network part under `mask`.
-bool sameSubnet(std::uint32_t a, std::uint32_t b, std::uint32_t mask);
-
 // The net mask of the local interface address `address`, as the system
-// reports it; nothing when no interface holds that address.
-std::optional<std::uint32_t> localNetMask(const std::string& address);
+// reports it; nothing when no interface holds that address. Whether an
+// address lies in a subnet is the devices layer's sameSubnet, the rule the
+// window's address marks use too.
+std::optional<std::string> localNetMask(const std::string& address);
 
 }  // namespace kavren::cli

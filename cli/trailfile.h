@@ -19,11 +19,19 @@ struct TrailAppend {
 
 // Appends `line` (ending in '\n') to `path` so that it survives a crash or
 // power loss once this returns true: the folder and the file are created
-// private to the user when missing; the line goes out in one write under
+// private to the user when missing (a symbolic link or another user's file
+// is refused, see trailFileUsable); the line goes out in one write under
 // an exclusive lock, after a '\n' of its own when a torn line ends the
 // file; then the file is synced, and its folder too when the file is new.
 bool appendTrailLine(const QString& path, const QByteArray& line, TrailAppend& found,
                      QString& error);
+
+// Whether the trail at `path` may be used: missing, or a file of this user
+// that is not a symbolic link. Another user's file or a link could make the
+// trail's lines land where the link points, or feed `restore` settings that
+// someone else wrote. False with the reason in `error`. The append checks
+// the same again on the descriptor it opens.
+bool trailFileUsable(const QString& path, QString& error);
 
 // Ends the process at once, as a crash or a kill would: no clean-up, no
 // buffers flushed.

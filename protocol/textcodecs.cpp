@@ -71,6 +71,27 @@ std::string fieldText(std::span<const std::uint8_t> field) {
     return ByteReader(field).text(0, field.size());
 }
 
+std::optional<std::string> latin1FromUtf8(std::string_view utf8) {
+    std::string bytes;
+    bytes.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto lead = static_cast<std::uint8_t>(utf8[i]);
+        if (lead < 0x80) {
+            bytes.push_back(static_cast<char>(lead));
+            continue;
+        }
+        // Only C2 and C3 lead bytes encode U+0080 to U+00FF; any other lead
+        // is a character beyond Latin-1 or no UTF-8 at all.
+        if ((lead != 0xC2 && lead != 0xC3) || i + 1 >= utf8.size())
+            return std::nullopt;
+        const auto next = static_cast<std::uint8_t>(utf8[++i]);
+        if ((next & 0xC0) != 0x80)
+            return std::nullopt;
+        bytes.push_back(static_cast<char>(((lead & 0x03) << 6) | (next & 0x3F)));
+    }
+    return bytes;
+}
+
 std::uint8_t decodeHexPair(char upper, char lower) {
     return static_cast<std::uint8_t>(16 * hexValue(upper) + hexValue(lower));
 }

@@ -48,4 +48,11 @@ Ipv4Parse parseIpv4(std::string_view text);
 std::optional<std::uint32_t> ipv4Value(std::string_view text);
 std::string ipv4Text(std::uint32_t value);
 
+// A device's 8-bit text is Latin-1: each byte is the character of that code.
+// The text of a UTF-8 string as such bytes, the one conversion every password
+// and plan text goes through on its way to a device; nothing when the UTF-8
+// is malformed or a character lies beyond U+00FF, so such a text is refused
+// rather than changed.
+std::optional<std::string> latin1FromUtf8(std::string_view utf8);
+
 }  // namespace kavren::codec

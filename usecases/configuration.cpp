@@ -61,6 +61,19 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
     return checked;
 }
 
+std::optional<std::string> newPasswordError(std::string_view bytes) {
+    if (bytes.size() > packet::kPasswordWidth) {
+        return "new password longer than " + std::to_string(packet::kPasswordWidth) +
+               " bytes; the device would keep only part of it";
+    }
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0))
+            return std::string("new password holds a control character");
+    }
+    return std::nullopt;
+}
+
 void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
                        DatagramSender& sender) {
     packet::ConfigFields fields = settings.fields;

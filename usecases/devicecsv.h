@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavren {
 
@@ -15,6 +16,13 @@ class DeviceGrid;
 // Latin-1 has the device's exact bytes again. Fields holding a comma, quote
 // or line break are quoted with quotes doubled (RFC 4180); lines end in
 // CR LF.
+//
+// Names, versions and descriptions come from the network, and a spreadsheet
+// runs a field starting with '=', '+', '-', '@', tab or carriage return as a
+// formula. Such a field is written with an apostrophe in front, which makes
+// the spreadsheet show it as text; so is a field that itself starts with an
+// apostrophe, so that readCsvRecords, which takes one apostrophe off a field
+// when one of those characters follows it, gives back every value exactly.
 
 // One device's texts, unconverted. foundVia (the adapter address whose
 // request it answered) and sender (the reply's source address) are known to
@@ -29,6 +37,25 @@ enum class DeviceCsvColumns {
 };
 
 void appendCsvField(std::string& out, std::string_view bytes);
+
+// One record of a CSV text, with the line it starts on (1-based).
+struct CsvRecord {
+    int line = 0;
+    std::vector<std::string> fields;
+};
+
+struct CsvRecords {
+    std::vector<CsvRecord> records;
+    std::vector<std::string> errors;  // "line N: ...": the text cannot be used
+};
+
+// The records of an RFC 4180 text as appendCsvField writes it: quoted fields
+// may hold commas, doubled quotes and line breaks; blank lines are skipped;
+// a field's text is returned as it stands (the caller decodes it), without
+// the apostrophe the formula rule added. A quote that is never closed, or one
+// inside or after a field that was not quoted, is an error naming its line:
+// reading on would swallow the rest of the text into one field.
+CsvRecords readCsvRecords(std::string_view text);
 void appendDeviceCsvHeader(std::string& out, DeviceCsvColumns columns);
 void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device, DeviceCsvColumns columns);
 

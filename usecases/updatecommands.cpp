@@ -84,18 +84,24 @@ void UpdateCommands::updateRow(int row) {
         return;
     }
 
-    std::string currentPassword =
+    std::string typed =
         m_prompts.confirm(confirmationCaption(m_grid, row), confirmationLines(m_grid, row));
-    const StringWiper wipeCurrent(currentPassword);
-    if (currentPassword.empty()) {
+    const StringWiper wipeTyped(typed);
+    if (typed.empty()) {
         m_prompts.message(kCancelled);
         return;
     }
     // Emptied at once, so the box is empty at the next showing even when the
     // send below fails.
     m_prompts.clearPassword();
+    std::optional<std::string> currentPassword = codec::latin1FromUtf8(typed);
+    if (!currentPassword) {
+        m_prompts.message(kPasswordCharsetError);
+        return;
+    }
+    const StringWiper wipeCurrent(*currentPassword);
 
-    sendConfiguration(*settings, currentPassword, m_sender);
+    sendConfiguration(*settings, *currentPassword, m_sender);
 
     m_ui.disableUpdateDevice();
     m_grid.setCell(DeviceGrid::ColNewPassword, row, std::string());

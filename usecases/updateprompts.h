@@ -18,8 +18,9 @@ public:
     virtual void message(std::string_view text) = 0;
 
     // Sets the confirmation dialog's caption, empties its memo and adds
-    // `lines`, shows it modally and returns the text of its Password box.
-    // An empty text means the user cancelled.
+    // `lines`, shows it modally and returns the text of its Password box as
+    // UTF-8 (the update converts it to the device's bytes, as every other
+    // password source is). An empty text means the user cancelled.
     virtual std::string confirm(std::string_view caption,
                                 const std::vector<std::string>& lines) = 0;
 

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,6 +29,7 @@
 #include "net/socketapi.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/windowsupport.h"
+#include "usecases/configuration.h"
 
 namespace kavren::app {
 namespace {
@@ -645,6 +647,30 @@ TEST_F(GridEditingTest, PasswordWarnsFromItsEighteenthCharacter) {
     clickCell(9, 1);
     ASSERT_EQ(watcher.seen().size(), 3u);
     EXPECT_EQ(watcher.seen()[2].text, QStringLiteral("Password Length must less than 16 !!"));
+}
+
+// The device keeps Latin-1: a character beyond it is refused with a message,
+// never stored as a '?' nobody could type again.
+TEST_F(GridEditingTest, PasswordRefusesACharacterOutsideLatin1) {
+    showWindow();
+    receive(testsupport::infoReply(deviceA()));
+    QLineEdit* editor = openEditor(5, 1);
+    ASSERT_NE(editor, nullptr);
+    ModalWatcher watcher;
+    // Typed as text: QTest has keys for ASCII only.
+    auto type = [editor](const QString& text) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+        QApplication::sendEvent(editor, &key);
+    };
+    type(QStringLiteral(u"p\u00e4"));
+    EXPECT_TRUE(watcher.seen().empty());
+    EXPECT_EQ(window->grid().cell(5, 1), "p\xE4");
+    type(QStringLiteral(u"\u20ac"));
+    ASSERT_EQ(watcher.seen().size(), 1u);
+    EXPECT_EQ(watcher.seen()[0].text,
+              QString::fromLatin1(config::kPasswordCharsetError.data(),
+                                  static_cast<qsizetype>(config::kPasswordCharsetError.size())));
+    EXPECT_EQ(window->grid().cell(5, 1), "p\xE4");
 }
 
 TEST_F(GridEditingTest, DescriptionWarnsAboveThirtyThree) {

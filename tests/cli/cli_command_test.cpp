@@ -2,7 +2,9 @@
 // The dispatcher and the commands' option checks. Every case here ends
 // before a command opens a socket or even asks for the adapters, so nothing
 // is sent and no lab is needed.
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -124,6 +126,54 @@ TEST(CommandOptionsTest, UnusableCommandLinesGiveTheUsageStatusAndSayWhy) {
         EXPECT_EQ(outcome.status, ExitUsage) << line.toStdString();
         EXPECT_EQ(outcome.err, c.message) << line.toStdString();
         EXPECT_TRUE(outcome.out.empty()) << line.toStdString();
+    }
+}
+
+// Option values and the plan are judged before any discovery or prompt:
+// the adapter named here does not exist, which would be the first thing
+// said if the command got that far.
+TEST(CommandOptionsTest, ValuesAndThePlanAreCheckedBeforeAnythingIsDiscovered) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString plan = dir.filePath(QStringLiteral("plan.csv"));
+    {
+        QFile file(plan);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "mac,ip\n02-AA-00-00-00-01,10.0.0.5\n02-AA-00-00-00-02,\"10.0.0.6\n"
+            "02-AA-00-00-00-03,10.0.0.7\n");
+        ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                        QFile::ReadOther));
+    }
+    const QString mac = QStringLiteral("--mac=02-AA-00-00-00-01");
+    const QString nowhere = QStringLiteral("--adapter=192.0.2.77");
+    const struct {
+        QStringList words;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{QStringLiteral("configure"), mac, nowhere, QStringLiteral("--attempts=0")},
+         ExitUsage,
+         "kavren: --attempts wants a number from 1 to 10\n"},
+        {{QStringLiteral("configure"), mac, nowhere, QStringLiteral("--result-timeout=x")},
+         ExitUsage,
+         "kavren: --result-timeout wants seconds above 0 and at most 60\n"},
+        {{QStringLiteral("restore"), mac, nowhere, QStringLiteral("--attempts=11")},
+         ExitUsage,
+         "kavren: --attempts wants a number from 1 to 10\n"},
+        {{QStringLiteral("configure"), QStringLiteral("--plan=") + plan, nowhere},
+         ExitFailed,
+         "kavren: warning: plan file '" + plan.toStdString() +
+             "' is readable by others (mode 0644)\n"
+             "kavren: " +
+             plan.toStdString() + ": line 3: the quote opened here is never closed\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = run(c.words);
+        const std::string line = c.words.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(outcome.status, c.status) << line;
+        EXPECT_EQ(outcome.err, c.message) << line;
+        EXPECT_TRUE(outcome.out.empty()) << line;
     }
 }
 

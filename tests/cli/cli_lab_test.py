@@ -46,14 +46,20 @@ def scenario_discover_two_segments(lab):
     Check.that({r["found_via"] for r in rows} == {ADAPTER_B} and len(rows) == 3,
                "--adapter limits discovery to one adapter", text(only_b))
 
-    # The stray device cannot be reached by unicast from kvb0: broadcast,
-    # said so, and the new settings verified.
+    # The stray device cannot be reached by unicast from kvb0. A broadcast
+    # hands the password to the whole segment, so it needs --broadcast; then
+    # it is said so, and the new settings verified.
+    refused = lab.run("configure", "--mac", "02-bb-00-00-00-02", "--ip", "198.19.0.150",
+                      "--password-env", "KAVREN_TEST_PW", *FAST)
+    out = text(refused)
+    Check.that(refused.returncode == 1 and "not sent" in out and "add --broadcast" in out,
+               "no automatic broadcast to an out-of-subnet device", out)
     moved = lab.run("configure", "--mac", "02-bb-00-00-00-02", "--ip", "198.19.0.150",
-                    "--password-env", "KAVREN_TEST_PW", "--verify", *FAST)
+                    "--password-env", "KAVREN_TEST_PW", "--broadcast", "--verify", *FAST)
     out = text(moved)
     Check.that(moved.returncode == 0, "out-of-subnet device configured", out)
     Check.that("by broadcast" in out and "outside the subnet" in out,
-               "the automatic broadcast is announced", out)
+               "the broadcast is announced with its reason", out)
     Check.that("02-BB-00-00-00-02  verified" in out, "out-of-subnet device verified", out)
 
 

@@ -1,8 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's file modes and locking where POSIX defines them.
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include <QFile>
 #include <QJsonDocument>
@@ -12,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include "cli/audittrail.h"
+#include "cli/diagnosis.h"
 #include "cli/passwordsource.h"
+#include "cli/terminal.h"
 
 namespace kavren::cli {
 namespace {
@@ -147,6 +156,139 @@ TEST(PasswordFileTest, WarnsWhenGroupOrOthersMayRead) {
     EXPECT_EQ(passwordFileWarning(path),
               "password file '" + path + "' is readable by others (mode 0640)");
     EXPECT_EQ(passwordFileWarning(path + ".missing"), "");  // reading it says what is wrong
+}
+
+// Someone else's link or file in the trail's place would take the lines
+// elsewhere or feed restore settings nobody recorded.
+TEST(AuditTrailPlantedFileTest, SymbolicLinksAndForeignFilesAreRefused) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath(QStringLiteral("elsewhere"));
+    const QString link = dir.filePath(QStringLiteral("link.jsonl"));
+    const QString foreign = dir.filePath(QStringLiteral("foreign.jsonl"));
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()),
+              0);
+    for (const QString& path : {target, foreign}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{\"mac\":\"02-AA-00-00-00-01\",\"result\":\"sending\",\"change\":\"a\"}\n");
+    }
+    const bool canChown = ::geteuid() == 0;
+    if (canChown) {
+        ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+    }
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {{link, "is a symbolic link"}, {foreign, "belongs to another user"}};
+    for (const auto& c : cases) {
+        if (c.path == foreign && !canChown)
+            continue;  // only root can give a file away
+        const AuditTrail audit(c.path);
+        QString error;
+        EXPECT_FALSE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+        error.clear();
+        EXPECT_FALSE(audit.lastChange("02-AA-00-00-00-01", error));
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
+    }
+    QFile untouched(target);
+    ASSERT_TRUE(untouched.open(QIODevice::ReadOnly));
+    EXPECT_EQ(untouched.readAll().count('\n'), 1) << "appended through the link";
+}
+
+// The hidden prompt on a pty of its own, as a shell gives a program: the
+// child reads the password as kavren does and writes the bytes it got to
+// `result`; `type` is what the user types once the prompt shows.
+struct PromptRun {
+    int status = 0;
+    std::string bytes;    // what readSecret returned
+    bool echoOn = false;  // the terminal's echo afterwards
+};
+
+PromptRun promptOnPty(const char* type) {
+    PromptRun run;
+    int master = -1;
+    int slave = -1;
+    int result[2] = {-1, -1};
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || ::pipe(result) != 0) {
+        ADD_FAILURE() << "no pty";
+        return run;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(master);
+        ::setsid();
+        ::ioctl(slave, TIOCSCTTY, 0);
+        std::string error;
+        const auto secret =
+            readSecret({.file = {}, .envName = {}, .prompt = true}, "Pw: ", false, error);
+        const std::string text = secret ? *secret : "error: " + error;
+        [[maybe_unused]] const ssize_t written = ::write(result[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(result[1]);
+    std::string shown;
+    char buffer[64];
+    while (shown.find("Pw: ") == std::string::npos) {
+        pollfd ready{master, POLLIN, 0};
+        const ssize_t got =
+            ::poll(&ready, 1, 5000) == 1 ? ::read(master, buffer, sizeof buffer) : 0;
+        if (got <= 0) {
+            ADD_FAILURE() << "no prompt; shown: " << shown;
+            break;
+        }
+        shown.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_EQ(::write(master, type, std::strlen(type)), static_cast<ssize_t>(std::strlen(type)));
+    ::waitpid(child, &run.status, 0);
+    for (ssize_t got = 0; (got = ::read(result[0], buffer, sizeof buffer)) > 0;)
+        run.bytes.append(buffer, static_cast<std::size_t>(got));
+    termios after{};
+    run.echoOn = ::tcgetattr(slave, &after) == 0 && (after.c_lflag & ECHO) != 0;
+    for (const int fd : {master, slave, result[0]})
+        ::close(fd);
+    return run;
+}
+
+TEST(HiddenPromptTest, TypedPasswordBecomesTheDevicesBytes) {
+    const PromptRun run = promptOnPty("p\xC3\xA4ss\xC3\xBF\n");
+    EXPECT_EQ(run.bytes, "p\xE4ss\xFF");  // what the window and the files give
+    EXPECT_TRUE(run.echoOn);
+}
+
+// Ctrl+C at the prompt ends the program; the terminal must not stay without
+// echo.
+TEST(HiddenPromptTest, InterruptRestoresTheEcho) {
+    const PromptRun run = promptOnPty("\x03");
+    EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGINT) << run.status;
+    EXPECT_TRUE(run.echoOn) << "echo left off";
+}
+
+// The diagnosis runs nft; a password in kavren's environment stays there.
+TEST(DiagnosisTest, ProgramsStartedDoNotInheritPasswordVariables) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString nft = dir.filePath(QStringLiteral("nft"));
+    {
+        QFile file(nft);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "#!/bin/sh\necho \"drop udp dport 62631 pw=${KAVREN_UNIT_PW-withheld} "
+            "other=${KAVREN_UNIT_OTHER-withheld}\"\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(nft).constData(), 0700), 0);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.path()));
+    qputenv("KAVREN_UNIT_PW", "s3cret");
+    qputenv("KAVREN_UNIT_OTHER", "kept");
+    bool readable = false;
+    const auto rules = firewallRulesFor({62631}, readable, {"KAVREN_UNIT_PW"});
+    qputenv("PATH", path);
+    qunsetenv("KAVREN_UNIT_PW");
+    qunsetenv("KAVREN_UNIT_OTHER");
+    EXPECT_TRUE(readable);
+    EXPECT_EQ(rules, std::vector<std::string>{"drop udp dport 62631 pw=withheld other=kept"});
 }
 
 }  // namespace

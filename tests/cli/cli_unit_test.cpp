@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QByteArray>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -8,10 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include "app/textbridge.h"
 #include "cli/audittrail.h"
 #include "cli/changerecord.h"
 #include "cli/deviceoutput.h"
+#include "cli/passwordsource.h"
 #include "cli/plan.h"
+#include "tests/support/fakes.h"
+#include "usecases/configuration.h"
+#include "usecases/updatecommands.h"
 
 namespace kavren::cli {
 namespace {
@@ -87,6 +93,114 @@ TEST(PlanFileTest, RefusesWhatCannotBeOneByteAndUnknownColumns) {
     EXPECT_FALSE(parsePlan("a,b,c,d,e,f,g\n").errors.empty());
 }
 
+// A non-ASCII password set one way must be typeable another way: every
+// source gives the device the same Latin-1 bytes, or refuses.
+std::vector<std::uint8_t> requestBytes(const std::string& newPassword,
+                                       const std::string& currentPassword) {
+    const auto settings = config::checkSettings({.mac = "02-AA-00-00-00-01",
+                                                 .deviceIp = "10.0.0.1",
+                                                 .ip = "10.0.0.1",
+                                                 .mask = "255.0.0.0",
+                                                 .gateway = "10.0.0.254",
+                                                 .description = "desc",
+                                                 .newPassword = newPassword},
+                                                false);
+    testsupport::RecordingSender sender;
+    config::sendConfiguration(*settings, currentPassword, sender);
+    return sender.sent.at(0).bytes;
+}
+
+// The window: the grid cell and the confirmation's Password box.
+std::optional<std::vector<std::uint8_t>> windowRequest(const QString& typed,
+                                                       std::vector<std::string>& events) {
+    DeviceGrid grid(16);
+    grid.setUp();
+    grid.appendDeviceRow(testsupport::deviceRow("02-AA-00-00-00-01"));
+    if (const auto cell = passwordFromQt(typed))
+        grid.setCell(DeviceGrid::ColNewPassword, 1, *cell);
+    testsupport::FakePrompts prompts;
+    prompts.passwords = {typed.toUtf8().toStdString()};
+    testsupport::RecordingSender sender;
+    testsupport::FakeUi ui;
+    config::UpdateCommands(grid, prompts, sender, ui).updateRow(1);
+    events = prompts.events;
+    if (sender.sent.empty())
+        return std::nullopt;
+    return sender.sent[0].bytes;
+}
+
+std::optional<std::string> fromFile(const QTemporaryDir& dir, const QByteArray& content,
+                                    std::string& error) {
+    const QString path = dir.filePath(QStringLiteral("pw"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(content);
+    file.close();
+    return readSecret({.file = path.toStdString(), .envName = {}, .prompt = false}, "", false,
+                      error);
+}
+
+std::optional<std::string> fromEnv(const QByteArray& value, std::string& error) {
+    qputenv("KAVREN_UNIT_PW", value);
+    auto secret =
+        readSecret({.file = {}, .envName = "KAVREN_UNIT_PW", .prompt = false}, "", false, error);
+    qunsetenv("KAVREN_UNIT_PW");
+    return secret;
+}
+
+std::optional<std::string> fromPlan(const QByteArray& password, std::string& error) {
+    const PlanFile plan = parsePlan("mac,new_password\n02-AA-00-00-00-01," + password + "\n");
+    error = plan.errors.empty() ? "" : plan.errors[0];
+    return plan.rows.empty() ? std::nullopt : std::optional(plan.rows[0].newPassword);
+}
+
+TEST(PasswordBytesTest, EverySourceGivesTheWindowsRequestBytes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString typed = QStringLiteral(u"p\u00e4ss\u00ff");
+    const QByteArray utf8 = typed.toUtf8();
+    std::vector<std::string> events;
+    const auto window = windowRequest(typed, events);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(*window, requestBytes("p\xE4ss\xFF", "p\xE4ss\xFF"));
+
+    std::string error;
+    const struct {
+        const char* source;
+        std::optional<std::string> bytes;
+    } sources[] = {
+        {"password file", fromFile(dir, utf8 + "\r\n", error)},
+        {"environment", fromEnv(utf8, error)},
+        {"plan in UTF-8", fromPlan(utf8, error)},
+        {"plan in Latin-1", fromPlan(typed.toLatin1(), error)},
+    };
+    for (const auto& s : sources) {
+        ASSERT_TRUE(s.bytes) << s.source;
+        EXPECT_EQ(requestBytes(*s.bytes, *s.bytes), *window) << s.source;
+    }
+}
+
+TEST(PasswordBytesTest, WhatDoesNotFitIsRefusedEverywhere) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString euro = QStringLiteral(u"pw\u20ac");
+    std::vector<std::string> events;
+    EXPECT_FALSE(windowRequest(euro, events));
+    EXPECT_EQ(events.back(), "message:" + std::string(config::kPasswordCharsetError));
+
+    std::string error;
+    EXPECT_FALSE(fromFile(dir, euro.toUtf8(), error));
+    EXPECT_NE(error.find("outside Latin-1"), std::string::npos) << error;
+    EXPECT_FALSE(fromEnv(euro.toUtf8(), error));
+    EXPECT_NE(error.find("outside Latin-1"), std::string::npos) << error;
+    EXPECT_FALSE(fromPlan(euro.toUtf8(), error));
+    EXPECT_NE(error.find("outside Latin-1"), std::string::npos) << error;
+
+    EXPECT_FALSE(fromFile(dir, "\n", error));
+    EXPECT_EQ(error, "the password file " + dir.filePath(QStringLiteral("pw")).toStdString() +
+                         " is empty");
+}
+
 TEST(MacTextTest, NormalisesEitherSeparatorAndRefusesOthers) {
     EXPECT_EQ(normaliseMac("0a:1b:2c:3d:4e:5f"), "0A-1B-2C-3D-4E-5F");
     EXPECT_EQ(normaliseMac("0A-1B-2C-3D-4E-5F"), "0A-1B-2C-3D-4E-5F");
@@ -141,12 +255,44 @@ TEST(PlanCheckTest, AddressOfAnotherDeviceIsTakenUnlessThatDeviceMoves) {
     EXPECT_TRUE(moved[1].ok());
 }
 
-TEST(PlanCheckTest, OverLongTextsWarnButPass) {
+// What a plan must not do: lose rows to a broken quote, or give a device a
+// password it would cut or nobody can type again. Each is refused before
+// anything is sent.
+TEST(PlanLockOutTest, BrokenQuotesAreErrorsAndNoRowIsRead) {
+    for (const char* text : {"mac,description\n02-AA-00-00-00-01,\"open\n02-AA-00-00-00-02,x\n",
+                             "02-AA-00-00-00-01,,,,a\"b\n02-AA-00-00-00-02\n"}) {
+        const PlanFile plan = parsePlan(text);
+        EXPECT_TRUE(plan.rows.empty()) << text;
+        ASSERT_EQ(plan.errors.size(), 1U) << text;
+        EXPECT_TRUE(plan.errors[0].starts_with(text[0] == 'm' ? "line 2: " : "line 1: "))
+            << plan.errors[0];
+    }
+}
+
+TEST(PlanLockOutTest, NewPasswordsTheDeviceCannotKeepAreErrors) {
     const std::vector<FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5")};
-    const auto entries = checkPlan(
-        {{1, "02-AA-00-00-00-01", "", "", "", std::string(40, 'd'), std::string(20, 'p')}}, found);
-    EXPECT_TRUE(entries[0].ok());
-    EXPECT_EQ(entries[0].warnings.size(), 2U);
+    const struct {
+        std::string password;
+        const char* error;  // nullptr: accepted
+    } cases[] = {
+        {std::string(16, 'p'), nullptr},
+        {"caf\xE9\xFF", nullptr},
+        {std::string(17, 'p'), "new password longer than 16 bytes"},
+        {"tab\there", "control character"},
+        {"bell\x07", "control character"},
+        {"del\x7F", "control character"},
+        {"c1\x85", "control character"},
+    };
+    for (const auto& c : cases) {
+        const auto entries = checkPlan(
+            {{1, "02-AA-00-00-00-01", "", "", "", std::string(40, 'd'), c.password}}, found);
+        EXPECT_EQ(entries[0].warnings.size(), 1U) << "the long description only warns";
+        if (c.error == nullptr) {
+            EXPECT_TRUE(entries[0].ok()) << c.password;
+        } else {
+            EXPECT_TRUE(hasError(entries[0], c.error)) << c.password;
+        }
+    }
 }
 
 TEST(SequentialPlanTest, NumbersInMacOrderAndStopsAtTheEnd) {

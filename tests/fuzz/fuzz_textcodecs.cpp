@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text parsers on arbitrary input: whatever the IPv4 parser accepts must
-// print as a dotted text that parses back to the same values, and a MAC text
-// always round-trips through its bytes.
+// print as a dotted text that parses back to the same values, a MAC text
+// always round-trips through its bytes, and any device text survives a CSV
+// field (quoting and formula rule) and the way back to Latin-1.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "protocol/textcodecs.h"
+#include "usecases/devicecsv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kavren::codec;
@@ -32,6 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kavren::MacBytes mac = parseMac(text);
     const std::string macText = formatMac(mac);
     if (macText.size() != 17 || parseMac(macText) != mac)
+        std::abort();
+
+    std::string line;
+    kavren::appendCsvField(line, text);
+    line += ",\r\n";
+    const kavren::CsvRecords read = kavren::readCsvRecords(line);
+    if (!read.errors.empty() || read.records.size() != 1 || read.records[0].fields.size() != 2 ||
+        latin1FromUtf8(read.records[0].fields[0]) != std::string(text))
         std::abort();
     return 0;
 }

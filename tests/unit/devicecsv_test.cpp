@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "devices/devicegrid.h"
 
@@ -26,6 +27,64 @@ TEST(DeviceCsv, QuotesOnlyWhereNeededAndWritesLatin1AsUtf8) {
     EXPECT_EQ(out,
               "plain 100%s <b>|\"a,b\"|\"say \"\"hi\"\"\"|\"two\r\nlines\"|"
               "\xC3\xA9\xC2\x80\xC3\xBF|\"\"\"\"");
+}
+
+// Texts from the network must not run as formulas in a spreadsheet, and the
+// plan reader must get every value back, apostrophes of its own included.
+TEST(DeviceCsv, FormulaLeadingFieldsAreTextAndReadBackExactly) {
+    const struct {
+        std::string value;
+        std::string written;
+    } cases[] = {
+        {"=1+2", "'=1+2"},
+        {"+x", "'+x"},
+        {"-5", "'-5"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"=HYPERLINK(\"u\",\"t\")", "\"'=HYPERLINK(\"\"u\"\",\"\"t\"\")\""},
+        {"'", "''"},
+        {"'=x", "''=x"},
+        {"'abc", "''abc"},
+        {"a=b", "a=b"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        appendCsvField(line, c.value);
+        EXPECT_EQ(line, c.written) << c.value;
+        line += ",end\r\n";
+        const CsvRecords read = readCsvRecords(line);
+        ASSERT_TRUE(read.errors.empty()) << c.value;
+        ASSERT_EQ(read.records.size(), 1U) << c.value;
+        EXPECT_EQ(read.records[0].fields, (std::vector<std::string>{c.value, "end"})) << c.value;
+    }
+    // Written by hand: an apostrophe before an ordinary character is kept.
+    EXPECT_EQ(readCsvRecords("'abc,'\n").records.at(0).fields,
+              (std::vector<std::string>{"'abc", "'"}));
+}
+
+// A broken quote would swallow the rest of the text into one field.
+TEST(DeviceCsv, BrokenQuotesAreErrorsNamingTheLine) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"a,b\nc,\"d\ne,f\ng,h\n", "line 2: the quote opened here is never closed"},
+        {"a,b\nc,d\"e\n", "line 2: a quote inside a field that is not quoted"},
+        {"\"a\nb\",c\n\"d\" ,e\n", "line 3: text after a closing quote"},
+    };
+    for (const auto& c : cases) {
+        const CsvRecords read = readCsvRecords(c.text);
+        EXPECT_EQ(read.errors, std::vector<std::string>{c.error}) << c.text;
+    }
+    const CsvRecords good = readCsvRecords("\"a\nb\",\"\"\"\"\r\n\r\n,\n\"\"");
+    EXPECT_TRUE(good.errors.empty());
+    ASSERT_EQ(good.records.size(), 3U);
+    EXPECT_EQ(good.records[0].fields, (std::vector<std::string>{"a\nb", "\""}));
+    EXPECT_EQ(good.records[1].line, 4);
+    EXPECT_EQ(good.records[1].fields, (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(good.records[2].fields, std::vector<std::string>{""});
 }
 
 TEST(DeviceCsv, HeaderAndColumnsForEachFrontEnd) {

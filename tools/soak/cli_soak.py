@@ -121,7 +121,8 @@ def start_emulator(emulator, devices, lifetime, folder):
     """The devices, each with an address of its own: a plan that gives two
     devices one address is refused, and the lab's segment has only 126 for
     devices. Their subnet lies beside the adapter's, so they answer by
-    broadcast and kavren sends to them by broadcast, saying so."""
+    broadcast and kavren sends to them by broadcast, which it is told to
+    with --broadcast."""
     with open(os.path.join(folder, "emulator.err"), "w") as log:
         try:
             return labprocess.start_emulator(
@@ -206,7 +207,8 @@ def main():
             found.out = found.err = ""  # this script's memory stays flat too
             mac = f"02-4B-56-00-{(n % args.devices) >> 8:02X}-{(n % args.devices) & 0xFF:02X}"
             configured = Run([args.kavren, "configure", "--mac", mac, "--description",
-                              f"soak cli {n}", "--password-env", "KAVREN_SOAK_PW", "--verify",
+                              f"soak cli {n}", "--password-env", "KAVREN_SOAK_PW", "--broadcast",
+                              "--verify",
                               *common], env, 120)
             runs["configure"].append(configured)
             if configured.status != 0 or "1 verified" not in configured.out:
