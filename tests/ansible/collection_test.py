@@ -72,9 +72,13 @@ class ModuleRules(unittest.TestCase):
 
     def test_plan_file(self):
         plan = kavren.plan_csv([dict(mac="m1", ip=None, description='a, "b"', new_password="p"),
-                                dict(mac="m2", gateway="10.0.0.1")])
+                                dict(mac="m2", gateway="10.0.0.1", description="=1+2",
+                                     new_password="'-x")])
         self.assertEqual(plan, 'mac,ip,mask,gateway,description,new_password\r\n'
-                               'm1,,,,"a, ""b""",p\r\nm2,,,10.0.0.1,,\r\n')
+                               'm1,,,,"a, ""b""",p\r\nm2,,,10.0.0.1,\'=1+2,\'\'-x\r\n')
+        # What kavren writes comes back as it was, whatever it starts with.
+        for value in ("=1+2", "'=x", "'plain", "-", "@a", "\tb", "name"):
+            self.assertEqual(kavren.csv_value(kavren.csv_cell(value)), value)
 
 
 class SiteFilters(unittest.TestCase):

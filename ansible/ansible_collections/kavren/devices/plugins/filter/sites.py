@@ -11,7 +11,8 @@ import csv
 import io
 
 from ansible_collections.kavren.devices.plugins.module_utils.kavren import (DEVICE_KEYS,
-                                                                            PLAN_COLUMNS)
+                                                                            PLAN_COLUMNS, csv_cell,
+                                                                            csv_value)
 
 MERGED_COLUMNS = DEVICE_KEYS + ("site", "flags")
 
@@ -45,12 +46,13 @@ def merge_sites(found):
 
 def devices_csv(rows):
     """The merged rows as CSV (RFC 4180), the columns of `kavren discover
-    --csv` and then site and flags."""
+    --csv` and then site and flags, with its rule for cells a spreadsheet
+    would run as a formula."""
     out = io.StringIO()
     writer = csv.writer(out, lineterminator="\r\n")
     writer.writerow(MERGED_COLUMNS)
     for row in rows:
-        writer.writerow([row.get(key, "") for key in MERGED_COLUMNS])
+        writer.writerow([csv_cell(row.get(key, "")) for key in MERGED_COLUMNS])
     return out.getvalue()
 
 
@@ -64,7 +66,7 @@ def site_plan(text, site):
     unknown = set(reader.fieldnames) - set(PLAN_COLUMNS) - {"site"}
     if unknown:
         raise ValueError("unknown plan columns: %s" % ", ".join(sorted(unknown)))
-    return [dict((key, value) for key, value in row.items()
+    return [dict((key, csv_value(value)) for key, value in row.items()
                  if key in PLAN_COLUMNS and value not in (None, ""))
             for row in reader if (row.get("site") or "").strip() == site]
 

@@ -50,6 +50,28 @@ def network_args(params):
     return args
 
 
+# kavren's CSV rule, which keeps a spreadsheet from running a device's name
+# as a formula: a value starting with one of these is written with an
+# apostrophe in front, and a cell starting with an apostrophe followed by one
+# of them is read as the text after the apostrophe.
+FORMULA_LEADS = ("=", "+", "-", "@", "\t", "\r", "'")
+
+
+def csv_cell(value):
+    """A value as kavren writes it into a CSV cell."""
+    if value is None:
+        return ""
+    text = str(value)
+    return "'" + text if text.startswith(FORMULA_LEADS) else text
+
+
+def csv_value(cell):
+    """A CSV cell as kavren reads it back."""
+    if cell and cell.startswith("'") and cell[1:].startswith(FORMULA_LEADS):
+        return cell[1:]
+    return cell
+
+
 def plan_csv(devices):
     """The plan file for `kavren configure --plan`: one line per listed
     device, empty cells for the settings it keeps."""
@@ -57,8 +79,7 @@ def plan_csv(devices):
     writer = csv.writer(out, lineterminator="\r\n")
     writer.writerow(PLAN_COLUMNS)
     for device in devices:
-        writer.writerow(["" if device.get(key) is None else str(device[key])
-                         for key in PLAN_COLUMNS])
+        writer.writerow([csv_cell(device.get(key)) for key in PLAN_COLUMNS])
     return out.getvalue()
 
 
