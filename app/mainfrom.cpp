@@ -63,10 +63,12 @@ QFont formFont(int pixelSize) {
     QFont font;
     // The form's own face on Windows; elsewhere faces of its widths (Arial's
     // metrics, which Liberation Sans shares): the captions were measured for
-    // it, and wider faces would cut them.
+    // it, and wider faces would cut them. Last a condensed face, which fits
+    // too, before the desktop's default.
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                       QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
+                      QStringLiteral("DejaVu Sans Condensed")});
     font.setPixelSize(pixelSize);
     return font;
 }
@@ -79,7 +81,7 @@ QFont gridFont() {
     font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
                       QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("MS Sans Serif"),
                       QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Liberation Sans")});
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")});
     return font;
 }
 

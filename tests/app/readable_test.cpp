@@ -28,6 +28,19 @@ class ReadableTest : public MainWindowTest {
 protected:
     QHeaderView* header() const { return window->DevList->horizontalHeader(); }
 
+    // The grid keeps its own widths only in a face of Arial Narrow's widths;
+    // in any other it widens what would be cut.
+    bool narrowFace() const {
+        return QFontInfo(window->DevList->font()).family().contains(QLatin1String("Narrow"));
+    }
+
+    std::vector<int> widths() const {
+        std::vector<int> sizes;
+        for (int c = 0; c < DeviceGrid::kColCount; ++c)
+            sizes.push_back(header()->sectionSize(c));
+        return sizes;
+    }
+
     // Room for a cell's text: the cell less the item margins of the style.
     int cellRoom(const QModelIndex& index) const {
         DevListView* view = window->DevList;
@@ -89,7 +102,7 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     }
     // Where the face fits, the grid keeps its own widths.
     const int seedWidths[] = {16, 96, 80, 80, 80, 72, 72, 72, 72, 116};
-    if (QFontInfo(window->DevList->font()).family().contains(QLatin1String("Narrow"))) {
+    if (narrowFace()) {
         for (int c = 0; c < DeviceGrid::kColCount; ++c)
             EXPECT_EQ(header()->sectionSize(c), seedWidths[c]) << c;
     }
@@ -104,15 +117,19 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
         grid.appendDeviceRow({mac, "", "", address, address, address, address, ""});
     }
     const QFontMetrics cells = window->DevList->fontMetrics();
+    QStringList cut;
     for (int row = 1; row < grid.rowCount() - 1; ++row) {
         for (const int col : {DeviceGrid::ColMac, DeviceGrid::ColDeviceIp, DeviceGrid::ColIp,
                               DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
             const QModelIndex index = cellIndex(col, row);
-            EXPECT_LE(cells.horizontalAdvance(index.data().toString()), cellRoom(index))
-                << index.data().toString().toStdString() << " in column " << col << " ("
-                << window->DevList->font().family().toStdString() << ")";
+            if (cells.horizontalAdvance(index.data().toString()) > cellRoom(index))
+                cut << QStringLiteral("%1 (column %2)").arg(index.data().toString()).arg(col);
         }
     }
+    EXPECT_TRUE(cut.isEmpty()) << cut.size() << " cut in "
+                               << QFontInfo(window->DevList->font()).family().toStdString()
+                               << ", first: "
+                               << cut.mid(0, 5).join(QStringLiteral(", ")).toStdString();
 }
 
 TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
@@ -123,6 +140,7 @@ TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
         int rows;
         bool seedWidth;
     } steps[] = {{9, true}, {99, true}, {10000, false}, {50000, false}};
+    const std::vector<int> startWidths = widths();
     int appended = 0;
     for (const auto& step : steps) {
         appendRows(step.rows - appended);
@@ -132,12 +150,12 @@ TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
         for (int row = 1; row <= step.rows; ++row)
             widest = std::max(widest, metrics.horizontalAdvance(cellText(0, row)));
         EXPECT_LE(widest, cellRoom(cellIndex(0, step.rows))) << step.rows;
-        if (step.seedWidth) {
+        if (step.seedWidth && narrowFace()) {
             EXPECT_EQ(header()->sectionSize(0), 16) << step.rows;
         }
     }
     window->BtnRefreshClick();
-    EXPECT_EQ(header()->sectionSize(0), 16);
+    EXPECT_EQ(header()->sectionSize(0), startWidths.at(0));
 }
 
 TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
@@ -145,6 +163,7 @@ TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
     window->grid().appendDeviceRow({"02-C4-7E-0A-1C-0E", "a much longer device name than fits",
                                     "1.0", "192.168.0.101", "192.168.0.101", "255.255.255.0",
                                     "192.168.0.1", ""});
+    const std::vector<int> startWidths = widths();
     QWidget* handleArea = header()->viewport();
     const auto divider = [this](int col) {
         return QPoint(header()->sectionViewportPosition(col) + header()->sectionSize(col) - 1,
@@ -184,10 +203,7 @@ TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
     // A new start has the grid's own widths again.
     testsupport::closeProgramWindows(window);
     MainWindowTest::SetUp();
-    std::vector<int> fresh;
-    for (int c = 0; c < DeviceGrid::kColCount; ++c)
-        fresh.push_back(header()->sectionSize(c));
-    EXPECT_EQ(fresh, (std::vector<int>{16, 96, 80, 80, 80, 72, 72, 72, 72, 116}));
+    EXPECT_EQ(widths(), startWidths);
 }
 
 TEST_F(ReadableTest, NothingOverlapsAndPicturesAreSharpAtThisScale) {
