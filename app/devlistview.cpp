@@ -103,30 +103,28 @@ int digitCount(int value) {
 
 }  // namespace
 
-int DevListView::textRoom(int col) const {
+int DevListView::widthFor(const QString& text) const {
     // A cell draws its text inside a margin on either side, and the grid line
     // takes a pixel of the column.
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    return horizontalHeader()->sectionSize(col) - 2 * margin - (showGrid() ? 1 : 0);
+    return fontMetrics().horizontalAdvance(text) + 2 * margin + (showGrid() ? 1 : 0);
 }
 
-int DevListView::widthFor(const QString& text) const {
-    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    return fontMetrics().horizontalAdvance(text) + 2 * margin + (showGrid() ? 1 : 0);
+int DevListView::headerWidthFor(const QString& title) const {
+    const QHeaderView* header = horizontalHeader();
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    return header->fontMetrics().horizontalAdvance(title) + 2 * margin;
 }
 
 void DevListView::applyColumnWidths() {
     if (!m_model)
         return;
-    const QFontMetrics header(horizontalHeader()->font());
-    const int headerMargin =
-        style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
     for (int c = 0; c < m_model->columnCount(); ++c) {
         const QVariant hint = m_model->headerData(c, Qt::Horizontal, Qt::SizeHintRole);
         const QString title = m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         int width = hint.toSize().width();
         if (!title.isEmpty())
-            width = std::max(width, header.horizontalAdvance(title) + 2 * headerMargin);
+            width = std::max(width, headerWidthFor(title));
         const QString widest = widestDeviceText(c, fontMetrics());
         if (!widest.isEmpty())
             width = std::max(width, widthFor(widest));
@@ -140,12 +138,8 @@ void DevListView::applyColumnWidths() {
 void DevListView::fitColumnToTexts(int col) {
     if (!m_model || col < 0 || col >= m_model->columnCount())
         return;
-    const QFontMetrics header(horizontalHeader()->font());
-    const int headerMargin =
-        style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader());
-    int width = header.horizontalAdvance(
-                    m_model->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString()) +
-                2 * headerMargin;
+    int width =
+        headerWidthFor(m_model->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString());
     // Every row, not just those on screen: the longest text may be far down.
     const QFontMetrics cells = fontMetrics();
     int widest = 0;

@@ -32,10 +32,6 @@ public:
     // Fits a column to the longest text it holds, header included: what a
     // double click on the header divider after it does.
     void fitColumnToTexts(int col);
-    // Room a cell of the column leaves its text, and the width a column
-    // needs to show `text` whole, with the view's font and style.
-    int textRoom(int col) const;
-    int widthFor(const QString& text) const;
 
 Q_SIGNALS:
     // col and row are grid coordinates (row 1 is the first device row).
@@ -53,6 +49,10 @@ private:
     bool isFixedAt(const QPoint& pos) const;
     void onRowCountChanged(int oldCount, int newCount);
     void fitRowNumbers(int modelRows);
+    // The width a column needs to show `text` whole in a cell, and `title`
+    // whole in its header, with the view's fonts and style.
+    int widthFor(const QString& text) const;
+    int headerWidthFor(const QString& title) const;
     void onCurrentChanged(const QModelIndex& current);
 
     DeviceTableModel* m_model = nullptr;
