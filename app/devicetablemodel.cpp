@@ -95,6 +95,9 @@ QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, 
         return toQt(m_grid.cell(section, 0));
     if (role == Qt::SizeHintRole)
         return QSize(m_grid.columnWidth(section), 18);
+    // The row-number column shows no header; a screen reader still names it.
+    if (role == Qt::AccessibleTextRole && section == DeviceGrid::ColRow)
+        return QStringLiteral("Row number");
     return {};
 }
 

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "app/devicetablemodel.h"
 #include "devices/devicegrid.h"
@@ -18,7 +19,11 @@ DevListView::DevListView(QWidget* parent) : QTableView(parent) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(kRowHeight);
     verticalHeader()->setDefaultSectionSize(kRowHeight);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Columns keep their widths when the window grows, but the user may drag
+    // a divider, or double-click it to fit the column to its texts. Nothing
+    // of it is kept: the next start has the grid's own widths again.
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setMinimumSectionSize(0);
     horizontalHeader()->setDefaultSectionSize(DeviceGrid::kDefaultColWidth);
     horizontalHeader()->setFixedHeight(kRowHeight);
@@ -40,6 +45,11 @@ DevListView::DevListView(QWidget* parent) : QTableView(parent) {
     disconnect(verticalHeader(), &QHeaderView::sectionCountChanged, this, nullptr);
     connect(verticalHeader(), &QHeaderView::sectionCountChanged, this,
             [this](int oldCount, int newCount) { onRowCountChanged(oldCount, newCount); });
+    // Qt's own fit measures only the rows on screen and never goes below the
+    // header's size hint, which is the grid's width.
+    disconnect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this, nullptr);
+    connect(horizontalHeader(), &QHeaderView::sectionHandleDoubleClicked, this,
+            &DevListView::fitColumnToTexts);
 }
 
 DevListView::~DevListView() = default;
@@ -53,16 +63,121 @@ void DevListView::setDeviceModel(DeviceTableModel* model) {
     applyColumnWidths();
 }
 
+namespace {
+
+// The widest text a device can put in a column: a MAC text of the face's
+// widest hex digit, a dotted address of its widest octets. Other columns
+// hold free text, for which no width is enough.
+QString widestDeviceText(int col, const QFontMetrics& metrics) {
+    const auto widest = [&metrics](const QStringList& candidates) {
+        return *std::max_element(
+            candidates.begin(), candidates.end(), [&metrics](const QString& a, const QString& b) {
+                return metrics.horizontalAdvance(a) < metrics.horizontalAdvance(b);
+            });
+    };
+    switch (col) {
+        case DeviceGrid::ColMac: {
+            const QString digit = widest(QString::fromLatin1("0123456789ABCDEF").split(QString()));
+            return QStringList(6, digit + digit).join(QLatin1Char('-'));
+        }
+        case DeviceGrid::ColDeviceIp:
+        case DeviceGrid::ColIp:
+        case DeviceGrid::ColMask:
+        case DeviceGrid::ColGateway: {
+            QStringList octets;
+            for (int value = 0; value <= 255; ++value)
+                octets << QString::number(value);
+            return QStringList(4, widest(octets)).join(QLatin1Char('.'));
+        }
+        default:
+            return {};
+    }
+}
+
+int digitCount(int value) {
+    int digits = 1;
+    for (; value >= 10; value /= 10)
+        ++digits;
+    return digits;
+}
+
+}  // namespace
+
+int DevListView::widthFor(const QString& text) const {
+    // A cell draws its text inside a margin on either side, and the grid line
+    // takes a pixel of the column.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return fontMetrics().horizontalAdvance(text) + 2 * margin + (showGrid() ? 1 : 0);
+}
+
+int DevListView::headerWidthFor(const QString& title) const {
+    const QHeaderView* header = horizontalHeader();
+    const int margin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    return header->fontMetrics().horizontalAdvance(title) + 2 * margin;
+}
+
 void DevListView::applyColumnWidths() {
     if (!m_model)
         return;
     for (int c = 0; c < m_model->columnCount(); ++c) {
         const QVariant hint = m_model->headerData(c, Qt::Horizontal, Qt::SizeHintRole);
-        horizontalHeader()->resizeSection(c, hint.toSize().width());
+        const QString title = m_model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        int width = hint.toSize().width();
+        if (!title.isEmpty())
+            width = std::max(width, headerWidthFor(title));
+        const QString widest = widestDeviceText(c, fontMetrics());
+        if (!widest.isEmpty())
+            width = std::max(width, widthFor(widest));
+        horizontalHeader()->resizeSection(c, width);
     }
+    m_rowNumberDigits = 0;
+    m_rowNumberWidth = 0;
+    fitRowNumbers(m_model->rowCount());
+}
+
+void DevListView::fitColumnToTexts(int col) {
+    if (!m_model || col < 0 || col >= m_model->columnCount())
+        return;
+    int width =
+        headerWidthFor(m_model->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString());
+    // Every row, not just those on screen: the longest text may be far down.
+    const QFontMetrics cells = fontMetrics();
+    int widest = 0;
+    for (int r = 0; r < m_model->rowCount(); ++r)
+        widest =
+            std::max(widest, cells.horizontalAdvance(m_model->index(r, col).data().toString()));
+    width = std::max(width, widthFor(QString()) + widest);
+    horizontalHeader()->resizeSection(col, width);
+}
+
+void DevListView::fitRowNumbers(int modelRows) {
+    // The largest number is that of the last device row, one above the
+    // trailing row. The column keeps its width while that fits, and grows
+    // (or, after a clear, shrinks back) when the count gains or loses a
+    // digit, unless the user has set the width by hand meanwhile.
+    const int digits = digitCount(std::max(1, modelRows - 1));
+    if (!m_model || digits == m_rowNumberDigits)
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    QChar widestDigit = u'0';
+    for (const QChar digit : QStringLiteral("123456789")) {
+        if (metrics.horizontalAdvance(digit) > metrics.horizontalAdvance(widestDigit))
+            widestDigit = digit;
+    }
+    const QString widestNumber(digits, widestDigit);
+    const int current = horizontalHeader()->sectionSize(DeviceGrid::ColRow);
+    const int gridWidth =
+        m_model->headerData(DeviceGrid::ColRow, Qt::Horizontal, Qt::SizeHintRole).toSize().width();
+    const int wanted = std::max(gridWidth, widthFor(widestNumber));
+    m_rowNumberDigits = digits;
+    if (m_rowNumberWidth != 0 && current != m_rowNumberWidth && current >= wanted)
+        return;  // widened by hand, and wide enough
+    m_rowNumberWidth = wanted;
+    horizontalHeader()->resizeSection(DeviceGrid::ColRow, wanted);
 }
 
 void DevListView::onRowCountChanged(int oldCount, int newCount) {
+    fitRowNumbers(newCount);
     // Every row is kRowHeight high and none is hidden, so the place of the
     // first new row is worked out here, and so is the scroll range: a view
     // scrolled by whole rows can be scrolled one step further per new row

@@ -26,8 +26,12 @@ public:
     // Makes (col, gridRow) the current cell without reporting a selection:
     // the grid's starting cell.
     void setCurrentCellQuietly(int col, int gridRow);
-    // Column widths as the grid holds them.
+    // Column widths as the grid holds them, each widened just enough where
+    // the view's face would cut a header or a full-length device text.
     void applyColumnWidths();
+    // Fits a column to the longest text it holds, header included: what a
+    // double click on the header divider after it does.
+    void fitColumnToTexts(int col);
 
 Q_SIGNALS:
     // col and row are grid coordinates (row 1 is the first device row).
@@ -44,10 +48,19 @@ protected:
 private:
     bool isFixedAt(const QPoint& pos) const;
     void onRowCountChanged(int oldCount, int newCount);
+    void fitRowNumbers(int modelRows);
+    // The width a column needs to show `text` whole in a cell, and `title`
+    // whole in its header, with the view's fonts and style.
+    int widthFor(const QString& text) const;
+    int headerWidthFor(const QString& title) const;
     void onCurrentChanged(const QModelIndex& current);
 
     DeviceTableModel* m_model = nullptr;
     bool m_quiet = false;
+    // Digits of the largest row number the row-number column was fitted to,
+    // and the width it was given then (0: the grid's own width).
+    int m_rowNumberDigits = 0;
+    int m_rowNumberWidth = 0;
 };
 
 }  // namespace kavren::app

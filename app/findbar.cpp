@@ -38,7 +38,8 @@ FindBar::FindBar(QWidget* parent) : QWidget(parent) {
     m_result = new QLabel(this);
     m_result->setObjectName(QStringLiteral("FindResult"));
     m_result->setTextFormat(Qt::PlainText);
-    m_result->setAccessibleName(QStringLiteral("Find result"));
+    // Its text is what was found: that stays the name a screen reader reads.
+    m_result->setAccessibleDescription(QStringLiteral("Find result"));
     m_close = new QToolButton(this);
     m_close->setObjectName(QStringLiteral("FindClose"));
     m_close->setText(QStringLiteral("Close"));

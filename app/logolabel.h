@@ -20,6 +20,14 @@ Q_SIGNALS:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The picture for the screen's pixel ratio: the window's GIF as it is at
+    // 1, the one drawn at twice its size above.
+    void choosePicture();
+
+    qreal m_pictureRatio = 0;
 };
 
 }  // namespace kavren::app

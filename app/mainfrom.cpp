@@ -57,15 +57,33 @@ constexpr int kWindowTop = 147;
 constexpr int kDevicePanelWidth = 250;
 // A received datagram is read into a buffer of this size.
 constexpr std::size_t kReplyBufferSize = packet::kReceiveBufferSize;
+// One pixel below the form's 11: the cell margins leave a 72-pixel column 65
+// for its text, and a dotted address takes 61 at this size.
+constexpr int kGridPixelSize = 10;
 
 QFont formFont(int pixelSize) {
     QFont font;
-    // The form's font first, then faces of about its width: the captions were
-    // measured for it, and wider faces would clip them.
+    // The form's own face on Windows; elsewhere faces of its widths (Arial's
+    // metrics, which Liberation Sans shares): the captions were measured for
+    // it, and wider faces would cut them. Last a condensed face, which fits
+    // too, before the desktop's default.
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                       QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
+                      QStringLiteral("DejaVu Sans Condensed")});
     font.setPixelSize(pixelSize);
+    return font;
+}
+
+// The grid's columns hold a 17-character MAC text in 96 pixels and a full
+// dotted address in 72, which only a narrow face draws whole; where none is
+// installed the grid widens the columns that need it (DevListView).
+QFont gridFont() {
+    QFont font = formFont(kGridPixelSize);
+    font.setFamilies({QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
+                      QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("MS Sans Serif"),
+                      QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")});
     return font;
 }
 
@@ -163,9 +181,7 @@ void TMainF::createWidgets() {
     Label1->setTextFormat(Qt::PlainText);
 
     DevList = place(new DevListView(client), "DevList", 0, 80, 793, 121);
-    // The column widths were chosen for a narrow face; one pixel less keeps a
-    // MAC text or a net mask whole in its column with the faces found here.
-    DevList->setFont(formFont(10));
+    DevList->setFont(gridFont());
     m_model = std::make_unique<DeviceTableModel>(m_grid);
     DevList->setDeviceModel(m_model.get());
     auto* delegate = new CellEditDelegate(DevList);
@@ -247,9 +263,12 @@ void TMainF::nameForAccessibility() {
     EthList->setAccessibleName(QStringLiteral("Select Adapter"));
     Label1->setBuddy(EthList);
     Logo->setAccessibleName(QStringLiteral("About ORBELUX"));
-    m_panels[0]->setAccessibleName(QStringLiteral("Device status"));
-    m_panels[1]->setAccessibleName(QStringLiteral("Message status"));
-    StatusMsg->setAccessibleName(QStringLiteral("Status"));
+    // A screen reader reads an accessible name instead of a label's text, so
+    // the panels and the bar, whose texts are their messages, keep those as
+    // their names and say what they are in the description.
+    m_panels[0]->setAccessibleDescription(QStringLiteral("Device status"));
+    m_panels[1]->setAccessibleDescription(QStringLiteral("Message status"));
+    StatusMsg->setAccessibleDescription(QStringLiteral("Status"));
 }
 
 void TMainF::showSourceSubnet() {

@@ -42,6 +42,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 # Depends from the binaries' own shared libraries (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The grid's narrow face (Liberation Sans Narrow) and the captions' face of
+# Arial's widths (Liberation Sans): with Debian's default face the texts are
+# cut at the window's sizes. dpkg-shlibdeps' list is added to this one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firewalld | ufw")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The ufw profile lives under /etc, so it is a configuration file that an

@@ -144,8 +144,10 @@ def blend(c1, c2, t):
 
 
 # --- the drawings -------------------------------------------------------------
-def draw_logo():
-    w, h = 118, 82
+def draw_logo(k=1):
+    """The logo at k times its size: k = 1 is the window's GIF; k = 2 the
+    source that high-resolution screens draw it from."""
+    w, h = 118 * k, 82 * k
     transparent = 48
     # 0-31: deep blue to teal; 32-47: teal to white; 48: transparent (magenta,
     # never seen); 49-63: greys for the lettering's shadow.
@@ -159,50 +161,57 @@ def draw_logo():
         palette.append(blend((40, 40, 48), (200, 200, 208), i / 14))
     px = [transparent] * (w * h)
 
+    def at(x):
+        """The logo coordinate of pixel x of the k-times picture."""
+        return (x + 0.5) / k - 0.5 if k > 1 else x
+
     # A rounded badge with a diagonal gradient.
     radius = 12
     x0, y0, x1, y1 = 2, 4, 115, 77
-    for y in range(y0, y1 + 1):
-        for x in range(x0, x1 + 1):
+    for yy in range(y0 * k, (y1 + 1) * k):
+        for xx in range(x0 * k, (x1 + 1) * k):
+            x, y = at(xx), at(yy)
             dx = max(x0 + radius - x, 0, x - (x1 - radius))
             dy = max(y0 + radius - y, 0, y - (y1 - radius))
             if dx * dx + dy * dy > radius * radius:
                 continue
             t = ((x - x0) / (x1 - x0) * 0.6 + (y - y0) / (y1 - y0) * 0.4)
-            px[y * w + x] = min(31, int(t * 31))
+            px[yy * w + xx] = min(31, int(t * 31))
 
     # Three arcs: a device calling out on the network.
     cx, cy = 14, 40
-    for y in range(y0, y1):
-        for x in range(x0, 38):
+    for yy in range(y0 * k, y1 * k):
+        for xx in range(x0 * k, 38 * k):
+            x, y = at(xx), at(yy)
             d = math.hypot(x - cx, y - cy)
             ang = math.degrees(math.atan2(y - cy, x - cx))
             if -50 <= ang <= 50:
                 for r in (7, 13, 19):
-                    if abs(d - r) < 1.6:
-                        px[y * w + x] = 47
+                    if abs(d - r) < 1.6 - 0.5 * (k - 1) / k:
+                        px[yy * w + xx] = 47
             if d < 3.5:
-                px[y * w + x] = 47
+                px[yy * w + xx] = 47
 
     # The name, with a one-pixel shadow.
     word = "KAVREN"
     scale = 2
     tx = 40
-    for x, y in text_pixels(word, scale):
-        sx, sy = tx + x + 1, 22 + y + 1
+    for x, y in text_pixels(word, scale * k):
+        sx, sy = tx * k + x + k, 22 * k + y + k
         if 0 <= sx < w and 0 <= sy < h:
             px[sy * w + sx] = 50
-    for x, y in text_pixels(word, scale):
-        if 0 <= tx + x < w:
-            px[(22 + y) * w + tx + x] = 47
+    for x, y in text_pixels(word, scale * k):
+        if 0 <= tx * k + x < w:
+            px[(22 * k + y) * w + tx * k + x] = 47
     small = "UTILITY"
     sx0 = tx + (text_width(word, scale) - text_width(small, 1)) // 2
-    for x, y in text_pixels(small, 1):
-        px[(44 + y) * w + sx0 + x] = 42
+    for x, y in text_pixels(small, k):
+        px[(44 * k + y) * w + sx0 * k + x] = 42
     # An underline that fades out to the right.
-    for x in range(tx, tx + text_width(word, scale)):
-        t = (x - tx) / text_width(word, scale)
-        px[40 * w + x] = 47 - int(t * 10)
+    for xx in range(tx * k, (tx + text_width(word, scale)) * k):
+        t = (xx / k - tx) / text_width(word, scale) if k > 1 else (xx - tx) / text_width(word, scale)
+        for yy in range(40 * k, 41 * k):
+            px[yy * w + xx] = 47 - int(t * 10)
     return w, h, palette, px, transparent
 
 
@@ -339,8 +348,14 @@ def main():
     os.makedirs(OUT, exist_ok=True)
     w, h, palette, px, transparent = draw_logo()
     write_gif(os.path.join(OUT, "logo.gif"), w, h, palette, px, transparent)
+    # High-resolution screens (scale 1.25 to 2) draw from the @2x files,
+    # which Qt picks by name.
+    w, h, palette, px, transparent = draw_logo(2)
+    write_gif(os.path.join(OUT, "logo@2x.gif"), w, h, palette, px, transparent)
     write_png(os.path.join(OUT, "refresh.png"), 16, icon_refresh(16))
     write_png(os.path.join(OUT, "exit.png"), 16, icon_exit(16))
+    write_png(os.path.join(OUT, "refresh@2x.png"), 32, icon_refresh(32))
+    write_png(os.path.join(OUT, "exit@2x.png"), 32, icon_exit(32))
     # 64 and 128 are for the desktop's hicolor icon theme (packaging/); the
     # window itself uses the others.
     for size in (16, 24, 32, 48, 64, 128, 256):

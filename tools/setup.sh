@@ -17,7 +17,7 @@ packages=("$@")
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy valgrind
   python3 iproute2 procps ansible-core openssh-server
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick fonts-liberation
   scdoc dpkg-dev lintian desktop-file-utils appstream bash-completion man-db
 )
 

@@ -16,6 +16,25 @@ Target amd64-unicode
 !define PRODUCT "Kavren Utility"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavren_Utility"
 
+; The devices answer on UDP port 62631. Without an inbound rule Windows'
+; firewall asks at the first start, or, where a policy answers for the user,
+; drops every reply. One rule per program, on the private and domain
+; profiles only: a public network is no place to look for devices.
+!define REPLY_PORT 62631
+!define RULE_GUI "Kavren Utility replies (UDP ${REPLY_PORT})"
+!define RULE_CLI "kavren replies (UDP ${REPLY_PORT})"
+!define NETSH '"$SYSDIR\netsh.exe" advfirewall firewall'
+
+!macro AllowReplies RULE PROGRAM
+  ; Deleted first, so installing again leaves one rule, not two.
+  nsExec::ExecToLog '${NETSH} delete rule name="${RULE}"'
+  Pop $0
+  nsExec::ExecToLog '${NETSH} add rule name="${RULE}" dir=in action=allow program="${PROGRAM}" protocol=UDP localport=${REPLY_PORT} profile=private,domain'
+  Pop $0
+  StrCmp $0 0 +2
+    DetailPrint "The firewall rule ${RULE} could not be added (netsh: $0); see README.md, Troubleshooting"
+!macroend
+
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
@@ -49,6 +68,8 @@ Section "Install"
   File "${DIST}\README.md"
   File "${DIST}\LICENSE"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
+  !insertmacro AllowReplies "${RULE_GUI}" "$INSTDIR\Kavren_Utility.exe"
+  !insertmacro AllowReplies "${RULE_CLI}" "$INSTDIR\kavren.exe"
 
   ; For every user of the machine, as the files are.
   SetShellVarContext all
@@ -64,6 +85,10 @@ Section "Install"
 SectionEnd
 
 Section "Uninstall"
+  nsExec::ExecToLog '${NETSH} delete rule name="${RULE_GUI}"'
+  Pop $0
+  nsExec::ExecToLog '${NETSH} delete rule name="${RULE_CLI}"'
+  Pop $0
   SetShellVarContext all
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$INSTDIR\Kavren_Utility.exe"

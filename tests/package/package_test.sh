@@ -49,6 +49,7 @@ cat "$work/control"
 version=$(dpkg-deb -f "$deb" Version)
 check "Depends names Qt 6 and the C++ runtime" \
     grep -Eq '^Depends: .*libqt6widgets6.*libstdc\+\+6|^Depends: .*libstdc\+\+6.*libqt6widgets6' "$work/control"
+check "Depends names the window's fonts" grep -Eq '^Depends: (.*, )?fonts-liberation(,|$)' "$work/control"
 check "section net" grep -qx 'Section: net' "$work/control"
 check "a maintainer" grep -Eq '^Maintainer: .+ <.+@.+>$' "$work/control"
 

@@ -3,7 +3,8 @@
 # The installer under Wine: built with makensis from the two executables,
 # run silently into a Wine prefix of its own, checked (files, Start-menu
 # entry, the entry in Windows' list of programs, the installed kavren.exe
-# starts), then uninstalled and checked gone.
+# starts, the firewall rules for the reply port added), then uninstalled and
+# checked gone, rules included.
 #
 #   tools/windows/wine-lab.sh tools/windows/installer_test.sh GUI_EXE CLI_EXE
 set -euo pipefail
@@ -35,6 +36,31 @@ makensis -V2 -DVERSION="$version" -DDIST="$work/dist" -DOUTFILE="$work/setup.exe
 # wineserver runs here in the lab like the caller's.
 export WINEPREFIX=$work/prefix
 "$KAVREN_WINE" wineboot --init >/dev/null 2>&1 </dev/null || true
+
+# Wine's netsh accepts "advfirewall" and does nothing, so what the installer
+# asks of the firewall is checked by its command lines: a stand-in netsh
+# writes each one to a log, in place of Wine's own.
+cat >"$work/netsh.c" <<'STUB'
+#include <stdio.h>
+#include <windows.h>
+int main(void) {
+    FILE* log = fopen("C:\\netsh-calls.log", "a");
+    if (!log)
+        return 1;
+    fprintf(log, "%s\n", GetCommandLineA());
+    fclose(log);
+    return 0;
+}
+STUB
+x86_64-w64-mingw32-gcc -O -o "$WINEPREFIX/drive_c/windows/system32/netsh.exe" "$work/netsh.c"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}netsh.exe=n"
+netsh_log=$WINEPREFIX/drive_c/netsh-calls.log
+# rule_call VERB NAME [PROGRAM]: the log holds that netsh call.
+rule_call() {
+    local line=" advfirewall firewall $1 rule name=\"$2\""
+    [ "$1" = add ] && line+=" dir=in action=allow program=\"C:\\Program Files\\Kavren Utility\\$3\" protocol=UDP localport=62631 profile=private,domain"
+    tr -d '\r' <"$netsh_log" | grep -qxF "\"C:\\windows\\system32\\netsh.exe\"$line"
+}
 "$KAVREN_WINE" "$work/setup.exe" /S </dev/null || fail "the installer failed"
 installed="$WINEPREFIX/drive_c/Program Files/Kavren Utility"
 for f in Kavren_Utility.exe kavren.exe README.md LICENSE Uninstall.exe; do
@@ -47,6 +73,12 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kavren_Utility'
     grep -q "REG_SZ *$version\$" || fail "not in the list of programs with version $version"
 "$KAVREN_WINE" "$installed/kavren.exe" adapters </dev/null >/dev/null 2>&1 ||
     fail "the installed kavren.exe does not start"
+[ -f "$netsh_log" ] || fail "the installer did not run netsh"
+rule_call add "Kavren Utility replies (UDP 62631)" Kavren_Utility.exe ||
+    fail "no firewall rule for Kavren_Utility.exe: $(cat "$netsh_log")"
+rule_call add "kavren replies (UDP 62631)" kavren.exe ||
+    fail "no firewall rule for kavren.exe: $(cat "$netsh_log")"
+: >"$netsh_log"
 
 # As from the list of programs: the uninstaller copies itself away, starts
 # the copy and returns, so that it can delete its own file.
@@ -60,6 +92,9 @@ done
 if "$KAVREN_WINE" reg query "$key" </dev/null >/dev/null 2>&1; then
     fail "the list of programs still names it"
 fi
+for rule in "Kavren Utility replies (UDP 62631)" "kavren replies (UDP 62631)"; do
+    rule_call delete "$rule" || fail "the rule $rule is not removed: $(cat "$netsh_log")"
+done
 "$KAVREN_WINE" wineboot --end-session >/dev/null 2>&1 </dev/null || true
 "${WINESERVER:-wineserver}" -k 2>/dev/null || true
-echo "installer_test.sh: installed, checked and uninstalled under Wine"
+echo "installer_test.sh: installed, checked (firewall rules too) and uninstalled under Wine"

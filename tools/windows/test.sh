@@ -18,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 tools/setup.sh g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine dpkg-dev \
-  googletest nsis
+  googletest nsis fonts-liberation
 
 gui=${KAVREN_WINDOWS_GUI:-ON}
 if [ "$gui" = auto ]; then

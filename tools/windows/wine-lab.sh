@@ -62,13 +62,18 @@ export KAVREN_WINE_LAB_NETNS=$server_ns
 # window's "MS Sans Serif" or "Arial", it answers with a stand-in whose
 # metrics do not match what it draws, and Qt's line edits in those fonts
 # (the adapter list's text) then paint it above the box, out of sight. A
-# Windows machine has these fonts; here they are mapped to an installed one.
-if [ ! -f "$WINEPREFIX/kavren-fonts.reg" ]; then
-    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-        '"MS Sans Serif"="DejaVu Sans"' '"Microsoft Sans Serif"="DejaVu Sans"' \
-        '"Arial"="DejaVu Sans"' >"$WINEPREFIX/kavren-fonts.reg.new"
+# Windows machine has these fonts; here they are mapped to installed faces
+# of the same widths (Liberation Sans has Arial's, Liberation Sans Narrow
+# Arial Narrow's), so that the window is laid out as on Windows. The file
+# is imported again whenever the mapping changes.
+printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"MS Sans Serif"="Liberation Sans"' '"Microsoft Sans Serif"="Liberation Sans"' \
+    '"Arial"="Liberation Sans"' '"Arial Narrow"="Liberation Sans Narrow"' \
+    >"$WINEPREFIX/kavren-fonts.reg.new"
+if ! cmp -s "$WINEPREFIX/kavren-fonts.reg.new" "$WINEPREFIX/kavren-fonts.reg"; then
     "$KAVREN_WINE" reg import "$WINEPREFIX/kavren-fonts.reg.new" >/dev/null 2>&1 </dev/null &&
         mv "$WINEPREFIX/kavren-fonts.reg.new" "$WINEPREFIX/kavren-fonts.reg"
 fi
+rm -f "$WINEPREFIX/kavren-fonts.reg.new"
 "$@"

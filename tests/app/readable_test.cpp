@@ -1,0 +1,292 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window read at its default size: every caption and every full-length
+// device text whole in its widget or cell, row numbers of long lists whole,
+// columns the user can widen, and what a screen reader hears. CTest also
+// runs these cases at QT_SCALE_FACTOR 1.25, 1.5 and 2.
+#include <gtest/gtest.h>
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyleOptionButton>
+#include <cmath>
+
+#include "app/findbar.h"
+#include "app/logolabel.h"
+#include "tests/support/mainwindowfixture.h"
+
+namespace kavren {
+namespace {
+
+using app::DevListView;
+using testsupport::MainWindowTest;
+
+class ReadableTest : public MainWindowTest {
+protected:
+    QHeaderView* header() const { return window->DevList->horizontalHeader(); }
+
+    // The grid keeps its own widths only in a face of Arial Narrow's widths;
+    // in any other it widens what would be cut.
+    bool narrowFace() const {
+        return QFontInfo(window->DevList->font()).family().contains(QLatin1String("Narrow"));
+    }
+
+    std::vector<int> widths() const {
+        std::vector<int> sizes;
+        for (int c = 0; c < DeviceGrid::kColCount; ++c)
+            sizes.push_back(header()->sectionSize(c));
+        return sizes;
+    }
+
+    // Room for a cell's text: the cell less the item margins of the style.
+    int cellRoom(const QModelIndex& index) const {
+        DevListView* view = window->DevList;
+        const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view);
+        return view->visualRect(index).width() - 2 * (margin + 1);
+    }
+
+    // Appends `count` device rows in one batch; row r shows the number r.
+    void appendRows(int count) {
+        DeviceGrid& grid = window->grid();
+        grid.beginAppendBatch();
+        for (int i = 0; i < count; ++i)
+            grid.appendDeviceRow({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", "", ""});
+        grid.endAppendBatch();
+    }
+};
+
+// Room a button or check box leaves its caption, as the style lays it out.
+int captionRoom(QAbstractButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    option.icon = button->icon();
+    option.iconSize = button->iconSize();
+    if (qobject_cast<QCheckBox*>(button))
+        return button->style()
+            ->subElementRect(QStyle::SE_CheckBoxContents, &option, button)
+            .width();
+    int room =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    if (!button->icon().isNull())
+        room -= button->iconSize().width() + 4;  // the icon and its gap beside the text
+    return room;
+}
+
+TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
+    showWindow();
+    // Every caption in its widget.
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (button->text().isEmpty() || !button->isVisible())
+            continue;
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), captionRoom(button))
+            << button->objectName().toStdString() << " " << button->font().family().toStdString();
+    }
+    for (QLabel* label : {window->Label1, window->statusPanel(0), window->statusPanel(1)}) {
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                  label->contentsRect().width())
+            << label->objectName().toStdString();
+    }
+    // The headers, inside the header's margins.
+    const int headerMargin =
+        header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
+    for (int c = 0; c < DeviceGrid::kColCount; ++c) {
+        const QString title =
+            window->gridModel()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        EXPECT_LE(header()->fontMetrics().horizontalAdvance(title),
+                  header()->sectionSize(c) - 2 * headerMargin)
+            << title.toStdString();
+    }
+    // Where the face fits, the grid keeps its own widths.
+    const int seedWidths[] = {16, 96, 80, 80, 80, 72, 72, 72, 72, 116};
+    if (narrowFace()) {
+        for (int c = 0; c < DeviceGrid::kColCount; ++c)
+            EXPECT_EQ(header()->sectionSize(c), seedWidths[c]) << c;
+    }
+    // Every uniform MAC text (the widest hex digit gives the widest one) and
+    // every octet value as a whole address, in every column that shows one.
+    DeviceGrid& grid = window->grid();
+    for (int value = 0; value <= 255; ++value) {
+        const QString hex = QStringLiteral("%1").arg(value % 16, 0, 16).toUpper().repeated(2);
+        const std::string mac = QStringList(6, hex).join(QLatin1Char('-')).toStdString();
+        const std::string address =
+            QStringList(4, QString::number(value)).join(QLatin1Char('.')).toStdString();
+        grid.appendDeviceRow({mac, "", "", address, address, address, address, ""});
+    }
+    const QFontMetrics cells = window->DevList->fontMetrics();
+    QStringList cut;
+    for (int row = 1; row < grid.rowCount() - 1; ++row) {
+        for (const int col : {DeviceGrid::ColMac, DeviceGrid::ColDeviceIp, DeviceGrid::ColIp,
+                              DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
+            const QModelIndex index = cellIndex(col, row);
+            if (cells.horizontalAdvance(index.data().toString()) > cellRoom(index))
+                cut << QStringLiteral("%1 (column %2)").arg(index.data().toString()).arg(col);
+        }
+    }
+    EXPECT_TRUE(cut.isEmpty()) << cut.size() << " cut in "
+                               << QFontInfo(window->DevList->font()).family().toStdString()
+                               << ", first: "
+                               << cut.mid(0, 5).join(QStringLiteral(", ")).toStdString();
+}
+
+TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
+    showWindow();
+    // Rows appended in steps; after each, every number whole, and the column
+    // at its own 16 pixels while two digits fit.
+    const struct {
+        int rows;
+        bool seedWidth;
+    } steps[] = {{9, true}, {99, true}, {10000, false}, {50000, false}};
+    const std::vector<int> startWidths = widths();
+    int appended = 0;
+    for (const auto& step : steps) {
+        appendRows(step.rows - appended);
+        appended = step.rows;
+        const QFontMetrics metrics = window->DevList->fontMetrics();
+        int widest = 0;
+        for (int row = 1; row <= step.rows; ++row)
+            widest = std::max(widest, metrics.horizontalAdvance(cellText(0, row)));
+        EXPECT_LE(widest, cellRoom(cellIndex(0, step.rows))) << step.rows;
+        if (step.seedWidth && narrowFace()) {
+            EXPECT_EQ(header()->sectionSize(0), 16) << step.rows;
+        }
+    }
+    window->BtnRefreshClick();
+    EXPECT_EQ(header()->sectionSize(0), startWidths.at(0));
+}
+
+TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
+    showWindow();
+    window->grid().appendDeviceRow({"02-C4-7E-0A-1C-0E", "a much longer device name than fits",
+                                    "1.0", "192.168.0.101", "192.168.0.101", "255.255.255.0",
+                                    "192.168.0.1", ""});
+    const std::vector<int> startWidths = widths();
+    QWidget* handleArea = header()->viewport();
+    const auto divider = [this](int col) {
+        return QPoint(header()->sectionViewportPosition(col) + header()->sectionSize(col) - 1,
+                      header()->height() / 2);
+    };
+    const struct {
+        int col;
+        int drag;
+    } drags[] = {{2, 40}, {9, -30}, {5, 12}};
+    for (const auto& d : drags) {
+        const int before = header()->sectionSize(d.col);
+        const QPoint from = divider(d.col);
+        QTest::mousePress(handleArea, Qt::LeftButton, {}, from);
+        QTest::mouseMove(handleArea, from + QPoint(d.drag / 2, 0));
+        QTest::mouseMove(handleArea, from + QPoint(d.drag, 0));
+        QTest::mouseRelease(handleArea, Qt::LeftButton, {}, from + QPoint(d.drag, 0));
+        EXPECT_EQ(header()->sectionSize(d.col), before + d.drag) << d.col;
+    }
+    // A double click fits the column to its longest text, narrower too:
+    // every text whole, and two pixels less would cut one of them.
+    const int headerMargin =
+        header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
+    const auto whole = [&](int col, int less) {
+        const QString title =
+            window->gridModel()->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
+        const QString text = cellText(col, 1);
+        return header()->fontMetrics().horizontalAdvance(title) <=
+                   header()->sectionSize(col) - less - 2 * headerMargin &&
+               window->DevList->fontMetrics().horizontalAdvance(text) <=
+                   cellRoom(cellIndex(col, 1)) - less;
+    };
+    for (const int col : {2, 3, 1, 9}) {
+        QTest::mouseDClick(handleArea, Qt::LeftButton, {}, divider(col));
+        EXPECT_TRUE(whole(col, 0)) << col;
+        EXPECT_FALSE(whole(col, 2)) << col;
+    }
+    // A new start has the grid's own widths again.
+    testsupport::closeProgramWindows(window);
+    MainWindowTest::SetUp();
+    EXPECT_EQ(widths(), startWidths);
+}
+
+TEST_F(ReadableTest, NothingOverlapsAndPicturesAreSharpAtThisScale) {
+    showWindow();
+    const qreal ratio = window->devicePixelRatioF();
+    const QList<QWidget*> texts{window->Label1,    window->BtnRefresh, window->BtnExit,
+                                window->BtnUpdSel, window->BtnUpdMul,  window->BtnUpdAll,
+                                window->BtnConDev, window->ChkBcast,   window->EthList,
+                                window->DevList};
+    for (QWidget* a : texts) {
+        for (QWidget* b : texts) {
+            if (a != b) {
+                EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                    << a->objectName().toStdString() << " " << b->objectName().toStdString();
+            }
+        }
+    }
+    // Each picture has a source of at least its size on screen in device
+    // pixels, so nothing is drawn enlarged.
+    const int needed = static_cast<int>(std::ceil(16 * ratio));
+    for (QPushButton* button : {window->BtnRefresh, window->BtnExit}) {
+        int largest = 0;
+        for (const QSize& size : button->icon().availableSizes())
+            largest = std::max(largest, size.width());
+        EXPECT_GE(largest, needed) << button->objectName().toStdString() << " at " << ratio;
+    }
+    const QPixmap logo = window->Logo->pixmap();
+    EXPECT_GE(logo.width(), std::ceil(118 * ratio)) << ratio;
+    EXPECT_GE(logo.height(), std::ceil(82 * ratio)) << ratio;
+}
+
+TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
+    showWindow();
+    receive(testsupport::infoReply({.mac = {0x02, 0x4B, 0x56, 0, 0, 1},
+                                    .name = "Lobby",
+                                    .version = "1.0",
+                                    .ip = {192, 168, 0, 101},
+                                    .mask = {255, 255, 255, 0},
+                                    .gateway = {192, 168, 0, 1}}));
+    window->findBar()->setResult(QStringLiteral("2 of 5"));
+    window->StatusMsg->showMessage(QStringLiteral("Setting OK"));
+    // Every label with a text is heard by that text.
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->text().isEmpty())
+            continue;
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(label);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->text(QAccessible::Name), label->text())
+            << label->objectName().toStdString();
+    }
+    const struct {
+        QWidget* widget;
+        QString name;
+        QString description;
+    } expected[] = {
+        {window->statusPanel(0), window->statusPanel(0)->text(), QStringLiteral("Device status")},
+        {window->statusPanel(1), window->statusPanel(1)->text(), QStringLiteral("Message status")},
+        {window->StatusMsg, QStringLiteral("Setting OK"), QStringLiteral("Status")},
+        {window->findBar()->findChild<QLabel*>(QStringLiteral("FindResult")),
+         QStringLiteral("2 of 5"), QStringLiteral("Find result")},
+    };
+    for (const auto& e : expected) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(e.widget);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->text(QAccessible::Name), e.name) << e.description.toStdString();
+        EXPECT_EQ(face->text(QAccessible::Description), e.description);
+    }
+    EXPECT_TRUE(window->statusPanel(0)->text().startsWith(QLatin1String("Device : Lobby")));
+    // The row-number header: named for a screen reader, blank on screen.
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->DevList);
+    ASSERT_NE(table, nullptr);
+    QStringList headers;
+    for (int i = 0; i < table->childCount(); ++i) {
+        QAccessibleInterface* child = table->child(i);
+        if (child && child->role() == QAccessible::ColumnHeader)
+            headers << child->text(QAccessible::Name);
+    }
+    ASSERT_EQ(headers.size(), DeviceGrid::kColCount);
+    EXPECT_EQ(headers.at(0), QStringLiteral("Row number"));
+    EXPECT_EQ(headers.at(1), QStringLiteral("MAC Address"));
+    EXPECT_TRUE(
+        window->gridModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString().isEmpty());
+}
+
+}  // namespace
+}  // namespace kavren
