@@ -2,37 +2,28 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/founddevice.h"
-#include "net/idudpclient.h"
-#include "net/idudpserver.h"
+#include "net/datagramexchange.h"
 #include "usecases/deviceport.h"
 
 namespace kavren::cli {
 
-// The command line's device port over the product's endpoints: the
-// receiving endpoint on port 62631, open for the whole run so that result
-// messages and late replies are not missed, and the sending endpoint with
-// its send sequence. Everything runs on the calling thread; the receive
-// thread only wakes it.
+// The command line's device port: the endpoints of a DatagramExchange,
+// open for the whole run, and the system's adapter masks.
 class DeviceFinder final : public DevicePort {
 public:
     DeviceFinder();
-    ~DeviceFinder() override;
-    DeviceFinder(const DeviceFinder&) = delete;
-    DeviceFinder& operator=(const DeviceFinder&) = delete;
 
     // Opens the receiving endpoint; throws the endpoint layer's error (for
     // example when another program holds the port).
-    void open();
+    void open() { m_exchange.open(); }
 
     // findDevices over this port and the system clock; a device beyond
     // maxDevices() is noted as left out.
@@ -40,10 +31,11 @@ public:
                                       std::chrono::milliseconds timeout, int retries,
                                       const std::function<void(const FoundDevice&)>& onFound = {});
 
-    // One datagram by the send sequence, bound to `source`.
     void send(const std::string& source, std::string_view host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
-    void receive(Clock::time_point deadline, const DatagramHandler& handler) override;
+    void receive(Clock::time_point deadline, const DatagramHandler& handler) override {
+        m_exchange.receive(deadline, handler);
+    }
     // As the system reports the adapter's mask.
     std::optional<std::string> adapterMask(const std::string& address) override;
 
@@ -55,13 +47,7 @@ public:
     void noteDevicesLeftOut() { m_leftOut = true; }
 
 private:
-    TIdUDPServer m_server;
-    TIdUDPClient m_client;
-    DatagramHandler m_handler;
-    bool m_done = false;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_woken = false;
+    DatagramExchange m_exchange;
     std::uint64_t m_sent = 0;
     std::size_t m_maxDevices;
     bool m_leftOut = false;

@@ -75,9 +75,9 @@ private:
             std::copy_n(&bytes[packet::kConfigIpOffset], 4, m_texts.ip.begin());
             std::copy_n(&bytes[packet::kConfigMaskOffset], 4, m_texts.mask.begin());
             std::copy_n(&bytes[packet::kConfigGatewayOffset], 4, m_texts.gateway.begin());
-            const auto* text =
-                reinterpret_cast<const char*>(&bytes[packet::kConfigDescriptionOffset]);
-            m_texts.description.assign(text, strnlen(text, packet::kConfigDescriptionWidth));
+            const auto field = bytes.begin() + packet::kConfigDescriptionOffset;
+            const auto end = field + packet::kConfigDescriptionWidth;
+            m_texts.description.assign(field, std::find(field, end, std::uint8_t{0}));
         }
         if (!m_behaviour.resultLost) {
             m_port.deliver(testsupport::resultReply(kMac, m_behaviour.answer), from,
