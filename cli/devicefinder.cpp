@@ -24,14 +24,14 @@ std::optional<std::string> DeviceFinder::adapterMask(const std::string& address)
     return localNetMask(address);
 }
 
-std::vector<FoundDevice> DeviceFinder::discover(
-    const std::vector<std::string>& adapters, std::chrono::milliseconds timeout, int retries,
-    const std::function<void(const FoundDevice&)>& onFound) {
+std::vector<FoundDevice> DeviceFinder::discover(const std::vector<std::string>& adapters,
+                                                std::chrono::milliseconds timeout, int retries,
+                                                const DiscoveryProgress& progress) {
     const SystemRunClock clock;
     DiscoveryResult result = findDevices(
         *this, clock,
         {.adapters = adapters, .timeout = timeout, .retries = retries, .maxDevices = m_maxDevices},
-        onFound);
+        progress);
     if (result.leftOut)
         m_leftOut = true;
     return std::move(result.devices);

@@ -29,7 +29,7 @@ public:
     // maxDevices() is noted as left out.
     std::vector<FoundDevice> discover(const std::vector<std::string>& adapters,
                                       std::chrono::milliseconds timeout, int retries,
-                                      const std::function<void(const FoundDevice&)>& onFound = {});
+                                      const DiscoveryProgress& progress = {});
 
     void send(const std::string& source, std::string_view host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "devices/devicesenders.h"
 #include "protocol/packets.h"
@@ -60,7 +61,7 @@ bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
 }
 
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
-                            const std::function<void(const FoundDevice&)>& onFound) {
+                            const DiscoveryProgress& progress) {
     DiscoveryResult result;
     std::vector<FoundDevice>& found = result.devices;
     std::unordered_map<std::string, std::size_t> listed;
@@ -68,6 +69,9 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
     for (const std::string& adapter : rounds.adapters) {
+        if (progress.roundStarts)
+            progress.roundStarts(adapter);
+        std::unordered_set<std::string> heard;
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
@@ -94,13 +98,13 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
                              device.description = std::move(record->description);
                              device.foundVia = adapter;
                              device.sender = peer;
+                             if (heard.insert(device.mac).second && progress.heard)
+                                 progress.heard(device);
                              if (it != listed.end()) {
                                  addClaim(found[it->second], std::move(device));
                                  return false;
                              }
                              listed.emplace(device.mac, found.size());
-                             if (onFound)
-                                 onFound(device);
                              found.push_back(std::move(device));
                              return false;
                          });

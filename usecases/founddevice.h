@@ -73,11 +73,19 @@ struct DiscoveryResult {
     bool leftOut = false;              // a device beyond maxDevices was not listed
 };
 
+// What a discovery tells as it goes, for a progress display.
+struct DiscoveryProgress {
+    // Before each adapter's round.
+    std::function<void(const std::string& adapter)> roundStarts;
+    // Each device the first time a round hears it, also one an earlier round
+    // listed already: a count of these per round is what each adapter found.
+    std::function<void(const FoundDevice&)> heard;
+};
+
 // Discovers through `port`, merging replies by MAC text as the window does:
 // the first reply of a device counts and names its adapter, replies from
-// other senders are kept beside it. `onFound` is told about each new device
-// as it comes.
+// other senders are kept beside it.
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
-                            const std::function<void(const FoundDevice&)>& onFound = {});
+                            const DiscoveryProgress& progress = {});
 
 }  // namespace kavren
