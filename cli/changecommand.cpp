@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/changecommand.h"
 
+#include <QUuid>
 #include <algorithm>
 
 #include "cli/audittrail.h"
 #include "cli/changerecord.h"
 #include "cli/console.h"
+#include "cli/devicefinder.h"
 #include "cli/passwordsource.h"
 #include "cli/runoutput.h"
+#include "cli/trailfile.h"
 #include "protocol/textcodecs.h"
 #include "usecases/secretwipe.h"
 
@@ -24,6 +27,16 @@ std::string joined(const std::vector<std::string>& texts) {
     for (const std::string& part : texts)
         text += (text.empty() ? "" : "; ") + part;
     return text;
+}
+
+// The send count at which the test hook ends the process; 0 when unset.
+int stopAfterSend() {
+    const QByteArray value = qgetenv(ChangeCommand::kStopAfterSendVariable);
+    if (value.isEmpty())
+        return 0;
+    bool ok = false;
+    const int count = value.toInt(&ok);
+    return ok && count > 0 ? count : 1;
 }
 
 }  // namespace
@@ -247,7 +260,16 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& j
 
     const AuditTrail audit = auditTrail(auditPathOf(parser));
     const ChangeRecorder recorder(audit, jobs);
-    ConfigRun run(finder, password, parser.isSet(QStringLiteral("broadcast")));
+    const SystemRunClock clock;
+    ConfigurationRun run(finder, clock, password, parser.isSet(QStringLiteral("broadcast")));
+    run.setChangeIds(
+        [] { return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(); });
+    const int stopAt = stopAfterSend();
+    int handedOver = 0;
+    run.setHandedOver([&](std::size_t) {
+        if (++handedOver == stopAt)
+            endProcessAbruptly();
+    });
     ProgressLine progress;
     std::size_t sent = 0;
     std::size_t settled = 0;

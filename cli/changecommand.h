@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/configrun.h"
+#include "cli/founddevice.h"
 #include "cli/plan.h"
+#include "usecases/configurationrun.h"
 
 namespace kavren::cli {
 
@@ -20,6 +21,12 @@ class AuditTrail;
 class ChangeCommand : public Command {
 public:
     using Command::Command;
+
+    // Set in the environment, this ends the process the moment the N-th
+    // request (1 when not a number) is handed to the socket, before any
+    // answer or outcome line: the tests' stand-in for a crash or a kill at
+    // the worst moment. It changes nothing else.
+    static constexpr const char* kStopAfterSendVariable = "KAVREN_TEST_STOP_AFTER_SEND";
 
 protected:
     // --password-file and --password-env for the devices' current password.

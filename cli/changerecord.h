@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "cli/audittrail.h"
-#include "cli/configrun.h"
+#include "cli/founddevice.h"
+#include "usecases/configurationrun.h"
 
 namespace kavren::cli {
 

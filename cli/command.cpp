@@ -57,31 +57,24 @@ bool openFinder(DeviceFinder& finder) {
 std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const NetworkOptions& options) {
     ProgressLine progress;
     std::size_t count = 0;
-    std::vector<FoundDevice> found;
-    for (const std::string& adapter : options.adapters) {
-        progress.show(QStringLiteral("searching via %1: %2 found").arg(qs(adapter)).arg(count));
-        auto more =
-            finder.discover({adapter}, options.timeout, options.retries, [&](const FoundDevice&) {
-                ++count;
-                progress.show(
-                    QStringLiteral("searching via %1: %2 found").arg(qs(adapter)).arg(count));
-            });
-        // Rounds are separate, so a device answering on two adapters keeps
-        // the first reply's texts; merged by MAC like the grid does, the
-        // other senders kept beside it.
-        for (FoundDevice& device : more) {
-            const auto known = std::find_if(found.begin(), found.end(), [&](const FoundDevice& d) {
-                return d.mac == device.mac;
-            });
-            if (known != found.end()) {
-                addClaim(*known, std::move(device));
-            } else if (found.size() >= finder.maxDevices()) {
-                finder.noteDevicesLeftOut();
-            } else {
-                found.push_back(std::move(device));
-            }
-        }
-    }
+    std::string via;
+    auto show = [&] {
+        progress.show(QStringLiteral("searching via %1: %2 found").arg(qs(via)).arg(count));
+    };
+    // A device answering on two adapters keeps the first reply's texts and
+    // counts on each; the other senders are kept beside it.
+    std::vector<FoundDevice> found =
+        finder.discover(options.adapters, options.timeout, options.retries,
+                        {.roundStarts =
+                             [&](const std::string& adapter) {
+                                 via = adapter;
+                                 show();
+                             },
+                         .heard =
+                             [&](const FoundDevice&) {
+                                 ++count;
+                                 show();
+                             }});
     progress.clear();
     if (finder.devicesLeftOut())
         writeErr(QStringLiteral("kavren: ") + qs(std::string(kDeviceListFullText)) +

@@ -2,58 +2,42 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/founddevice.h"
-#include "net/idudpclient.h"
-#include "net/idudpserver.h"
+#include "net/datagramexchange.h"
+#include "usecases/deviceport.h"
 
 namespace kavren::cli {
 
-// The command line's use of the product's endpoints: the receiving endpoint
-// on port 62631, open for the whole run so that result messages and late
-// replies are not missed, and the sending endpoint with its send sequence.
-// Everything runs on the calling thread; the receive thread only wakes it.
-class DeviceFinder final {
+// The command line's device port: the endpoints of a DatagramExchange,
+// open for the whole run, and the system's adapter masks.
+class DeviceFinder final : public DevicePort {
 public:
-    using Clock = std::chrono::steady_clock;
-    // Told about every datagram; returns true when the wait may end early.
-    using DatagramHandler =
-        std::function<bool(std::span<const std::uint8_t> data, const std::string& peer)>;
-
     DeviceFinder();
-    ~DeviceFinder();
-    DeviceFinder(const DeviceFinder&) = delete;
-    DeviceFinder& operator=(const DeviceFinder&) = delete;
 
     // Opens the receiving endpoint; throws the endpoint layer's error (for
     // example when another program holds the port).
-    void open();
+    void open() { m_exchange.open(); }
 
-    // One discovery round per adapter address, one after the other, so the
-    // adapter whose request a device answered is known without asking the
-    // system which interface a reply came in on. Within each round's
-    // `timeout` the request goes out `1 + retries` times, evenly spread.
-    // Devices are merged by MAC text; the first round that finds one names
-    // its adapter. `onFound` is told about each new device as it comes.
+    // findDevices over this port and the system clock; a device beyond
+    // maxDevices() is noted as left out.
     std::vector<FoundDevice> discover(const std::vector<std::string>& adapters,
                                       std::chrono::milliseconds timeout, int retries,
-                                      const std::function<void(const FoundDevice&)>& onFound = {});
+                                      const DiscoveryProgress& progress = {});
 
-    // One datagram by the send sequence, bound to `source`.
     void send(const std::string& source, std::string_view host, bool broadcast,
-              std::span<const std::uint8_t> datagram);
-
-    // Hands every received datagram to `handler` until `deadline`, or until
-    // the handler returns true.
-    void collect(Clock::time_point deadline, const DatagramHandler& handler);
+              std::span<const std::uint8_t> datagram) override;
+    void receive(Clock::time_point deadline, const DatagramHandler& handler) override {
+        m_exchange.receive(deadline, handler);
+    }
+    // As the system reports the adapter's mask.
+    std::optional<std::string> adapterMask(const std::string& address) override;
 
     std::uint64_t datagramsSent() const { return m_sent; }
     // Devices listed per discovery at most; a device beyond it was left out.
@@ -63,16 +47,17 @@ public:
     void noteDevicesLeftOut() { m_leftOut = true; }
 
 private:
-    TIdUDPServer m_server;
-    TIdUDPClient m_client;
-    DatagramHandler m_handler;
-    bool m_done = false;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_woken = false;
+    DatagramExchange m_exchange;
     std::uint64_t m_sent = 0;
     std::size_t m_maxDevices;
     bool m_leftOut = false;
+};
+
+// The steady clock to wait by, and UTC for the audit trail's times.
+class SystemRunClock final : public RunClock {
+public:
+    DevicePort::Clock::time_point now() const override { return DevicePort::Clock::now(); }
+    std::string utcText() const override;
 };
 
 }  // namespace kavren::cli

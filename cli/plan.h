@@ -12,16 +12,6 @@
 
 namespace kavren::cli {
 
-// The settings a configuration request carries, as device texts.
-struct DeviceSettings {
-    std::string ip;
-    std::string mask;
-    std::string gateway;
-    std::string description;
-
-    bool operator==(const DeviceSettings&) const = default;
-};
-
 DeviceSettings currentSettings(const FoundDevice& device);
 
 // One line of a plan as written: empty texts mean "keep".

@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "cli/configrun.h"
+#include "cli/founddevice.h"
 #include "cli/plan.h"
+#include "usecases/configurationrun.h"
 
 namespace kavren::cli {
 

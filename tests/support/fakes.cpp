@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/fakes.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace kavren::testsupport {
@@ -14,6 +15,47 @@ void RecordingSender::send(std::string_view host, bool broadcast,
         throw std::runtime_error("Socket Error # 10049");
     buffers.push_back(datagram.data());
     sent.push_back({std::string(host), broadcast, {datagram.begin(), datagram.end()}});
+}
+
+void FakeDevicePort::send(const std::string& source, std::string_view host, bool broadcast,
+                          std::span<const std::uint8_t> datagram) {
+    sent.push_back({source, std::string(host), broadcast, {datagram.begin(), datagram.end()}});
+    if (onSend)
+        onSend(sent.back());
+}
+
+void FakeDevicePort::receive(Clock::time_point deadline, const DatagramHandler& handler) {
+    for (;;) {
+        // The earliest arrival, the first scheduled among equals.
+        auto next =
+            std::min_element(m_arrivals.begin(), m_arrivals.end(),
+                             [](const Arrival& a, const Arrival& b) { return a.at < b.at; });
+        if (next == m_arrivals.end() || next->at > deadline) {
+            m_now = std::max(m_now, deadline);
+            return;
+        }
+        m_now = std::max(m_now, next->at);
+        const Arrival arrival = std::move(*next);
+        m_arrivals.erase(next);
+        if (handler(arrival.bytes, arrival.sender))
+            return;
+    }
+}
+
+std::optional<std::string> FakeDevicePort::adapterMask(const std::string& address) {
+    const auto it = masks.find(address);
+    return it == masks.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
+std::string FakeDevicePort::utcText() const {
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_now.time_since_epoch());
+    return "t+" + std::to_string(elapsed.count()) + "ms";
+}
+
+void FakeDevicePort::deliver(std::vector<std::uint8_t> bytes, std::string sender,
+                             std::chrono::milliseconds after) {
+    m_arrivals.push_back({m_now + after, std::move(bytes), std::move(sender)});
 }
 
 void FakePrompts::message(std::string_view text) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-ins every test area builds its subject on: a sender that records
 // instead of sending, an adapter query with a fixed answer, a status sink
-// that keeps what was shown, and the update use case's prompts and window
-// side. None of them touches a socket or a widget.
+// that keeps what was shown, the update use case's prompts and window side,
+// and a device port with its own clock. None of them touches a socket or a
+// widget.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "devices/devicegrid.h"
 #include "net/adapters.h"
 #include "net/sender.h"
+#include "usecases/deviceport.h"
 #include "usecases/discovery.h"
 #include "usecases/updatecommands.h"
 #include "usecases/updateprompts.h"
@@ -42,6 +44,45 @@ public:
     std::optional<std::string> failWith;  // every call throws it as std::runtime_error
     std::optional<int> failOnCall;        // this zero-based call throws a socket error
     int calls = 0;
+};
+
+// A device port in memory that is its own clock. What is sent is recorded
+// and handed to `onSend`, which answers by scheduling datagrams with
+// deliver(); receive() plays time forward to the next arrival or to its
+// deadline, so a run that waits seconds takes none.
+class FakeDevicePort final : public DevicePort, public RunClock {
+public:
+    struct Sent {
+        std::string source;
+        std::string host;
+        bool broadcast = false;
+        std::vector<std::uint8_t> bytes;
+    };
+
+    void send(const std::string& source, std::string_view host, bool broadcast,
+              std::span<const std::uint8_t> datagram) override;
+    void receive(Clock::time_point deadline, const DatagramHandler& handler) override;
+    std::optional<std::string> adapterMask(const std::string& address) override;
+    Clock::time_point now() const override { return m_now; }
+    // Milliseconds since the port was made, "t+1500ms".
+    std::string utcText() const override;
+
+    // `bytes` from `sender`, arriving `after` from now.
+    void deliver(std::vector<std::uint8_t> bytes, std::string sender,
+                 std::chrono::milliseconds after);
+
+    std::function<void(const Sent&)> onSend;
+    std::vector<Sent> sent;
+    std::map<std::string, std::string> masks;  // adapter address to net mask
+
+private:
+    struct Arrival {
+        Clock::time_point at;
+        std::vector<std::uint8_t> bytes;
+        std::string sender;
+    };
+    Clock::time_point m_now{};
+    std::vector<Arrival> m_arrivals;  // in the order they were scheduled
 };
 
 class FakeAdapterQuery final : public AdapterQuery {

@@ -1,37 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/configrun.h"
+#include "usecases/configurationrun.h"
 
-#include <QDateTime>
-#include <QUuid>
 #include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
 
-#include "cli/devicefinder.h"
-#include "cli/subnets.h"
-#include "cli/trailfile.h"
 #include "devices/addressindex.h"
 #include "net/idexception.h"
+#include "net/sender.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/updatecommands.h"
 
-namespace kavren::cli {
+namespace kavren {
 
 namespace {
 
-// Sends through the finder from the adapter the device was found on, and
+using codec::ipv4Value;
+
+// Sends through the port from the adapter the device was found on, and
 // remembers where the request went. `ahead` is asked first and may refuse;
-// `after` runs once the request is handed to the socket.
-class RecordingSender final : public DatagramSender {
+// `after` runs once the request is handed to the port.
+class PortSender final : public DatagramSender {
 public:
     using Ahead = std::function<bool(const std::string& host, bool broadcast, std::string& error)>;
 
-    RecordingSender(DeviceFinder& finder, std::string source, Ahead ahead,
-                    std::function<void()> after)
-        : m_finder(finder),
+    PortSender(DevicePort& port, std::string source, Ahead ahead, std::function<void()> after)
+        : m_port(port),
           m_source(std::move(source)),
           m_ahead(std::move(ahead)),
           m_after(std::move(after)) {}
@@ -46,7 +43,7 @@ public:
         m_broadcast = broadcast;
         if (m_ahead && !m_ahead(m_host, m_broadcast, m_refusal))
             return;
-        m_finder.send(m_source, host, broadcast, datagram);
+        m_port.send(m_source, host, broadcast, datagram);
         m_sent = true;
         if (m_after)
             m_after();
@@ -58,7 +55,7 @@ public:
     const std::string& refusal() const { return m_refusal; }
 
 private:
-    DeviceFinder& m_finder;
+    DevicePort& m_port;
     std::string m_source;
     Ahead m_ahead;
     std::function<void()> m_after;
@@ -67,24 +64,6 @@ private:
     bool m_sent = false;
     std::string m_refusal;
 };
-
-// The send count at which the test hook ends the process; 0 when unset.
-int stopAfterSend() {
-    const QByteArray value = qgetenv(ConfigRun::kStopAfterSendVariable);
-    if (value.isEmpty())
-        return 0;
-    bool ok = false;
-    const int count = value.toInt(&ok);
-    return ok && count > 0 ? count : 1;
-}
-
-// A device cannot be reached by unicast from an adapter whose subnet does
-// not hold its address: the host has no route, or one through the wrong
-// adapter.
-bool outsideAdapterSubnet(const FoundDevice& device) {
-    const auto mask = localNetMask(device.foundVia);
-    return mask && sameSubnet(device.ip, device.foundVia, *mask) == false;
-}
 
 std::string differences(const FoundDevice& found, const DeviceSettings& target) {
     std::string text;
@@ -105,13 +84,6 @@ std::string differences(const FoundDevice& found, const DeviceSettings& target) 
 
 }  // namespace
 
-bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
-    return ipv4Value(found.ip) == ipv4Value(target.ip) &&
-           ipv4Value(found.mask) == ipv4Value(target.mask) &&
-           ipv4Value(found.gateway) == ipv4Value(target.gateway) &&
-           found.description == target.description.substr(0, packet::kConfigDescriptionWidth);
-}
-
 const char* stateName(JobState state) {
     switch (state) {
         case JobState::NotSent:
@@ -130,17 +102,19 @@ const char* stateName(JobState state) {
     return "";
 }
 
-void ConfigRun::report(std::size_t job, const JobResult& result) const {
+void ConfigurationRun::report(std::size_t job, const JobResult& result) const {
     if (m_progress)
         m_progress(job, result);
 }
 
-void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result) {
+void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& result) {
     const FoundDevice& device = job.device;
 
-    // The same checks and the same request as the window's update of a row
-    // holding the new settings.
-    result.outsideSubnet = outsideAdapterSubnet(device);
+    // A device cannot be reached by unicast from an adapter whose subnet
+    // does not hold its address: the host has no route, or one through the
+    // wrong adapter.
+    const auto mask = m_port.adapterMask(device.foundVia);
+    result.outsideSubnet = mask && sameSubnet(device.ip, device.foundVia, *mask) == false;
     // A later attempt that cannot go out ends the change; the first one was
     // simply never sent.
     const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
@@ -155,6 +129,8 @@ void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result)
                         "send it so";
         return;
     }
+    // The same checks and the same request as the window's update of a row
+    // holding the new settings.
     const std::optional<config::CheckedSettings> settings =
         config::checkSettings({.mac = device.mac,
                                .deviceIp = device.ip,
@@ -171,18 +147,17 @@ void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result)
         return;
     }
 
-    result.sentAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
-    RecordingSender sender(
-        m_finder, device.foundVia,
+    result.sentAt = m_clock.utcText();
+    PortSender sender(
+        m_port, device.foundVia,
         [&](const std::string& host, bool broadcast, std::string& error) {
             result.destination = host;
             result.broadcast = broadcast;
             return !m_beforeSend || m_beforeSend(index, result, error);
         },
-        [this] {
-            ++m_handedOver;
-            if (m_handedOver == stopAfterSend())
-                endProcessAbruptly();
+        [this, index] {
+            if (m_handedOver)
+                m_handedOver(index);
         });
     try {
         config::sendConfiguration(*settings, m_password, sender);
@@ -202,8 +177,9 @@ void ConfigRun::send(std::size_t index, const ConfigJob& job, JobResult& result)
     result.broadcast = sender.broadcast();
 }
 
-void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
-                             std::chrono::milliseconds timeout) {
+void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
+                                    std::vector<JobResult>& results,
+                                    std::chrono::milliseconds timeout) {
     std::map<std::string, std::size_t> waiting;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (results[i].state == JobState::Sent)
@@ -211,42 +187,43 @@ void ConfigRun::awaitResults(const std::vector<ConfigJob>& jobs, std::vector<Job
     }
     if (waiting.empty())
         return;
-    m_finder.collect(DeviceFinder::Clock::now() + timeout,
-                     [&](std::span<const std::uint8_t> data, const std::string&) {
-                         const packet::Reply reply = packet::recognise(data);
-                         const auto* message = std::get_if<packet::ResultMessageReply>(&reply);
-                         if (message == nullptr)
-                             return false;
-                         const auto it = waiting.find(codec::formatMac(message->mac));
-                         if (it == waiting.end())
-                             return false;
-                         JobResult& result = results[it->second];
-                         result.message = message->text;
-                         if (message->text.starts_with(kAcceptedText)) {
-                             result.state = JobState::Acknowledged;
-                         } else {
-                             result.state = JobState::Failed;
-                             result.reason = "device answered \"" + message->text + "\"";
-                         }
-                         report(it->second, result);
-                         waiting.erase(it);
-                         return waiting.empty();
-                     });
+    m_port.receive(m_clock.now() + timeout,
+                   [&](std::span<const std::uint8_t> data, const std::string&) {
+                       const packet::Reply reply = packet::recognise(data);
+                       const auto* message = std::get_if<packet::ResultMessageReply>(&reply);
+                       if (message == nullptr)
+                           return false;
+                       const auto it = waiting.find(codec::formatMac(message->mac));
+                       if (it == waiting.end())
+                           return false;
+                       JobResult& result = results[it->second];
+                       result.message = message->text;
+                       if (message->text.starts_with(kAcceptedText)) {
+                           result.state = JobState::Acknowledged;
+                       } else {
+                           result.state = JobState::Failed;
+                           result.reason = "device answered \"" + message->text + "\"";
+                       }
+                       report(it->second, result);
+                       waiting.erase(it);
+                       return waiting.empty();
+                   });
 }
 
-void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,
-                              const std::function<bool(const JobResult&)>& wanted, bool final,
-                              const RunOptions& options) {
-    std::vector<std::string> adapters;
+void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
+                                     std::vector<JobResult>& results,
+                                     const std::function<bool(const JobResult&)>& wanted,
+                                     bool final, const RunOptions& options) {
+    DiscoveryRounds rounds{
+        .adapters = {}, .timeout = options.discoverTimeout, .retries = options.discoverRetries};
     std::set<std::string> seen;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (wanted(results[i]) && seen.insert(jobs[i].device.foundVia).second)
-            adapters.push_back(jobs[i].device.foundVia);
+            rounds.adapters.push_back(jobs[i].device.foundVia);
     }
-    if (adapters.empty())
+    if (rounds.adapters.empty())
         return;
-    const std::vector<FoundDevice> found =
-        m_finder.discover(adapters, options.discoverTimeout, options.discoverRetries);
+    const std::vector<FoundDevice> found = findDevices(m_port, m_clock, rounds).devices;
     std::map<std::string, const FoundDevice*> byMac;
     for (const FoundDevice& device : found)
         byMac.emplace(device.mac, &device);
@@ -282,11 +259,13 @@ void ConfigRun::checkReported(const std::vector<ConfigJob>& jobs, std::vector<Jo
     }
 }
 
-std::vector<JobResult> ConfigRun::run(const std::vector<ConfigJob>& jobs,
-                                      const RunOptions& options) {
+std::vector<JobResult> ConfigurationRun::run(const std::vector<ConfigJob>& jobs,
+                                             const RunOptions& options) {
     std::vector<JobResult> results(jobs.size());
-    for (JobResult& result : results)
-        result.change = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    if (m_changeIds) {
+        for (JobResult& result : results)
+            result.change = m_changeIds();
+    }
     const int attempts = std::clamp(options.attempts, 1, RunOptions::kMaxAttempts);
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         // Every request of an attempt goes out before any answer is awaited,
@@ -326,4 +305,4 @@ std::vector<JobResult> ConfigRun::run(const std::vector<ConfigJob>& jobs,
     return results;
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren

@@ -5,18 +5,13 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "cli/founddevice.h"
-#include "cli/plan.h"
+#include "usecases/deviceport.h"
+#include "usecases/founddevice.h"
 
-namespace kavren::cli {
-
-class DeviceFinder;
-
-// Whether a found device reports these settings, as it would once it took
-// them (the description is cut to the request's field).
-bool reportsSettings(const FoundDevice& found, const DeviceSettings& target);
+namespace kavren {
 
 // One device to be given new settings.
 struct ConfigJob {
@@ -31,15 +26,16 @@ enum class JobState { NotSent, Sent, Acknowledged, Verified, Failed, Unchanged }
 
 const char* stateName(JobState state);
 
+// What became of one job; each change of it is told as it happens.
 struct JobResult {
     JobState state = JobState::NotSent;
     std::string reason;   // why it failed or was not sent
     std::string message;  // the device's result message, when one came
     std::string destination;
     bool broadcast = false;
-    bool outsideSubnet = false;  // unicast cannot reach it: sent only with --broadcast
+    bool outsideSubnet = false;  // unicast cannot reach it: sent only when broadcast is allowed
     std::string sentAt;          // ISO time of the latest send
-    std::string change;          // the audit trail's id of this change, the same for every attempt
+    std::string change;          // the id of this change, the same for every attempt
     int attempt = 0;             // the attempt under way (1 for the first request)
     bool handedOver = false;     // a request of this change reached the socket
 };
@@ -62,30 +58,34 @@ struct RunOptions {
 
 // Sends the jobs' configuration requests through the product's update logic
 // (the same checks, request and destination as the window), then waits for
-// the devices' result messages and optionally discovers again to verify.
-class ConfigRun final {
+// the devices' result messages, sends again where none came, and discovers
+// again to verify.
+class ConfigurationRun final {
 public:
     using Progress = std::function<void(std::size_t job, const JobResult& result)>;
     // Told just before each request leaves, with its destination and attempt
-    // in `result`; the request goes out only when it returns true (so the
+    // in `result`; the request goes out only when it returns true (so an
     // audit trail holds it first), otherwise `error` says why not.
     using BeforeSend =
         std::function<bool(std::size_t job, const JobResult& result, std::string& error)>;
+    // Told the moment a request has been handed to the port.
+    using HandedOver = std::function<void(std::size_t job)>;
+    // A new id for each change, kept for all its attempts.
+    using ChangeIds = std::function<std::string()>;
 
-    ConfigRun(DeviceFinder& finder, const std::string& password, bool forceBroadcast)
-        : m_finder(finder), m_password(password), m_forceBroadcast(forceBroadcast) {}
+    // `password` is the devices' current one; only a reference is kept, so
+    // the caller wipes its only copy.
+    ConfigurationRun(DevicePort& port, const RunClock& clock, const std::string& password,
+                     bool forceBroadcast)
+        : m_port(port), m_clock(clock), m_password(password), m_forceBroadcast(forceBroadcast) {}
 
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     void setBeforeSend(BeforeSend beforeSend) { m_beforeSend = std::move(beforeSend); }
+    void setHandedOver(HandedOver handedOver) { m_handedOver = std::move(handedOver); }
+    void setChangeIds(ChangeIds changeIds) { m_changeIds = std::move(changeIds); }
 
     // Runs every step; returns one result per job, in job order.
     std::vector<JobResult> run(const std::vector<ConfigJob>& jobs, const RunOptions& options);
-
-    // Set in the environment, this ends the process the moment the N-th
-    // request (1 when not a number) is handed to the socket, before any
-    // answer or outcome line: the tests' stand-in for a crash or a kill at
-    // the worst moment. It changes nothing else.
-    static constexpr const char* kStopAfterSendVariable = "KAVREN_TEST_STOP_AFTER_SEND";
 
     // A result message counts as acceptance when it starts with this text.
     static constexpr std::string_view kAcceptedText = "Setting OK";
@@ -102,12 +102,14 @@ private:
                        const RunOptions& options);
     void report(std::size_t job, const JobResult& result) const;
 
-    DeviceFinder& m_finder;
+    DevicePort& m_port;
+    const RunClock& m_clock;
     const std::string& m_password;
     bool m_forceBroadcast;
     Progress m_progress;
     BeforeSend m_beforeSend;
-    int m_handedOver = 0;  // requests handed to the socket, for the stop hook
+    HandedOver m_handedOver;
+    ChangeIds m_changeIds;
 };
 
-}  // namespace kavren::cli
+}  // namespace kavren

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kavren {
+
+// What the device core needs from the network: datagrams out from one of
+// this host's adapter addresses, datagrams in with the address they came
+// from, and the net mask of an adapter. The command line implements it over
+// the receiving endpoint and the send sequence; tests implement it in memory.
+class DevicePort {
+public:
+    using Clock = std::chrono::steady_clock;
+    // Told about every received datagram; returns true when the wait may end
+    // early.
+    using DatagramHandler =
+        std::function<bool(std::span<const std::uint8_t> data, const std::string& sender)>;
+
+    virtual ~DevicePort() = default;
+
+    // One datagram from the adapter address `source` to `host`, or to every
+    // host on the segment when `broadcast`. Throws the endpoint layer's
+    // error when the socket refuses it.
+    virtual void send(const std::string& source, std::string_view host, bool broadcast,
+                      std::span<const std::uint8_t> datagram) = 0;
+    // Hands every received datagram to `handler` until `deadline`, or until
+    // the handler returns true.
+    virtual void receive(Clock::time_point deadline, const DatagramHandler& handler) = 0;
+    // The net mask of the local adapter holding `address`; nothing when no
+    // adapter holds it.
+    virtual std::optional<std::string> adapterMask(const std::string& address) = 0;
+};
+
+// The time a run waits by, and the wall-clock time it writes down. Injected
+// so that a test can play time forward without sleeping.
+class RunClock {
+public:
+    virtual ~RunClock() = default;
+    virtual DevicePort::Clock::time_point now() const = 0;
+    // The current UTC time as ISO 8601 with milliseconds.
+    virtual std::string utcText() const = 0;
+};
+
+}  // namespace kavren

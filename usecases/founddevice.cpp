@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "usecases/founddevice.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "devices/devicesenders.h"
+#include "protocol/packets.h"
+#include "protocol/textcodecs.h"
+#include "usecases/configuration.h"
+#include "usecases/devicerecord.h"
+
+namespace kavren {
+
+void addClaim(FoundDevice& listed, FoundDevice claim) {
+    auto keep = [&listed](FoundDevice&& other) {
+        const bool known =
+            other.sender.empty() || other.sender == listed.sender ||
+            std::any_of(listed.rivals.begin(), listed.rivals.end(),
+                        [&](const FoundDevice& r) { return r.sender == other.sender; });
+        if (known || listed.rivals.size() >= DeviceSenders::kRivalsKept)
+            return;
+        other.rivals.clear();
+        listed.rivals.push_back(std::move(other));
+    };
+    std::vector<FoundDevice> more = std::move(claim.rivals);
+    keep(std::move(claim));
+    for (FoundDevice& other : more)
+        keep(std::move(other));
+}
+
+std::optional<FoundDevice> trustedClaim(const FoundDevice& device, const std::string& sender) {
+    if (device.sender == sender) {
+        FoundDevice trusted = device;
+        trusted.rivals.clear();
+        return trusted;
+    }
+    for (const FoundDevice& rival : device.rivals) {
+        if (rival.sender == sender)
+            return rival;
+    }
+    return std::nullopt;
+}
+
+std::string claimantsText(const FoundDevice& device) {
+    std::string text = device.sender;
+    for (std::size_t i = 0; i < device.rivals.size(); ++i) {
+        text += i + 1 == device.rivals.size() ? " and " : ", ";
+        text += device.rivals[i].sender;
+    }
+    return text;
+}
+
+bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
+    using codec::ipv4Value;
+    return ipv4Value(found.ip) == ipv4Value(target.ip) &&
+           ipv4Value(found.mask) == ipv4Value(target.mask) &&
+           ipv4Value(found.gateway) == ipv4Value(target.gateway) &&
+           found.description == target.description.substr(0, packet::kConfigDescriptionWidth);
+}
+
+DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
+                            const DiscoveryProgress& progress) {
+    DiscoveryResult result;
+    std::vector<FoundDevice>& found = result.devices;
+    std::unordered_map<std::string, std::size_t> listed;
+    const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
+    const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
+
+    for (const std::string& adapter : rounds.adapters) {
+        if (progress.roundStarts)
+            progress.roundStarts(adapter);
+        std::unordered_set<std::string> heard;
+        const auto start = clock.now();
+        const auto roundEnd = start + rounds.timeout;
+        for (int k = 0; k < sends; ++k) {
+            port.send(adapter, config::kBroadcastHost, true, request);
+            const auto nextSend =
+                k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
+            port.receive(nextSend,
+                         [&](std::span<const std::uint8_t> data, const std::string& peer) {
+                             std::optional<DeviceRecord> record = deviceRecordOf(data);
+                             if (!record)
+                                 return false;
+                             const auto it = listed.find(record->mac);
+                             if (it == listed.end() && found.size() >= rounds.maxDevices) {
+                                 result.leftOut = true;
+                                 return false;
+                             }
+                             FoundDevice device;
+                             device.mac = std::move(record->mac);
+                             device.name = std::move(record->name);
+                             device.version = std::move(record->version);
+                             device.ip = std::move(record->deviceIp);
+                             device.mask = std::move(record->mask);
+                             device.gateway = std::move(record->gateway);
+                             device.description = std::move(record->description);
+                             device.foundVia = adapter;
+                             device.sender = peer;
+                             if (heard.insert(device.mac).second && progress.heard)
+                                 progress.heard(device);
+                             if (it != listed.end()) {
+                                 addClaim(found[it->second], std::move(device));
+                                 return false;
+                             }
+                             listed.emplace(device.mac, found.size());
+                             found.push_back(std::move(device));
+                             return false;
+                         });
+        }
+    }
+    return result;
+}
+
+}  // namespace kavren
