@@ -8,17 +8,6 @@
 
 namespace kavren::cli {
 
-namespace {
-
-QJsonObject settingsJson(const DeviceSettings& settings) {
-    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
-            {QStringLiteral("mask"), fromDevice(settings.mask)},
-            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
-            {QStringLiteral("description"), fromDevice(settings.description)}};
-}
-
-}  // namespace
-
 QJsonObject ChangeRecorder::line(const ConfigJob& job, const JobResult& result,
                                  const QString& state) {
     const bool sending = state == QStringLiteral("sending");

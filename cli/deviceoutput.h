@@ -16,6 +16,9 @@ namespace kavren::cli {
 // per byte, and writes UTF-8, so a reader that encodes the parsed text back
 // to Latin-1 has the device's exact bytes again.
 QString fromDevice(const std::string& bytes);
+// A device's four settings (ip, mask, gateway, description) as the audit
+// trail and the --json document of configure and restore write them.
+QJsonObject settingsJson(const DeviceSettings& settings);
 // Control characters as \xNN, for text that goes to a terminal.
 QString visibleText(const QString& text);
 // Device bytes as a terminal message shows them: both of the above.

@@ -116,13 +116,6 @@ QString summaryLine(const RunSummary& summary) {
 
 namespace {
 
-QJsonObject settingsJson(const DeviceSettings& settings) {
-    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
-            {QStringLiteral("mask"), fromDevice(settings.mask)},
-            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
-            {QStringLiteral("description"), fromDevice(settings.description)}};
-}
-
 QJsonArray textsJson(const std::vector<std::string>& texts) {
     QJsonArray array;
     for (const std::string& text : texts)

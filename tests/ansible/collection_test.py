@@ -25,6 +25,7 @@ import yaml  # noqa: E402
 
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "ansible"))
+from ansible_collections.kavren.devices.plugins.doc_fragments import network  # noqa: E402
 from ansible_collections.kavren.devices.plugins.filter import sites  # noqa: E402
 from ansible_collections.kavren.devices.plugins.module_utils import kavren  # noqa: E402
 from ansible_collections.kavren.devices.plugins.modules import (  # noqa: E402
@@ -118,7 +119,11 @@ class Documentation(unittest.TestCase):
                     self.assertIn("never", " ".join(doc["description"]).lower(), name)
                 compare(doc.get("suboptions", {}), option.get("options", {}), f"{where}.{name}")
         for module in (device_info, device_config):
-            documented = yaml.safe_load(module.DOCUMENTATION)["options"]
+            documentation = yaml.safe_load(module.DOCUMENTATION)
+            documented = dict(documentation["options"])
+            self.assertEqual(documentation["extends_documentation_fragment"],
+                             ["kavren.devices.network"])
+            documented.update(yaml.safe_load(network.ModuleDocFragment.DOCUMENTATION)["options"])
             compare(documented, module.ARGUMENTS, module.__name__)
             yaml.safe_load(module.EXAMPLES)
             yaml.safe_load(module.RETURN)

@@ -75,12 +75,6 @@ options:
       - Send the requests by broadcast instead of to each device's current address.
     type: bool
     default: false
-  adapters:
-    description:
-      - IPv4 addresses of the adapters to discover on. Empty means every adapter of the host.
-    type: list
-    elements: str
-    default: []
   timeout:
     description:
       - Seconds to collect discovery replies on each adapter (also for the verification).
@@ -91,11 +85,8 @@ options:
       - Requests per device at most (1 to 10) when result messages are lost.
     type: int
     default: 3
-  executable:
-    description:
-      - The kavren program to run, as a name on the host's E(PATH) or a path.
-    type: str
-    default: kavren
+extends_documentation_fragment:
+  - kavren.devices.network
 attributes:
   check_mode:
     support: full

@@ -21,12 +21,6 @@ requirements:
   - the kavren package on the managed host (C(tools/package.sh) builds it)
   - UDP port 62631 open for the devices' replies (the package's firewall profile C(kavren))
 options:
-  adapters:
-    description:
-      - IPv4 addresses of the adapters to discover on. Empty means every adapter of the host.
-    type: list
-    elements: str
-    default: []
   timeout:
     description:
       - Seconds to collect the replies on each adapter.
@@ -37,11 +31,8 @@ options:
       - How many more times the request is sent within O(timeout), for lossy segments (0 to 10).
     type: int
     default: 0
-  executable:
-    description:
-      - The kavren program to run, as a name on the host's E(PATH) or a path.
-    type: str
-    default: kavren
+extends_documentation_fragment:
+  - kavren.devices.network
 attributes:
   check_mode:
     support: full
