@@ -23,7 +23,7 @@ bool ReplyPacer::runSlice() {
     // Each reply still goes through the handler on its own, in arrival order;
     // only what the view and the front end hear of is gathered until the
     // slice ends. The guard also ends the slice when the handler throws; a
-    // handler that runs an event loop (a message box) may start a nested
+    // handler that runs an event loop (a modal message) may start a nested
     // slice, hence a depth.
     struct Slice {
         ReplyPacer& pacer;

@@ -91,7 +91,7 @@ void UpdateCommands::updateRow(int row) {
         m_prompts.message(kCancelled);
         return;
     }
-    // Emptied at once, so the box is empty at the next showing even when the
+    // Forgotten at once, so the next confirmation starts empty even when the
     // send below fails.
     m_prompts.clearPassword();
     std::optional<std::string> currentPassword = codec::latin1FromUtf8(typed);

@@ -49,7 +49,7 @@ public:
     // Updates every device row, including rows appended while it runs.
     void updateAll();
 
-    // The confirmation dialog's caption and memo lines for `row`.
+    // The confirmation's caption and setting lines for `row`.
     static std::string confirmationCaption(const DeviceGrid& grid, int row);
     static std::vector<std::string> confirmationLines(const DeviceGrid& grid, int row);
     // "%s - %s (%s) ": row number, device name, MAC text, trailing space.
