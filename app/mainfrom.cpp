@@ -115,7 +115,7 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
       m_netmaskOf(std::move(services.netmaskOf)),
-      m_pacer(m_grid, static_cast<StatusSink&>(*this),
+      m_pacer(m_grid, static_cast<ReplyEvents&>(*this),
               [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
     initKavrenResources();
     // Both endpoints take datagrams of at most 1024 bytes: the receive thread
@@ -495,7 +495,7 @@ void TMainF::MnuVerClick() {
     PlainMessageBox::show(kVersionText);
 }
 
-void TMainF::enableSelectionButtons() {
+void TMainF::cellSelected() {
     BtnUpdSel->setEnabled(true);
     BtnConDev->setEnabled(true);
 }
@@ -504,15 +504,37 @@ void TMainF::showMessage(std::string_view text) {
     PlainMessageBox::show(text);
 }
 
-void TMainF::setStatusText(Panel panel, std::string_view text) {
-    m_panels.at(static_cast<std::size_t>(panel))->setText(toQt(text));
+void TMainF::deviceListed(std::string_view name, std::string_view mac) {
+    showDevice(name, mac);
+    showStatus(1, "Get Device Information done.");
 }
 
-bool TMainF::forceBroadcast() const {
+void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text) {
+    showDevice(name, mac);
+    showStatus(1, text);
+}
+
+void TMainF::listFull() {
+    showStatus(1, kDeviceListFullText);
+}
+
+void TMainF::showDevice(std::string_view name, std::string_view mac) {
+    // "Device : name (MAC)", built in a reused buffer: no allocation once it
+    // has grown to the longest line.
+    m_deviceLine.assign("Device : ");
+    m_deviceLine.append(name).append(" (").append(mac).push_back(')');
+    showStatus(0, m_deviceLine);
+}
+
+void TMainF::showStatus(std::size_t panel, std::string_view text) {
+    m_panels.at(panel)->setText(toQt(text));
+}
+
+bool TMainF::alwaysBroadcast() const {
     return ChkBcast->isChecked();
 }
 
-void TMainF::disableUpdateDevice() {
+void TMainF::requestSent() {
     BtnUpdSel->setEnabled(false);
 }
 
@@ -528,8 +550,9 @@ config::UpdateCommands& TMainF::updates() {
             throw std::logic_error("The update dialogs do not exist");
         m_prompts = std::make_unique<config::DialogPrompts>(
             *PwdDlg, *CfgDlg, [](std::string_view text) { PlainMessageBox::show(text); });
-        m_updates = std::make_unique<config::UpdateCommands>(m_grid, *m_prompts, sender(),
-                                                             static_cast<config::UpdateUi&>(*this));
+        m_updates = std::make_unique<config::UpdateCommands>(
+            m_grid, *m_prompts, sender(), static_cast<const config::UpdateOptions&>(*this),
+            static_cast<config::UpdateEvents&>(*this));
     }
     return *m_updates;
 }

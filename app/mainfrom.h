@@ -67,8 +67,9 @@ struct MainWindowServices {
 // and event) is a few lines that call into the core, which holds the logic.
 class TMainF final : public QMainWindow,
                      private GridEffects,
-                     private StatusSink,
-                     private config::UpdateUi {
+                     private ReplyEvents,
+                     private config::UpdateOptions,
+                     private config::UpdateEvents {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainF)
 
@@ -136,14 +137,20 @@ public:
     DevListCommands* devListCommands() const { return m_devListCommands; }
 
 private:
-    // GridEffects
-    void enableSelectionButtons() override;
+    // GridEffects: a selection enables Update Device and Connect to Device.
+    void cellSelected() override;
     void showMessage(std::string_view text) override;
-    // StatusSink
-    void setStatusText(Panel panel, std::string_view text) override;
-    // UpdateUi
-    bool forceBroadcast() const override;
-    void disableUpdateDevice() override;
+    // ReplyEvents: panel 0 names the device, panel 1 says what happened.
+    void deviceListed(std::string_view name, std::string_view mac) override;
+    void resultReceived(std::string_view name, std::string_view mac,
+                        std::string_view text) override;
+    void listFull() override;
+    void showDevice(std::string_view name, std::string_view mac);
+    void showStatus(std::size_t panel, std::string_view text);
+    // UpdateOptions: ChkBcast checked.
+    bool alwaysBroadcast() const override;
+    // UpdateEvents: a sent request disables Update Device.
+    void requestSent() override;
 
     void createWidgets();
     void createGridCommands(std::function<QString()> chooseExportFile);
@@ -169,6 +176,7 @@ private:
     FindBar* m_findBar = nullptr;
     DevListCommands* m_devListCommands = nullptr;
     std::array<QLabel*, 2> m_panels{};
+    std::string m_deviceLine;  // reused for panel 0's text
     std::unique_ptr<config::DialogPrompts> m_prompts;
     std::unique_ptr<config::UpdateCommands> m_updates;
     // Set while a delivery call is posted and not yet run, so a burst of

@@ -46,8 +46,18 @@ void fill(DeviceGrid& grid, int rows) {
 
 // Discards the texts: a recording fake would put its own copies into the
 // measured time.
-struct NullStatus final : kavren::StatusSink {
-    void setStatusText(Panel, std::string_view text) override { benchmark::DoNotOptimize(text); }
+struct NullEvents final : kavren::ReplyEvents {
+    void deviceListed(std::string_view name, std::string_view mac) override {
+        benchmark::DoNotOptimize(name);
+        benchmark::DoNotOptimize(mac);
+    }
+    void resultReceived(std::string_view name, std::string_view mac,
+                        std::string_view text) override {
+        benchmark::DoNotOptimize(name);
+        benchmark::DoNotOptimize(mac);
+        benchmark::DoNotOptimize(text);
+    }
+    void listFull() override {}
 };
 
 void BM_RecogniseReply(benchmark::State& state) {
@@ -82,14 +92,14 @@ void BM_HandleDuplicateReply(benchmark::State& state) {
     DeviceGrid grid;
     const int rows = static_cast<int>(state.range(0));
     fill(grid, rows);
-    NullStatus status;
+    NullEvents events;
     const auto datagram = reply(rows / 2);
     for (auto _ : state)
-        kavren::handleReply(grid, status, datagram);
+        kavren::handleReply(grid, events, datagram);
 }
 BENCHMARK(BM_HandleDuplicateReply)->Arg(1000)->Arg(50000);
 
-// A reply of a new device: recognised, listed, and both status texts set.
+// A reply of a new device: recognised, listed, and reported.
 void BM_HandleNewReply(benchmark::State& state) {
     constexpr int kDevices = 4096;
     std::vector<std::vector<std::uint8_t>> datagrams;
@@ -97,7 +107,7 @@ void BM_HandleNewReply(benchmark::State& state) {
         datagrams.push_back(reply(i));
     DeviceGrid grid;
     grid.setUp();
-    NullStatus status;
+    NullEvents events;
     int next = 0;
     for (auto _ : state) {
         if (next == kDevices) {
@@ -106,7 +116,7 @@ void BM_HandleNewReply(benchmark::State& state) {
             next = 0;
             state.ResumeTiming();
         }
-        kavren::handleReply(grid, status, datagrams[static_cast<std::size_t>(next++)]);
+        kavren::handleReply(grid, events, datagrams[static_cast<std::size_t>(next++)]);
     }
 }
 BENCHMARK(BM_HandleNewReply);

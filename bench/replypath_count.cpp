@@ -35,9 +35,16 @@ std::vector<std::uint8_t> reply(int i) {
     return b;
 }
 
-struct LastStatus final : kavren::StatusSink {
-    std::string panels[2];
-    void setStatusText(Panel panel, std::string_view text) override { panels[panel].assign(text); }
+// Keeps what the window would show: the last device's line.
+struct LastDevice final : kavren::ReplyEvents {
+    std::string line;
+    void deviceListed(std::string_view name, std::string_view mac) override {
+        line.assign("Device : ").append(name).append(" (").append(mac).push_back(')');
+    }
+    void resultReceived(std::string_view name, std::string_view mac, std::string_view) override {
+        deviceListed(name, mac);
+    }
+    void listFull() override {}
 };
 
 }  // namespace
@@ -49,7 +56,7 @@ int main(int argc, char** argv) {
         replies.push_back(reply(i));
     kavren::DeviceGrid grid;
     grid.setUp();
-    LastStatus status;
+    LastDevice events;
     kavren::DeliveryQueue queue(static_cast<std::size_t>(count) + 64, 1024);
 
     CALLGRIND_START_INSTRUMENTATION;
@@ -64,9 +71,9 @@ int main(int argc, char** argv) {
     }
     kavren::DeliveryEntry entry;
     while (queue.takeFront(entry))
-        kavren::handleReply(grid, status, entry.data);
+        kavren::handleReply(grid, events, entry.data);
     CALLGRIND_STOP_INSTRUMENTATION;
 
-    std::printf("rows=%d %s\n", grid.rowCount() - 2, status.panels[0].c_str());
+    std::printf("rows=%d %s\n", grid.rowCount() - 2, events.line.c_str());
     return grid.rowCount() - 2 == count ? 0 : 1;
 }

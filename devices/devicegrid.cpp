@@ -184,7 +184,7 @@ void DeviceGrid::selectCell(int col, int row) {
     m_currentCol = col;
     m_currentRow = row;
     if (m_effects)
-        m_effects->enableSelectionButtons();
+        m_effects->cellSelected();
     // Editing follows the row being selected, not the row being left.
     m_editing = isDeviceRow(row);
 }

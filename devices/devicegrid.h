@@ -17,14 +17,14 @@
 
 namespace kavren {
 
-// What the grid asks of the window around it. The model decides; the window
-// enables its buttons and shows the message box.
+// What the grid reports to its front end. The model decides; the front end
+// shows it.
 class GridEffects {
 public:
     virtual ~GridEffects() = default;
-    // A cell was selected: Update Device and Connect to Device become usable.
-    virtual void enableSelectionButtons() = 0;
-    // A length warning, shown in the plain message box.
+    // A cell was selected: the commands on the current row become usable.
+    virtual void cellSelected() = 0;
+    // A length warning, to be shown to the user as it is.
     virtual void showMessage(std::string_view text) = 0;
 };
 
@@ -138,7 +138,7 @@ public:
     bool editing() const { return m_editing; }
 
     // A cell is about to become current (mouse, keyboard, or the grid moving
-    // it after clear()). Enables the two buttons and switches editing on for
+    // it after clear()). Reports the selection and switches editing on for
     // device rows only. Fixed cells are not selectable.
     void selectCell(int col, int row);
     // The text of the cell being edited changed, or editing of it ended:

@@ -56,7 +56,7 @@ public:
     // The entry selected by fill: 0, or -1 when the list is empty.
     int initialSelection() const { return m_entries.empty() ? -1 : 0; }
 
-    // The change rule of the adapter box: a selected entry (index 0 or more)
+    // The change rule of the adapter choice: a selected entry (index 0 or more)
     // makes its slot the source address; index -1 (typed text that is no
     // entry, or an empty list) keeps the source address as it is.
     void selectionChanged(int index);

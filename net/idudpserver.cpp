@@ -92,7 +92,7 @@ void TIdUDPServer::applyBroadcastToOpenSockets() {
 
 bool TIdUDPServer::deliverPending(std::size_t maxEntries) {
     // The entry is reused, so its buffer is allocated once rather than per
-    // datagram. A handler that runs a nested event loop (a message box) may
+    // datagram. A handler that runs a nested event loop (a modal message) may
     // come back in here while the outer call's entry is still in use: the
     // nested call then takes its own.
     DeliveryEntry nestedEntry;

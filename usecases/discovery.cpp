@@ -14,18 +14,7 @@ namespace kavren {
 
 namespace {
 
-// Builds "Device : name (MAC)" into a buffer kept per thread and reused, so
-// the status line of a reply costs no allocation once the buffer has grown
-// to the longest line. The text holds until the next call on this thread;
-// every status sink copies what it keeps.
-std::string_view deviceLine(std::string_view name, std::string_view mac) {
-    thread_local std::string line;
-    line.assign("Device : ");
-    line.append(name).append(" (").append(mac).push_back(')');
-    return line;
-}
-
-void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoReply& reply,
+void addDevice(DeviceGrid& grid, ReplyEvents& events, const packet::DeviceInfoReply& reply,
                std::uint32_t sender) {
     DeviceRecord device = deviceRecordOf(reply);
     if (const auto row = grid.findRowByMac(device.mac)) {
@@ -36,7 +25,7 @@ void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoRep
     }
     if (grid.full()) {
         if (grid.noteDeviceLeftOut())
-            status.setStatusText(StatusSink::MessagePanel, kDeviceListFullText);
+            events.listFull();
         return;
     }
 
@@ -49,34 +38,29 @@ void addDevice(DeviceGrid& grid, StatusSink& status, const packet::DeviceInfoRep
                                           .gateway = std::move(device.gateway),
                                           .description = std::move(device.description)},
                                          sender);
-    status.setStatusText(StatusSink::DevicePanel, deviceLine(grid.cell(DeviceGrid::ColName, row),
-                                                             grid.cell(DeviceGrid::ColMac, row)));
-    status.setStatusText(StatusSink::MessagePanel, "Get Device Information done.");
+    events.deviceListed(grid.cell(DeviceGrid::ColName, row), grid.cell(DeviceGrid::ColMac, row));
 }
 
-void showResult(DeviceGrid& grid, StatusSink& status, const packet::ResultMessageReply& reply) {
+void reportResult(const DeviceGrid& grid, ReplyEvents& events,
+                  const packet::ResultMessageReply& reply) {
     const std::string mac = codec::formatMac(reply.mac);
-    // A device that is not listed has no name to show: panel 0 then names it
-    // by its MAC text alone, so the message is never attributed to the device
-    // that panel 0 showed before.
-    if (const auto row = grid.findRowByMac(mac)) {
-        status.setStatusText(StatusSink::DevicePanel,
-                             deviceLine(grid.cell(DeviceGrid::ColName, *row), mac));
-    } else {
-        status.setStatusText(StatusSink::DevicePanel, deviceLine("", mac));
-    }
-    status.setStatusText(StatusSink::MessagePanel, reply.text);
+    // A device that is not listed has no name: it is named by its MAC text
+    // alone, so the result is never attributed to a device reported before.
+    const auto row = grid.findRowByMac(mac);
+    events.resultReceived(
+        row ? std::string_view(grid.cell(DeviceGrid::ColName, *row)) : std::string_view(), mac,
+        reply.text);
 }
 
 }  // namespace
 
-void handleReply(DeviceGrid& grid, StatusSink& status, std::span<const std::uint8_t> datagram,
+void handleReply(DeviceGrid& grid, ReplyEvents& events, std::span<const std::uint8_t> datagram,
                  std::uint32_t sender) {
     const packet::Reply reply = packet::recognise(datagram);
     if (const auto* info = std::get_if<packet::DeviceInfoReply>(&reply)) {
-        addDevice(grid, status, *info, sender);
+        addDevice(grid, events, *info, sender);
     } else if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply)) {
-        showResult(grid, status, *result);
+        reportResult(grid, events, *result);
     }
 }
 

@@ -10,12 +10,20 @@ namespace kavren {
 class DeviceGrid;
 class DatagramSender;
 
-// The two panels of the main window's status bar.
-class StatusSink {
+// What the reply handler reports, as it happens. The texts are valid only
+// during the call; a listener copies what it keeps.
+class ReplyEvents {
 public:
-    virtual ~StatusSink() = default;
-    enum Panel : int { DevicePanel = 0, MessagePanel = 1 };
-    virtual void setStatusText(Panel panel, std::string_view text) = 0;
+    virtual ~ReplyEvents() = default;
+    // A device not listed before was appended to the list.
+    virtual void deviceListed(std::string_view name, std::string_view mac) = 0;
+    // A device answered a configuration request with `text`. `name` is the
+    // listed device's name, empty when its MAC is not listed.
+    virtual void resultReceived(std::string_view name, std::string_view mac,
+                                std::string_view text) = 0;
+    // The list is full and a new device was left out; reported once until
+    // the list is cleared.
+    virtual void listFull() = 0;
 };
 
 // Handles one received datagram from `sender` (its source address, host
@@ -23,11 +31,11 @@ public:
 // MAC is listed already, in which case a sender not seen for that MAC before
 // is kept beside the row; a result message reply shows its text. Anything
 // else is dropped without a trace. A full list takes no new devices, and says
-// so once in the message panel.
-void handleReply(DeviceGrid& grid, StatusSink& status, std::span<const std::uint8_t> datagram,
+// so once.
+void handleReply(DeviceGrid& grid, ReplyEvents& events, std::span<const std::uint8_t> datagram,
                  std::uint32_t sender = 0);
 
-// What the message panel and the command line say when the list is full.
+// What the window and the command line say when the list is full.
 inline constexpr std::string_view kDeviceListFullText =
     "Device list full: further devices are not listed.";
 

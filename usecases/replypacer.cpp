@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "usecases/replypacer.h"
 
+#include <utility>
+
 #include "devices/devicegrid.h"
 
 namespace kavren {
 
-ReplyPacer::ReplyPacer(DeviceGrid& grid, StatusSink& shown, DeliverReplies deliver, Clock clock)
-    : m_grid(grid), m_shown(shown), m_deliver(std::move(deliver)), m_clock(std::move(clock)) {}
+ReplyPacer::ReplyPacer(DeviceGrid& grid, ReplyEvents& heard, DeliverReplies deliver, Clock clock)
+    : m_grid(grid), m_heard(heard), m_deliver(std::move(deliver)), m_clock(std::move(clock)) {}
 
 std::chrono::microseconds ReplyPacer::delayBeforeSlice() const {
     if (!m_lastSliceEmptied)
@@ -19,9 +21,9 @@ std::chrono::microseconds ReplyPacer::delayBeforeSlice() const {
 
 bool ReplyPacer::runSlice() {
     // Each reply still goes through the handler on its own, in arrival order;
-    // only what the view and the status bar hear of is gathered until the
+    // only what the view and the front end hear of is gathered until the
     // slice ends. The guard also ends the slice when the handler throws; a
-    // handler that runs an event loop (a message box) may start a nested
+    // handler that runs an event loop (a modal message) may start a nested
     // slice, hence a depth.
     struct Slice {
         ReplyPacer& pacer;
@@ -32,7 +34,7 @@ bool ReplyPacer::runSlice() {
         ~Slice() {
             --pacer.m_sliceDepth;
             pacer.m_grid.endAppendBatch();
-            pacer.showHeldStatus();
+            pacer.passHeldEvents();
         }
         Slice(const Slice&) = delete;
         Slice& operator=(const Slice&) = delete;
@@ -50,23 +52,49 @@ bool ReplyPacer::runSlice() {
     return more;
 }
 
-void ReplyPacer::setStatusText(Panel panel, std::string_view text) {
-    const auto index = static_cast<std::size_t>(panel);
+void ReplyPacer::deviceListed(std::string_view name, std::string_view mac) {
     if (m_sliceDepth == 0) {
-        m_shown.setStatusText(panel, text);
+        m_heard.deviceListed(name, mac);
         return;
     }
-    m_heldStatus.at(index).assign(text);
-    m_statusHeld.at(index) = true;
+    m_heldDeviceEvent = HeldDeviceEvent::Listed;
+    m_heldName.assign(name);
+    m_heldMac.assign(mac);
+    m_listFullHeld = false;
 }
 
-void ReplyPacer::showHeldStatus() {
-    for (std::size_t i = 0; i < m_heldStatus.size(); ++i) {
-        if (m_statusHeld[i]) {
-            m_statusHeld[i] = false;
-            m_shown.setStatusText(static_cast<Panel>(i), m_heldStatus[i]);
-        }
+void ReplyPacer::resultReceived(std::string_view name, std::string_view mac,
+                                std::string_view text) {
+    if (m_sliceDepth == 0) {
+        m_heard.resultReceived(name, mac, text);
+        return;
     }
+    m_heldDeviceEvent = HeldDeviceEvent::Result;
+    m_heldName.assign(name);
+    m_heldMac.assign(mac);
+    m_heldResult.assign(text);
+    m_listFullHeld = false;
+}
+
+void ReplyPacer::listFull() {
+    if (m_sliceDepth == 0) {
+        m_heard.listFull();
+        return;
+    }
+    m_listFullHeld = true;
+}
+
+void ReplyPacer::passHeldEvents() {
+    // Each device event replaces all that was held before it, and a full list
+    // follows the device event it came after: the front end ends where it
+    // would have ended had it heard every event one by one.
+    const HeldDeviceEvent held = std::exchange(m_heldDeviceEvent, HeldDeviceEvent::None);
+    if (held == HeldDeviceEvent::Listed)
+        m_heard.deviceListed(m_heldName, m_heldMac);
+    else if (held == HeldDeviceEvent::Result)
+        m_heard.resultReceived(m_heldName, m_heldMac, m_heldResult);
+    if (std::exchange(m_listFullHeld, false))
+        m_heard.listFull();
 }
 
 }  // namespace kavren

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -22,10 +21,11 @@ class DeviceGrid;
 // or event loop.
 //
 // While a slice runs the grid gathers its appended rows into one
-// notification, and the status texts the handler sets are held here: at the
-// end of the slice each panel is shown once, with the text the last reply
-// left. Outside a slice a status text passes straight through.
-class ReplyPacer final : public StatusSink {
+// notification, and the handler's events are held here: at the end of the
+// slice the front end hears only what the last replies left, the latest
+// device event (listed or result) and, when it came after that, the list
+// being full. Outside a slice an event passes straight through.
+class ReplyPacer final : public ReplyEvents {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     // Hands up to maxEntries queued replies to the handler, in arrival order;
@@ -41,7 +41,7 @@ public:
     // repaints for each slice instead of for every few replies.
     static constexpr std::chrono::microseconds kInterval{6000};
 
-    ReplyPacer(DeviceGrid& grid, StatusSink& shown, DeliverReplies deliver,
+    ReplyPacer(DeviceGrid& grid, ReplyEvents& heard, DeliverReplies deliver,
                Clock clock = &std::chrono::steady_clock::now);
     ReplyPacer(const ReplyPacer&) = delete;
     ReplyPacer& operator=(const ReplyPacer&) = delete;
@@ -56,14 +56,19 @@ public:
     // how fast the machine runs it (instruction counts under a simulator).
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
-    // StatusSink: the texts of the reply handler.
-    void setStatusText(Panel panel, std::string_view text) override;
+    // ReplyEvents: the events of the reply handler.
+    void deviceListed(std::string_view name, std::string_view mac) override;
+    void resultReceived(std::string_view name, std::string_view mac,
+                        std::string_view text) override;
+    void listFull() override;
 
 private:
-    void showHeldStatus();
+    enum class HeldDeviceEvent { None, Listed, Result };
+
+    void passHeldEvents();
 
     DeviceGrid& m_grid;
-    StatusSink& m_shown;
+    ReplyEvents& m_heard;
     const DeliverReplies m_deliver;
     Clock m_clock;
     std::chrono::steady_clock::time_point m_lastSliceEnd{};
@@ -71,8 +76,11 @@ private:
     int m_sliceDepth = 0;
     // Reused from slice to slice: holding a text allocates only when it is
     // longer than any held before.
-    std::array<std::string, 2> m_heldStatus;
-    std::array<bool, 2> m_statusHeld{};
+    HeldDeviceEvent m_heldDeviceEvent = HeldDeviceEvent::None;
+    std::string m_heldName;
+    std::string m_heldMac;
+    std::string m_heldResult;
+    bool m_listFullHeld = false;
 };
 
 }  // namespace kavren

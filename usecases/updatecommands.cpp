@@ -28,8 +28,8 @@ std::string settingLine(std::string_view header, std::string_view value) {
 }  // namespace
 
 UpdateCommands::UpdateCommands(DeviceGrid& grid, UpdatePrompts& prompts, DatagramSender& sender,
-                               UpdateUi& ui)
-    : m_grid(grid), m_prompts(prompts), m_sender(sender), m_ui(ui) {}
+                               const UpdateOptions& options, UpdateEvents& events)
+    : m_grid(grid), m_prompts(prompts), m_sender(sender), m_options(options), m_events(events) {}
 
 std::string UpdateCommands::confirmationCaption(const DeviceGrid& grid, int row) {
     std::string caption = grid.cell(DeviceGrid::ColName, row);
@@ -63,9 +63,9 @@ std::string UpdateCommands::selectionItem(const DeviceGrid& grid, int row) {
 }
 
 void UpdateCommands::updateRow(int row) {
-    // Read once: toggling the check box while the dialog is open does not
-    // change where this row's request goes.
-    const bool broadcast = m_ui.forceBroadcast();
+    // Read once: changing the option while the confirmation is open does
+    // not change where this row's request goes.
+    const bool broadcast = m_options.alwaysBroadcast();
     if (!m_grid.isDeviceRow(row))
         return;
 
@@ -91,7 +91,7 @@ void UpdateCommands::updateRow(int row) {
         m_prompts.message(kCancelled);
         return;
     }
-    // Emptied at once, so the box is empty at the next showing even when the
+    // Forgotten at once, so the next confirmation starts empty even when the
     // send below fails.
     m_prompts.clearPassword();
     std::optional<std::string> currentPassword = codec::latin1FromUtf8(typed);
@@ -103,7 +103,7 @@ void UpdateCommands::updateRow(int row) {
 
     sendConfiguration(*settings, *currentPassword, m_sender);
 
-    m_ui.disableUpdateDevice();
+    m_events.requestSent();
     m_grid.setCell(DeviceGrid::ColNewPassword, row, std::string());
 }
 

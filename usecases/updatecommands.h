@@ -11,12 +11,20 @@
 
 namespace kavren::config {
 
-// What an update reads and changes on the main window.
-class UpdateUi {
+// The user's choice an update reads afresh for each device.
+class UpdateOptions {
 public:
-    virtual ~UpdateUi() = default;
-    virtual bool forceBroadcast() const = 0;  // ChkBcast checked
-    virtual void disableUpdateDevice() = 0;   // BtnUpdSel, after a send
+    virtual ~UpdateOptions() = default;
+    // Whether requests go by broadcast whatever the addresses say.
+    virtual bool alwaysBroadcast() const = 0;
+};
+
+// What an update reports to its front end.
+class UpdateEvents {
+public:
+    virtual ~UpdateEvents() = default;
+    // A configuration request was sent.
+    virtual void requestSent() = 0;
 };
 
 // The configuration update of one grid row, and the two commands that run it
@@ -29,14 +37,19 @@ public:
     static constexpr std::string_view kCancelled = "Cancel Configuration";
     static constexpr std::string_view kBroadcastHost = config::kBroadcastHost;
 
-    UpdateCommands(DeviceGrid& grid, UpdatePrompts& prompts, DatagramSender& sender, UpdateUi& ui);
+    UpdateCommands(DeviceGrid& grid, UpdatePrompts& prompts, DatagramSender& sender,
+                   const UpdateOptions& options, UpdateEvents& events);
 
-    void updateRow(int row);  // Update row
-    void updateDevice();      // BtnUpdSelClick: the grid's current row, nothing when there is none
-    void updateMulti();       // BtnUpdMulClick
-    void updateAll();         // BtnUpdAllClick
+    // Checks, confirms and sends the settings of one device row.
+    void updateRow(int row);
+    // Updates the grid's current row; nothing when there is none.
+    void updateDevice();
+    // Updates the rows the user ticks in the selection prompt.
+    void updateMulti();
+    // Updates every device row, including rows appended while it runs.
+    void updateAll();
 
-    // The confirmation dialog's caption and memo lines for `row`.
+    // The confirmation's caption and setting lines for `row`.
     static std::string confirmationCaption(const DeviceGrid& grid, int row);
     static std::vector<std::string> confirmationLines(const DeviceGrid& grid, int row);
     // "%s - %s (%s) ": row number, device name, MAC text, trailing space.
@@ -46,7 +59,8 @@ private:
     DeviceGrid& m_grid;
     UpdatePrompts& m_prompts;
     DatagramSender& m_sender;
-    UpdateUi& m_ui;
+    const UpdateOptions& m_options;
+    UpdateEvents& m_events;
 };
 
 }  // namespace kavren::config

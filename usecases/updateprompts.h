@@ -8,28 +8,29 @@
 
 namespace kavren::config {
 
-// What the update logic asks of the two dialogs and of the plain message box.
+// What the update logic asks of the user: a message to acknowledge, the
+// confirmation of one device with its password, the choice of devices.
 // Kept free of any toolkit so the update steps can be tested with a fake.
 class UpdatePrompts {
 public:
     virtual ~UpdatePrompts() = default;
 
-    // Plain message box, modal.
+    // Shows `text` as it is and returns once the user has seen it.
     virtual void message(std::string_view text) = 0;
 
-    // Sets the confirmation dialog's caption, empties its memo and adds
-    // `lines`, shows it modally and returns the text of its Password box as
-    // UTF-8 (the update converts it to the device's bytes, as every other
-    // password source is). An empty text means the user cancelled.
+    // Asks the user to confirm the settings `lines` of the device named by
+    // `caption` and returns the current password typed, as UTF-8 (the
+    // update converts it to the device's bytes, as every other password
+    // source is). An empty text means the user cancelled.
     virtual std::string confirm(std::string_view caption,
                                 const std::vector<std::string>& lines) = 0;
 
-    // Empties the Password box.
+    // Forgets the typed password, so the next confirmation starts empty.
     virtual void clearPassword() = 0;
 
-    // Fills the selection list with `items` (unticked) and shows the selection
-    // dialog modally. For an OK, returns the indexes of the ticked items in
-    // list order; std::nullopt otherwise. The list is empty again on return.
+    // Lets the user choose among `items` (none chosen at first). Returns the
+    // indexes of the chosen items in list order, or std::nullopt when the
+    // user declined; nothing of the list is kept on return.
     virtual std::optional<std::vector<int>> selectDevices(
         const std::vector<std::string>& items) = 0;
 };

@@ -121,8 +121,8 @@ std::optional<std::vector<std::uint8_t>> windowRequest(const QString& typed,
     testsupport::FakePrompts prompts;
     prompts.passwords = {typed.toUtf8().toStdString()};
     testsupport::RecordingSender sender;
-    testsupport::FakeUi ui;
-    config::UpdateCommands(grid, prompts, sender, ui).updateRow(1);
+    testsupport::FakeUpdateFrontEnd frontEnd;
+    config::UpdateCommands(grid, prompts, sender, frontEnd, frontEnd).updateRow(1);
     events = prompts.events;
     if (sender.sent.empty())
         return std::nullopt;

@@ -255,8 +255,8 @@ protected:
     TCfgDlg cfg;
     std::vector<std::string> messages;
     DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
-    testsupport::FakeUi ui;
-    UpdateCommands commands{grid, prompts, sender, ui};
+    testsupport::FakeUpdateFrontEnd frontEnd;
+    UpdateCommands commands{grid, prompts, sender, frontEnd, frontEnd};
     DialogDriver driver{pwd, cfg};
 
 private:
@@ -289,18 +289,18 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     EXPECT_EQ(configs[0].source, lab::kHostA);
     EXPECT_EQ(lab::toHex(configs[0].bytes),
               lab::toHex(std::string(expected.begin(), expected.end())));
-    // The answer goes through the reply handling into the status bar.
+    // The answer goes through the reply handling, which reports its text.
     const auto answer = listener.next();
     ASSERT_TRUE(answer.has_value());
-    testsupport::RecordingStatus status;
-    handleReply(grid, status, *answer);
-    EXPECT_EQ(status.text(StatusSink::MessagePanel), "Setting OK");
+    testsupport::RecordingReplyEvents events;
+    handleReply(grid, events, *answer);
+    EXPECT_EQ(events.results, (std::vector<std::string>{"Setting OK"}));
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(UpdateLab, ForceBroadcastGoesToTheWholeSegment) {
-    ui.broadcast = true;
+    frontEnd.broadcast = true;
     driver.steps = {password("admin")};
     commands.updateRow(2);
     const auto configs = configsReceived(1);
@@ -348,7 +348,7 @@ protected:
 
 TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmation) {
     ASSERT_EQ(grid.deviceRowCount(), 1);
-    testsupport::RecordingStatus status;
+    testsupport::RecordingReplyEvents events;
     const auto discover = [&] {
         sendDiscoveryRequest(sender);
         // Three answers come (AB is listed already and is not appended twice).
@@ -356,7 +356,7 @@ TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmatio
             const auto reply = listener.next();
             if (!reply)
                 break;
-            handleReply(grid, status, *reply);
+            handleReply(grid, events, *reply);
         }
     };
     driver.steps = {password("admin", discover), password("admin"), password("admin")};

@@ -13,7 +13,7 @@ namespace kavren::config {
 namespace {
 
 using testsupport::FakePrompts;
-using testsupport::FakeUi;
+using testsupport::FakeUpdateFrontEnd;
 using testsupport::RecordingSender;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -51,8 +51,8 @@ protected:
     DeviceGrid grid;
     FakePrompts prompts;
     RecordingSender sender;
-    FakeUi ui;
-    UpdateCommands commands{grid, prompts, sender, ui};
+    FakeUpdateFrontEnd frontEnd;
+    UpdateCommands commands{grid, prompts, sender, frontEnd, frontEnd};
 };
 
 // --- rows that are not device rows ------------------------------------------
@@ -64,7 +64,7 @@ TEST_F(UpdateTest, RowsWithoutADeviceDoNothing) {
         commands.updateRow(r);
     EXPECT_TRUE(prompts.events.empty());
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(ui.disabled, 0);
+    EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 TEST_F(UpdateTest, UpdateDeviceWithNoCurrentRowOrTheTrailingRowDoesNothing) {
@@ -129,8 +129,8 @@ TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
         FakePrompts p;
         p.passwords = {"pw"};
         RecordingSender s;
-        FakeUi u;
-        UpdateCommands(g, p, s, u).updateRow(row);
+        FakeUpdateFrontEnd u;
+        UpdateCommands(g, p, s, u, u).updateRow(row);
         EXPECT_EQ(p.events, std::vector<std::string>{"message:IP address Error !!"});
         EXPECT_TRUE(s.sent.empty());
     }
@@ -146,7 +146,7 @@ TEST_F(UpdateTest, SeveralInvalidAddressesGiveOneMessage) {
     EXPECT_EQ(prompts.events, std::vector<std::string>{"message:IP address Error !!"});
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "keep");
-    EXPECT_EQ(ui.disabled, 0);
+    EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 TEST_F(UpdateTest, OneDigitFirstPartIsAccepted) {
@@ -167,7 +167,7 @@ TEST_F(UpdateTest, UnparsableDeviceIpIsAnAddressErrorUnlessBroadcasting) {
     EXPECT_TRUE(sender.sent.empty());
 
     // Under force broadcast the cell names no destination and is not judged.
-    ui.broadcast = true;
+    frontEnd.broadcast = true;
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
@@ -184,7 +184,7 @@ TEST_F(UpdateTest, EmptyPasswordCancelsAndChangesNothing) {
                                                         "message:Cancel Configuration"}));
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "keep");
-    EXPECT_EQ(ui.disabled, 0);
+    EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 TEST_F(UpdateTest, PasswordBoxIsEmptiedBeforeTheSendAndNeverShown) {
@@ -291,14 +291,14 @@ TEST_F(UpdateTest, UnicastDestinationIsTheDeviceIpReprinted) {
 
 TEST_F(UpdateTest, ForceBroadcastIsReadOnceAtTheStart) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
-    ui.broadcast = true;
-    prompts.onConfirm = [this] { ui.broadcast = false; };  // toggled while the dialog is open
+    frontEnd.broadcast = true;
+    prompts.onConfirm = [this] { frontEnd.broadcast = false; };  // toggled while the dialog is open
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
     EXPECT_TRUE(sender.sent[0].broadcast);
-    EXPECT_EQ(ui.broadcastReads, 1);
+    EXPECT_EQ(frontEnd.broadcastReads, 1);
 }
 
 TEST_F(UpdateTest, AfterASendUpdateDeviceIsDisabledAndNewPasswordEmptied) {
@@ -308,7 +308,7 @@ TEST_F(UpdateTest, AfterASendUpdateDeviceIsDisabledAndNewPasswordEmptied) {
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(sender.sent.size(), 1u);
-    EXPECT_EQ(ui.disabled, 1);
+    EXPECT_EQ(frontEnd.requestsSent, 1);
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "");
     EXPECT_EQ(grid.cell(DeviceGrid::ColIp, row), "192.168.0.77");  // the sent values stay
 }
@@ -320,7 +320,7 @@ TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
     sender.failOnCall = 0;
     EXPECT_THROW(commands.updateRow(row), std::runtime_error);
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "next");
-    EXPECT_EQ(ui.disabled, 0);
+    EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 // --- Update All --------------------------------------------------------------

@@ -17,15 +17,21 @@
 
 namespace {
 
-struct CheckingStatus final : kavren::StatusSink {
-    void setStatusText(Panel panel, std::string_view text) override {
-        if (panel != DevicePanel && panel != MessagePanel)
-            std::abort();
-        // A result text is at most one 32-byte field; the device line adds
-        // a name of at most 32 bytes and a 17-character MAC text.
-        if (text.size() > 9 + 32 + 2 + 17 + 1)
+struct CheckingEvents final : kavren::ReplyEvents {
+    // A name and a result text are at most one 32-byte field each; a MAC
+    // text is 17 characters.
+    static void check(std::string_view name, std::string_view mac) {
+        if (name.size() > 32 || mac.size() != 17)
             std::abort();
     }
+    void deviceListed(std::string_view name, std::string_view mac) override { check(name, mac); }
+    void resultReceived(std::string_view name, std::string_view mac,
+                        std::string_view text) override {
+        check(name, mac);
+        if (text.size() > 32)
+            std::abort();
+    }
+    void listFull() override {}
 };
 
 void checkRow(const kavren::DeviceGrid& grid, int r) {
@@ -82,7 +88,7 @@ void checkInvariants(const kavren::DeviceGrid& grid) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kavren::DeviceGrid grid(64);  // a full-size index per input would dominate the run
     grid.setUp();
-    CheckingStatus status;
+    CheckingEvents events;
     std::size_t pos = 0;
     while (pos + 2 <= size) {
         const std::size_t declared = (std::size_t{data[pos]} << 8) | data[pos + 1];
@@ -103,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The sender is taken from the length pair, so one MAC sent with
         // several lengths comes from several senders.
         const auto sender = static_cast<std::uint32_t>(0x0A000000U | declared);
-        kavren::handleReply(grid, status, std::span<const std::uint8_t>(data + pos, n), sender);
+        kavren::handleReply(grid, events, std::span<const std::uint8_t>(data + pos, n), sender);
         const int after = grid.rowCount();
         if (after != before && after != before + 1)
             std::abort();

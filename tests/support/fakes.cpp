@@ -80,4 +80,15 @@ std::optional<std::vector<int>> FakePrompts::selectDevices(const std::vector<std
     return selection;
 }
 
+void RecordingReplyEvents::deviceListed(std::string_view name, std::string_view mac) {
+    log.push_back("listed " + std::string(name) + " (" + std::string(mac) + ")");
+}
+
+void RecordingReplyEvents::resultReceived(std::string_view name, std::string_view mac,
+                                          std::string_view text) {
+    log.push_back("result " + std::string(name) + " (" + std::string(mac) +
+                  "): " + std::string(text));
+    results.emplace_back(text);
+}
+
 }  // namespace kavren::testsupport

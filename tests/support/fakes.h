@@ -95,20 +95,19 @@ private:
     std::optional<std::vector<AdapterInfo>> m_answer;
 };
 
-// Keeps the latest text of each status panel and counts the writes.
-class RecordingStatus final : public StatusSink {
+// Logs every reply event as one line: "listed NAME (MAC)",
+// "result NAME (MAC): TEXT" or "full"; result texts also on their own.
+class RecordingReplyEvents final : public ReplyEvents {
 public:
-    void setStatusText(Panel panel, std::string_view text) override {
-        panels[panel] = std::string(text);
-        ++writes;
-    }
-    std::string text(Panel panel) const {
-        const auto it = panels.find(panel);
-        return it == panels.end() ? std::string() : it->second;
-    }
+    void deviceListed(std::string_view name, std::string_view mac) override;
+    void resultReceived(std::string_view name, std::string_view mac,
+                        std::string_view text) override;
+    void listFull() override { log.emplace_back("full"); }
+    // The latest line; empty when nothing was reported.
+    std::string last() const { return log.empty() ? std::string() : log.back(); }
 
-    std::map<int, std::string> panels;
-    int writes = 0;
+    std::vector<std::string> log;
+    std::vector<std::string> results;
 };
 
 // Records every prompt in one ordered event log, so tests can check both
@@ -128,17 +127,19 @@ public:
     std::function<void()> onConfirm;
 };
 
-class FakeUi final : public config::UpdateUi {
+// The update's option, set by the test and counted when read, and a count
+// of the requests it reports sent.
+class FakeUpdateFrontEnd final : public config::UpdateOptions, public config::UpdateEvents {
 public:
-    bool forceBroadcast() const override {
+    bool alwaysBroadcast() const override {
         ++broadcastReads;
         return broadcast;
     }
-    void disableUpdateDevice() override { ++disabled; }
+    void requestSent() override { ++requestsSent; }
 
     bool broadcast = false;
     mutable int broadcastReads = 0;
-    int disabled = 0;
+    int requestsSent = 0;
 };
 
 // A device row with plain texts in every column, for tests about the grid's

@@ -12,9 +12,9 @@ namespace kavren {
 namespace {
 
 struct RecordingEffects final : GridEffects {
-    int enables = 0;
+    int selections = 0;
     std::vector<std::string> messages;
-    void enableSelectionButtons() override { ++enables; }
+    void cellSelected() override { ++selections; }
     void showMessage(std::string_view text) override { messages.emplace_back(text); }
 };
 
@@ -42,7 +42,7 @@ TEST_F(DeviceGridTest, StartsWithHeadersAndOneEmptyRow) {
     EXPECT_EQ(grid.currentRow(), 1);
     EXPECT_EQ(grid.currentCol(), DeviceGrid::ColNewPassword);
     EXPECT_FALSE(grid.editing());
-    EXPECT_EQ(effects.enables, 0);
+    EXPECT_EQ(effects.selections, 0);
 }
 
 TEST_F(DeviceGridTest, WidthsStayAtTheDefaultUntilSetUp) {
@@ -107,19 +107,19 @@ TEST_F(DeviceGridTest, FindRowByMacFollowsCellEdits) {
     EXPECT_FALSE(grid.findRowByMac("00-00-00-00-00-07"));
 }
 
-TEST_F(DeviceGridTest, SelectionEnablesButtonsAndSetsEditingByRow) {
+TEST_F(DeviceGridTest, SelectionIsReportedAndSetsEditingByRow) {
     grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01"));
     grid.selectCell(DeviceGrid::ColIp, 1);
-    EXPECT_EQ(effects.enables, 1);
+    EXPECT_EQ(effects.selections, 1);
     EXPECT_TRUE(grid.editing());
     grid.selectCell(DeviceGrid::ColIp, 2);  // the trailing row
-    EXPECT_EQ(effects.enables, 2);
+    EXPECT_EQ(effects.selections, 2);
     EXPECT_FALSE(grid.editing());
     EXPECT_EQ(grid.currentRow(), 2);
 
     grid.selectCell(DeviceGrid::ColMac, 1);  // fixed cells cannot be selected
     grid.selectCell(DeviceGrid::ColIp, 0);
-    EXPECT_EQ(effects.enables, 2);
+    EXPECT_EQ(effects.selections, 2);
     EXPECT_EQ(grid.currentRow(), 2);
 }
 
@@ -137,16 +137,16 @@ TEST_F(DeviceGridTest, ClearMovesACurrentCellBelowRowOneAndSelectsIt) {
         grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
     grid.selectCell(DeviceGrid::ColMask, 3);
     ASSERT_TRUE(grid.editing());
-    const int before = effects.enables;
+    const int before = effects.selections;
     grid.clear();
     EXPECT_EQ(grid.currentRow(), 1);
     EXPECT_EQ(grid.currentCol(), DeviceGrid::ColMask);
-    EXPECT_EQ(effects.enables, before + 1);
+    EXPECT_EQ(effects.selections, before + 1);
     EXPECT_FALSE(grid.editing());
 
     // Already on row 1: nothing moves, nothing is selected.
     grid.clear();
-    EXPECT_EQ(effects.enables, before + 1);
+    EXPECT_EQ(effects.selections, before + 1);
 }
 
 TEST_F(DeviceGridTest, LengthWarningsFireJustPastTheirThresholds) {

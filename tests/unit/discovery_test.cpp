@@ -18,7 +18,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-using Status = testsupport::RecordingStatus;
+using Events = testsupport::RecordingReplyEvents;
 using testsupport::resultReply;
 
 Bytes infoReply(MacBytes mac, Ipv4Bytes ip, const std::string& name) {
@@ -30,8 +30,8 @@ constexpr MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
 TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
     DeviceGrid grid;
-    Status status;
-    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    Events events;
+    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
     ASSERT_EQ(grid.rowCount(), 3);
     EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
     EXPECT_EQ(grid.cell(DeviceGrid::ColMac, 1), "02-C4-7E-0A-1B-FF");
@@ -40,14 +40,13 @@ TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
     EXPECT_EQ(grid.cell(DeviceGrid::ColMask, 1), "255.255.255.0");
     EXPECT_EQ(grid.cell(DeviceGrid::ColGateway, 1), "0.0.0.0");
     EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
-    EXPECT_EQ(status.panels[0], "Device : Pump (02-C4-7E-0A-1B-FF)");
-    EXPECT_EQ(status.panels[1], "Get Device Information done.");
+    EXPECT_EQ(events.log, (std::vector<std::string>{"listed Pump (02-C4-7E-0A-1B-FF)"}));
 
-    handleReply(grid, status, infoReply(kMac2, {192, 168, 0, 100}, ""));
+    handleReply(grid, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
     EXPECT_EQ(grid.rowCount(), 4);
     EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 2), "2");
     EXPECT_EQ(grid.cell(DeviceGrid::ColIp, 2), "192.168.0.100");
-    EXPECT_EQ(status.panels[0], "Device :  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
+    EXPECT_EQ(events.last(), "listed  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
 }
 
 // The command line reads devices without a grid; it must see the same texts
@@ -69,52 +68,50 @@ TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
 
 TEST(ReplyHandler, IgnoresAListedDeviceEntirely) {
     DeviceGrid grid;
-    Status status;
-    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
-    const int writes = status.writes;
-    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
+    Events events;
+    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    const std::size_t reported = events.log.size();
+    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
     EXPECT_EQ(grid.rowCount(), 4);
     EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Pump");
-    EXPECT_EQ(status.writes, writes);
+    EXPECT_EQ(events.log.size(), reported);
 }
 
 TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
     DeviceGrid grid;
-    Status status;
-    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, status, resultReply(kMac1, "Setting OK"));
-    EXPECT_EQ(status.panels[0], "Device : Pump (02-C4-7E-0A-1B-FF)");
-    EXPECT_EQ(status.panels[1], "Setting OK");
+    Events events;
+    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(grid, events, resultReply(kMac1, "Setting OK"));
+    EXPECT_EQ(events.last(), "result Pump (02-C4-7E-0A-1B-FF): Setting OK");
 
-    handleReply(grid, status, resultReply(kMac2, "Password Error"));
-    EXPECT_EQ(status.panels[0], "Device :  (00-1A-2B-3C-4D-5E)");
-    EXPECT_EQ(status.panels[1], "Password Error");
+    handleReply(grid, events, resultReply(kMac2, "Password Error"));
+    EXPECT_EQ(events.last(), "result  (00-1A-2B-3C-4D-5E): Password Error");
     EXPECT_EQ(grid.rowCount(), 3);
 }
 
 TEST(ReplyHandler, DropsWhatIsNotAReply) {
     DeviceGrid grid;
-    Status status;
+    Events events;
     Bytes request(16, 0xFF);
     const std::string magic = "KAVRENut";
     std::copy(magic.begin(), magic.end(), request.begin());
     request[8] = 0;
     request[9] = 0x16;
-    handleReply(grid, status, request);
-    handleReply(grid, status, Bytes{});
-    handleReply(grid, status, Bytes(1024, 0xFF));
+    handleReply(grid, events, request);
+    handleReply(grid, events, Bytes{});
+    handleReply(grid, events, Bytes(1024, 0xFF));
     EXPECT_EQ(grid.rowCount(), 2);
-    EXPECT_EQ(status.writes, 0);
+    EXPECT_TRUE(events.log.empty());
 }
 
 TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
     DeviceGrid grid;
-    Status status;
-    handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    Events events;
+    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     grid.clear();
-    handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     EXPECT_EQ(grid.rowCount(), 3);
     EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
     EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Valve");
@@ -147,10 +144,10 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DeviceGrid grid;
-        Status status;
-        handleReply(grid, status, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
+        Events events;
+        handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
         for (std::size_t i = 0; i < c.senders.size(); ++i)
-            handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
+            handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
                         c.senders[i]);
         ASSERT_EQ(grid.deviceRowCount(), 2);
         EXPECT_EQ(grid.cell(DeviceGrid::ColName, 2), "Pump");
@@ -159,38 +156,38 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
         EXPECT_EQ(std::vector<std::uint32_t>(rivals.begin(), rivals.end()), c.rivals);
         EXPECT_TRUE(grid.rivalSenders(1).empty());
         grid.clear();
-        handleReply(grid, status, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
+        handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
         EXPECT_EQ(grid.firstSender(1), B);
         EXPECT_TRUE(grid.rivalSenders(1).empty()) << "a Refresh forgets the senders";
     }
 }
 
 // Forged replies with a MAC each would take memory without end. The list
-// stops at its bound, says so once in the message panel, and says it again
+// stops at its bound, says so once, and says it again
 // after a Refresh that fills it again; listed devices still count.
 TEST(ReplyHandler, AFullListTakesNoMoreDevicesAndSaysSoOnce) {
     DeviceGrid grid(16, 3);
-    Status status;
+    Events events;
     const auto flood = [&](int count) {
         for (int i = 0; i < count; ++i) {
             const MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
-            handleReply(grid, status, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
+            handleReply(grid, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
         }
     };
     flood(3);
-    EXPECT_FALSE(status.text(Status::MessagePanel) == kDeviceListFullText);
-    const int writes = status.writes;
+    EXPECT_NE(events.last(), "full");
+    const std::size_t reported = events.log.size();
     flood(10);
     EXPECT_EQ(grid.deviceRowCount(), 3);
-    EXPECT_EQ(status.text(Status::MessagePanel), kDeviceListFullText);
-    EXPECT_EQ(status.writes, writes + 1);
-    handleReply(grid, status, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
+    EXPECT_EQ(events.last(), "full");
+    EXPECT_EQ(events.log.size(), reported + 1);
+    handleReply(grid, events, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
                 0x0A000002);
     EXPECT_EQ(grid.rivalSenders(2).size(), 1u) << "a listed device is still heard";
     grid.clear();
     flood(10);
     EXPECT_EQ(grid.deviceRowCount(), 3);
-    EXPECT_EQ(status.writes, writes + 1 + 3 * 2 + 1);
+    EXPECT_EQ(events.log.size(), reported + 1 + 3 + 1);
 }
 
 TEST(Refresh, BroadcastsOneDiscoveryRequest) {

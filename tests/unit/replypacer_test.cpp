@@ -7,22 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "devices/devicegrid.h"
+#include "tests/support/fakes.h"
 
 namespace kavren {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct ShownStatus final : StatusSink {
-    std::vector<std::string> shown;  // "panel:text" in the order shown
-    void setStatusText(Panel panel, std::string_view text) override {
-        shown.push_back(std::to_string(panel) + ":" + std::string(text));
-    }
-};
 
 struct CountingObserver final : GridObserver {
     int appendNotices = 0;
@@ -32,8 +28,8 @@ struct CountingObserver final : GridObserver {
     void headersChanged() override {}
 };
 
-// A queue of numbered replies. Each delivered reply lists a device and sets
-// both status texts, as the reply handler does; each call of the deliverer
+// A queue of numbered replies. Each delivered reply lists a device and
+// reports it, as the reply handler does; each call of the deliverer
 // costs `chunkCost` of the test's clock, and may let `arrivePerCall` more
 // replies arrive meanwhile.
 class ReplyPacerTest : public testing::Test {
@@ -58,8 +54,7 @@ protected:
             DeviceGrid::DeviceRowTexts texts;
             texts.mac = std::to_string(reply);
             grid.appendDeviceRow(std::move(texts));
-            pacer.setStatusText(StatusSink::DevicePanel, "Device : " + std::to_string(reply));
-            pacer.setStatusText(StatusSink::MessagePanel, "Get Device Information done.");
+            pacer.deviceListed("dev", std::to_string(reply));
         }
         queueReplies(arrivePerCall);
         return !queued.empty();
@@ -74,8 +69,8 @@ protected:
     std::vector<int> handled;
     DeviceGrid grid;
     CountingObserver observer;
-    ShownStatus status;
-    ReplyPacer pacer{grid, status, [this](std::size_t n) { return deliver(n); },
+    testsupport::RecordingReplyEvents heard;
+    ReplyPacer pacer{grid, heard, [this](std::size_t n) { return deliver(n); },
                      [this] { return now; }};
 };
 
@@ -101,7 +96,7 @@ TEST_F(ReplyPacerTest, AFloodThatOutrunsTheHandlerStillEndsEachSlice) {
     }
 }
 
-TEST_F(ReplyPacerTest, EveryReplyComesThroughOnceInOrderWithOneStatusPerPanelAndSlice) {
+TEST_F(ReplyPacerTest, EveryReplyComesThroughOnceInOrderWithOneEventPerSlice) {
     queueReplies(1000);
     chunkCost = 1ms;  // four chunks a slice: the replies take eight slices
     int slices = 0;
@@ -114,16 +109,15 @@ TEST_F(ReplyPacerTest, EveryReplyComesThroughOnceInOrderWithOneStatusPerPanelAnd
         ASSERT_EQ(handled[static_cast<std::size_t>(i)], i);
     EXPECT_EQ(grid.rowCount(), 1000 + 2);
     EXPECT_EQ(observer.appendNotices, slices);
-    ASSERT_EQ(status.shown.size(), 2U * static_cast<std::size_t>(slices));
-    EXPECT_EQ(status.shown[status.shown.size() - 2], "0:Device : 999");
-    EXPECT_EQ(status.shown.back(), "1:Get Device Information done.");
+    ASSERT_EQ(heard.log.size(), static_cast<std::size_t>(slices));
+    EXPECT_EQ(heard.last(), "listed dev (999)");
 }
 
 TEST_F(ReplyPacerTest, AnEmptyQueueCostsOneLookAndNothingShown) {
     EXPECT_FALSE(pacer.runSlice());
     EXPECT_EQ(deliverCalls, 1);
     EXPECT_EQ(observer.appendNotices, 0);
-    EXPECT_TRUE(status.shown.empty());
+    EXPECT_TRUE(heard.log.empty());
     // After a slice that emptied the queue the next waits out the interval,
     // so a burst that starts now arrives in a few larger slices.
     EXPECT_EQ(pacer.delayBeforeSlice(), ReplyPacer::kInterval);
@@ -131,9 +125,63 @@ TEST_F(ReplyPacerTest, AnEmptyQueueCostsOneLookAndNothingShown) {
     EXPECT_EQ(pacer.delayBeforeSlice(), 0us);
 }
 
-TEST_F(ReplyPacerTest, OutsideASliceAStatusTextIsShownAtOnce) {
-    pacer.setStatusText(StatusSink::MessagePanel, "Setting OK");
-    EXPECT_EQ(status.shown, (std::vector<std::string>{"1:Setting OK"}));
+TEST_F(ReplyPacerTest, OutsideASliceAnEventIsPassedAtOnce) {
+    pacer.resultReceived("Pump", "01", "Setting OK");
+    EXPECT_EQ(heard.log, (std::vector<std::string>{"result Pump (01): Setting OK"}));
+}
+
+// Within a slice only the latest device event is passed on, and a full list
+// only when it came after that event: the front end ends where it would
+// have ended had it heard every event.
+TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
+    struct Case {
+        const char* what;
+        std::function<void(ReplyPacer&)> events;
+        std::vector<std::string> heard;
+    };
+    const std::vector<Case> cases = {
+        {"listed, then a result",
+         [](ReplyPacer& p) {
+             p.deviceListed("Pump", "01");
+             p.resultReceived("", "02", "Setting OK");
+         },
+         {"result  (02): Setting OK"}},
+        {"a result, then listed",
+         [](ReplyPacer& p) {
+             p.resultReceived("Pump", "01", "Password Error");
+             p.deviceListed("Valve", "02");
+         },
+         {"listed Valve (02)"}},
+        {"listed, then the list full",
+         [](ReplyPacer& p) {
+             p.deviceListed("Pump", "01");
+             p.listFull();
+         },
+         {"listed Pump (01)", "full"}},
+        {"the list full, then a result",
+         [](ReplyPacer& p) {
+             p.listFull();
+             p.resultReceived("Pump", "01", "Setting OK");
+         },
+         {"result Pump (01): Setting OK"}},
+        {"the list full alone", [](ReplyPacer& p) { p.listFull(); }, {"full"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        heard.log.clear();
+        bool delivered = false;
+        ReplyPacer slicing{grid, heard,
+                           [&](std::size_t) {
+                               if (!std::exchange(delivered, true))
+                                   c.events(slicing);
+                               return false;
+                           },
+                           [this] { return now; }};
+        EXPECT_FALSE(slicing.runSlice());
+        EXPECT_EQ(heard.log, c.heard);
+        EXPECT_FALSE(slicing.runSlice());
+        EXPECT_EQ(heard.log, c.heard) << "nothing is passed twice";
+    }
 }
 
 }  // namespace
