@@ -1,7 +1,7 @@
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Options that every kavren.devices module shares: where to discover and
-which kavren to run."""
+"""What every kavren.devices module shares: what the managed host needs,
+where to discover and which kavren to run."""
 
 from __future__ import absolute_import, division, print_function
 
@@ -10,6 +10,9 @@ __metaclass__ = type
 
 class ModuleDocFragment(object):
     DOCUMENTATION = r"""
+requirements:
+  - the kavren package on the managed host (C(tools/package.sh) builds it)
+  - UDP port 62631 open for the devices' replies (the package's firewall profile C(kavren))
 options:
   adapters:
     description:

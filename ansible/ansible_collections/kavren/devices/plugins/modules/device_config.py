@@ -24,9 +24,6 @@ description:
     unreadable address), nothing is sent to any device of the host.
 version_added: "1.0.0"
 author: Kavren Utility developers
-requirements:
-  - the kavren package on the managed host (C(tools/package.sh) builds it)
-  - UDP port 62631 open for the devices' replies (the package's firewall profile C(kavren))
 options:
   devices:
     description:

@@ -17,9 +17,6 @@ description:
   - Nothing is changed; the module runs the same way in check mode.
 version_added: "1.0.0"
 author: Kavren Utility developers
-requirements:
-  - the kavren package on the managed host (C(tools/package.sh) builds it)
-  - UDP port 62631 open for the devices' replies (the package's firewall profile C(kavren))
 options:
   timeout:
     description:
