@@ -33,6 +33,7 @@ namespace {
 
 using testsupport::DeviceTexts;
 using testsupport::ModalWatcher;
+using testsupport::widget;
 using Mark = DeviceTableModel::AddressMark;
 
 DeviceTexts device(std::uint8_t n, std::string name, std::array<std::uint8_t, 4> ip,
@@ -68,7 +69,9 @@ protected:
             receive(testsupport::infoReply(d));
         window->grid().endAppendBatch();
     }
-    int currentRow() const { return DeviceTableModel::gridRow(window->DevList->currentIndex()); }
+    int currentRow() const {
+        return DeviceTableModel::gridRow(widget<DevListView>(*window, "DevList")->currentIndex());
+    }
     int mark(int col, int row) const {
         return cellIndex(col, row).data(DeviceTableModel::AddressMarkRole).toInt();
     }
@@ -88,35 +91,36 @@ protected:
 TEST_F(GridCommandsTest, ALargerWindowGivesTheGridTheRoomAndMovesTheBottomRow) {
     showWindow();
     const QSize stored = window->size();
-    const QRect grid = window->DevList->geometry();
+    const QRect grid = widget<DevListView>(*window, "DevList")->geometry();
     window->resize(stored + QSize(200, 150));
     QCoreApplication::processEvents();
     const QSize grown = window->centralWidget()->size() - QSize(793, 279);
     ASSERT_EQ(grown, QSize(200, 150));
-    EXPECT_EQ(window->DevList->geometry(), grid.adjusted(0, 0, 200, 150));
-    EXPECT_EQ(window->Logo->geometry(), QRect(872, 0, 118, 82));
-    EXPECT_EQ(window->BtnRefresh->geometry(), QRect(216, 8, 80, 33));
-    EXPECT_EQ(window->BtnExit->geometry(), QRect(344, 8, 80, 33));
-    EXPECT_EQ(window->BtnUpdSel->geometry(), QRect(176, 390, 90, 36));
-    EXPECT_EQ(window->BtnConDev->geometry(), QRect(528, 390, 100, 36));
-    EXPECT_EQ(window->EthList->geometry(), QRect(152, 358, 313, 21));
-    EXPECT_EQ(window->Label1->geometry(), QRect(48, 358, 95, 16));
-    EXPECT_EQ(window->ChkBcast->geometry(), QRect(512, 358, 185, 25));
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->geometry(), grid.adjusted(0, 0, 200, 150));
+    EXPECT_EQ(widget<QLabel>(*window, "Logo")->geometry(), QRect(872, 0, 118, 82));
+    EXPECT_EQ(widget<QPushButton>(*window, "BtnRefresh")->geometry(), QRect(216, 8, 80, 33));
+    EXPECT_EQ(widget<QPushButton>(*window, "BtnExit")->geometry(), QRect(344, 8, 80, 33));
+    EXPECT_EQ(widget<QPushButton>(*window, "BtnUpdSel")->geometry(), QRect(176, 390, 90, 36));
+    EXPECT_EQ(widget<QPushButton>(*window, "BtnConDev")->geometry(), QRect(528, 390, 100, 36));
+    EXPECT_EQ(widget<QComboBox>(*window, "EthList")->geometry(), QRect(152, 358, 313, 21));
+    EXPECT_EQ(widget<QLabel>(*window, "Label1")->geometry(), QRect(48, 358, 95, 16));
+    EXPECT_EQ(widget<QCheckBox>(*window, "ChkBcast")->geometry(), QRect(512, 358, 185, 25));
     // The find bar takes the bottom of the grid's place while it is open.
     commands().ActFind->trigger();
     ASSERT_TRUE(bar().isVisible());
     const int barHeight = bar().height();
     EXPECT_EQ(bar().geometry(), QRect(0, 80 + 271 - barHeight, 993, barHeight));
-    EXPECT_EQ(window->DevList->geometry(), QRect(0, 80, 993, 271 - barHeight));
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->geometry(),
+              QRect(0, 80, 993, 271 - barHeight));
     QTest::keyClick(bar().line(), Qt::Key_Escape);
-    EXPECT_EQ(window->DevList->geometry(), QRect(0, 80, 993, 271));
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->geometry(), QRect(0, 80, 993, 271));
 
     // Back at the stored size everything is where it was; it goes no smaller.
     window->resize(stored);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->DevList->geometry(), QRect(0, 80, 793, 121));
-    EXPECT_EQ(window->BtnUpdSel->geometry(), QRect(176, 240, 90, 36));
-    EXPECT_EQ(window->Logo->geometry(), QRect(672, 0, 118, 82));
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->geometry(), QRect(0, 80, 793, 121));
+    EXPECT_EQ(widget<QPushButton>(*window, "BtnUpdSel")->geometry(), QRect(176, 240, 90, 36));
+    EXPECT_EQ(widget<QLabel>(*window, "Logo")->geometry(), QRect(672, 0, 118, 82));
     window->resize(400, 200);
     QCoreApplication::processEvents();
     EXPECT_EQ(window->size(), stored);
@@ -138,15 +142,15 @@ protected:
 
 TEST_F(FindTest, TypingSelectsTheNextMatchLikeAClick) {
     EXPECT_FALSE(bar().isVisible());
-    ASSERT_FALSE(window->BtnUpdSel->isEnabled());
-    QTest::keyClick(window->DevList, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_FALSE(widget<QPushButton>(*window, "BtnUpdSel")->isEnabled());
+    QTest::keyClick(widget<DevListView>(*window, "DevList"), Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(bar().isVisible());
     EXPECT_TRUE(bar().line()->hasFocus());
     QTest::keyClicks(bar().line(), QStringLiteral("PUMP"));
     EXPECT_EQ(currentRow(), 1);
     // The grid's own selection rule ran: buttons enabled, editing on.
-    EXPECT_TRUE(window->BtnUpdSel->isEnabled());
-    EXPECT_TRUE(window->BtnConDev->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>(*window, "BtnUpdSel")->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>(*window, "BtnConDev")->isEnabled());
     EXPECT_TRUE(window->grid().editing());
     EXPECT_EQ(window->grid().currentRow(), 1);
     // A longer text that still matches keeps the row.
@@ -171,8 +175,8 @@ TEST_F(FindTest, NextAndPreviousGoRoundAndSaySo) {
     QTest::keyClick(bar().line(), Qt::Key_Return, Qt::ShiftModifier);
     EXPECT_EQ(currentRow(), 1);
     // F3 works from the grid as well, on the bar's text.
-    window->DevList->setFocus();
-    QTest::keyClick(window->DevList, Qt::Key_F3);
+    widget<DevListView>(*window, "DevList")->setFocus();
+    QTest::keyClick(widget<DevListView>(*window, "DevList"), Qt::Key_F3);
     EXPECT_EQ(currentRow(), 3);
 }
 
@@ -206,10 +210,11 @@ TEST_F(FindTest, EscClosesTheBarAndTheGridHasTheFocusAgain) {
     typeFind(QStringLiteral("boiler"));
     QTest::keyClick(bar().line(), Qt::Key_Escape);
     EXPECT_FALSE(bar().isVisible());
-    EXPECT_TRUE(window->DevList->hasFocus());
+    EXPECT_TRUE(widget<DevListView>(*window, "DevList")->hasFocus());
     EXPECT_EQ(currentRow(), 4);
     // The column a find selects in is the one that was current.
-    EXPECT_EQ(window->DevList->currentIndex().column(), DeviceGrid::ColNewPassword);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->currentIndex().column(),
+              DeviceGrid::ColNewPassword);
 }
 
 // --- copy and export ---------------------------------------------------------------
@@ -218,7 +223,7 @@ TEST_F(GridCommandsTest, CopyTakesTheCellAndCopyRowItsTenCells) {
     showWindow();
     receiveAll({device(1, "Caf\xE9 <b>%s</b>", {192, 168, 0, 101}, "a,\"b\"")});
     clickCell(9, 1);
-    QTest::keyClick(window->DevList, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(widget<DevListView>(*window, "DevList"), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a,\"b\""));
     commands().ActCopyRow->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
@@ -226,10 +231,12 @@ TEST_F(GridCommandsTest, CopyTakesTheCellAndCopyRowItsTenCells) {
                                 "\t192.168.0.101\t255.255.255.0\t192.168.0.1\ta,\"b\""));
     // Opened on a fixed cell, the menu's Copy takes that cell, which the
     // keyboard cannot make current.
-    const QRect mac = window->DevList->visualRect(cellIndex(DeviceGrid::ColMac, 1));
-    QContextMenuEvent click(QContextMenuEvent::Mouse, mac.center(),
-                            window->DevList->viewport()->mapToGlobal(mac.center()));
-    QApplication::sendEvent(window->DevList->viewport(), &click);
+    const QRect mac =
+        widget<DevListView>(*window, "DevList")->visualRect(cellIndex(DeviceGrid::ColMac, 1));
+    QContextMenuEvent click(
+        QContextMenuEvent::Mouse, mac.center(),
+        widget<DevListView>(*window, "DevList")->viewport()->mapToGlobal(mac.center()));
+    QApplication::sendEvent(widget<DevListView>(*window, "DevList")->viewport(), &click);
     ASSERT_TRUE(commands().contextMenu()->isVisible());
     commands().ActCopy->trigger();
     commands().contextMenu()->hide();
@@ -371,10 +378,11 @@ TEST_F(GridCommandsTest, AnAddressOutsideTheAdaptersSubnetSaysForceBroadcastIsNe
     EXPECT_EQ(tip(DeviceGrid::ColDeviceIp, 2),
               QStringLiteral("outside the subnet of 192.168.0.10 (255.255.255.0): an update will "
                              "not reach it without Control Packet Force Broadcast"));
-    window->EthList->setCurrentIndex(1);  // 10.0.0.5, 255.0.0.0
+    widget<QComboBox>(*window, "EthList")->setCurrentIndex(1);  // 10.0.0.5, 255.0.0.0
     EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 1), Mark::OutsideSubnet);
     EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 2), Mark::NoMark);
-    window->EthList->setCurrentIndex(2);  // no net mask known: nothing is said
+    widget<QComboBox>(*window, "EthList")
+        ->setCurrentIndex(2);  // no net mask known: nothing is said
     EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
 }
 
@@ -394,8 +402,12 @@ TEST(PlainToolTip, TextThatLooksLikeMarkupIsShownLiterally) {
 
 TEST_F(GridCommandsTest, EveryControlHasAnAccessibleName) {
     showWindow();
-    QList<QWidget*> controls{window->DevList, window->EthList,        window->ChkBcast,
-                             window->Logo,    window->statusPanel(0), window->statusPanel(1),
+    QList<QWidget*> controls{widget<DevListView>(*window, "DevList"),
+                             widget<QComboBox>(*window, "EthList"),
+                             widget<QCheckBox>(*window, "ChkBcast"),
+                             widget<QLabel>(*window, "Logo"),
+                             widget<QLabel>(*window, "StatusPanel0"),
+                             widget<QLabel>(*window, "StatusPanel1"),
                              bar().line()};
     for (QPushButton* button : window->findChildren<QPushButton*>())
         controls << button;
@@ -405,8 +417,10 @@ TEST_F(GridCommandsTest, EveryControlHasAnAccessibleName) {
         EXPECT_FALSE(face->text(QAccessible::Name).isEmpty())
             << control->objectName().toStdString();
     }
-    EXPECT_EQ(window->BtnUpdSel->accessibleName(), QStringLiteral("Update Device"));
-    EXPECT_EQ(window->EthList->accessibleName(), QStringLiteral("Select Adapter"));
+    EXPECT_EQ(widget<QPushButton>(*window, "BtnUpdSel")->accessibleName(),
+              QStringLiteral("Update Device"));
+    EXPECT_EQ(widget<QComboBox>(*window, "EthList")->accessibleName(),
+              QStringLiteral("Select Adapter"));
     // The grid's column headers are what an accessibility client reads.
     EXPECT_EQ(window->gridModel()->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("DeviceIP"));
@@ -417,8 +431,8 @@ TEST_F(GridCommandsTest, TheMenuKeyOpensTheGridsMenuOnTheCurrentCell) {
     receiveAll({device(1, "a", {192, 168, 0, 101})});
     clickCell(8, 1);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0),
-                          window->DevList->mapToGlobal(QPoint(0, 0)));
-    QApplication::sendEvent(window->DevList, &key);
+                          widget<DevListView>(*window, "DevList")->mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(widget<DevListView>(*window, "DevList"), &key);
     QMenu* menu = commands().contextMenu();
     ASSERT_TRUE(menu->isVisible());
     QStringList texts;
@@ -433,7 +447,7 @@ TEST_F(GridCommandsTest, TheMenuKeyOpensTheGridsMenuOnTheCurrentCell) {
     menu->hide();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("192.168.0.1"));
     // The menu bar gained nothing.
-    EXPECT_EQ(window->MainMenu->actions().size(), 3);
+    EXPECT_EQ(widget<QMenuBar>(*window, "MainMenu")->actions().size(), 3);
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ namespace kavren::app {
 namespace {
 
 using testsupport::DeviceTexts;
+using testsupport::widget;
 using namespace std::chrono_literals;
 
 // Devices with the texts worth checking: a MAC with 0x0A in it, the two
@@ -89,7 +90,7 @@ protected:
 TEST_F(MainWindowLabTest, RefreshListsEveryDeviceOnceWithItsTexts) {
     KAVREN_REQUIRE_LAB();
     ASSERT_TRUE(start({"--repeat", "3"}));  // every reply three times
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(3));
     QTest::qWait(300);  // let the repeats arrive: they must change nothing
     EXPECT_EQ(window->grid().deviceRowCount(), 3);
@@ -112,7 +113,8 @@ TEST_F(MainWindowLabTest, RefreshListsEveryDeviceOnceWithItsTexts) {
     ASSERT_TRUE(c);
     EXPECT_EQ(cell(2, *c), QStringLiteral("<b>x</b>"));
     EXPECT_EQ(cell(9, *c), QStringLiteral("<img src=x>"));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Get Device Information done."));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(),
+              QStringLiteral("Get Device Information done."));
 
     // The emulator heard exactly one discovery request, byte for byte.
     const auto received = emulator->waitForReceived(1, 2s);
@@ -133,13 +135,14 @@ TEST_F(MainWindowLabTest, AnEmptyNameShowsTwoBlanksInTheStatusLine) {
     sendToWindow(testsupport::infoReply(device));  // before any Refresh: added as row 1
     ASSERT_TRUE(waitForRows(1));
     EXPECT_EQ(cell(1, 1), QStringLiteral("00-1A-2B-3C-4D-5E"));
-    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (00-1A-2B-3C-4D-5E)"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
+              QStringLiteral("Device :  (00-1A-2B-3C-4D-5E)"));
 }
 
 TEST_F(MainWindowLabTest, MalformedDatagramsAreIgnored) {
     KAVREN_REQUIRE_LAB();
     ASSERT_TRUE(start({"--malformed"}));
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(3));
     QTest::qWait(300);
     // The emulator's "ignore" set adds nothing; of its "either" set only
@@ -163,9 +166,9 @@ TEST_F(MainWindowLabTest, MalformedDatagramsAreIgnored) {
 TEST_F(MainWindowLabTest, LateRepliesAfterANewRefreshAreAddedAgain) {
     KAVREN_REQUIRE_LAB();
     ASSERT_TRUE(start({}));
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(3));
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     // A reply of the first cycle that comes late is simply a new row.
     DeviceTexts late;
     late.mac = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0x01};
@@ -181,18 +184,25 @@ TEST_F(MainWindowLabTest, LateRepliesAfterANewRefreshAreAddedAgain) {
 TEST_F(MainWindowLabTest, ResultMessagesFromListedAndUnlistedDevices) {
     KAVREN_REQUIRE_LAB();
     ASSERT_TRUE(start({}));
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(3));
     sendToWindow(testsupport::resultReply({0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF}, "Setting OK"));
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->statusPanel(1)->text() == QStringLiteral("Setting OK"); }, 3000));
-    EXPECT_EQ(window->statusPanel(0)->text(),
+        [&] {
+            return widget<QLabel>(*window, "StatusPanel1")->text() == QStringLiteral("Setting OK");
+        },
+        3000));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
               QStringLiteral("Device : Gate-North (02-C4-7E-0A-1B-FF)"));
     sendToWindow(testsupport::resultReply({0x0E, 0x00, 0x00, 0x00, 0x00, 0x01}, "Stranger"));
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return window->statusPanel(1)->text() == QStringLiteral("Stranger"); }, 3000));
+        [&] {
+            return widget<QLabel>(*window, "StatusPanel1")->text() == QStringLiteral("Stranger");
+        },
+        3000));
     // No row supplies a name: panel 0 names the device by its MAC alone.
-    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (0E-00-00-00-00-01)"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
+              QStringLiteral("Device :  (0E-00-00-00-00-01)"));
     EXPECT_EQ(window->grid().deviceRowCount(), 3);
 }
 
@@ -211,7 +221,7 @@ TEST_F(MainWindowLabTest, ASecondCopyCannotHaveThePortButItsWindowIsComplete) {
     EXPECT_FALSE(window->IdUDPServer.active());
     EXPECT_EQ(window->gridModel()->headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("DeviceIP"));
-    EXPECT_FALSE(window->BtnUpdAll->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(*window, "BtnUpdAll")->isEnabled());
 }
 
 // A burst of 50,000 replies: every device is listed, and the event loop never
@@ -239,7 +249,7 @@ TEST_F(MainWindowLabTest, FiftyThousandRepliesKeepTheWindowResponsive) {
     });
     clock.start();
     ticker.start();
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     const bool all =
         QTest::qWaitFor([&] { return window->grid().deviceRowCount() >= kBurst; }, 40000);
     const qint64 listed = clock.elapsed();
@@ -261,7 +271,7 @@ TEST_F(MainWindowLabTest, TwoDevicesWithOneAddressAreMarked) {
       {"mac": "02:4B:56:00:00:02", "ip": "198.18.0.200", "name": "second"},
       {"mac": "02:4B:56:00:00:03", "ip": "198.18.0.201", "name": "third"}
     ]})"));
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(3));
     const auto first = rowOf("02-4B-56-00-00-01");
     const auto second = rowOf("02-4B-56-00-00-02");

@@ -36,6 +36,7 @@ namespace {
 
 using testsupport::DeviceTexts;
 using testsupport::ModalWatcher;
+using testsupport::widget;
 
 const std::array<std::uint8_t, 6> kMacA = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
 const std::array<std::uint8_t, 6> kMacB = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
@@ -104,23 +105,28 @@ TEST_F(MainWindowTest, EveryWidgetHasItsNamePlaceAndCaption) {
         }
     }
     EXPECT_EQ(window->windowTitle(), QStringLiteral("ORBELUX Trelvio"));
-    EXPECT_EQ(window->Label1->font().pixelSize(), 13);
+    EXPECT_EQ(widget<QLabel>(*window, "Label1")->font().pixelSize(), 13);
     EXPECT_EQ(window->font().pixelSize(), 11);
-    for (auto* button : {window->BtnRefresh, window->BtnExit, window->BtnUpdSel, window->BtnUpdMul,
-                         window->BtnUpdAll, window->BtnConDev}) {
+    for (auto* button :
+         {widget<QPushButton>(*window, "BtnRefresh"), widget<QPushButton>(*window, "BtnExit"),
+          widget<QPushButton>(*window, "BtnUpdSel"), widget<QPushButton>(*window, "BtnUpdMul"),
+          widget<QPushButton>(*window, "BtnUpdAll"), widget<QPushButton>(*window, "BtnConDev")}) {
         EXPECT_FALSE(button->isDefault());
         EXPECT_FALSE(button->text().contains(QLatin1Char('&')));
     }
-    EXPECT_EQ(window->BtnRefresh->iconSize(), QSize(16, 16));
-    EXPECT_FALSE(window->BtnRefresh->icon().isNull());
-    EXPECT_FALSE(window->BtnExit->icon().isNull());
+    EXPECT_EQ(widget<QPushButton>(*window, "BtnRefresh")->iconSize(), QSize(16, 16));
+    EXPECT_FALSE(widget<QPushButton>(*window, "BtnRefresh")->icon().isNull());
+    EXPECT_FALSE(widget<QPushButton>(*window, "BtnExit")->icon().isNull());
     EXPECT_FALSE(window->windowIcon().isNull());
 }
 
 TEST_F(MainWindowTest, TabOrderRunsFromTheGridToTheAdapterList) {
-    const QWidget* const order[] = {window->DevList,   window->BtnRefresh, window->BtnExit,
-                                    window->BtnUpdSel, window->BtnUpdMul,  window->BtnUpdAll,
-                                    window->BtnConDev, window->ChkBcast,   window->EthList};
+    const QWidget* const order[] = {
+        widget<DevListView>(*window, "DevList"),   widget<QPushButton>(*window, "BtnRefresh"),
+        widget<QPushButton>(*window, "BtnExit"),   widget<QPushButton>(*window, "BtnUpdSel"),
+        widget<QPushButton>(*window, "BtnUpdMul"), widget<QPushButton>(*window, "BtnUpdAll"),
+        widget<QPushButton>(*window, "BtnConDev"), widget<QCheckBox>(*window, "ChkBcast"),
+        widget<QComboBox>(*window, "EthList")};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         const QWidget* next = order[i]->nextInFocusChain();
         // A widget's own children (the view's viewport, the box's line edit)
@@ -133,7 +139,7 @@ TEST_F(MainWindowTest, TabOrderRunsFromTheGridToTheAdapterList) {
 }
 
 TEST_F(MainWindowTest, MenuHasItsItemsInOrderWithoutShortcuts) {
-    const auto menus = window->MainMenu->actions();
+    const auto menus = widget<QMenuBar>(*window, "MainMenu")->actions();
     ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("File"));
     EXPECT_EQ(menus[1]->text(), QStringLiteral("Option"));
@@ -148,47 +154,51 @@ TEST_F(MainWindowTest, MenuHasItsItemsInOrderWithoutShortcuts) {
         }
         return list;
     };
-    EXPECT_EQ(names(window->File1), QStringList{QStringLiteral("MnuExit=Exit")});
-    EXPECT_EQ(names(window->Option1),
+    EXPECT_EQ(names(widget<QMenu>(*window, "File1")), QStringList{QStringLiteral("MnuExit=Exit")});
+    EXPECT_EQ(names(widget<QMenu>(*window, "Option1")),
               (QStringList{QStringLiteral("MnuRefresh=Refresh"),
                            QStringLiteral("MnuUpdateDev=Update Device"),
                            QStringLiteral("MnuUpdMul=Update Multi-Device"),
                            QStringLiteral("MnuUpdateAll=Update All"),
                            QStringLiteral("MnuBcast=Control Packet Force Broadcast")}));
-    EXPECT_EQ(names(window->Help2), (QStringList{QStringLiteral("MnuKavren=About ORBELUX"),
-                                                 QStringLiteral("MnuVer=Version")}));
-    EXPECT_TRUE(window->MnuBcast->isCheckable());
-    EXPECT_FALSE(window->MnuBcast->isChecked());
+    EXPECT_EQ(
+        names(widget<QMenu>(*window, "Help2")),
+        (QStringList{QStringLiteral("MnuKavren=About ORBELUX"), QStringLiteral("MnuVer=Version")}));
+    EXPECT_TRUE(widget<QAction>(*window, "MnuBcast")->isCheckable());
+    EXPECT_FALSE(widget<QAction>(*window, "MnuBcast")->isChecked());
 }
 
 TEST_F(MainWindowTest, RightAfterStart) {
     EXPECT_TRUE(fourButtonsEnabled(false, false, false, false));
-    EXPECT_FALSE(window->ChkBcast->isChecked());
-    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device"));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Message"));
-    EXPECT_EQ(window->statusPanel(0)->width(), 250);
+    EXPECT_FALSE(widget<QCheckBox>(*window, "ChkBcast")->isChecked());
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(), QStringLiteral("Device"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(), QStringLiteral("Message"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->width(), 250);
     // Adapter list: one entry per address, entry 0 chosen, its address the source.
-    ASSERT_EQ(window->EthList->count(), 3);
-    EXPECT_EQ(window->EthList->itemText(0), QStringLiteral("192.168.0.10 (00:1A:2B:3C:4D:5E)"));
-    EXPECT_EQ(window->EthList->itemText(2), QStringLiteral("172.16.1.2 (0A:0B:0C:0D:0E:0F)"));
-    EXPECT_EQ(window->EthList->currentIndex(), 0);
+    ASSERT_EQ(widget<QComboBox>(*window, "EthList")->count(), 3);
+    EXPECT_EQ(widget<QComboBox>(*window, "EthList")->itemText(0),
+              QStringLiteral("192.168.0.10 (00:1A:2B:3C:4D:5E)"));
+    EXPECT_EQ(widget<QComboBox>(*window, "EthList")->itemText(2),
+              QStringLiteral("172.16.1.2 (0A:0B:0C:0D:0E:0F)"));
+    EXPECT_EQ(widget<QComboBox>(*window, "EthList")->currentIndex(), 0);
     EXPECT_EQ(window->adapters().sourceAddress(), "192.168.0.10");
     // The grid: headers, widths, 18-pixel rows, one empty row.
-    auto* header = window->DevList->horizontalHeader();
+    auto* header = widget<DevListView>(*window, "DevList")->horizontalHeader();
     EXPECT_EQ(window->gridModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("MAC Address"));
     const int widths[] = {16, 96, 80, 80, 80, 72, 72, 72, 72, 116};
     for (int c = 0; c < 10; ++c)
         EXPECT_EQ(header->sectionSize(c), widths[c]) << c;
-    EXPECT_EQ(window->DevList->verticalHeader()->defaultSectionSize(), 18);
-    EXPECT_EQ(window->DevList->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->verticalHeader()->defaultSectionSize(), 18);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->verticalHeader()->sectionResizeMode(0),
+              QHeaderView::Fixed);
     EXPECT_EQ(window->gridModel()->rowCount(), 1);
     EXPECT_TRUE(window->IdUDPServer.active());
     // The logo: the GIF's one frame at its own size, with see-through pixels.
-    const QPixmap logo = window->Logo->pixmap();
+    const QPixmap logo = widget<QLabel>(*window, "Logo")->pixmap();
     EXPECT_EQ(logo.size(), QSize(118, 82));
     EXPECT_TRUE(logo.hasAlpha());
-    EXPECT_EQ(window->Logo->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(widget<QLabel>(*window, "Logo")->cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST_F(MainWindowTest, TheLogoIsAStillGif89aWithItsTransparentIndex) {
@@ -216,7 +226,7 @@ TEST_F(MainWindowTest, RefreshFromButtonAndMenuSendsOneDiscoveryRequest) {
     receive(testsupport::infoReply(deviceB()));
     receive(testsupport::infoReply(bare(kMacC)));
     ASSERT_EQ(window->grid().rowCount(), 5);
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     EXPECT_EQ(window->grid().rowCount(), 2);
     EXPECT_EQ(window->gridModel()->rowCount(), 1);
     for (int c = 0; c < 10; ++c)
@@ -232,7 +242,7 @@ TEST_F(MainWindowTest, RefreshFromButtonAndMenuSendsOneDiscoveryRequest) {
               "KAVRENut");
     EXPECT_EQ(sender.sent[0].bytes[9], 0x16);
 
-    window->MnuRefresh->trigger();
+    widget<QAction>(*window, "MnuRefresh")->trigger();
     EXPECT_EQ(sender.sent.size(), 2u);
     EXPECT_EQ(sender.sent[1].bytes, sender.sent[0].bytes);
 }
@@ -241,7 +251,7 @@ TEST_F(MainWindowTest, AFailedRefreshShowsTheErrorAfterClearingAndEnabling) {
     receive(testsupport::infoReply(deviceA()));
     sender.failWith = "Socket Error # 10049\r\nCannot assign requested address.";
     ModalWatcher watcher;
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].kind, QStringLiteral("ErrorDisplay"));
     EXPECT_EQ(watcher.seen()[0].text, QString::fromLatin1(sender.failWith->c_str()));
@@ -249,7 +259,7 @@ TEST_F(MainWindowTest, AFailedRefreshShowsTheErrorAfterClearingAndEnabling) {
     EXPECT_TRUE(fourButtonsEnabled(false, true, true, false));
     // The window goes on: the next Refresh works.
     sender.failWith.reset();
-    window->MnuRefresh->trigger();
+    widget<QAction>(*window, "MnuRefresh")->trigger();
     EXPECT_EQ(sender.sent.size(), 1u);
 }
 
@@ -263,33 +273,36 @@ TEST_F(MainWindowTest, RepliesFillTheGridAndTheStatusBar) {
     EXPECT_EQ(cellText(5, 1), QString());
     EXPECT_EQ(cellText(6, 1), QStringLiteral("192.168.0.100"));
     EXPECT_EQ(cellText(9, 1), QStringLiteral("Loading bay"));
-    EXPECT_EQ(window->statusPanel(0)->text(),
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
               QStringLiteral("Device : Gate-North (02-C4-7E-0A-1B-FF)"));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Get Device Information done."));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(),
+              QStringLiteral("Get Device Information done."));
 
     receive(testsupport::infoReply(deviceB()));
     EXPECT_EQ(cellText(0, 2), QStringLiteral("2"));
     EXPECT_EQ(cellText(4, 2), QStringLiteral("10.0.0.1"));
-    EXPECT_EQ(window->statusPanel(0)->text(), QStringLiteral("Device :  (00-1A-2B-3C-4D-5E)"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
+              QStringLiteral("Device :  (00-1A-2B-3C-4D-5E)"));
     EXPECT_EQ(window->gridModel()->rowCount(), 3);
 
     // A listed device again: nothing changes, the status bar included.
-    window->statusPanel(1)->setText(QStringLiteral("marker"));
+    widget<QLabel>(*window, "StatusPanel1")->setText(QStringLiteral("marker"));
     receive(testsupport::infoReply(deviceA()));
     EXPECT_EQ(window->grid().rowCount(), 4);
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("marker"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(), QStringLiteral("marker"));
 
     // Result messages: from a listed device, and from one that is not listed.
     receive(testsupport::resultReply(kMacA, "Configuration done"));
-    EXPECT_EQ(window->statusPanel(0)->text(),
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
               QStringLiteral("Device : Gate-North (02-C4-7E-0A-1B-FF)"));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Configuration done"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(),
+              QStringLiteral("Configuration done"));
     receive(testsupport::resultReply(kMacC, "Who am I"));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Who am I"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(), QStringLiteral("Who am I"));
     EXPECT_EQ(window->grid().rowCount(), 4);
 
     // Empty datagrams, foreign ones and requests are dropped without a trace.
-    window->statusPanel(1)->setText(QStringLiteral("marker"));
+    widget<QLabel>(*window, "StatusPanel1")->setText(QStringLiteral("marker"));
     receive({});
     auto wrongMagic = testsupport::infoReply(bare(kMacC));
     wrongMagic[7] = 'T';
@@ -302,7 +315,7 @@ TEST_F(MainWindowTest, RepliesFillTheGridAndTheStatusBar) {
     receive(request);
     receive(std::vector<std::uint8_t>(request.begin(), request.begin() + 9));
     EXPECT_EQ(window->grid().rowCount(), 4);
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("marker"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(), QStringLiteral("marker"));
 }
 
 TEST_F(MainWindowTest, DeviceTextsAreShownLiterally) {
@@ -310,13 +323,13 @@ TEST_F(MainWindowTest, DeviceTextsAreShownLiterally) {
     device.name = "<b>x</b>";
     device.description = "<img src=x>";
     receive(testsupport::infoReply(device));
-    EXPECT_EQ(window->statusPanel(0)->textFormat(), Qt::PlainText);
-    EXPECT_EQ(window->statusPanel(1)->textFormat(), Qt::PlainText);
-    EXPECT_EQ(window->statusPanel(0)->text(),
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
               QStringLiteral("Device : <b>x</b> (02-C4-7E-0A-1B-FF)"));
     EXPECT_EQ(cellText(2, 1), QStringLiteral("<b>x</b>"));
     receive(testsupport::resultReply(kMacA, "<i>done</i>"));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("<i>done</i>"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(), QStringLiteral("<i>done</i>"));
 }
 
 // --- impostors and floods ---------------------------------------------------
@@ -378,13 +391,14 @@ protected:
 TEST_F(FullListTest, AFullListSaysSoOnceInTheStatusBar) {
     receive(testsupport::infoReply(deviceA()), "192.168.0.100");
     receive(testsupport::infoReply(deviceB()), "10.0.0.1");
-    window->statusPanel(1)->setText(QStringLiteral("marker"));
+    widget<QLabel>(*window, "StatusPanel1")->setText(QStringLiteral("marker"));
     receive(testsupport::infoReply(bare(kMacC)), "10.0.0.3");
-    EXPECT_EQ(window->statusPanel(1)->text(),
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(),
               QStringLiteral("Device list full: further devices are not listed."));
-    window->statusPanel(1)->setText(QStringLiteral("marker"));
+    widget<QLabel>(*window, "StatusPanel1")->setText(QStringLiteral("marker"));
     receive(testsupport::infoReply(bare({2, 0, 0, 0, 0, 0x0D})), "10.0.0.4");
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("marker")) << "said once";
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(), QStringLiteral("marker"))
+        << "said once";
     EXPECT_EQ(window->grid().deviceRowCount(), 2);
     EXPECT_EQ(window->gridModel()->rowCount(), 3);
 }
@@ -416,11 +430,11 @@ TEST_F(MainWindowTest, RefreshMovingTheCurrentCellToRowOneIsASelection) {
     clickCell(8, 3);
     ASSERT_TRUE(window->grid().editing());
     // Disable the two again the way an update does, to see them come back.
-    window->BtnUpdSel->setEnabled(false);
-    window->BtnConDev->setEnabled(false);
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnUpdSel")->setEnabled(false);
+    widget<QPushButton>(*window, "BtnConDev")->setEnabled(false);
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     EXPECT_TRUE(fourButtonsEnabled(true, true, true, true));
-    EXPECT_EQ(window->DevList->currentIndex(), cellIndex(8, 1));
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->currentIndex(), cellIndex(8, 1));
     EXPECT_FALSE(window->grid().editing());
 }
 
@@ -430,44 +444,44 @@ TEST_F(MainWindowTest, ConnectToDeviceOpensTheDeviceAddress) {
     device.ip = {192, 168, 0, 10};
     receive(testsupport::infoReply(device));
     clickCell(5, 2);  // trailing row: enabled, but nothing to open
-    window->BtnConDev->click();
+    widget<QPushButton>(*window, "BtnConDev")->click();
     EXPECT_TRUE(testsupport::openedUrls().empty());
     clickCell(5, 1);
-    window->BtnConDev->click();
+    widget<QPushButton>(*window, "BtnConDev")->click();
     ASSERT_EQ(testsupport::openedUrls().size(), 1u);
     EXPECT_EQ(testsupport::openedUrls()[0].toString(), QStringLiteral("http://192.168.0.10"));
 }
 
 TEST_F(MainWindowTest, AboutFromTheMenuAndTheLogoOpensTheMakersSite) {
     showWindow();
-    window->MnuKavren->trigger();
-    QTest::mouseClick(window->Logo, Qt::LeftButton);
+    widget<QAction>(*window, "MnuKavren")->trigger();
+    QTest::mouseClick(widget<QLabel>(*window, "Logo"), Qt::LeftButton);
     ASSERT_EQ(testsupport::openedUrls().size(), 2u);
     EXPECT_EQ(testsupport::openedUrls()[0].toString(), QStringLiteral("http://www.example.com/"));
     EXPECT_EQ(testsupport::openedUrls()[1], testsupport::openedUrls()[0]);
 }
 
 TEST_F(MainWindowTest, ForceBroadcastToggleGoesByTheCheckBox) {
-    window->MnuBcast->trigger();
-    EXPECT_TRUE(window->ChkBcast->isChecked());
-    EXPECT_TRUE(window->MnuBcast->isChecked());
-    window->MnuBcast->trigger();
-    EXPECT_FALSE(window->ChkBcast->isChecked());
-    EXPECT_FALSE(window->MnuBcast->isChecked());
+    widget<QAction>(*window, "MnuBcast")->trigger();
+    EXPECT_TRUE(widget<QCheckBox>(*window, "ChkBcast")->isChecked());
+    EXPECT_TRUE(widget<QAction>(*window, "MnuBcast")->isChecked());
+    widget<QAction>(*window, "MnuBcast")->trigger();
+    EXPECT_FALSE(widget<QCheckBox>(*window, "ChkBcast")->isChecked());
+    EXPECT_FALSE(widget<QAction>(*window, "MnuBcast")->isChecked());
 
     // The box itself has no handler: the mark stays behind...
-    window->ChkBcast->click();
-    EXPECT_TRUE(window->ChkBcast->isChecked());
-    EXPECT_FALSE(window->MnuBcast->isChecked());
+    widget<QCheckBox>(*window, "ChkBcast")->click();
+    EXPECT_TRUE(widget<QCheckBox>(*window, "ChkBcast")->isChecked());
+    EXPECT_FALSE(widget<QAction>(*window, "MnuBcast")->isChecked());
     // ...and the menu then goes by the box: both unchecked.
-    window->MnuBcast->trigger();
-    EXPECT_FALSE(window->ChkBcast->isChecked());
-    EXPECT_FALSE(window->MnuBcast->isChecked());
+    widget<QAction>(*window, "MnuBcast")->trigger();
+    EXPECT_FALSE(widget<QCheckBox>(*window, "ChkBcast")->isChecked());
+    EXPECT_FALSE(widget<QAction>(*window, "MnuBcast")->isChecked());
 }
 
 TEST_F(MainWindowTest, VersionShowsItsTextInThePlainBox) {
     ModalWatcher watcher;
-    window->MnuVer->trigger();
+    widget<QAction>(*window, "MnuVer")->trigger();
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].kind, QStringLiteral("PlainMessage"));
     EXPECT_EQ(watcher.seen()[0].text, QStringLiteral("Version 1.0 Build 120425"));
@@ -476,19 +490,19 @@ TEST_F(MainWindowTest, VersionShowsItsTextInThePlainBox) {
 
 TEST_F(MainWindowTest, ExitClosesTheMainWindow) {
     showWindow();
-    window->BtnExit->click();
+    widget<QPushButton>(*window, "BtnExit")->click();
     EXPECT_FALSE(window->isVisible());
     showWindow();
-    window->MnuExit->trigger();
+    widget<QAction>(*window, "MnuExit")->trigger();
     EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, UpdateMenuItemsWorkWhileTheirButtonsAreDisabled) {
     ModalWatcher watcher;
     // Nothing selected yet: Update Device does nothing at all.
-    window->MnuUpdateDev->trigger();
+    widget<QAction>(*window, "MnuUpdateDev")->trigger();
     // Update All over an empty grid sends nothing either.
-    window->MnuUpdateAll->trigger();
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_TRUE(fourButtonsEnabled(false, false, false, false));
 }
@@ -498,28 +512,28 @@ TEST_F(MainWindowTest, UpdateDeviceStaysDisabledAfterASendUntilTheNextSelection)
     receive(testsupport::infoReply(deviceA()));
     receive(testsupport::infoReply(deviceB()));
     clickCell(6, 1);
-    ASSERT_TRUE(window->BtnUpdSel->isEnabled());
+    ASSERT_TRUE(widget<QPushButton>(*window, "BtnUpdSel")->isEnabled());
     ModalWatcher watcher([](QWidget* w, int) {
         if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
-            pwd->Password->setText(QStringLiteral("secret"));
-            pwd->OKBtn->click();
+            widget<QLineEdit>(*pwd, "Password")->setText(QStringLiteral("secret"));
+            widget<QPushButton>(*pwd, "OKBtn")->click();
             return true;
         }
         return ModalWatcher::pressOk(w);
     });
-    window->BtnUpdSel->click();
+    widget<QPushButton>(*window, "BtnUpdSel")->click();
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].bytes.size(), 98u);
     EXPECT_EQ(sender.sent[0].host, "192.168.0.100");
-    EXPECT_FALSE(window->BtnUpdSel->isEnabled());
-    EXPECT_TRUE(window->BtnConDev->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(*window, "BtnUpdSel")->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>(*window, "BtnConDev")->isEnabled());
     // Force broadcast as the update sees it: the check box.
-    window->ChkBcast->setChecked(true);
-    window->MnuUpdateDev->trigger();
+    widget<QCheckBox>(*window, "ChkBcast")->setChecked(true);
+    widget<QAction>(*window, "MnuUpdateDev")->trigger();
     ASSERT_EQ(sender.sent.size(), 2u);
     EXPECT_EQ(sender.sent[1].host, "255.255.255.255");
     clickCell(7, 2);
-    EXPECT_TRUE(window->BtnUpdSel->isEnabled());
+    EXPECT_TRUE(widget<QPushButton>(*window, "BtnUpdSel")->isEnabled());
 }
 
 TEST_F(MainWindowTest, AnErrorInsideAModalDialogsLoopIsShown) {
@@ -528,14 +542,14 @@ TEST_F(MainWindowTest, AnErrorInsideAModalDialogsLoopIsShown) {
     // While the Version box is up, Refresh runs from within its loop and fails.
     ModalWatcher watcher([this](QWidget* w, int visits) {
         if (qobject_cast<PlainMessageBox*>(w) && visits == 0) {
-            QTimer::singleShot(0, window->MnuRefresh, &QAction::trigger);
+            QTimer::singleShot(0, widget<QAction>(*window, "MnuRefresh"), &QAction::trigger);
             return false;
         }
         if (qobject_cast<PlainMessageBox*>(w) && visits < 20)
             return false;
         return ModalWatcher::pressOk(w);
     });
-    window->MnuVer->trigger();
+    widget<QAction>(*window, "MnuVer")->trigger();
     ASSERT_EQ(watcher.seen().size(), 2u);
     EXPECT_EQ(watcher.seen()[1].kind, QStringLiteral("ErrorDisplay"));
     EXPECT_EQ(watcher.seen()[1].text, QStringLiteral("Network is unreachable."));
@@ -548,13 +562,17 @@ class GridEditingTest : public MainWindowTest {
 protected:
     QLineEdit* openEditor(int col, int row) {
         clickCell(col, row);
-        window->DevList->edit(cellIndex(col, row));
+        widget<DevListView>(*window, "DevList")->edit(cellIndex(col, row));
         // A click on the cell that was current already opens the editor by
         // itself, after the double-click interval.
         (void)QTest::qWaitFor(
-            [this] { return window->DevList->findChild<QLineEdit*>(QStringLiteral("CellEditor")); },
+            [this] {
+                return widget<DevListView>(*window, "DevList")
+                    ->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
+            },
             2000);
-        auto* editor = window->DevList->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
+        auto* editor = widget<DevListView>(*window, "DevList")
+                           ->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
         if (editor) {
             editor->setFocus();
             editor->selectAll();
@@ -579,7 +597,9 @@ TEST_F(GridEditingTest, AnOverlongAddressWarnsWhileTypingAndWhenLeaving) {
     // The warning refused nothing and did not end editing.
     EXPECT_EQ(editor->text(), QStringLiteral("192.168.100.10011"));
     EXPECT_EQ(window->grid().cell(6, 1), "192.168.100.10011");
-    EXPECT_EQ(window->DevList->findChild<QLineEdit*>(QStringLiteral("CellEditor")), editor);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")
+                  ->findChild<QLineEdit*>(QStringLiteral("CellEditor")),
+              editor);
     EXPECT_TRUE(editor->isVisible());
     // Another window taking the focus (as a message box does on a desktop)
     // leaves the editor open; offscreen boxes take no focus, so do it here.
@@ -589,7 +609,7 @@ TEST_F(GridEditingTest, AnOverlongAddressWarnsWhileTypingAndWhenLeaving) {
     QApplication::setActiveWindow(&other);
     other.setFocus(Qt::ActiveWindowFocusReason);
     QCoreApplication::processEvents();
-    EXPECT_EQ(window->DevList->indexWidget(cellIndex(6, 1)), editor);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->indexWidget(cellIndex(6, 1)), editor);
     EXPECT_TRUE(editor->isVisible());
     other.hide();
     QApplication::setActiveWindow(window.get());
@@ -690,34 +710,38 @@ TEST_F(GridEditingTest, TheTrailingRowAndFixedColumnsCannotBeEdited) {
     showWindow();
     receive(testsupport::infoReply(deviceA()));
     clickCell(6, 2);
-    window->DevList->edit(cellIndex(6, 2));
-    EXPECT_EQ(window->DevList->findChild<QLineEdit*>(QStringLiteral("CellEditor")), nullptr);
+    widget<DevListView>(*window, "DevList")->edit(cellIndex(6, 2));
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")
+                  ->findChild<QLineEdit*>(QStringLiteral("CellEditor")),
+              nullptr);
     clickCell(6, 1);
-    window->DevList->edit(cellIndex(2, 1));
-    EXPECT_EQ(window->DevList->findChild<QLineEdit*>(QStringLiteral("CellEditor")), nullptr);
+    widget<DevListView>(*window, "DevList")->edit(cellIndex(2, 1));
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")
+                  ->findChild<QLineEdit*>(QStringLiteral("CellEditor")),
+              nullptr);
 }
 
 TEST_F(GridEditingTest, TheKeyboardNeverLandsOnAFixedColumn) {
     showWindow();
     receive(testsupport::infoReply(deviceA()));
     clickCell(5, 1);
-    window->DevList->setFocus();
-    QTest::keyClick(window->DevList, Qt::Key_Left);
-    EXPECT_EQ(window->DevList->currentIndex(), cellIndex(5, 1));
-    QTest::keyClick(window->DevList, Qt::Key_Right);
-    EXPECT_EQ(window->DevList->currentIndex(), cellIndex(6, 1));
-    QTest::keyClick(window->DevList, Qt::Key_Home);
-    EXPECT_EQ(window->DevList->currentIndex().column(), 5);
+    widget<DevListView>(*window, "DevList")->setFocus();
+    QTest::keyClick(widget<DevListView>(*window, "DevList"), Qt::Key_Left);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->currentIndex(), cellIndex(5, 1));
+    QTest::keyClick(widget<DevListView>(*window, "DevList"), Qt::Key_Right);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->currentIndex(), cellIndex(6, 1));
+    QTest::keyClick(widget<DevListView>(*window, "DevList"), Qt::Key_Home);
+    EXPECT_EQ(widget<DevListView>(*window, "DevList")->currentIndex().column(), 5);
 }
 
 // --- the adapter list ----------------------------------------------------------
 
 TEST_F(MainWindowTest, ChoosingAnAdapterSetsTheSourceAndTypingKeepsIt) {
-    window->EthList->setCurrentIndex(2);
+    widget<QComboBox>(*window, "EthList")->setCurrentIndex(2);
     EXPECT_EQ(window->adapters().sourceAddress(), "172.16.1.2");
-    window->EthList->setCurrentIndex(1);
+    widget<QComboBox>(*window, "EthList")->setCurrentIndex(1);
     EXPECT_EQ(window->adapters().sourceAddress(), "10.0.0.5");
-    window->EthList->setEditText(QStringLiteral("no such adapter"));
+    widget<QComboBox>(*window, "EthList")->setEditText(QStringLiteral("no such adapter"));
     EXPECT_EQ(window->adapters().sourceAddress(), "10.0.0.5");
 }
 
@@ -727,8 +751,8 @@ TEST(MainWindowStartup, WithoutAdaptersTheListKeepsItsStoredText) {
     testsupport::RecordingSender sender;
     TMainF window(MainWindowServices{std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt),
                                      &sender, 0});
-    EXPECT_EQ(window.EthList->count(), 0);
-    EXPECT_EQ(window.EthList->currentText(), QStringLiteral("EthList"));
+    EXPECT_EQ(widget<QComboBox>(window, "EthList")->count(), 0);
+    EXPECT_EQ(widget<QComboBox>(window, "EthList")->currentText(), QStringLiteral("EthList"));
     EXPECT_EQ(window.adapters().sourceAddress(), "");
     window.BtnRefreshClick();
     EXPECT_EQ(sender.sent.size(), 1u);
@@ -761,11 +785,11 @@ TEST(MainWindowStartup, APortHeldByAnotherCopyShowsTheErrorAndSetUpGoesOn) {
     // Mended: the rest of the set-up still happened.
     EXPECT_EQ(window.gridModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("MAC Address"));
-    EXPECT_EQ(window.DevList->horizontalHeader()->sectionSize(9), 116);
-    EXPECT_FALSE(window.BtnUpdSel->isEnabled());
-    EXPECT_FALSE(window.BtnUpdMul->isEnabled());
-    EXPECT_FALSE(window.BtnUpdAll->isEnabled());
-    EXPECT_FALSE(window.BtnConDev->isEnabled());
+    EXPECT_EQ(widget<DevListView>(window, "DevList")->horizontalHeader()->sectionSize(9), 116);
+    EXPECT_FALSE(widget<QPushButton>(window, "BtnUpdSel")->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(window, "BtnUpdMul")->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(window, "BtnUpdAll")->isEnabled());
+    EXPECT_FALSE(widget<QPushButton>(window, "BtnConDev")->isEnabled());
 }
 
 }  // namespace

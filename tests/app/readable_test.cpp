@@ -23,15 +23,20 @@ namespace {
 
 using app::DevListView;
 using testsupport::MainWindowTest;
+using testsupport::widget;
 
 class ReadableTest : public MainWindowTest {
 protected:
-    QHeaderView* header() const { return window->DevList->horizontalHeader(); }
+    QHeaderView* header() const {
+        return widget<DevListView>(*window, "DevList")->horizontalHeader();
+    }
 
     // The grid keeps its own widths only in a face of Arial Narrow's widths;
     // in any other it widens what would be cut.
     bool narrowFace() const {
-        return QFontInfo(window->DevList->font()).family().contains(QLatin1String("Narrow"));
+        return QFontInfo(widget<DevListView>(*window, "DevList")->font())
+            .family()
+            .contains(QLatin1String("Narrow"));
     }
 
     std::vector<int> widths() const {
@@ -43,7 +48,7 @@ protected:
 
     // Room for a cell's text: the cell less the item margins of the style.
     int cellRoom(const QModelIndex& index) const {
-        DevListView* view = window->DevList;
+        DevListView* view = widget<DevListView>(*window, "DevList");
         const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view);
         return view->visualRect(index).width() - 2 * (margin + 1);
     }
@@ -85,7 +90,9 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
         EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), captionRoom(button))
             << button->objectName().toStdString() << " " << button->font().family().toStdString();
     }
-    for (QLabel* label : {window->Label1, window->statusPanel(0), window->statusPanel(1)}) {
+    for (QLabel* label :
+         {widget<QLabel>(*window, "Label1"), widget<QLabel>(*window, "StatusPanel0"),
+          widget<QLabel>(*window, "StatusPanel1")}) {
         EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
                   label->contentsRect().width())
             << label->objectName().toStdString();
@@ -116,7 +123,7 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
             QStringList(4, QString::number(value)).join(QLatin1Char('.')).toStdString();
         grid.appendDeviceRow({mac, "", "", address, address, address, address, ""});
     }
-    const QFontMetrics cells = window->DevList->fontMetrics();
+    const QFontMetrics cells = widget<DevListView>(*window, "DevList")->fontMetrics();
     QStringList cut;
     for (int row = 1; row < grid.rowCount() - 1; ++row) {
         for (const int col : {DeviceGrid::ColMac, DeviceGrid::ColDeviceIp, DeviceGrid::ColIp,
@@ -126,10 +133,10 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
                 cut << QStringLiteral("%1 (column %2)").arg(index.data().toString()).arg(col);
         }
     }
-    EXPECT_TRUE(cut.isEmpty()) << cut.size() << " cut in "
-                               << QFontInfo(window->DevList->font()).family().toStdString()
-                               << ", first: "
-                               << cut.mid(0, 5).join(QStringLiteral(", ")).toStdString();
+    EXPECT_TRUE(cut.isEmpty())
+        << cut.size() << " cut in "
+        << QFontInfo(widget<DevListView>(*window, "DevList")->font()).family().toStdString()
+        << ", first: " << cut.mid(0, 5).join(QStringLiteral(", ")).toStdString();
 }
 
 TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
@@ -145,7 +152,7 @@ TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
     for (const auto& step : steps) {
         appendRows(step.rows - appended);
         appended = step.rows;
-        const QFontMetrics metrics = window->DevList->fontMetrics();
+        const QFontMetrics metrics = widget<DevListView>(*window, "DevList")->fontMetrics();
         int widest = 0;
         for (int row = 1; row <= step.rows; ++row)
             widest = std::max(widest, metrics.horizontalAdvance(cellText(0, row)));
@@ -192,7 +199,7 @@ TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
         const QString text = cellText(col, 1);
         return header()->fontMetrics().horizontalAdvance(title) <=
                    header()->sectionSize(col) - less - 2 * headerMargin &&
-               window->DevList->fontMetrics().horizontalAdvance(text) <=
+               widget<DevListView>(*window, "DevList")->fontMetrics().horizontalAdvance(text) <=
                    cellRoom(cellIndex(col, 1)) - less;
     };
     for (const int col : {2, 3, 1, 9}) {
@@ -209,10 +216,12 @@ TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
 TEST_F(ReadableTest, NothingOverlapsAndPicturesAreSharpAtThisScale) {
     showWindow();
     const qreal ratio = window->devicePixelRatioF();
-    const QList<QWidget*> texts{window->Label1,    window->BtnRefresh, window->BtnExit,
-                                window->BtnUpdSel, window->BtnUpdMul,  window->BtnUpdAll,
-                                window->BtnConDev, window->ChkBcast,   window->EthList,
-                                window->DevList};
+    const QList<QWidget*> texts{
+        widget<QLabel>(*window, "Label1"),         widget<QPushButton>(*window, "BtnRefresh"),
+        widget<QPushButton>(*window, "BtnExit"),   widget<QPushButton>(*window, "BtnUpdSel"),
+        widget<QPushButton>(*window, "BtnUpdMul"), widget<QPushButton>(*window, "BtnUpdAll"),
+        widget<QPushButton>(*window, "BtnConDev"), widget<QCheckBox>(*window, "ChkBcast"),
+        widget<QComboBox>(*window, "EthList"),     widget<DevListView>(*window, "DevList")};
     for (QWidget* a : texts) {
         for (QWidget* b : texts) {
             if (a != b) {
@@ -224,13 +233,14 @@ TEST_F(ReadableTest, NothingOverlapsAndPicturesAreSharpAtThisScale) {
     // Each picture has a source of at least its size on screen in device
     // pixels, so nothing is drawn enlarged.
     const int needed = static_cast<int>(std::ceil(16 * ratio));
-    for (QPushButton* button : {window->BtnRefresh, window->BtnExit}) {
+    for (QPushButton* button :
+         {widget<QPushButton>(*window, "BtnRefresh"), widget<QPushButton>(*window, "BtnExit")}) {
         int largest = 0;
         for (const QSize& size : button->icon().availableSizes())
             largest = std::max(largest, size.width());
         EXPECT_GE(largest, needed) << button->objectName().toStdString() << " at " << ratio;
     }
-    const QPixmap logo = window->Logo->pixmap();
+    const QPixmap logo = widget<QLabel>(*window, "Logo")->pixmap();
     EXPECT_GE(logo.width(), std::ceil(118 * ratio)) << ratio;
     EXPECT_GE(logo.height(), std::ceil(82 * ratio)) << ratio;
 }
@@ -244,7 +254,7 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
                                     .mask = {255, 255, 255, 0},
                                     .gateway = {192, 168, 0, 1}}));
     window->findBar()->setResult(QStringLiteral("2 of 5"));
-    window->StatusMsg->showMessage(QStringLiteral("Setting OK"));
+    widget<QStatusBar>(*window, "StatusMsg")->showMessage(QStringLiteral("Setting OK"));
     // Every label with a text is heard by that text.
     for (QLabel* label : window->findChildren<QLabel*>()) {
         if (label->text().isEmpty())
@@ -259,9 +269,12 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
         QString name;
         QString description;
     } expected[] = {
-        {window->statusPanel(0), window->statusPanel(0)->text(), QStringLiteral("Device status")},
-        {window->statusPanel(1), window->statusPanel(1)->text(), QStringLiteral("Message status")},
-        {window->StatusMsg, QStringLiteral("Setting OK"), QStringLiteral("Status")},
+        {widget<QLabel>(*window, "StatusPanel0"), widget<QLabel>(*window, "StatusPanel0")->text(),
+         QStringLiteral("Device status")},
+        {widget<QLabel>(*window, "StatusPanel1"), widget<QLabel>(*window, "StatusPanel1")->text(),
+         QStringLiteral("Message status")},
+        {widget<QStatusBar>(*window, "StatusMsg"), QStringLiteral("Setting OK"),
+         QStringLiteral("Status")},
         {window->findBar()->findChild<QLabel*>(QStringLiteral("FindResult")),
          QStringLiteral("2 of 5"), QStringLiteral("Find result")},
     };
@@ -271,9 +284,12 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
         EXPECT_EQ(face->text(QAccessible::Name), e.name) << e.description.toStdString();
         EXPECT_EQ(face->text(QAccessible::Description), e.description);
     }
-    EXPECT_TRUE(window->statusPanel(0)->text().startsWith(QLatin1String("Device : Lobby")));
+    EXPECT_TRUE(widget<QLabel>(*window, "StatusPanel0")
+                    ->text()
+                    .startsWith(QLatin1String("Device : Lobby")));
     // The row-number header: named for a screen reader, blank on screen.
-    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(window->DevList);
+    QAccessibleInterface* table =
+        QAccessible::queryAccessibleInterface(widget<DevListView>(*window, "DevList"));
     ASSERT_NE(table, nullptr);
     QStringList headers;
     for (int i = 0; i < table->childCount(); ++i) {

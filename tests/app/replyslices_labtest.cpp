@@ -23,6 +23,8 @@
 namespace kavren::app {
 namespace {
 
+using testsupport::widget;
+
 constexpr int kDevices = 2000;
 
 testsupport::DeviceTexts deviceNumber(int n, const std::string& name) {
@@ -107,8 +109,9 @@ TEST_F(ReplySlicesLabTest, ABurstIsListedInArrivalOrderInAFewInsertions) {
     }
     const std::string last =
         "Device : dev" + std::to_string(kDevices - 1) + " (" + macText(kDevices - 1) + ")";
-    EXPECT_EQ(window->statusPanel(0)->text(), QString::fromLatin1(last));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Get Device Information done."));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(), QString::fromLatin1(last));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(),
+              QStringLiteral("Get Device Information done."));
     // Announced per slice of the burst, not per reply.
     EXPECT_GE(insertions, 1);
     EXPECT_LT(insertions, kDevices / 20);
@@ -130,9 +133,9 @@ TEST_F(ReplySlicesLabTest, TheStatusLineEndsWithTheLastReplyOfTheBurst) {
     ASSERT_TRUE(waitUntilHandled(burst.size()));
 
     EXPECT_EQ(window->grid().deviceRowCount(), 1000);
-    EXPECT_EQ(window->statusPanel(0)->text(),
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel0")->text(),
               QString::fromLatin1("Device : dev42 (" + macText(42) + ")"));
-    EXPECT_EQ(window->statusPanel(1)->text(), QStringLiteral("Password Error"));
+    EXPECT_EQ(widget<QLabel>(*window, "StatusPanel1")->text(), QStringLiteral("Password Error"));
 }
 
 // The receiving endpoint is closed by the handler of the 100th reply, in

@@ -40,6 +40,7 @@
 #include "tests/lab/emulatorprocess.h"
 #include "tests/lab/labguard.h"
 #include "tests/support/fakes.h"
+#include "tests/support/windowsupport.h"
 #include "usecases/discovery.h"
 #include "usecases/updatecommands.h"
 
@@ -48,6 +49,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
+using testsupport::widget;
 
 struct Device {
     std::string mac, ip, name;
@@ -150,14 +152,15 @@ private:
             if (step.before)
                 step.before();
             for (const int i : step.ticks)
-                m_cfg.DevSelList->item(i)->setCheckState(Qt::Checked);
-            m_cfg.OKBtn->click();
+                widget<QListWidget>(m_cfg, "DevSelList")->item(i)->setCheckState(Qt::Checked);
+            widget<QPushButton>(m_cfg, "OKBtn")->click();
         } else if (!step.selection && m_pwd.isVisible()) {
             steps.pop_front();
             if (step.before)
                 step.before();
-            QTest::keyClicks(m_pwd.Password, QString::fromLatin1(step.password));
-            m_pwd.OKBtn->click();
+            QTest::keyClicks(widget<QLineEdit>(m_pwd, "Password"),
+                             QString::fromLatin1(step.password));
+            widget<QPushButton>(m_pwd, "OKBtn")->click();
         }
     }
 
@@ -325,7 +328,7 @@ TEST_F(UpdateLab, UpdateMultiSendsToTheFirstAndThirdTicked) {
     EXPECT_EQ(configs[0].destination, "198.18.0.130");
     EXPECT_EQ(configs[1].destination, "198.18.0.132");
     EXPECT_TRUE(driver.steps.empty());
-    EXPECT_EQ(cfg.DevSelList->count(), 0);
+    EXPECT_EQ(widget<QListWidget>(cfg, "DevSelList")->count(), 0);
 }
 
 TEST_F(UpdateLab, UpdateAllSkipsARowWithABadNetMask) {

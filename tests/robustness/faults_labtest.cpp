@@ -41,6 +41,7 @@ namespace {
 using namespace std::chrono_literals;
 using app::TMainF;
 using testsupport::ModalWatcher;
+using testsupport::widget;
 
 constexpr const char* kHostAddress = "198.18.0.1/24";
 constexpr const char* kHostLink = "kva0";
@@ -81,7 +82,7 @@ TEST_F(NetworkFaultTest, ASecondCopyShowsTheBindErrorAndStillSendsItsRequests) {
 
     // Sending works as usual; the replies go to the holder, none to us.
     ModalWatcher watcher;
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     EXPECT_EQ(emulator->waitForReceived(1, 3s).size(), 1u);
     QTest::qWait(500);
     EXPECT_EQ(window->grid().deviceRowCount(), 0);
@@ -94,13 +95,13 @@ TEST_F(NetworkFaultTest, TheSourceAddressTakenAwayFailsTheBindAndGivenBackWorksA
     ASSERT_TRUE(startEmulator({"--generate", "3"}));
     openWindow();
     ASSERT_EQ(window->adapters().sourceAddress(), "198.18.0.1");
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(3));
 
     ASSERT_TRUE(ipCommand({"addr", "del", kHostAddress, "dev", kHostLink}));
     {
         ModalWatcher watcher;
-        window->BtnRefresh->click();
+        widget<QPushButton>(*window, "BtnRefresh")->click();
         ASSERT_EQ(watcher.seen().size(), 1u);
         std::printf("source address removed, Refresh shows: \"%s\"\n",
                     watcher.seen()[0].text.toLatin1().replace("\r\n", "\\r\\n").constData());
@@ -117,7 +118,7 @@ TEST_F(NetworkFaultTest, TheSourceAddressTakenAwayFailsTheBindAndGivenBackWorksA
 
     ASSERT_TRUE(ipCommand({"addr", "add", kHostAddress, "dev", kHostLink}));
     ModalWatcher watcher;
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     EXPECT_TRUE(waitForRows(3));
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_EQ(emulator->waitForReceived(2, 3s).size(), 2u);
@@ -133,20 +134,20 @@ TEST_F(NetworkFaultTest, AnUpdateToADestinationWithoutARouteShowsNetworkUnreacha
     ASSERT_FALSE(deviceFile.empty());
     ASSERT_TRUE(startEmulator({"--devices", deviceFile}));
     openWindow();
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(1));
     ASSERT_EQ(window->grid().cell(DeviceGrid::ColDeviceIp, 1), "203.0.113.5");
 
     const QString secret = QStringLiteral("Tr0ub4dor&3");
     ModalWatcher watcher([&](QWidget* w, int) {
         if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
-            pwd->Password->setText(secret);
-            pwd->OKBtn->click();
+            widget<QLineEdit>(*pwd, "Password")->setText(secret);
+            widget<QPushButton>(*pwd, "OKBtn")->click();
             return true;
         }
         return ModalWatcher::pressOk(w);
     });
-    window->BtnUpdAll->click();
+    widget<QPushButton>(*window, "BtnUpdAll")->click();
     ASSERT_EQ(watcher.seen().size(), 2u);
     EXPECT_EQ(watcher.seen()[0].kind, QStringLiteral("PwdDlg"));
     std::printf("no route, Update All shows: \"%s\"\n",
@@ -161,13 +162,13 @@ TEST_F(NetworkFaultTest, AnUpdateToADestinationWithoutARouteShowsNetworkUnreacha
         EXPECT_FALSE(seen.text.contains(secret));
         EXPECT_FALSE(seen.title.contains(secret));
     }
-    EXPECT_FALSE(window->statusPanel(0)->text().contains(secret));
-    EXPECT_FALSE(window->statusPanel(1)->text().contains(secret));
-    EXPECT_TRUE(PwdDlg->Password->text().isEmpty());
+    EXPECT_FALSE(widget<QLabel>(*window, "StatusPanel0")->text().contains(secret));
+    EXPECT_FALSE(widget<QLabel>(*window, "StatusPanel1")->text().contains(secret));
+    EXPECT_TRUE(widget<QLineEdit>(*PwdDlg, "Password")->text().isEmpty());
     // Nothing reached the device; the window goes on working.
     for (const lab::LoggedDatagram& d : emulator->received())
         EXPECT_EQ(d.kind, "discovery");
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     EXPECT_TRUE(waitForRows(1));
     EXPECT_EQ(emulator->waitForReceived(2, 3s).size(), 2u);
 }
@@ -179,7 +180,7 @@ TEST_F(NetworkFaultTest, TheAdapterGoingDownDuringABurstBreaksNothing) {
     ASSERT_TRUE(startEmulator(
         {"--generate", std::to_string(kDevices), "--jitter-ms", "2000", "--lifetime", "60"}));
     openWindow();
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(1));
     QTest::qWait(300);
     ASSERT_TRUE(ipCommand({"link", "set", kHostLink, "down"}));
@@ -188,7 +189,7 @@ TEST_F(NetworkFaultTest, TheAdapterGoingDownDuringABurstBreaksNothing) {
     {
         // A Refresh while the link is down fails at its send.
         ModalWatcher watcher;
-        window->BtnRefresh->click();
+        widget<QPushButton>(*window, "BtnRefresh")->click();
         ASSERT_EQ(watcher.seen().size(), 1u);
         const QString shown = watcher.seen()[0].text;
         std::printf("link down after %d of %d replies; Refresh shows: \"%s\"\n", rowsAtDown,
@@ -211,7 +212,7 @@ TEST_F(NetworkFaultTest, TheAdapterGoingDownDuringABurstBreaksNothing) {
         5000));
     QTest::qWait(2500);  // the rest of the first burst has gone by
     ModalWatcher watcher;
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     EXPECT_TRUE(watcher.seen().empty());
     EXPECT_TRUE(waitForRows(kDevices, 20000)) << window->grid().deviceRowCount();
     EXPECT_EQ(window->grid().deviceRowCount(), kDevices);
@@ -231,7 +232,7 @@ TEST_F(NetworkFaultTest, ClosingWhileDatagramsWaitHandlesNoneOfThemAndEndsWithin
         ++(closing ? handledAfterClose : handledBefore);
         handler(server, data, binding);
     };
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     // The user-interface thread is busy while the burst arrives: the
     // replies wait in the delivery queue.
     std::this_thread::sleep_for(1500ms);

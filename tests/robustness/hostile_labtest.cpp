@@ -37,6 +37,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using app::TMainF;
+using testsupport::widget;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kUnderAsan = true;
@@ -90,12 +91,13 @@ private:
     // whatever is queued, so its wait shows how responsive the window is.
     void probeClick() {
         const qint64 posted = m_clock.elapsed();
+        QCheckBox* const box = widget<QCheckBox>(m_window, "ChkBcast");
         QMetaObject::invokeMethod(
-            m_window.ChkBcast,
-            [this, posted] {
-                const bool before = m_window.ChkBcast->isChecked();
-                m_window.ChkBcast->click();
-                if (m_window.ChkBcast->isChecked() != before)
+            box,
+            [this, box, posted] {
+                const bool before = box->isChecked();
+                box->click();
+                if (box->isChecked() != before)
                     ++m_clicks;
                 m_longestClickWait = std::max(m_longestClickWait, m_clock.elapsed() - posted);
             },
@@ -139,7 +141,9 @@ protected:
         return true;
     }
 
-    QString panel(int index) const { return window->statusPanel(index)->text(); }
+    QString panel(int index) const {
+        return widget<QLabel>(*window, QStringLiteral("StatusPanel%1").arg(index))->text();
+    }
 
     // Every listed row is one of the hundred devices, with its own texts.
     void expectOnlyTheHundred(bool allOfThem) {
@@ -193,7 +197,7 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
     LoopWatch watch(*window);
     QElapsedTimer clock;
     clock.start();
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
 
     // The duplicates of the hundred MACs come only once all hundred are
     // listed: before that, a duplicate would rightly be taken as the device.
@@ -270,7 +274,7 @@ TEST_F(HostileTrafficTest, InventedDevicesPastTheBoundAreNotListedAndTheWindowCa
     ASSERT_TRUE(openWindow(std::move(services)));
     const long residentBefore = peakResidentKb();
     LoopWatch watch(*window);
-    window->BtnRefresh->click();
+    widget<QPushButton>(*window, "BtnRefresh")->click();
     const QString full = QStringLiteral("Device list full: further devices are not listed.");
     const bool said = QTest::qWaitFor([&] { return panel(1) == full; }, 30000);
     QTest::qWait(500);  // the rest of the burst

@@ -31,6 +31,7 @@ namespace {
 
 using app::TMainF;
 using testsupport::ModalWatcher;
+using testsupport::widget;
 
 const QString kSecret = QStringLiteral("s3cr3t-Pa55");
 
@@ -88,9 +89,9 @@ protected:
             EXPECT_FALSE(seen.text.contains(kSecret)) << seen.text.toStdString();
             EXPECT_FALSE(seen.title.contains(kSecret));
         }
-        EXPECT_FALSE(window->statusPanel(0)->text().contains(kSecret));
-        EXPECT_FALSE(window->statusPanel(1)->text().contains(kSecret));
-        EXPECT_FALSE(PwdDlg->CfgList->toPlainText().contains(kSecret));
+        EXPECT_FALSE(widget<QLabel>(*window, "StatusPanel0")->text().contains(kSecret));
+        EXPECT_FALSE(widget<QLabel>(*window, "StatusPanel1")->text().contains(kSecret));
+        EXPECT_FALSE(widget<QPlainTextEdit>(*PwdDlg, "CfgList")->toPlainText().contains(kSecret));
         EXPECT_FALSE(PwdDlg->windowTitle().contains(kSecret));
         for (const QString& line : logLines())
             EXPECT_FALSE(line.contains(kSecret)) << line.toStdString();
@@ -103,10 +104,10 @@ protected:
 
     // The box holds nothing, and undo cannot bring the secret back.
     void expectPasswordBoxEmpty() {
-        EXPECT_TRUE(PwdDlg->Password->text().isEmpty());
-        PwdDlg->Password->undo();
-        EXPECT_FALSE(PwdDlg->Password->text().contains(kSecret));
-        PwdDlg->Password->clear();
+        EXPECT_TRUE(widget<QLineEdit>(*PwdDlg, "Password")->text().isEmpty());
+        widget<QLineEdit>(*PwdDlg, "Password")->undo();
+        EXPECT_FALSE(widget<QLineEdit>(*PwdDlg, "Password")->text().contains(kSecret));
+        widget<QLineEdit>(*PwdDlg, "Password")->clear();
     }
 
     QtMessageHandler previousHandler = nullptr;
@@ -118,7 +119,7 @@ protected:
 ModalWatcher::Answer typeSecretThen(std::function<void(config::TPwdDlg*)> leave) {
     return [leave = std::move(leave)](QWidget* w, int) {
         if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
-            QTest::keyClicks(pwd->Password, kSecret);
+            QTest::keyClicks(widget<QLineEdit>(*pwd, "Password"), kSecret);
             leave(pwd);
             return true;
         }
@@ -127,8 +128,9 @@ ModalWatcher::Answer typeSecretThen(std::function<void(config::TPwdDlg*)> leave)
 }
 
 TEST_F(SecretTest, TheBoxIsEmptyAfterOk) {
-    ModalWatcher watcher(typeSecretThen([](config::TPwdDlg* pwd) { pwd->OKBtn->click(); }));
-    window->MnuUpdateAll->trigger();
+    ModalWatcher watcher(
+        typeSecretThen([](config::TPwdDlg* pwd) { widget<QPushButton>(*pwd, "OKBtn")->click(); }));
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();
     ASSERT_EQ(sender.sent.size(), 2u);
     expectPasswordBoxEmpty();
     expectSecretNowhere(watcher);
@@ -136,7 +138,7 @@ TEST_F(SecretTest, TheBoxIsEmptyAfterOk) {
 
 TEST_F(SecretTest, TheBoxIsEmptyAfterCancelEscapeAndTheCloseControl) {
     const std::vector<std::function<void(config::TPwdDlg*)>> ways = {
-        [](config::TPwdDlg* pwd) { pwd->CancelBtn->click(); },
+        [](config::TPwdDlg* pwd) { widget<QPushButton>(*pwd, "CancelBtn")->click(); },
         [](config::TPwdDlg* pwd) { QTest::keyClick(pwd, Qt::Key_Escape); },
         [](config::TPwdDlg* pwd) { pwd->close(); },
     };
@@ -144,7 +146,7 @@ TEST_F(SecretTest, TheBoxIsEmptyAfterCancelEscapeAndTheCloseControl) {
         SCOPED_TRACE(i);
         ModalWatcher watcher(typeSecretThen(ways[i]));
         window->DevListSelectCell(6, 1);
-        window->MnuUpdateDev->trigger();
+        widget<QAction>(*window, "MnuUpdateDev")->trigger();
         ASSERT_GE(watcher.seen().size(), 2u);
         EXPECT_EQ(watcher.seen()[1].text, QStringLiteral("Cancel Configuration"));
         expectPasswordBoxEmpty();
@@ -155,8 +157,9 @@ TEST_F(SecretTest, TheBoxIsEmptyAfterCancelEscapeAndTheCloseControl) {
 
 TEST_F(SecretTest, AFailedSendShowsItsErrorWithoutTheSecretAndEmptiesTheBox) {
     sender.failWith = "Socket Error # 10051\r\nNetwork is unreachable.";
-    ModalWatcher watcher(typeSecretThen([](config::TPwdDlg* pwd) { pwd->OKBtn->click(); }));
-    window->MnuUpdateAll->trigger();
+    ModalWatcher watcher(
+        typeSecretThen([](config::TPwdDlg* pwd) { widget<QPushButton>(*pwd, "OKBtn")->click(); }));
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();
     ASSERT_EQ(watcher.seen().size(), 2u);  // the failure ends Update All at its first row
     EXPECT_EQ(watcher.seen()[1].kind, QStringLiteral("ErrorDisplay"));
     EXPECT_EQ(watcher.seen()[1].text,
@@ -177,13 +180,13 @@ TEST_F(SecretTest, TheRequestThatCarriedTheSecretIsOverwrittenOnceSent) {
                 leftAfterFirst =
                     peek(sender.buffers[0] + packet::kConfigCurrentPasswordOffset, carried.size());
             }
-            QTest::keyClicks(pwd->Password, kSecret);
-            pwd->OKBtn->click();
+            QTest::keyClicks(widget<QLineEdit>(*pwd, "Password"), kSecret);
+            widget<QPushButton>(*pwd, "OKBtn")->click();
             return true;
         }
         return ModalWatcher::pressOk(w);
     });
-    window->MnuUpdateAll->trigger();
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();
     ASSERT_EQ(sender.sent.size(), 2u);
     // What was sent did carry the scrambled secret...
     const std::vector<std::uint8_t> sentPart(

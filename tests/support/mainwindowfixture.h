@@ -55,7 +55,7 @@ protected:
     QModelIndex cellIndex(int col, int row) const { return window->gridModel()->indexOf(col, row); }
 
     void clickCell(int col, int row) {
-        DevListView* view = window->DevList;
+        DevListView* view = widget<DevListView>(*window, "DevList");
         const QRect rect = view->visualRect(cellIndex(col, row));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
     }
@@ -63,8 +63,10 @@ protected:
     QString cellText(int col, int row) const { return cellIndex(col, row).data().toString(); }
 
     bool fourButtonsEnabled(bool sel, bool mul, bool all, bool con) const {
-        return window->BtnUpdSel->isEnabled() == sel && window->BtnUpdMul->isEnabled() == mul &&
-               window->BtnUpdAll->isEnabled() == all && window->BtnConDev->isEnabled() == con;
+        return widget<QPushButton>(*window, "BtnUpdSel")->isEnabled() == sel &&
+               widget<QPushButton>(*window, "BtnUpdMul")->isEnabled() == mul &&
+               widget<QPushButton>(*window, "BtnUpdAll")->isEnabled() == all &&
+               widget<QPushButton>(*window, "BtnConDev")->isEnabled() == con;
     }
 
     RecordingSender sender;

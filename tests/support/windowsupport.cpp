@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/windowsupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
+#include <string>
 
 #include "app/cfgdlg.h"
 #include "app/plainmessagebox.h"
@@ -70,6 +73,29 @@ void ModalWatcher::poll() {
     // Visits are counted per window, so a window that comes back to the top
     // after a nested one closed goes on counting.
     m_answer(window, known->visits++);
+}
+
+QObject* namedChild(const QObject& root, QAnyStringView name, const QMetaObject& kind,
+                    std::source_location caller) {
+    const QString wanted = name.toString();
+    const QList<QObject*> found = root.findChildren<QObject*>(wanted);
+    if (found.size() == 1 && kind.cast(found.front()) != nullptr)
+        return found.front();
+    const std::string what = '"' + wanted.toStdString() + "\" below " +
+                             root.objectName().toStdString() + " (" +
+                             root.metaObject()->className() + ")";
+    std::string problem;
+    if (found.isEmpty())
+        problem = std::string("no ") + kind.className() + " named " + what;
+    else if (found.size() > 1)
+        problem = std::to_string(found.size()) + " objects named " + what;
+    else
+        problem = what + " is a " + found.front()->metaObject()->className() + ", not a " +
+                  kind.className();
+    ADD_FAILURE_AT(caller.file_name(), static_cast<int>(caller.line())) << problem;
+    // A test cannot go on with a widget it does not have; the exception ends
+    // it where a fatal assertion would.
+    throw std::runtime_error(problem);
 }
 
 std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services) {

@@ -3,6 +3,7 @@
 // blocks, and the addresses the program asked to open.
 #pragma once
 
+#include <QAnyStringView>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <source_location>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -66,6 +68,20 @@ private:
 // outlives what it refers to and no later test finds a stale pointer.
 std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services = {});
 void closeProgramWindows(std::unique_ptr<app::TMainF>& window);
+
+// A widget or menu action of the program's windows, found below `root` by
+// its object name, the way a user finds it by what it is, rather than
+// through the window class's members. A name that is missing, used twice,
+// or that names another kind of object fails the test at the caller's line,
+// naming it, and ends the test; the result is never null.
+QObject* namedChild(const QObject& root, QAnyStringView name, const QMetaObject& kind,
+                    std::source_location caller);
+
+template <class W>
+W* widget(const QObject& root, QAnyStringView name,
+          std::source_location caller = std::source_location::current()) {
+    return static_cast<W*>(namedChild(root, name, W::staticMetaObject, caller));
+}
 
 // The addresses QDesktopServices was asked to open ("http" and "https"),
 // captured by the test program's own URL handler, so no browser ever starts.
