@@ -17,7 +17,7 @@
 #include "app/pwddlg.h"
 #include "tests/support/windowsupport.h"
 
-namespace kavren::config {
+namespace kavren::app {
 namespace {
 
 using testsupport::widget;
@@ -200,4 +200,4 @@ TEST_F(DialogTest, SelectionEnterIsOk) {
 }
 
 }  // namespace
-}  // namespace kavren::config
+}  // namespace kavren::app
