@@ -90,7 +90,9 @@ int listedRows(const TMainF& window) {
 
 int windowMode(ProbeApplication& app, int count) {
     requireLab("kavren_window_bench");
-    TMainF window;
+    // The window alone, on the system's adapters: nothing here asks the
+    // dialogs.
+    TMainF window(app::MainWindowServices{makePlatformAdapterQuery()});
     MainF = &window;
     window.show();
     runUntil([] { return false; }, 300);  // start-up settles
@@ -294,7 +296,7 @@ int startupSeries(int rounds) {
 int closeChild(int argc, char** argv, int count) {
     requireLab("kavren_window_bench");  // Refresh sends a broadcast
     ProbeApplication app(argc, argv);
-    auto* window = new TMainF();
+    auto* window = new TMainF(app::MainWindowServices{makePlatformAdapterQuery()});
     MainF = window;
     window->show();
     runUntil([] { return false; }, 200);
