@@ -152,7 +152,7 @@ void appendDeviceCsvHeader(std::string& out, DeviceCsvColumns columns) {
 void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
                          DeviceCsvColumns columns) {
     const std::array<std::string_view, kKeys.size()> fields = {
-        device.mac,     device.name,        device.version,  device.ip,    device.mask,
+        device.mac,     device.name,        device.version,  device.deviceIp, device.mask,
         device.gateway, device.description, device.foundVia, device.sender};
     appendLine(out, fields.data(), columnCount(columns));
 }
@@ -166,7 +166,7 @@ std::string gridDevicesCsv(const DeviceGrid& grid) {
         const DeviceCsvRecord device{.mac = grid.cell(DeviceGrid::ColMac, row),
                                      .name = grid.cell(DeviceGrid::ColName, row),
                                      .version = grid.cell(DeviceGrid::ColVersion, row),
-                                     .ip = grid.cell(DeviceGrid::ColDeviceIp, row),
+                                     .deviceIp = grid.cell(DeviceGrid::ColDeviceIp, row),
                                      .mask = grid.cell(DeviceGrid::ColMask, row),
                                      .gateway = grid.cell(DeviceGrid::ColGateway, row),
                                      .description = grid.cell(DeviceGrid::ColDescription, row),
