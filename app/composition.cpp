@@ -14,16 +14,16 @@ namespace kavren::app {
 
 void createProgramWindows(MainWindowServices services) {
     if (!services.adapterQuery)
-        services.adapterQuery = makePlatformAdapterQuery();
+        services.adapterQuery = net::makePlatformAdapterQuery();
     MainF = new TMainF(std::move(services));
-    PwdDlg = new config::TPwdDlg();
-    CfgDlg = new config::TCfgDlg();
+    PwdDlg = new TPwdDlg();
+    CfgDlg = new TCfgDlg();
 
     // The update commands ask through the dialogs, so they come after them;
     // they send and report through the window.
-    auto prompts = std::make_unique<config::DialogPrompts>(
+    auto prompts = std::make_unique<DialogPrompts>(
         *PwdDlg, *CfgDlg, [](std::string_view text) { PlainMessageBox::show(text); });
-    auto commands = std::make_unique<config::UpdateCommands>(
+    auto commands = std::make_unique<usecases::UpdateCommands>(
         MainF->grid(), *prompts, MainF->sender(), MainF->updateOptions(), MainF->updateEvents());
     MainF->useUpdateCommands(std::move(prompts), std::move(commands));
 }

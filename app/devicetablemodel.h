@@ -13,12 +13,12 @@ namespace kavren::app {
 // stays the only store of texts; this adapter keeps nothing but the row count
 // the view last heard of, so that every change can be announced with the
 // begin/end pairs Qt expects even though the grid reports it afterwards.
-class DeviceTableModel final : public QAbstractTableModel, private GridObserver {
+class DeviceTableModel final : public QAbstractTableModel, private devices::GridObserver {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DeviceTableModel)
 
 public:
-    explicit DeviceTableModel(DeviceGrid& grid, QObject* parent = nullptr);
+    explicit DeviceTableModel(devices::DeviceGrid& grid, QObject* parent = nullptr);
     ~DeviceTableModel() override;
 
     // How an address cell is marked (AddressMarkRole): another listed device
@@ -65,7 +65,7 @@ private:
     QString addressToolTip(int col, int row) const;
     void announceAddressMarks();
 
-    DeviceGrid& m_grid;
+    devices::DeviceGrid& m_grid;
     std::string m_source;
     std::string m_netmask;
     int m_rows;  // model rows the view knows of: grid rows minus the header

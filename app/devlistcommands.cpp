@@ -21,7 +21,7 @@
 
 namespace kavren::app {
 
-DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& bar,
+DevListCommands::DevListCommands(DevListView& view, devices::DeviceGrid& grid, FindBar& bar,
                                  ChooseFile chooseFile)
     : QObject(&view), m_view(view), m_grid(grid), m_bar(bar), m_chooseFile(std::move(chooseFile)) {
     // Find works from anywhere in the window, since the bar is not inside
@@ -42,9 +42,9 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
         makeAction(QStringLiteral("Export List…"), "ActExport", QKeySequence(Qt::CTRL | Qt::Key_E),
                    Qt::WidgetWithChildrenShortcut, &DevListCommands::exportList);
     connect(ActFindNext, &QAction::triggered, this,
-            guarded([this] { find(DeviceSearch::Direction::Forward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Forward, 1); }));
     connect(ActFindPrevious, &QAction::triggered, this,
-            guarded([this] { find(DeviceSearch::Direction::Backward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Backward, 1); }));
 
     m_menu = new QMenu(&m_view);
     m_menu->setObjectName(QStringLiteral("DevListMenu"));
@@ -68,12 +68,13 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     m_view.installEventFilter(this);
     m_view.viewport()->installEventFilter(this);
 
-    connect(&m_bar, &FindBar::textEdited, this,
-            guarded([this](const QString&) { find(DeviceSearch::Direction::Forward, 0); }));
+    connect(&m_bar, &FindBar::textEdited, this, guarded([this](const QString&) {
+        find(devices::DeviceSearch::Direction::Forward, 0);
+    }));
     connect(&m_bar, &FindBar::findNext, this,
-            guarded([this] { find(DeviceSearch::Direction::Forward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Forward, 1); }));
     connect(&m_bar, &FindBar::findPrevious, this,
-            guarded([this] { find(DeviceSearch::Direction::Backward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Backward, 1); }));
     connect(&m_bar, &FindBar::closed, this, [this] { m_view.setFocus(Qt::OtherFocusReason); });
     // While the bar is open, rows that arrive join the search index at once,
     // so that no keystroke waits for a burst's worth of them.
@@ -133,20 +134,20 @@ void DevListCommands::openFind() {
     m_bar.open();
     // Reopening the bar on an earlier text shows its match again.
     if (!m_bar.text().isEmpty())
-        find(DeviceSearch::Direction::Forward, 0);
+        find(devices::DeviceSearch::Direction::Forward, 0);
 }
 
-void DevListCommands::find(DeviceSearch::Direction direction, int step) {
+void DevListCommands::find(devices::DeviceSearch::Direction direction, int step) {
     if (m_bar.isHidden())
         m_bar.open();
-    const DeviceSearch search(fromQt(m_bar.text()));
+    const devices::DeviceSearch search(fromQt(m_bar.text()));
     if (search.empty()) {
         m_bar.setResult({});
         return;
     }
     const QModelIndex current = m_view.currentIndex();
     const int currentRow = current.isValid() ? DeviceTableModel::gridRow(current) : 0;
-    const bool forward = direction == DeviceSearch::Direction::Forward;
+    const bool forward = direction == devices::DeviceSearch::Direction::Forward;
     m_index.update(m_grid);
     const auto hit =
         search.find(m_index, forward ? currentRow + step : currentRow - step, direction);
@@ -160,9 +161,9 @@ void DevListCommands::find(DeviceSearch::Direction direction, int step) {
                         : QString());
     // The column stays where it was (a selectable one), as when the user
     // moves up or down with the keyboard.
-    const int col = current.isValid() && current.column() >= DeviceGrid::kFixedCols
+    const int col = current.isValid() && current.column() >= devices::DeviceGrid::kFixedCols
                         ? current.column()
-                        : DeviceGrid::kFixedCols;
+                        : devices::DeviceGrid::kFixedCols;
     auto* model = static_cast<DeviceTableModel*>(m_view.model());
     const QModelIndex found = model->indexOf(col, hit->row);
     m_view.scrollTo(found);
@@ -189,7 +190,7 @@ void DevListCommands::copyRow() {
         return;
     const int row = DeviceTableModel::gridRow(cell);
     QString text;
-    for (int col = 0; col < DeviceGrid::kColCount; ++col) {
+    for (int col = 0; col < devices::DeviceGrid::kColCount; ++col) {
         if (col > 0)
             text += QLatin1Char('\t');
         text += toQt(m_grid.cell(col, row));
@@ -205,7 +206,7 @@ void DevListCommands::exportList() {
                                    QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
-    const std::string csv = gridDevicesCsv(m_grid);
+    const std::string csv = usecases::gridDevicesCsv(m_grid);
     QFile file(path);
     bool written =
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

@@ -11,7 +11,7 @@
 class QAction;
 class QMenu;
 
-namespace kavren {
+namespace kavren::devices {
 class DeviceGrid;
 }
 
@@ -33,7 +33,8 @@ public:
     // Asks for the file to export to; an empty text cancels.
     using ChooseFile = std::function<QString()>;
 
-    DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& bar, ChooseFile chooseFile);
+    DevListCommands(DevListView& view, devices::DeviceGrid& grid, FindBar& bar,
+                    ChooseFile chooseFile);
     ~DevListCommands() override;
 
     QAction* ActFind = nullptr;          // Ctrl+F
@@ -49,7 +50,7 @@ public:
     // Selects the matching device row from the current row on (`step` 0
     // while typing, so a longer text keeps a row that still matches), or
     // says "Not found" in the bar.
-    void find(DeviceSearch::Direction direction, int step);
+    void find(devices::DeviceSearch::Direction direction, int step);
     void copyCell();
     void copyRow();
     // Writes every device row to a chosen file; an error names the system's
@@ -66,7 +67,7 @@ private:
     void showMenu(const QModelIndex& at, const QPoint& globalPos);
 
     DevListView& m_view;
-    DeviceGrid& m_grid;
+    devices::DeviceGrid& m_grid;
     FindBar& m_bar;
     ChooseFile m_chooseFile;
     QMenu* m_menu = nullptr;
@@ -74,7 +75,7 @@ private:
     // the menu is up, and on the current cell otherwise.
     QModelIndex m_menuIndex;
     // Brought up to date before each search: appended rows are added.
-    DeviceSearchIndex m_index;
+    devices::DeviceSearchIndex m_index;
 };
 
 }  // namespace kavren::app

@@ -33,8 +33,8 @@
 #include "usecases/configuration.h"
 
 kavren::app::TMainF* MainF = nullptr;
-kavren::config::TPwdDlg* PwdDlg = nullptr;
-kavren::config::TCfgDlg* CfgDlg = nullptr;
+kavren::app::TPwdDlg* PwdDlg = nullptr;
+kavren::app::TCfgDlg* CfgDlg = nullptr;
 
 // The pictures are compiled into kavren_gui, a static library: they must be
 // registered by hand, or the linker would leave them out.
@@ -54,7 +54,7 @@ constexpr int kWindowLeft = 194;
 constexpr int kWindowTop = 147;
 constexpr int kDevicePanelWidth = 250;
 // A received datagram is read into a buffer of this size.
-constexpr std::size_t kReplyBufferSize = packet::kReceiveBufferSize;
+constexpr std::size_t kReplyBufferSize = protocol::kReceiveBufferSize;
 // One pixel below the form's 11: the cell margins leave a 72-pixel column 65
 // for its text, and a dotted address takes 61 at this size.
 constexpr int kGridPixelSize = 10;
@@ -106,13 +106,13 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 
 TMainF::TMainF(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
-      m_grid(DeviceGrid::kExpectedDevices, services.maxDevices),
+      m_grid(devices::DeviceGrid::kExpectedDevices, services.maxDevices),
       m_adapterQuery(std::move(services.adapterQuery)),
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
       m_netmaskOf(std::move(services.netmaskOf)),
-      m_pacer(m_grid, static_cast<ReplyEvents&>(*this),
+      m_pacer(m_grid, static_cast<usecases::ReplyEvents&>(*this),
               [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
     initKavrenResources();
     // Both endpoints take datagrams of at most 1024 bytes: the receive thread
@@ -188,7 +188,7 @@ void TMainF::createWidgets() {
                 DevListSetEditText(col, row, text);
             }));
     // The grid starts on its first selectable cell, without a selection event.
-    DevList->setCurrentCellQuietly(DeviceGrid::kFixedCols, 1);
+    DevList->setCurrentCellQuietly(devices::DeviceGrid::kFixedCols, 1);
 
     BtnRefresh = makeButton(client, "BtnRefresh", "Refresh", 216, 8, 80, 33);
     BtnRefresh->setIcon(QIcon(QStringLiteral(":/kavren/refresh.png")));
@@ -342,8 +342,9 @@ void TMainF::connectHandlers() {
             guarded([this](const QString&) { EthListChange(); }));
     // ChkBcast has no handler: clicking it only turns the switch over.
 
-    IdUDPServer.OnUDPRead = [this](TIdUDPServer& server, std::span<const std::uint8_t> datagram,
-                                   TIdSocketHandle& binding) {
+    IdUDPServer.OnUDPRead = [this](net::TIdUDPServer& server,
+                                   std::span<const std::uint8_t> datagram,
+                                   net::TIdSocketHandle& binding) {
         guarded([&] { IdUDPServerUDPRead(server, datagram, binding); })();
     };
     IdUDPServer.OnWake = [this] { postDelivery(); };
@@ -402,7 +403,7 @@ void TMainF::BtnRefreshClick() {
     m_grid.clear();
     BtnUpdMul->setEnabled(true);
     BtnUpdAll->setEnabled(true);
-    sendDiscoveryRequest(sender());
+    usecases::sendDiscoveryRequest(sender());
 }
 
 void TMainF::BtnUpdSelClick() {
@@ -423,8 +424,8 @@ void TMainF::BtnConDevClick() {
         return;
     // The address is "http://" and the DeviceIP text, as it stands; whether a
     // browser opens it is not examined.
-    QDesktopServices::openUrl(
-        QUrl(QStringLiteral("http://") + toQt(m_grid.cell(DeviceGrid::ColDeviceIp, *row))));
+    QDesktopServices::openUrl(QUrl(QStringLiteral("http://") +
+                                   toQt(m_grid.cell(devices::DeviceGrid::ColDeviceIp, *row))));
 }
 
 void TMainF::DevListSelectCell(int col, int row) {
@@ -433,11 +434,11 @@ void TMainF::DevListSelectCell(int col, int row) {
 
 void TMainF::DevListSetEditText(int col, int row, const QString& text) {
     std::string bytes;
-    if (col == DeviceGrid::ColNewPassword) {
+    if (col == devices::DeviceGrid::ColNewPassword) {
         // Refused, not changed: the cell keeps the last text that fits.
         auto password = passwordFromQt(text);
         if (!password) {
-            PlainMessageBox::show(config::kPasswordCharsetError);
+            PlainMessageBox::show(usecases::kPasswordCharsetError);
             return;
         }
         bytes = std::move(*password);
@@ -448,8 +449,9 @@ void TMainF::DevListSetEditText(int col, int row, const QString& text) {
     m_grid.setEditText(col, row, bytes);
 }
 
-void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::uint8_t> datagram,
-                                TIdSocketHandle& binding) {
+void TMainF::IdUDPServerUDPRead(net::TIdUDPServer& /*sender*/,
+                                std::span<const std::uint8_t> datagram,
+                                net::TIdSocketHandle& binding) {
     // Devices are known by what their packets carry; the sender's address
     // only shows a second host claiming a listed MAC.
     if (datagram.empty())
@@ -458,9 +460,10 @@ void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::u
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
     std::uint32_t peer = 0;
-    if (!parseDottedQuad(binding.peerIP(), peer))
+    if (!net::parseDottedQuad(binding.peerIP(), peer))
         peer = 0;
-    handleReply(m_grid, m_pacer, std::span<const std::uint8_t>(buffer.data(), count), peer);
+    usecases::handleReply(m_grid, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
+                          peer);
 }
 
 void TMainF::EthListChange() {
@@ -513,7 +516,7 @@ void TMainF::resultReceived(std::string_view name, std::string_view mac, std::st
 }
 
 void TMainF::listFull() {
-    showStatus(1, kDeviceListFullText);
+    showStatus(1, usecases::kDeviceListFullText);
 }
 
 void TMainF::showDevice(std::string_view name, std::string_view mac) {
@@ -536,18 +539,19 @@ void TMainF::requestSent() {
     BtnUpdSel->setEnabled(false);
 }
 
-DatagramSender& TMainF::sender() {
-    return m_senderOverride ? *m_senderOverride : static_cast<DatagramSender&>(m_endpointSender);
+net::DatagramSender& TMainF::sender() {
+    return m_senderOverride ? *m_senderOverride
+                            : static_cast<net::DatagramSender&>(m_endpointSender);
 }
 
-void TMainF::useUpdateCommands(std::unique_ptr<config::UpdatePrompts> prompts,
-                               std::unique_ptr<config::UpdateCommands> commands) {
+void TMainF::useUpdateCommands(std::unique_ptr<usecases::UpdatePrompts> prompts,
+                               std::unique_ptr<usecases::UpdateCommands> commands) {
     m_updates.reset();
     m_prompts = std::move(prompts);
     m_updates = std::move(commands);
 }
 
-config::UpdateCommands& TMainF::updates() {
+usecases::UpdateCommands& TMainF::updates() {
     // A window built without the composition root (some tests do) has no
     // dialogs to ask through.
     if (!m_updates)

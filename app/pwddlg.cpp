@@ -17,7 +17,7 @@
 #include "app/dialogframe.h"
 #include "devices/devicegrid.h"
 
-namespace kavren::config {
+namespace kavren::app {
 
 namespace {
 
@@ -78,7 +78,7 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
     // stands in one column and the values keep as much room as they can.
     const QFontMetricsF metrics(memoFont);
     qreal widest = 0;
-    for (const std::string_view header : DeviceGrid::headerTexts()) {
+    for (const std::string_view header : devices::DeviceGrid::headerTexts()) {
         QString padded = QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
         padded = padded.leftJustified(15) + QLatin1Char(' ');
         widest = std::max(widest, metrics.horizontalAdvance(padded));
@@ -115,4 +115,4 @@ void TPwdDlg::showEvent(QShowEvent* event) {
     Password->setFocus(Qt::OtherFocusReason);
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::app

@@ -36,7 +36,7 @@ std::vector<std::uint8_t> reply(int i) {
 }
 
 // Keeps what the window would show: the last device's line.
-struct LastDevice final : kavren::ReplyEvents {
+struct LastDevice final : kavren::usecases::ReplyEvents {
     std::string line;
     void deviceListed(std::string_view name, std::string_view mac) override {
         line.assign("Device : ").append(name).append(" (").append(mac).push_back(')');
@@ -54,13 +54,13 @@ int main(int argc, char** argv) {
     std::vector<std::vector<std::uint8_t>> replies;
     for (int i = 0; i < count; ++i)
         replies.push_back(reply(i));
-    kavren::DeviceGrid grid;
+    kavren::devices::DeviceGrid grid;
     grid.setUp();
     LastDevice events;
-    kavren::DeliveryQueue queue(static_cast<std::size_t>(count) + 64, 1024);
+    kavren::net::DeliveryQueue queue(static_cast<std::size_t>(count) + 64, 1024);
 
     CALLGRIND_START_INSTRUMENTATION;
-    std::vector<kavren::ReceivedDatagram> batch;
+    std::vector<kavren::net::ReceivedDatagram> batch;
     batch.reserve(64);
     for (int i = 0; i < count; ++i) {
         batch.push_back({replies[static_cast<std::size_t>(i)], nullptr, 0xC6120002, 62630});
@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
             batch.clear();
         }
     }
-    kavren::DeliveryEntry entry;
+    kavren::net::DeliveryEntry entry;
     while (queue.takeFront(entry))
-        kavren::handleReply(grid, events, entry.data);
+        kavren::usecases::handleReply(grid, events, entry.data);
     CALLGRIND_STOP_INSTRUMENTATION;
 
     std::printf("rows=%d %s\n", grid.rowCount() - 2, events.line.c_str());

@@ -5,7 +5,7 @@
 
 #include "protocol/textcodecs.h"
 
-namespace kavren {
+namespace kavren::devices {
 
 namespace {
 
@@ -72,7 +72,7 @@ int DeviceGrid::appendDeviceRow(DeviceRowTexts texts, std::uint32_t sender) {
     const int row = rowCount() - 1;
     m_senders.note(static_cast<std::size_t>(row - 1), sender);
     Row& r = m_rows.back();
-    r[ColRow] = codec::formatRowNumber(row);
+    r[ColRow] = protocol::formatRowNumber(row);
     r[ColMac] = std::move(texts.mac);
     r[ColName] = std::move(texts.name);
     r[ColVersion] = std::move(texts.version);
@@ -259,4 +259,4 @@ void DeviceGrid::unindexAddresses(int row) {
     m_addresses.eraseRow(row, cell(ColDeviceIp, row), cell(ColIp, row));
 }
 
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -15,7 +15,7 @@
 #include "devices/addressindex.h"
 #include "devices/devicesenders.h"
 
-namespace kavren {
+namespace kavren::devices {
 
 // What the grid reports to its front end. The model decides; the front end
 // shows it.
@@ -197,4 +197,4 @@ private:
     GridObserver* m_observer = nullptr;
 };
 
-}  // namespace kavren
+}  // namespace kavren::devices

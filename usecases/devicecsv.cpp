@@ -6,7 +6,7 @@
 
 #include "devices/devicegrid.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 namespace {
 
@@ -157,24 +157,25 @@ void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
     appendLine(out, fields.data(), columnCount(columns));
 }
 
-std::string gridDevicesCsv(const DeviceGrid& grid) {
+std::string gridDevicesCsv(const devices::DeviceGrid& grid) {
     std::string out;
     appendDeviceCsvHeader(out, DeviceCsvColumns::WithoutDiscoveryPath);
     for (int row = 1; row < grid.rowCount() - 1; ++row) {
         if (!grid.isDeviceRow(row))
             continue;
-        const DeviceCsvRecord device{.mac = grid.cell(DeviceGrid::ColMac, row),
-                                     .name = grid.cell(DeviceGrid::ColName, row),
-                                     .version = grid.cell(DeviceGrid::ColVersion, row),
-                                     .deviceIp = grid.cell(DeviceGrid::ColDeviceIp, row),
-                                     .mask = grid.cell(DeviceGrid::ColMask, row),
-                                     .gateway = grid.cell(DeviceGrid::ColGateway, row),
-                                     .description = grid.cell(DeviceGrid::ColDescription, row),
-                                     .foundVia = {},
-                                     .sender = {}};
+        const DeviceCsvRecord device{
+            .mac = grid.cell(devices::DeviceGrid::ColMac, row),
+            .name = grid.cell(devices::DeviceGrid::ColName, row),
+            .version = grid.cell(devices::DeviceGrid::ColVersion, row),
+            .deviceIp = grid.cell(devices::DeviceGrid::ColDeviceIp, row),
+            .mask = grid.cell(devices::DeviceGrid::ColMask, row),
+            .gateway = grid.cell(devices::DeviceGrid::ColGateway, row),
+            .description = grid.cell(devices::DeviceGrid::ColDescription, row),
+            .foundVia = {},
+            .sender = {}};
         appendDeviceCsvLine(out, device, DeviceCsvColumns::WithoutDiscoveryPath);
     }
     return out;
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

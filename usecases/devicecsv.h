@@ -5,9 +5,11 @@
 #include <string_view>
 #include <vector>
 
-namespace kavren {
-
+namespace kavren::devices {
 class DeviceGrid;
+}
+
+namespace kavren::usecases {
 
 // The device list as CSV, one writer for every front end, so that a list
 // saved from the window and one printed by the command line read alike.
@@ -63,6 +65,6 @@ void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device, Device
 // Every device row of the grid, header first. The grid knows no discovery
 // path; mask, gateway and description are the texts its rows hold, which are
 // what the device reported unless the user has typed over them.
-std::string gridDevicesCsv(const DeviceGrid& grid);
+std::string gridDevicesCsv(const devices::DeviceGrid& grid);
 
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -10,12 +10,12 @@
 #include "protocol/textcodecs.h"
 #include "usecases/devicerecord.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 namespace {
 
-void addDevice(DeviceGrid& grid, ReplyEvents& events, const packet::DeviceInfoReply& reply,
-               std::uint32_t sender) {
+void addDevice(devices::DeviceGrid& grid, ReplyEvents& events,
+               const protocol::DeviceInfoReply& reply, std::uint32_t sender) {
     DeviceRecord device = deviceRecordOf(reply);
     if (const auto row = grid.findRowByMac(device.mac)) {
         // Listed already: the texts stay those of the first reply, but a
@@ -38,35 +38,36 @@ void addDevice(DeviceGrid& grid, ReplyEvents& events, const packet::DeviceInfoRe
                                           .gateway = std::move(device.gateway),
                                           .description = std::move(device.description)},
                                          sender);
-    events.deviceListed(grid.cell(DeviceGrid::ColName, row), grid.cell(DeviceGrid::ColMac, row));
+    events.deviceListed(grid.cell(devices::DeviceGrid::ColName, row),
+                        grid.cell(devices::DeviceGrid::ColMac, row));
 }
 
-void reportResult(const DeviceGrid& grid, ReplyEvents& events,
-                  const packet::ResultMessageReply& reply) {
-    const std::string mac = codec::formatMac(reply.mac);
+void reportResult(const devices::DeviceGrid& grid, ReplyEvents& events,
+                  const protocol::ResultMessageReply& reply) {
+    const std::string mac = protocol::formatMac(reply.mac);
     // A device that is not listed has no name: it is named by its MAC text
     // alone, so the result is never attributed to a device reported before.
     const auto row = grid.findRowByMac(mac);
     events.resultReceived(
-        row ? std::string_view(grid.cell(DeviceGrid::ColName, *row)) : std::string_view(), mac,
-        reply.text);
+        row ? std::string_view(grid.cell(devices::DeviceGrid::ColName, *row)) : std::string_view(),
+        mac, reply.text);
 }
 
 }  // namespace
 
-void handleReply(DeviceGrid& grid, ReplyEvents& events, std::span<const std::uint8_t> datagram,
-                 std::uint32_t sender) {
-    const packet::Reply reply = packet::recognise(datagram);
-    if (const auto* info = std::get_if<packet::DeviceInfoReply>(&reply)) {
+void handleReply(devices::DeviceGrid& grid, ReplyEvents& events,
+                 std::span<const std::uint8_t> datagram, std::uint32_t sender) {
+    const protocol::Reply reply = protocol::recognise(datagram);
+    if (const auto* info = std::get_if<protocol::DeviceInfoReply>(&reply)) {
         addDevice(grid, events, *info, sender);
-    } else if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply)) {
+    } else if (const auto* result = std::get_if<protocol::ResultMessageReply>(&reply)) {
         reportResult(grid, events, *result);
     }
 }
 
-void sendDiscoveryRequest(DatagramSender& sender) {
-    const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
+void sendDiscoveryRequest(net::DatagramSender& sender) {
+    const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     sender.send("255.255.255.255", true, request);
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -11,7 +11,7 @@
 #include "usecases/configuration.h"
 #include "usecases/devicerecord.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 void addClaim(FoundDevice& listed, FoundDevice claim) {
     auto keep = [&listed](FoundDevice&& other) {
@@ -19,7 +19,7 @@ void addClaim(FoundDevice& listed, FoundDevice claim) {
             other.sender.empty() || other.sender == listed.sender ||
             std::any_of(listed.rivals.begin(), listed.rivals.end(),
                         [&](const FoundDevice& r) { return r.sender == other.sender; });
-        if (known || listed.rivals.size() >= DeviceSenders::kRivalsKept)
+        if (known || listed.rivals.size() >= devices::DeviceSenders::kRivalsKept)
             return;
         other.rivals.clear();
         listed.rivals.push_back(std::move(other));
@@ -53,11 +53,11 @@ std::string claimantsText(const FoundDevice& device) {
 }
 
 bool reportsSettings(const DeviceRecord& found, const DeviceSettings& target) {
-    using codec::ipv4Value;
-    return ipv4Value(found.deviceIp) == ipv4Value(target.ip) &&
-           ipv4Value(found.mask) == ipv4Value(target.mask) &&
-           ipv4Value(found.gateway) == ipv4Value(target.gateway) &&
-           found.description == target.description.substr(0, packet::kConfigDescriptionWidth);
+    using protocol::ipv4Value;
+    return protocol::ipv4Value(found.deviceIp) == protocol::ipv4Value(target.ip) &&
+           protocol::ipv4Value(found.mask) == protocol::ipv4Value(target.mask) &&
+           protocol::ipv4Value(found.gateway) == protocol::ipv4Value(target.gateway) &&
+           found.description == target.description.substr(0, protocol::kConfigDescriptionWidth);
 }
 
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
@@ -65,7 +65,7 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
     DiscoveryResult result;
     std::vector<FoundDevice>& found = result.devices;
     std::unordered_map<std::string, std::size_t> listed;
-    const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
+    const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
     for (const std::string& adapter : rounds.adapters) {
@@ -75,7 +75,7 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
-            port.send(adapter, config::kBroadcastHost, true, request);
+            port.send(adapter, kBroadcastHost, true, request);
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
             port.receive(nextSend,
@@ -104,4 +104,4 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
     return result;
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -12,7 +12,7 @@
 #include "usecases/deviceport.h"
 #include "usecases/devicerecord.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 // One device as a discovery found it: the record its reply describes, as the
 // window lists it too, with the adapter address whose request it answered and
@@ -59,7 +59,7 @@ struct DiscoveryRounds {
     std::vector<std::string> adapters;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
-    std::size_t maxDevices = DeviceGrid::kMaxDevices;
+    std::size_t maxDevices = devices::DeviceGrid::kMaxDevices;
 };
 
 struct DiscoveryResult {
@@ -82,4 +82,4 @@ struct DiscoveryProgress {
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
                             const DiscoveryProgress& progress = {});
 
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -5,9 +5,10 @@
 
 #include "devices/devicegrid.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
-ReplyPacer::ReplyPacer(DeviceGrid& grid, ReplyEvents& heard, DeliverReplies deliver, Clock clock)
+ReplyPacer::ReplyPacer(devices::DeviceGrid& grid, ReplyEvents& heard, DeliverReplies deliver,
+                       Clock clock)
     : m_grid(grid), m_heard(heard), m_deliver(std::move(deliver)), m_clock(std::move(clock)) {}
 
 std::chrono::microseconds ReplyPacer::delayBeforeSlice() const {
@@ -97,4 +98,4 @@ void ReplyPacer::passHeldEvents() {
         m_heard.listFull();
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

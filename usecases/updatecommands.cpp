@@ -7,7 +7,7 @@
 #include "usecases/configuration.h"
 #include "usecases/secretwipe.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 namespace {
 
@@ -27,37 +27,39 @@ std::string settingLine(std::string_view header, std::string_view value) {
 
 }  // namespace
 
-UpdateCommands::UpdateCommands(DeviceGrid& grid, UpdatePrompts& prompts, DatagramSender& sender,
-                               const UpdateOptions& options, UpdateEvents& events)
+UpdateCommands::UpdateCommands(devices::DeviceGrid& grid, UpdatePrompts& prompts,
+                               net::DatagramSender& sender, const UpdateOptions& options,
+                               UpdateEvents& events)
     : m_grid(grid), m_prompts(prompts), m_sender(sender), m_options(options), m_events(events) {}
 
-std::string UpdateCommands::confirmationCaption(const DeviceGrid& grid, int row) {
-    std::string caption = grid.cell(DeviceGrid::ColName, row);
+std::string UpdateCommands::confirmationCaption(const devices::DeviceGrid& grid, int row) {
+    std::string caption = grid.cell(devices::DeviceGrid::ColName, row);
     caption += " (";
-    caption += grid.cell(DeviceGrid::ColMac, row);
+    caption += grid.cell(devices::DeviceGrid::ColMac, row);
     caption += ')';
     return caption;
 }
 
-std::vector<std::string> UpdateCommands::confirmationLines(const DeviceGrid& grid, int row) {
+std::vector<std::string> UpdateCommands::confirmationLines(const devices::DeviceGrid& grid,
+                                                           int row) {
     std::vector<std::string> lines;
-    lines.reserve(DeviceGrid::kColCount);
+    lines.reserve(devices::DeviceGrid::kColCount);
     lines.emplace_back(kSettingInfo);
-    for (int col = DeviceGrid::ColMac; col < DeviceGrid::kColCount; ++col) {
+    for (int col = devices::DeviceGrid::ColMac; col < devices::DeviceGrid::kColCount; ++col) {
         std::string_view value = grid.cell(col, row);
-        if (col == DeviceGrid::ColNewPassword && value.empty())
+        if (col == devices::DeviceGrid::ColNewPassword && value.empty())
             value = kNoChange;
         lines.push_back(settingLine(grid.cell(col, 0), value));
     }
     return lines;
 }
 
-std::string UpdateCommands::selectionItem(const DeviceGrid& grid, int row) {
-    std::string item = grid.cell(DeviceGrid::ColRow, row);
+std::string UpdateCommands::selectionItem(const devices::DeviceGrid& grid, int row) {
+    std::string item = grid.cell(devices::DeviceGrid::ColRow, row);
     item += " - ";
-    item += grid.cell(DeviceGrid::ColName, row);
+    item += grid.cell(devices::DeviceGrid::ColName, row);
     item += " (";
-    item += grid.cell(DeviceGrid::ColMac, row);
+    item += grid.cell(devices::DeviceGrid::ColMac, row);
     item += ") ";
     return item;
 }
@@ -70,13 +72,13 @@ void UpdateCommands::updateRow(int row) {
         return;
 
     const std::optional<CheckedSettings> settings =
-        checkSettings({.mac = m_grid.cell(DeviceGrid::ColMac, row),
-                       .deviceIp = m_grid.cell(DeviceGrid::ColDeviceIp, row),
-                       .ip = m_grid.cell(DeviceGrid::ColIp, row),
-                       .mask = m_grid.cell(DeviceGrid::ColMask, row),
-                       .gateway = m_grid.cell(DeviceGrid::ColGateway, row),
-                       .description = m_grid.cell(DeviceGrid::ColDescription, row),
-                       .newPassword = m_grid.cell(DeviceGrid::ColNewPassword, row)},
+        checkSettings({.mac = m_grid.cell(devices::DeviceGrid::ColMac, row),
+                       .deviceIp = m_grid.cell(devices::DeviceGrid::ColDeviceIp, row),
+                       .ip = m_grid.cell(devices::DeviceGrid::ColIp, row),
+                       .mask = m_grid.cell(devices::DeviceGrid::ColMask, row),
+                       .gateway = m_grid.cell(devices::DeviceGrid::ColGateway, row),
+                       .description = m_grid.cell(devices::DeviceGrid::ColDescription, row),
+                       .newPassword = m_grid.cell(devices::DeviceGrid::ColNewPassword, row)},
                       broadcast);
     // Judged before the user is asked for a password.
     if (!settings) {
@@ -94,7 +96,7 @@ void UpdateCommands::updateRow(int row) {
     // Forgotten at once, so the next confirmation starts empty even when the
     // send below fails.
     m_prompts.clearPassword();
-    std::optional<std::string> currentPassword = codec::latin1FromUtf8(typed);
+    std::optional<std::string> currentPassword = protocol::latin1FromUtf8(typed);
     if (!currentPassword) {
         m_prompts.message(kPasswordCharsetError);
         return;
@@ -104,7 +106,7 @@ void UpdateCommands::updateRow(int row) {
     sendConfiguration(*settings, *currentPassword, m_sender);
 
     m_events.requestSent();
-    m_grid.setCell(DeviceGrid::ColNewPassword, row, std::string());
+    m_grid.setCell(devices::DeviceGrid::ColNewPassword, row, std::string());
 }
 
 void UpdateCommands::updateDevice() {
@@ -136,4 +138,4 @@ void UpdateCommands::updateAll() {
         updateRow(row);
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

@@ -9,7 +9,7 @@
 #include "usecases/configuration.h"
 #include "usecases/updateprompts.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 // The user's choice an update reads afresh for each device.
 class UpdateOptions {
@@ -35,9 +35,9 @@ class UpdateCommands final {
 public:
     static constexpr std::string_view kAddressError = "IP address Error !!";
     static constexpr std::string_view kCancelled = "Cancel Configuration";
-    static constexpr std::string_view kBroadcastHost = config::kBroadcastHost;
+    static constexpr std::string_view kBroadcastHost = usecases::kBroadcastHost;
 
-    UpdateCommands(DeviceGrid& grid, UpdatePrompts& prompts, DatagramSender& sender,
+    UpdateCommands(devices::DeviceGrid& grid, UpdatePrompts& prompts, net::DatagramSender& sender,
                    const UpdateOptions& options, UpdateEvents& events);
 
     // Checks, confirms and sends the settings of one device row.
@@ -50,17 +50,17 @@ public:
     void updateAll();
 
     // The confirmation's caption and setting lines for `row`.
-    static std::string confirmationCaption(const DeviceGrid& grid, int row);
-    static std::vector<std::string> confirmationLines(const DeviceGrid& grid, int row);
+    static std::string confirmationCaption(const devices::DeviceGrid& grid, int row);
+    static std::vector<std::string> confirmationLines(const devices::DeviceGrid& grid, int row);
     // "%s - %s (%s) ": row number, device name, MAC text, trailing space.
-    static std::string selectionItem(const DeviceGrid& grid, int row);
+    static std::string selectionItem(const devices::DeviceGrid& grid, int row);
 
 private:
-    DeviceGrid& m_grid;
+    devices::DeviceGrid& m_grid;
     UpdatePrompts& m_prompts;
-    DatagramSender& m_sender;
+    net::DatagramSender& m_sender;
     const UpdateOptions& m_options;
     UpdateEvents& m_events;
 };
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

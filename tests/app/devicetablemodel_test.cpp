@@ -12,7 +12,7 @@ namespace {
 
 class DeviceTableModelTest : public ::testing::Test {
 protected:
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     DeviceTableModel model{grid};
     // Fails the test on any inconsistency between what the model says and
     // what it announced.

@@ -25,7 +25,7 @@ protected:
     void append(int count) {
         grid.beginAppendBatch();
         for (int i = 0; i < count; ++i) {
-            DeviceGrid::DeviceRowTexts texts;
+            devices::DeviceGrid::DeviceRowTexts texts;
             texts.mac = "M" + std::to_string(m_next++);
             grid.appendDeviceRow(texts);
         }
@@ -40,7 +40,7 @@ protected:
         return {kept, view.verticalScrollBar()->maximum()};
     }
 
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     DeviceTableModel model{grid};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     DevListView view;
@@ -57,7 +57,7 @@ TEST_F(DevListViewAppendsTest, TheScrollRangeFollowsAppendsBelowTheScreen) {
     EXPECT_GT(view.verticalScrollBar()->maximum(), 300);
     // The new last device row can be scrolled to and read.
     view.scrollToBottom();
-    const QModelIndex last = model.indexOf(DeviceGrid::ColMac, grid.deviceRowCount());
+    const QModelIndex last = model.indexOf(devices::DeviceGrid::ColMac, grid.deviceRowCount());
     EXPECT_TRUE(view.viewport()->rect().intersects(view.visualRect(last)));
     EXPECT_EQ(last.data().toString(), QStringLiteral("M355"));
 }

@@ -269,13 +269,13 @@ TEST_F(MainWindowLabTest, TwoDevicesWithOneAddressAreMarked) {
     ASSERT_TRUE(first && second && third);
     const auto mark = [this](int row) {
         return window->gridModel()
-            ->indexOf(DeviceGrid::ColDeviceIp, row)
+            ->indexOf(devices::DeviceGrid::ColDeviceIp, row)
             .data(DeviceTableModel::AddressMarkRole)
             .toInt();
     };
     const auto tip = [this](int row) {
         return window->gridModel()
-            ->indexOf(DeviceGrid::ColDeviceIp, row)
+            ->indexOf(devices::DeviceGrid::ColDeviceIp, row)
             .data(Qt::ToolTipRole)
             .toString();
     };

@@ -18,7 +18,7 @@
 #include "app/logolabel.h"
 #include "tests/support/mainwindowfixture.h"
 
-namespace kavren {
+namespace kavren::app {
 namespace {
 
 using app::DevListView;
@@ -36,7 +36,7 @@ protected:
 
     std::vector<int> widths() const {
         std::vector<int> sizes;
-        for (int c = 0; c < DeviceGrid::kColCount; ++c)
+        for (int c = 0; c < devices::DeviceGrid::kColCount; ++c)
             sizes.push_back(header()->sectionSize(c));
         return sizes;
     }
@@ -50,7 +50,7 @@ protected:
 
     // Appends `count` device rows in one batch; row r shows the number r.
     void appendRows(int count) {
-        DeviceGrid& grid = window->grid();
+        devices::DeviceGrid& grid = window->grid();
         grid.beginAppendBatch();
         for (int i = 0; i < count; ++i)
             grid.appendDeviceRow({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", "", ""});
@@ -93,7 +93,7 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     // The headers, inside the header's margins.
     const int headerMargin =
         header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
-    for (int c = 0; c < DeviceGrid::kColCount; ++c) {
+    for (int c = 0; c < devices::DeviceGrid::kColCount; ++c) {
         const QString title =
             window->gridModel()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         EXPECT_LE(header()->fontMetrics().horizontalAdvance(title),
@@ -103,12 +103,12 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     // Where the face fits, the grid keeps its own widths.
     const int seedWidths[] = {16, 96, 80, 80, 80, 72, 72, 72, 72, 116};
     if (narrowFace()) {
-        for (int c = 0; c < DeviceGrid::kColCount; ++c)
+        for (int c = 0; c < devices::DeviceGrid::kColCount; ++c)
             EXPECT_EQ(header()->sectionSize(c), seedWidths[c]) << c;
     }
     // Every uniform MAC text (the widest hex digit gives the widest one) and
     // every octet value as a whole address, in every column that shows one.
-    DeviceGrid& grid = window->grid();
+    devices::DeviceGrid& grid = window->grid();
     for (int value = 0; value <= 255; ++value) {
         const QString hex = QStringLiteral("%1").arg(value % 16, 0, 16).toUpper().repeated(2);
         const std::string mac = QStringList(6, hex).join(QLatin1Char('-')).toStdString();
@@ -119,8 +119,9 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     const QFontMetrics cells = window->DevList->fontMetrics();
     QStringList cut;
     for (int row = 1; row < grid.rowCount() - 1; ++row) {
-        for (const int col : {DeviceGrid::ColMac, DeviceGrid::ColDeviceIp, DeviceGrid::ColIp,
-                              DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
+        for (const int col : {devices::DeviceGrid::ColMac, devices::DeviceGrid::ColDeviceIp,
+                              devices::DeviceGrid::ColIp, devices::DeviceGrid::ColMask,
+                              devices::DeviceGrid::ColGateway}) {
             const QModelIndex index = cellIndex(col, row);
             if (cells.horizontalAdvance(index.data().toString()) > cellRoom(index))
                 cut << QStringLiteral("%1 (column %2)").arg(index.data().toString()).arg(col);
@@ -281,7 +282,7 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
         if (child && child->role() == QAccessible::ColumnHeader)
             headers << child->text(QAccessible::Name);
     }
-    ASSERT_EQ(headers.size(), DeviceGrid::kColCount);
+    ASSERT_EQ(headers.size(), devices::DeviceGrid::kColCount);
     EXPECT_EQ(headers.at(0), QStringLiteral("Row number"));
     EXPECT_EQ(headers.at(1), QStringLiteral("MAC Address"));
     EXPECT_TRUE(
@@ -289,4 +290,4 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::app

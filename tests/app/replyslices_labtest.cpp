@@ -37,7 +37,7 @@ testsupport::DeviceTexts deviceNumber(int n, const std::string& name) {
 }
 
 std::string macText(int n) {
-    return codec::formatMac(deviceNumber(n, "").mac);
+    return protocol::formatMac(deviceNumber(n, "").mac);
 }
 
 class ReplySlicesLabTest : public ::testing::Test {
@@ -60,7 +60,7 @@ protected:
         ASSERT_GE(fd, 0);
         sockaddr_in to{};
         to.sin_family = AF_INET;
-        to.sin_port = htons(TIdUDPServer::kDefaultPort);
+        to.sin_port = htons(net::TIdUDPServer::kDefaultPort);
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         for (const auto& datagram : datagrams) {
             ASSERT_EQ(::sendto(fd, datagram.data(), datagram.size(), 0,
@@ -102,8 +102,9 @@ TEST_F(ReplySlicesLabTest, ABurstIsListedInArrivalOrderInAFewInsertions) {
     ASSERT_EQ(window->grid().deviceRowCount(), kDevices);
     EXPECT_EQ(window->gridModel()->rowCount(), kDevices + 1);
     for (int n = 0; n < kDevices; ++n) {
-        ASSERT_EQ(window->grid().cell(DeviceGrid::ColMac, n + 1), macText(n)) << n;
-        ASSERT_EQ(window->grid().cell(DeviceGrid::ColName, n + 1), "dev" + std::to_string(n));
+        ASSERT_EQ(window->grid().cell(devices::DeviceGrid::ColMac, n + 1), macText(n)) << n;
+        ASSERT_EQ(window->grid().cell(devices::DeviceGrid::ColName, n + 1),
+                  "dev" + std::to_string(n));
     }
     const std::string last =
         "Device : dev" + std::to_string(kDevices - 1) + " (" + macText(kDevices - 1) + ")";
@@ -143,8 +144,9 @@ TEST_F(ReplySlicesLabTest, ClosingInTheMiddleOfASliceStopsAtOnce) {
     ASSERT_NO_FATAL_FAILURE(open());
     int handled = 0;
     auto handler = window->IdUDPServer.OnUDPRead;
-    window->IdUDPServer.OnUDPRead = [&](TIdUDPServer& server, std::span<const std::uint8_t> data,
-                                        TIdSocketHandle& binding) {
+    window->IdUDPServer.OnUDPRead = [&](net::TIdUDPServer& server,
+                                        std::span<const std::uint8_t> data,
+                                        net::TIdSocketHandle& binding) {
         handler(server, data, binding);
         if (++handled == 100)
             server.setActive(false);
@@ -158,7 +160,7 @@ TEST_F(ReplySlicesLabTest, ClosingInTheMiddleOfASliceStopsAtOnce) {
     EXPECT_EQ(handled, 100);
     EXPECT_EQ(window->grid().deviceRowCount(), 100);
     EXPECT_EQ(window->gridModel()->rowCount(), 101);
-    EXPECT_EQ(window->grid().cell(DeviceGrid::ColMac, 100), macText(99));
+    EXPECT_EQ(window->grid().cell(devices::DeviceGrid::ColMac, 100), macText(99));
     EXPECT_EQ(window->IdUDPServer.pendingCount(), 0u);
 }
 

@@ -43,7 +43,7 @@
 #include "usecases/discovery.h"
 #include "usecases/updatecommands.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 namespace {
 
 using namespace std::chrono_literals;
@@ -67,7 +67,7 @@ public:
         ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_port = htons(packet::kHostPort);
+        address.sin_port = htons(protocol::kHostPort);
         m_bound = ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
     ~ReplyListener() { ::close(m_fd); }
@@ -99,8 +99,8 @@ public:
                 deadline - std::chrono::steady_clock::now()));
             if (!datagram)
                 break;
-            const packet::Reply reply = packet::recognise(*datagram);
-            if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply))
+            const protocol::Reply reply = protocol::recognise(*datagram);
+            if (const auto* result = std::get_if<protocol::ResultMessageReply>(&reply))
                 return result->text;
         }
         return {};
@@ -123,7 +123,7 @@ public:
         std::function<void()> before;  // runs first, while the dialog is open
     };
 
-    DialogDriver(TPwdDlg& pwd, TCfgDlg& cfg) : m_pwd(pwd), m_cfg(cfg) {
+    DialogDriver(app::TPwdDlg& pwd, app::TCfgDlg& cfg) : m_pwd(pwd), m_cfg(cfg) {
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, &m_pwd, [this] { tick(); });
         m_timer.start();
@@ -161,8 +161,8 @@ private:
         }
     }
 
-    TPwdDlg& m_pwd;
-    TCfgDlg& m_cfg;
+    app::TPwdDlg& m_pwd;
+    app::TCfgDlg& m_cfg;
     QTimer m_timer;
 };
 
@@ -213,12 +213,12 @@ protected:
         ASSERT_TRUE(listener.bound());
 
         testsupport::FakeAdapterQuery query(
-            std::vector<AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {lab::kHostA}}});
+            std::vector<net::AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {lab::kHostA}}});
         adapters.fill(query);
         grid.setUp();
         for (std::size_t i = 0; i < listed; ++i) {
             const Device& d = kDevices[i];
-            DeviceGrid::DeviceRowTexts t;
+            devices::DeviceGrid::DeviceRowTexts t;
             t.mac = d.mac;
             t.name = d.name;
             t.version = "1.0";
@@ -247,14 +247,14 @@ protected:
 
     std::unique_ptr<lab::EmulatorProcess> emulator;
     ReplyListener listener;
-    AdapterList adapters;
-    TIdUDPClient client;
-    EndpointSender sender{client, adapters};
-    DeviceGrid grid;
-    TPwdDlg pwd;
-    TCfgDlg cfg;
+    net::AdapterList adapters;
+    net::TIdUDPClient client;
+    net::EndpointSender sender{client, adapters};
+    devices::DeviceGrid grid;
+    app::TPwdDlg pwd;
+    app::TCfgDlg cfg;
     std::vector<std::string> messages;
-    DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
+    app::DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
     testsupport::FakeUpdateFrontEnd frontEnd;
     UpdateCommands commands{grid, prompts, sender, frontEnd, frontEnd};
     DialogDriver driver{pwd, cfg};
@@ -264,11 +264,12 @@ private:
 };
 
 TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
-    grid.setCell(DeviceGrid::ColIp, 1, "198.18.0.140");
-    grid.setCell(DeviceGrid::ColMask, 1, "255.255.0.0");
-    grid.setCell(DeviceGrid::ColGateway, 1, "198.18.0.254");
-    grid.setCell(DeviceGrid::ColDescription, 1, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
-    grid.setCell(DeviceGrid::ColNewPassword, 1, "s3cret");
+    grid.setCell(devices::DeviceGrid::ColIp, 1, "198.18.0.140");
+    grid.setCell(devices::DeviceGrid::ColMask, 1, "255.255.0.0");
+    grid.setCell(devices::DeviceGrid::ColGateway, 1, "198.18.0.254");
+    grid.setCell(devices::DeviceGrid::ColDescription, 1,
+                 "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, 1, "s3cret");
     driver.steps = {password("admin")};
     commands.updateRow(1);
 
@@ -285,7 +286,7 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     const auto configs = configsReceived(1);
     ASSERT_EQ(configs.size(), 1u);
     EXPECT_EQ(configs[0].destination, "198.18.0.130");
-    EXPECT_EQ(configs[0].destinationPort, packet::kDevicePort);
+    EXPECT_EQ(configs[0].destinationPort, protocol::kDevicePort);
     EXPECT_EQ(configs[0].source, lab::kHostA);
     EXPECT_EQ(lab::toHex(configs[0].bytes),
               lab::toHex(std::string(expected.begin(), expected.end())));
@@ -295,7 +296,7 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     testsupport::RecordingReplyEvents events;
     handleReply(grid, events, *answer);
     EXPECT_EQ(events.results, (std::vector<std::string>{"Setting OK"}));
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, 1), "");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -329,7 +330,7 @@ TEST_F(UpdateLab, UpdateMultiSendsToTheFirstAndThirdTicked) {
 }
 
 TEST_F(UpdateLab, UpdateAllSkipsARowWithABadNetMask) {
-    grid.setCell(DeviceGrid::ColMask, 2, "255.255.0");
+    grid.setCell(devices::DeviceGrid::ColMask, 2, "255.255.0");
     driver.steps = {password("admin"), password("admin")};
     commands.updateAll();
     const auto configs = configsReceived(2);
@@ -371,4 +372,4 @@ TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmatio
 }
 
 }  // namespace
-}  // namespace kavren::config
+}  // namespace kavren::usecases

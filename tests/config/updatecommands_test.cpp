@@ -9,7 +9,7 @@
 
 #include "tests/support/fakes.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 namespace {
 
 using testsupport::FakePrompts;
@@ -17,8 +17,9 @@ using testsupport::FakeUpdateFrontEnd;
 using testsupport::RecordingSender;
 using Bytes = std::vector<std::uint8_t>;
 
-DeviceGrid::DeviceRowTexts device(std::string name, std::string mac, std::string deviceIp) {
-    DeviceGrid::DeviceRowTexts t;
+devices::DeviceGrid::DeviceRowTexts device(std::string name, std::string mac,
+                                           std::string deviceIp) {
+    devices::DeviceGrid::DeviceRowTexts t;
     t.mac = std::move(mac);
     t.name = std::move(name);
     t.version = "v1.0";
@@ -48,7 +49,7 @@ protected:
             std::count(prompts.events.begin(), prompts.events.end(), event));
     }
 
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     FakePrompts prompts;
     RecordingSender sender;
     FakeUpdateFrontEnd frontEnd;
@@ -109,8 +110,8 @@ TEST_F(UpdateTest, CaptionAndTenMemoLinesInTheirExactShape) {
 
 TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
     const int row = addDevice("%s%n", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "n3w");
-    grid.setCell(DeviceGrid::ColDescription, row, "100% %s \xE9t\xE9");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "n3w");
+    grid.setCell(devices::DeviceGrid::ColDescription, row, "100% %s \xE9t\xE9");
     commands.updateRow(row);
     EXPECT_EQ(prompts.events.front(), "confirm:%s%n (00-1A-2B-3C-4D-5E)");
     EXPECT_EQ(prompts.lastLines[5], "NewPassword     \t: n3w");
@@ -120,9 +121,10 @@ TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
 // --- address checks ----------------------------------------------------------
 
 TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
-    for (const int col : {DeviceGrid::ColIp, DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
+    for (const int col : {devices::DeviceGrid::ColIp, devices::DeviceGrid::ColMask,
+                          devices::DeviceGrid::ColGateway}) {
         SCOPED_TRACE(col);
-        DeviceGrid g;
+        devices::DeviceGrid g;
         g.setUp();
         const int row = g.appendDeviceRow(device("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1"));
         g.setCell(col, row, "10.0.0");
@@ -138,20 +140,20 @@ TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
 
 TEST_F(UpdateTest, SeveralInvalidAddressesGiveOneMessage) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColIp, row, "192.168.0.300");
-    grid.setCell(DeviceGrid::ColGateway, row, "10..0.1");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "keep");
+    grid.setCell(devices::DeviceGrid::ColIp, row, "192.168.0.300");
+    grid.setCell(devices::DeviceGrid::ColGateway, row, "10..0.1");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "keep");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, std::vector<std::string>{"message:IP address Error !!"});
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "keep");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 TEST_F(UpdateTest, OneDigitFirstPartIsAccepted) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColIp, row, "1.2.3.4");
+    grid.setCell(devices::DeviceGrid::ColIp, row, "1.2.3.4");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -177,13 +179,13 @@ TEST_F(UpdateTest, UnparsableDeviceIpIsAnAddressErrorUnlessBroadcasting) {
 
 TEST_F(UpdateTest, EmptyPasswordCancelsAndChangesNothing) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "keep");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "keep");
     prompts.passwords = {""};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, (std::vector<std::string>{"confirm:AB (00-1A-2B-3C-4D-5E)",
                                                         "message:Cancel Configuration"}));
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "keep");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -201,12 +203,13 @@ TEST_F(UpdateTest, PasswordBoxIsEmptiedBeforeTheSendAndNeverShown) {
 
 TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", "192.168.0.100");
-    grid.setCell(DeviceGrid::ColIp, row, "10.1.2.3");
-    grid.setCell(DeviceGrid::ColMask, row, "255.255.0.0");
-    grid.setCell(DeviceGrid::ColGateway, row, "10.1.0.254");
+    grid.setCell(devices::DeviceGrid::ColIp, row, "10.1.2.3");
+    grid.setCell(devices::DeviceGrid::ColMask, row, "255.255.0.0");
+    grid.setCell(devices::DeviceGrid::ColGateway, row, "10.1.0.254");
     // 40 bytes: only the first 32 are sent, "%s" byte for byte.
-    grid.setCell(DeviceGrid::ColDescription, row, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "new\xE9");
+    grid.setCell(devices::DeviceGrid::ColDescription, row,
+                 "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "new\xE9");
     prompts.passwords = {"abcdefghijklmnopqrst"};  // 20 characters; 16 count
     commands.updateRow(row);
 
@@ -235,7 +238,7 @@ TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
 // the bytes and the destination must be the window's for the same texts.
 TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", " 192.168.000.100 ");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "n%s");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "n%s");
     prompts.passwords = {"secret"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -303,23 +306,23 @@ TEST_F(UpdateTest, ForceBroadcastIsReadOnceAtTheStart) {
 
 TEST_F(UpdateTest, AfterASendUpdateDeviceIsDisabledAndNewPasswordEmptied) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "next");
-    grid.setCell(DeviceGrid::ColIp, row, "192.168.0.77");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "next");
+    grid.setCell(devices::DeviceGrid::ColIp, row, "192.168.0.77");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(frontEnd.requestsSent, 1);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, row), "192.168.0.77");  // the sent values stay
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColIp, row), "192.168.0.77");  // the sent values stay
 }
 
 TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "next");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "next");
     prompts.passwords = {"pw"};
     sender.failOnCall = 0;
     EXPECT_THROW(commands.updateRow(row), std::runtime_error);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "next");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "next");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -327,7 +330,7 @@ TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
 
 TEST_F(UpdateTest, UpdateAllSkipsABadRowWithItsMessageInBetween) {
     addThree();
-    grid.setCell(DeviceGrid::ColMask, 2, "255.255.0");
+    grid.setCell(devices::DeviceGrid::ColMask, 2, "255.255.0");
     prompts.passwords = {"p1", "p3"};
     commands.updateAll();
     EXPECT_EQ(prompts.events,
@@ -434,4 +437,4 @@ TEST_F(UpdateTest, UpdateMultiStopsAtTheRowWhoseSendFails) {
 }
 
 }  // namespace
-}  // namespace kavren::config
+}  // namespace kavren::usecases

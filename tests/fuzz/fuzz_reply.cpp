@@ -17,7 +17,7 @@
 
 namespace {
 
-struct CheckingEvents final : kavren::ReplyEvents {
+struct CheckingEvents final : kavren::usecases::ReplyEvents {
     // A name and a result text are at most one 32-byte field each; a MAC
     // text is 17 characters.
     static void check(std::string_view name, std::string_view mac) {
@@ -34,48 +34,48 @@ struct CheckingEvents final : kavren::ReplyEvents {
     void listFull() override {}
 };
 
-void checkRow(const kavren::DeviceGrid& grid, int r) {
-    using kavren::DeviceGrid;
-    if (grid.cell(DeviceGrid::ColRow, r) != kavren::codec::formatRowNumber(r))
+void checkRow(const kavren::devices::DeviceGrid& grid, int r) {
+    using kavren::devices::DeviceGrid;
+    if (grid.cell(devices::DeviceGrid::ColRow, r) != kavren::protocol::formatRowNumber(r))
         std::abort();
-    const std::string& mac = grid.cell(DeviceGrid::ColMac, r);
+    const std::string& mac = grid.cell(devices::DeviceGrid::ColMac, r);
     if (mac.size() != 17)
         std::abort();
     if (grid.findRowByMac(mac) != r)
         std::abort();  // also: no earlier row holds this MAC
-    if (!grid.cell(DeviceGrid::ColNewPassword, r).empty())
+    if (!grid.cell(devices::DeviceGrid::ColNewPassword, r).empty())
         std::abort();
-    if (grid.cell(DeviceGrid::ColDeviceIp, r) != grid.cell(DeviceGrid::ColIp, r))
+    if (grid.cell(devices::DeviceGrid::ColDeviceIp, r) != grid.cell(devices::DeviceGrid::ColIp, r))
         std::abort();
-    if (grid.cell(DeviceGrid::ColName, r).size() > 32)
+    if (grid.cell(devices::DeviceGrid::ColName, r).size() > 32)
         std::abort();
-    if (grid.cell(DeviceGrid::ColVersion, r).size() > 16)
+    if (grid.cell(devices::DeviceGrid::ColVersion, r).size() > 16)
         std::abort();
-    if (grid.cell(DeviceGrid::ColDescription, r).size() > 32)
+    if (grid.cell(devices::DeviceGrid::ColDescription, r).size() > 32)
         std::abort();
 }
 
-void checkTrailingRow(const kavren::DeviceGrid& grid) {
+void checkTrailingRow(const kavren::devices::DeviceGrid& grid) {
     const int rows = grid.rowCount();
     if (rows < 2)
         std::abort();
-    for (int c = 0; c < kavren::DeviceGrid::kColCount; ++c) {
+    for (int c = 0; c < kavren::devices::DeviceGrid::kColCount; ++c) {
         if (!grid.cell(c, rows - 1).empty())
             std::abort();
     }
 }
 
 // The whole grid, once at the end: every row as above and no MAC twice.
-void checkInvariants(const kavren::DeviceGrid& grid) {
+void checkInvariants(const kavren::devices::DeviceGrid& grid) {
     checkTrailingRow(grid);
     std::set<std::string> macs;
     for (int r = 1; r <= grid.rowCount() - 2; ++r) {
         checkRow(grid, r);
         // Every row knows its first sender; rivals stay bounded.
         if (grid.firstSender(r) == 0 ||
-            grid.rivalSenders(r).size() > kavren::DeviceSenders::kRivalsKept)
+            grid.rivalSenders(r).size() > kavren::devices::DeviceSenders::kRivalsKept)
             std::abort();
-        if (!macs.insert(grid.cell(kavren::DeviceGrid::ColMac, r)).second)
+        if (!macs.insert(grid.cell(kavren::devices::DeviceGrid::ColMac, r)).second)
             std::abort();
     }
 }
@@ -86,7 +86,7 @@ void checkInvariants(const kavren::DeviceGrid& grid) {
 // (big-endian, cut to 1,024 as the receive buffer does). A zero byte pair
 // with value 0xFFFF clears the grid, as Refresh does.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    kavren::DeviceGrid grid(64);  // a full-size index per input would dominate the run
+    kavren::devices::DeviceGrid grid(64);  // a full-size index per input would dominate the run
     grid.setUp();
     CheckingEvents events;
     std::size_t pos = 0;
@@ -109,7 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The sender is taken from the length pair, so one MAC sent with
         // several lengths comes from several senders.
         const auto sender = static_cast<std::uint32_t>(0x0A000000U | declared);
-        kavren::handleReply(grid, events, std::span<const std::uint8_t>(data + pos, n), sender);
+        kavren::usecases::handleReply(grid, events, std::span<const std::uint8_t>(data + pos, n),
+                                      sender);
         const int after = grid.rowCount();
         if (after != before && after != before + 1)
             std::abort();

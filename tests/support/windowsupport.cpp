@@ -78,12 +78,12 @@ std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services
         app::destroyProgramWindows();
         throw;
     }
-    return std::unique_ptr<app::TMainF>(MainF);
+    return std::unique_ptr<app::TMainF>(::MainF);
 }
 
 void closeProgramWindows(std::unique_ptr<app::TMainF>& window) {
     // The program's order: the dialogs go first, then the window.
-    if (window.get() == MainF)
+    if (window.get() == ::MainF)
         static_cast<void>(window.release());
     app::destroyProgramWindows();
     window.reset();

@@ -9,7 +9,7 @@
 
 #include "devices/devicegrid.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 DeviceGrid::DeviceRowTexts device(const std::string& mac, const std::string& ip) {
@@ -152,4 +152,4 @@ TEST(SameSubnet, ComparesUnderTheMask) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

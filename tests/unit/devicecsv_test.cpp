@@ -8,7 +8,7 @@
 
 #include "devices/devicegrid.h"
 
-namespace kavren {
+namespace kavren::usecases {
 namespace {
 
 TEST(DeviceCsv, QuotesOnlyWhereNeededAndWritesLatin1AsUtf8) {
@@ -112,7 +112,7 @@ TEST(DeviceCsv, HeaderAndColumnsForEachFrontEnd) {
 }
 
 TEST(DeviceCsv, TheGridsDeviceRowsWithoutThePasswordOrNewAddress) {
-    DeviceGrid grid(16);
+    devices::DeviceGrid grid(16);
     grid.setUp();
     EXPECT_EQ(gridDevicesCsv(grid), "mac,name,version,ip,mask,gateway,description\r\n");
     grid.appendDeviceRow({.mac = "02-00-00-00-00-01",
@@ -123,13 +123,13 @@ TEST(DeviceCsv, TheGridsDeviceRowsWithoutThePasswordOrNewAddress) {
                           .mask = "255.0.0.0",
                           .gateway = "10.0.0.254",
                           .description = "x"});
-    grid.setCell(DeviceGrid::ColNewPassword, 1, "secret");
-    grid.setCell(DeviceGrid::ColIp, 1, "10.0.0.77");
-    grid.setCell(DeviceGrid::ColDescription, 1, "typed");
+    grid.setCell(devices::DeviceGrid::ColNewPassword, 1, "secret");
+    grid.setCell(devices::DeviceGrid::ColIp, 1, "10.0.0.77");
+    grid.setCell(devices::DeviceGrid::ColDescription, 1, "typed");
     EXPECT_EQ(gridDevicesCsv(grid),
               "mac,name,version,ip,mask,gateway,description\r\n"
               "02-00-00-00-00-01,\"A,B\",1,10.0.0.1,255.0.0.0,10.0.0.254,typed\r\n");
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -8,7 +8,7 @@
 
 #include "devices/devicegrid.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 // Writes every notification as a short line, so a test compares the whole
@@ -124,4 +124,4 @@ TEST(DeviceGridIndex, FindsEveryDeviceBeyondTheExpectedCount) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

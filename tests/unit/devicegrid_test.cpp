@@ -8,7 +8,7 @@
 
 #include "tests/support/fakes.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 struct RecordingEffects final : GridEffects {
@@ -177,4 +177,4 @@ TEST_F(DeviceGridTest, OutOfRangeAccessIsHarmless) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

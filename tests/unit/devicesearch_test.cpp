@@ -7,7 +7,7 @@
 
 #include "devices/devicegrid.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 using Direction = DeviceSearch::Direction;
@@ -134,4 +134,4 @@ TEST_F(DeviceSearchTest, TheIndexFollowsAppendsEditsAndClear) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -13,7 +13,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/replybuilder.h"
 
-namespace kavren {
+namespace kavren::usecases {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -21,31 +21,31 @@ using Bytes = std::vector<std::uint8_t>;
 using Events = testsupport::RecordingReplyEvents;
 using testsupport::resultReply;
 
-Bytes infoReply(MacBytes mac, Ipv4Bytes ip, const std::string& name) {
+Bytes infoReply(protocol::MacBytes mac, protocol::Ipv4Bytes ip, const std::string& name) {
     return testsupport::infoReply({.mac = mac, .name = name, .ip = ip, .mask = {255, 255, 255, 0}});
 }
 
-constexpr MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
-constexpr MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+constexpr protocol::MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
+constexpr protocol::MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
 TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     Events events;
     handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
     ASSERT_EQ(grid.rowCount(), 3);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColMac, 1), "02-C4-7E-0A-1B-FF");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColDeviceIp, 1), "10.0.0.1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, 1), "10.0.0.1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColMask, 1), "255.255.255.0");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColGateway, 1), "0.0.0.0");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColRow, 1), "1");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColMac, 1), "02-C4-7E-0A-1B-FF");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColDeviceIp, 1), "10.0.0.1");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColIp, 1), "10.0.0.1");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColMask, 1), "255.255.255.0");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColGateway, 1), "0.0.0.0");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, 1), "");
     EXPECT_EQ(events.log, (std::vector<std::string>{"listed Pump (02-C4-7E-0A-1B-FF)"}));
 
     handleReply(grid, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
     EXPECT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 2), "2");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, 2), "192.168.0.100");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColRow, 2), "2");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColIp, 2), "192.168.0.100");
     EXPECT_EQ(events.last(), "listed  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
 }
 
@@ -67,19 +67,19 @@ TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
 }
 
 TEST(ReplyHandler, IgnoresAListedDeviceEntirely) {
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     Events events;
     handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
     handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     const std::size_t reported = events.log.size();
     handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
     EXPECT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Pump");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColName, 1), "Pump");
     EXPECT_EQ(events.log.size(), reported);
 }
 
 TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     Events events;
     handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
     handleReply(grid, events, resultReply(kMac1, "Setting OK"));
@@ -91,7 +91,7 @@ TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
 }
 
 TEST(ReplyHandler, DropsWhatIsNotAReply) {
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     Events events;
     Bytes request(16, 0xFF);
     const std::string magic = "KAVRENut";
@@ -106,15 +106,15 @@ TEST(ReplyHandler, DropsWhatIsNotAReply) {
 }
 
 TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     Events events;
     handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
     handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     grid.clear();
     handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     EXPECT_EQ(grid.rowCount(), 3);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Valve");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColRow, 1), "1");
+    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColName, 1), "Valve");
 }
 
 // --- impostors and floods: what a hostile host on the segment can send ----------
@@ -143,14 +143,14 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        DeviceGrid grid;
+        devices::DeviceGrid grid;
         Events events;
         handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
         for (std::size_t i = 0; i < c.senders.size(); ++i)
             handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
                         c.senders[i]);
         ASSERT_EQ(grid.deviceRowCount(), 2);
-        EXPECT_EQ(grid.cell(DeviceGrid::ColName, 2), "Pump");
+        EXPECT_EQ(grid.cell(devices::DeviceGrid::ColName, 2), "Pump");
         EXPECT_EQ(grid.firstSender(2), c.first);
         const auto rivals = grid.rivalSenders(2);
         EXPECT_EQ(std::vector<std::uint32_t>(rivals.begin(), rivals.end()), c.rivals);
@@ -166,11 +166,11 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
 // stops at its bound, says so once, and says it again
 // after a Refresh that fills it again; listed devices still count.
 TEST(ReplyHandler, AFullListTakesNoMoreDevicesAndSaysSoOnce) {
-    DeviceGrid grid(16, 3);
+    devices::DeviceGrid grid(16, 3);
     Events events;
     const auto flood = [&](int count) {
         for (int i = 0; i < count; ++i) {
-            const MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
+            const protocol::MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
             handleReply(grid, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
         }
     };
@@ -196,9 +196,9 @@ TEST(Refresh, BroadcastsOneDiscoveryRequest) {
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
     EXPECT_TRUE(sender.sent[0].broadcast);
-    const packet::DiscoveryRequest expected = packet::buildDiscoveryRequest();
+    const protocol::DiscoveryRequest expected = protocol::buildDiscoveryRequest();
     EXPECT_EQ(sender.sent[0].bytes, Bytes(expected.begin(), expected.end()));
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::usecases

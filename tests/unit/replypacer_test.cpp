@@ -15,12 +15,12 @@
 #include "devices/devicegrid.h"
 #include "tests/support/fakes.h"
 
-namespace kavren {
+namespace kavren::usecases {
 namespace {
 
 using namespace std::chrono_literals;
 
-struct CountingObserver final : GridObserver {
+struct CountingObserver final : devices::GridObserver {
     int appendNotices = 0;
     void gridReset() override {}
     void rowsAppended(int, int) override { ++appendNotices; }
@@ -51,7 +51,7 @@ protected:
             const int reply = queued.front();
             queued.pop_front();
             handled.push_back(reply);
-            DeviceGrid::DeviceRowTexts texts;
+            devices::DeviceGrid::DeviceRowTexts texts;
             texts.mac = std::to_string(reply);
             grid.appendDeviceRow(std::move(texts));
             pacer.deviceListed("dev", std::to_string(reply));
@@ -67,7 +67,7 @@ protected:
     int deliverCalls = 0;
     std::deque<int> queued;
     std::vector<int> handled;
-    DeviceGrid grid;
+    devices::DeviceGrid grid;
     CountingObserver observer;
     testsupport::RecordingReplyEvents heard;
     ReplyPacer pacer{grid, heard, [this](std::size_t n) { return deliver(n); },
@@ -185,4 +185,4 @@ TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::usecases
