@@ -16,19 +16,17 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/anchoredplacement.h"
 #include "app/celleditdelegate.h"
-#include "app/cfgdlg.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistcommands.h"
 #include "app/devlistview.h"
-#include "app/dialogprompts.h"
 #include "app/errordisplay.h"
 #include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
-#include "app/pwddlg.h"
 #include "app/textbridge.h"
 #include "net/idsockethandle.h"
 #include "protocol/packets.h"
@@ -109,8 +107,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 TMainF::TMainF(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
       m_grid(devices::DeviceGrid::kExpectedDevices, services.maxDevices),
-      m_adapterQuery(services.adapterQuery ? std::move(services.adapterQuery)
-                                           : net::makePlatformAdapterQuery()),
+      m_adapterQuery(std::move(services.adapterQuery)),
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
@@ -367,7 +364,8 @@ void TMainF::FormCreate() {
     {
         // Choosing entry 0 here is not a change of the list.
         const QSignalBlocker blocker(EthList);
-        m_adapters.fill(*m_adapterQuery);
+        if (m_adapterQuery)
+            m_adapters.fill(*m_adapterQuery);
         for (const std::string& entry : m_adapters.entryTexts())
             EthList->addItem(toQt(entry));
         if (m_adapters.initialSelection() >= 0) {
@@ -546,18 +544,18 @@ net::DatagramSender& TMainF::sender() {
                             : static_cast<net::DatagramSender&>(m_endpointSender);
 }
 
+void TMainF::useUpdateCommands(std::unique_ptr<usecases::UpdatePrompts> prompts,
+                               std::unique_ptr<usecases::UpdateCommands> commands) {
+    m_updates.reset();
+    m_prompts = std::move(prompts);
+    m_updates = std::move(commands);
+}
+
 usecases::UpdateCommands& TMainF::updates() {
-    // The dialogs are created after the main window, so the update commands
-    // are put together at their first use.
-    if (!m_updates) {
-        if (!PwdDlg || !CfgDlg)
-            throw std::logic_error("The update dialogs do not exist");
-        m_prompts = std::make_unique<DialogPrompts>(
-            *PwdDlg, *CfgDlg, [](std::string_view text) { PlainMessageBox::show(text); });
-        m_updates = std::make_unique<usecases::UpdateCommands>(
-            m_grid, *m_prompts, sender(), static_cast<const usecases::UpdateOptions&>(*this),
-            static_cast<usecases::UpdateEvents&>(*this));
-    }
+    // A window built without the composition root (some tests do) has no
+    // dialogs to ask through.
+    if (!m_updates)
+        throw std::logic_error("The update dialogs do not exist");
     return *m_updates;
 }
 

@@ -35,7 +35,6 @@ namespace kavren::app {
 
 class TPwdDlg;
 class TCfgDlg;
-class DialogPrompts;
 class AnchoredPlacement;
 class DevListCommands;
 class DevListView;
@@ -43,12 +42,13 @@ class DeviceTableModel;
 class FindBar;
 class LogoLabel;
 
-// What the main window is built on besides its own widgets. The program
-// passes nothing and gets the platform's adapters, the send sequence over the
-// window's own sending endpoint and the receiving port 62631; the tests put
-// a recording sender, a fixed adapter list and a free port in their place.
+// What the main window is built on besides its own widgets. The program's
+// composition root (app/composition.h) gives it the platform's adapter query
+// and leaves the rest as it is: the send sequence over the window's own
+// sending endpoint and the receiving port 62631. The tests put a recording
+// sender, a fixed adapter list and a free port in their place.
 struct MainWindowServices {
-    std::unique_ptr<net::AdapterQuery> adapterQuery;  // null: the platform's query
+    std::unique_ptr<net::AdapterQuery> adapterQuery;  // null: no adapters are listed
     net::DatagramSender* sender = nullptr;            // null: the send sequence over IdUDPClient
     std::uint16_t receivePort = net::TIdUDPServer::kDefaultPort;
     // The net mask (dotted text) of the adapter that holds a source address,
@@ -133,6 +133,19 @@ public:
     FindBar* findBar() const { return m_findBar; }
     DevListCommands* devListCommands() const { return m_devListCommands; }
 
+    // What the update commands work with, for the composition root that puts
+    // them together: the window's sender, its broadcast switch and its side of
+    // a sent request.
+    net::DatagramSender& sender();
+    const usecases::UpdateOptions& updateOptions() const { return *this; }
+    usecases::UpdateEvents& updateEvents() { return *this; }
+    // The commands behind Update Device, Update Multi and Update All, with the
+    // prompts they ask through. They can only be made once the dialogs exist,
+    // after the window; the window keeps both to its end. Until they are
+    // handed over, the buttons report that the dialogs are missing.
+    void useUpdateCommands(std::unique_ptr<usecases::UpdatePrompts> prompts,
+                           std::unique_ptr<usecases::UpdateCommands> commands);
+
 private:
     // GridEffects: a selection enables Update Device and Connect to Device.
     void cellSelected() override;
@@ -156,7 +169,6 @@ private:
     void createMenu();
     void connectHandlers();
     void setTabOrder();
-    net::DatagramSender& sender();
     usecases::UpdateCommands& updates();
     void postDelivery();
     void deliverReplies();
@@ -174,8 +186,8 @@ private:
     DevListCommands* m_devListCommands = nullptr;
     std::array<QLabel*, 2> m_panels{};
     std::string m_deviceLine;  // reused for panel 0's text
-    std::unique_ptr<DialogPrompts> m_prompts;
-    std::unique_ptr<usecases::UpdateCommands> m_updates;
+    std::unique_ptr<usecases::UpdatePrompts> m_prompts;
+    std::unique_ptr<usecases::UpdateCommands> m_updates;  // goes before the prompts it asks through
     // Set while a delivery call is posted and not yet run, so a burst of
     // wake-ups posts one call instead of thousands.
     std::atomic<bool> m_deliveryPosted{false};

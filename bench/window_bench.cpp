@@ -90,7 +90,9 @@ int listedRows(const app::TMainF& window) {
 
 int windowMode(ProbeApplication& app, int count) {
     requireLab("kavren_window_bench");
-    app::TMainF window;
+    // The window alone, on the system's adapters: nothing here asks the
+    // dialogs.
+    app::TMainF window(app::MainWindowServices{net::makePlatformAdapterQuery()});
     ::MainF = &window;
     window.show();
     runUntil([] { return false; }, 300);  // start-up settles
@@ -295,7 +297,7 @@ int startupSeries(int rounds) {
 int closeChild(int argc, char** argv, int count) {
     requireLab("kavren_window_bench");  // Refresh sends a broadcast
     ProbeApplication app(argc, argv);
-    auto* window = new app::TMainF();
+    auto* window = new app::TMainF(app::MainWindowServices{net::makePlatformAdapterQuery()});
     ::MainF = window;
     window->show();
     runUntil([] { return false; }, 200);

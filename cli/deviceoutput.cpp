@@ -108,7 +108,7 @@ const QStringList& deviceHeaders() {
 
 QStringList deviceFields(const usecases::FoundDevice& device) {
     return {fromDevice(device.mac),         fromDevice(device.name),     fromDevice(device.version),
-            fromDevice(device.ip),          fromDevice(device.mask),     fromDevice(device.gateway),
+            fromDevice(device.deviceIp),    fromDevice(device.mask),     fromDevice(device.gateway),
             fromDevice(device.description), fromDevice(device.foundVia), fromDevice(device.sender)};
 }
 
@@ -125,7 +125,7 @@ QJsonObject deviceJson(const usecases::FoundDevice& device) {
     for (const usecases::FoundDevice& rival : device.rivals)
         others.append(fromDevice(rival.sender));
     object.insert(QStringLiteral("other_senders"), others);
-    object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device.ip);
+    object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device.deviceIp);
     return object;
 }
 
@@ -152,7 +152,7 @@ QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {
     usecases::appendDeviceCsvHeader(out, usecases::DeviceCsvColumns::All);
     for (const usecases::FoundDevice& d : devices) {
         usecases::appendDeviceCsvLine(out,
-                                      {d.mac, d.name, d.version, d.ip, d.mask, d.gateway,
+                                      {d.mac, d.name, d.version, d.deviceIp, d.mask, d.gateway,
                                        d.description, d.foundVia, d.sender},
                                       usecases::DeviceCsvColumns::All);
     }

@@ -29,7 +29,7 @@ std::string quoted(const std::string& text) {
 }  // namespace
 
 usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device) {
-    return {device.ip, device.mask, device.gateway, device.description};
+    return {device.deviceIp, device.mask, device.gateway, device.description};
 }
 
 PlanFile parsePlan(const QByteArray& content) {
@@ -212,10 +212,10 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                    std::to_string(it->second->line));
         }
         for (const usecases::FoundDevice& other : found) {
-            if (other.mac == entry.mac || protocol::ipv4Value(other.ip) != ip)
+            if (other.mac == entry.mac || protocol::ipv4Value(other.deviceIp) != ip)
                 continue;
             const auto moved = targetOfMac.find(other.mac);
-            const bool keepsIt = moved == targetOfMac.end() || moved->second == other.ip;
+            const bool keepsIt = moved == targetOfMac.end() || moved->second == other.deviceIp;
             if (keepsIt)
                 entry.errors.push_back("address " + entry.target.ip + " is used by " + other.mac);
         }

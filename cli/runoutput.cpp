@@ -35,9 +35,9 @@ QByteArray previewTable(const std::vector<PlanEntry>& entries) {
         rows.push_back(
             {QString::number(entry.line), fromDevice(entry.mac),
              entry.device ? fromDevice(entry.device->name) : QString(),
-             entry.device ? fromDevice(entry.device->ip) : QString(), fromDevice(entry.target.ip),
-             fromDevice(entry.target.mask), fromDevice(entry.target.gateway),
-             fromDevice(entry.target.description),
+             entry.device ? fromDevice(entry.device->deviceIp) : QString(),
+             fromDevice(entry.target.ip), fromDevice(entry.target.mask),
+             fromDevice(entry.target.gateway), fromDevice(entry.target.description),
              entry.newPassword.empty() ? QStringLiteral("No Change") : QStringLiteral("(set)"),
              notes.isEmpty() ? QStringLiteral("ok") : notes.join(QStringLiteral("; "))});
     }
@@ -54,7 +54,7 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
                 line += QStringLiteral(" (attempt %1)").arg(result.attempt);
             if (result.outsideSubnet) {
                 line += QStringLiteral(" (by broadcast: its address ") +
-                        visibleDeviceText(job.device.ip) +
+                        visibleDeviceText(job.device.deviceIp) +
                         QStringLiteral(" lies outside the subnet of adapter ") +
                         qs(job.device.foundVia) + QStringLiteral(")");
             }

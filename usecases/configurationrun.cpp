@@ -63,7 +63,7 @@ private:
     std::string m_refusal;
 };
 
-std::string differences(const FoundDevice& found, const DeviceSettings& target) {
+std::string differences(const DeviceRecord& found, const DeviceSettings& target) {
     std::string text;
     auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
         if (now == wanted)
@@ -72,7 +72,7 @@ std::string differences(const FoundDevice& found, const DeviceSettings& target) 
             text += ", ";
         text += std::string(what) + " is " + now + " instead of " + wanted;
     };
-    compare("ip", found.ip, protocol::formatDotted(protocol::parseIpv4(target.ip).values));
+    compare("ip", found.deviceIp, protocol::formatDotted(protocol::parseIpv4(target.ip).values));
     compare("mask", found.mask, protocol::formatDotted(protocol::parseIpv4(target.mask).values));
     compare("gateway", found.gateway,
             protocol::formatDotted(protocol::parseIpv4(target.gateway).values));
@@ -113,7 +113,8 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     // does not hold its address: the host has no route, or one through the
     // wrong adapter.
     const auto mask = m_port.adapterMask(device.foundVia);
-    result.outsideSubnet = mask && devices::sameSubnet(device.ip, device.foundVia, *mask) == false;
+    result.outsideSubnet =
+        mask && devices::sameSubnet(device.deviceIp, device.foundVia, *mask) == false;
     // A later attempt that cannot go out ends the change; the first one was
     // simply never sent.
     const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
@@ -121,7 +122,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     // scrambled password to every host on the segment: the user decides.
     if (result.outsideSubnet && !m_forceBroadcast) {
         result.state = notSent;
-        result.reason = "its address " + device.ip + " lies outside the subnet of adapter " +
+        result.reason = "its address " + device.deviceIp + " lies outside the subnet of adapter " +
                         device.foundVia +
                         ", so only a broadcast reaches it, and a broadcast hands the request "
                         "and its password to every host on the segment; add --broadcast to "
@@ -132,7 +133,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     // holding the new settings.
     const std::optional<CheckedSettings> settings =
         checkSettings({.mac = device.mac,
-                       .deviceIp = device.ip,
+                       .deviceIp = device.deviceIp,
                        .ip = job.target.ip,
                        .mask = job.target.mask,
                        .gateway = job.target.gateway,

@@ -152,7 +152,7 @@ void appendDeviceCsvHeader(std::string& out, DeviceCsvColumns columns) {
 void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
                          DeviceCsvColumns columns) {
     const std::array<std::string_view, kKeys.size()> fields = {
-        device.mac,     device.name,        device.version,  device.ip,    device.mask,
+        device.mac,     device.name,        device.version,  device.deviceIp, device.mask,
         device.gateway, device.description, device.foundVia, device.sender};
     appendLine(out, fields.data(), columnCount(columns));
 }
@@ -167,7 +167,7 @@ std::string gridDevicesCsv(const devices::DeviceGrid& grid) {
             .mac = grid.cell(devices::DeviceGrid::ColMac, row),
             .name = grid.cell(devices::DeviceGrid::ColName, row),
             .version = grid.cell(devices::DeviceGrid::ColVersion, row),
-            .ip = grid.cell(devices::DeviceGrid::ColDeviceIp, row),
+            .deviceIp = grid.cell(devices::DeviceGrid::ColDeviceIp, row),
             .mask = grid.cell(devices::DeviceGrid::ColMask, row),
             .gateway = grid.cell(devices::DeviceGrid::ColGateway, row),
             .description = grid.cell(devices::DeviceGrid::ColDescription, row),

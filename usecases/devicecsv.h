@@ -26,11 +26,12 @@ namespace kavren::usecases {
 // apostrophe, so that readCsvRecords, which takes one apostrophe off a field
 // when one of those characters follows it, gives back every value exactly.
 
-// One device's texts, unconverted. foundVia (the adapter address whose
-// request it answered) and sender (the reply's source address) are known to
-// the command line only.
+// One device's texts, unconverted; deviceIp is the address the device
+// reported (column "ip"). foundVia (the adapter address whose request it
+// answered) and sender (the reply's source address) are known to the command
+// line only.
 struct DeviceCsvRecord {
-    std::string_view mac, name, version, ip, mask, gateway, description, foundVia, sender;
+    std::string_view mac, name, version, deviceIp, mask, gateway, description, foundVia, sender;
 };
 
 enum class DeviceCsvColumns {

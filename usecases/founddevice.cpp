@@ -52,9 +52,9 @@ std::string claimantsText(const FoundDevice& device) {
     return text;
 }
 
-bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
+bool reportsSettings(const DeviceRecord& found, const DeviceSettings& target) {
     using protocol::ipv4Value;
-    return protocol::ipv4Value(found.ip) == protocol::ipv4Value(target.ip) &&
+    return protocol::ipv4Value(found.deviceIp) == protocol::ipv4Value(target.ip) &&
            protocol::ipv4Value(found.mask) == protocol::ipv4Value(target.mask) &&
            protocol::ipv4Value(found.gateway) == protocol::ipv4Value(target.gateway) &&
            found.description == target.description.substr(0, protocol::kConfigDescriptionWidth);
@@ -88,16 +88,7 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
                                  result.leftOut = true;
                                  return false;
                              }
-                             FoundDevice device;
-                             device.mac = std::move(record->mac);
-                             device.name = std::move(record->name);
-                             device.version = std::move(record->version);
-                             device.ip = std::move(record->deviceIp);
-                             device.mask = std::move(record->mask);
-                             device.gateway = std::move(record->gateway);
-                             device.description = std::move(record->description);
-                             device.foundVia = adapter;
-                             device.sender = peer;
+                             FoundDevice device{std::move(*record), adapter, peer};
                              if (heard.insert(device.mac).second && progress.heard)
                                  progress.heard(device);
                              if (it != listed.end()) {

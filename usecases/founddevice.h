@@ -10,20 +10,14 @@
 
 #include "devices/devicegrid.h"
 #include "usecases/deviceport.h"
+#include "usecases/devicerecord.h"
 
 namespace kavren::usecases {
 
-// One device as a discovery found it: the grid's texts of its reply, the
-// adapter address whose request it answered and the address the reply came
-// from. Texts are the device's bytes, unconverted.
-struct FoundDevice {
-    std::string mac;  // "00-1A-2B-3C-4D-5E"
-    std::string name;
-    std::string version;
-    std::string ip;
-    std::string mask;
-    std::string gateway;
-    std::string description;
+// One device as a discovery found it: the record its reply describes, as the
+// window lists it too, with the adapter address whose request it answered and
+// the address the reply came from. Texts are the device's bytes, unconverted.
+struct FoundDevice : DeviceRecord {
     std::string foundVia;  // adapter address the request went out from
     std::string sender;    // source address of the reply
     // Replies with the same MAC from other senders, each with its own texts
@@ -53,9 +47,9 @@ struct DeviceSettings {
     bool operator==(const DeviceSettings&) const = default;
 };
 
-// Whether a found device reports these settings, as it would once it took
-// them (the description is cut to the request's field).
-bool reportsSettings(const FoundDevice& found, const DeviceSettings& target);
+// Whether a device reports these settings, as it would once it took them
+// (the description is cut to the request's field).
+bool reportsSettings(const DeviceRecord& found, const DeviceSettings& target);
 
 // How one discovery goes: one round per adapter address, one after the
 // other, so the adapter whose request a device answered is known without

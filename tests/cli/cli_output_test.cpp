@@ -18,22 +18,22 @@ namespace {
 
 // A device whose texts are each a different kind of trouble.
 usecases::FoundDevice awkwardDevice() {
-    return usecases::FoundDevice{.mac = "02-AA-00-00-00-01",
-                                 .name = "<b>Pump</b>",
-                                 .version = "",
-                                 .ip = "10.0.0.5",
-                                 .mask = "255.255.255.0",
-                                 .gateway = "0.0.0.0",
-                                 .description = "100%s %1 Caf\xE9\x80",
-                                 .foundVia = "198.18.0.1",
-                                 .sender = "10.0.0.5"};
+    return usecases::FoundDevice{{.mac = "02-AA-00-00-00-01",
+                                  .name = "<b>Pump</b>",
+                                  .version = "",
+                                  .deviceIp = "10.0.0.5",
+                                  .mask = "255.255.255.0",
+                                  .gateway = "0.0.0.0",
+                                  .description = "100%s %1 Caf\xE9\x80"},
+                                 "198.18.0.1",  // found via
+                                 "10.0.0.5"};   // sender
 }
 
 TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
     usecases::FoundDevice plain;
     plain.mac = "02-AA-00-00-00-02";
     plain.name = "x";
-    plain.ip = "10.0.0.6";
+    plain.deviceIp = "10.0.0.6";
     const QByteArray table = devicesTable({awkwardDevice(), plain});
     const QList<QByteArray> lines = table.split('\n');
     ASSERT_EQ(lines.size(), 4);  // header, two devices, the final line end

@@ -27,7 +27,7 @@ usecases::FoundDevice device(const std::string& mac, const std::string& ip,
     usecases::FoundDevice d;
     d.mac = mac;
     d.name = "dev";
-    d.ip = ip;
+    d.deviceIp = ip;
     d.mask = "255.255.255.0";
     d.gateway = gateway;
     d.description = "old";

@@ -11,9 +11,8 @@
 #include <algorithm>
 #include <string>
 
-#include "app/cfgdlg.h"
+#include "app/composition.h"
 #include "app/plainmessagebox.h"
-#include "app/pwddlg.h"
 
 namespace kavren::testsupport {
 
@@ -99,20 +98,21 @@ QObject* namedChild(const QObject& root, QAnyStringView name, const QMetaObject&
 }
 
 std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services) {
-    auto window = std::make_unique<app::TMainF>(std::move(services));
-    ::MainF = window.get();
-    ::PwdDlg = new app::TPwdDlg();
-    ::CfgDlg = new app::TCfgDlg();
-    return window;
+    try {
+        app::createProgramWindows(std::move(services));
+    } catch (...) {
+        app::destroyProgramWindows();
+        throw;
+    }
+    return std::unique_ptr<app::TMainF>(::MainF);
 }
 
 void closeProgramWindows(std::unique_ptr<app::TMainF>& window) {
-    delete ::CfgDlg;
-    ::CfgDlg = nullptr;
-    delete ::PwdDlg;
-    ::PwdDlg = nullptr;
+    // The program's order: the dialogs go first, then the window.
+    if (window.get() == ::MainF)
+        static_cast<void>(window.release());
+    app::destroyProgramWindows();
     window.reset();
-    ::MainF = nullptr;
 }
 
 std::vector<QUrl>& openedUrls() {

@@ -63,9 +63,9 @@ private:
 };
 
 // The main window and the program-wide windows beside it (MainF, PwdDlg,
-// CfgDlg), made in the program's own order: the window first, then the two
-// dialogs. Closing takes the dialogs down before the window, so neither
-// outlives what it refers to and no later test finds a stale pointer.
+// CfgDlg), made and wired by the program's own composition root. Closing
+// takes the dialogs down before the window, so neither outlives what it
+// refers to and no later test finds a stale pointer.
 std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services = {});
 void closeProgramWindows(std::unique_ptr<app::TMainF>& window);
 

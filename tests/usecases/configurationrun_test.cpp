@@ -98,15 +98,15 @@ private:
 };
 
 ConfigJob job() {
-    FoundDevice device{.mac = "00-1A-2B-3C-4D-5E",
-                       .name = "dev",
-                       .version = "1.0",
-                       .ip = "10.0.0.9",
-                       .mask = "255.255.255.0",
-                       .gateway = "10.0.0.1",
-                       .description = "old",
-                       .foundVia = kAdapter,
-                       .sender = "10.0.0.9"};
+    FoundDevice device{{.mac = "00-1A-2B-3C-4D-5E",
+                        .name = "dev",
+                        .version = "1.0",
+                        .deviceIp = "10.0.0.9",
+                        .mask = "255.255.255.0",
+                        .gateway = "10.0.0.1",
+                        .description = "old"},
+                       kAdapter,     // found via
+                       "10.0.0.9"};  // sender
     return {
         std::move(device),
         {.ip = "10.0.0.20", .mask = "255.255.255.0", .gateway = "10.0.0.1", .description = "new"},

@@ -91,7 +91,7 @@ TEST(DeviceCsv, HeaderAndColumnsForEachFrontEnd) {
     const DeviceCsvRecord device{.mac = "02-00-00-00-00-01",
                                  .name = "n",
                                  .version = "v",
-                                 .ip = "10.0.0.1",
+                                 .deviceIp = "10.0.0.1",
                                  .mask = "255.0.0.0",
                                  .gateway = "10.0.0.254",
                                  .description = "d",
