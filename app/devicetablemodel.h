@@ -4,7 +4,7 @@
 #include <QAbstractTableModel>
 #include <string>
 
-#include "devices/devicegrid.h"
+#include "app/devicegrid.h"
 
 namespace kavren::app {
 

@@ -11,12 +11,12 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "app/devicegrid.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistview.h"
 #include "app/errordisplay.h"
 #include "app/findbar.h"
 #include "app/textbridge.h"
-#include "devices/devicegrid.h"
 #include "usecases/devicecsv.h"
 
 namespace kavren::app {
@@ -79,7 +79,7 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     // so that no keystroke waits for a burst's worth of them.
     connect(m_view.model(), &QAbstractItemModel::rowsInserted, this, [this] {
         if (m_bar.isVisible())
-            m_index.update(m_grid);
+            m_index.update(m_grid.devices());
     });
 }
 
@@ -129,7 +129,7 @@ QModelIndex DevListCommands::target() const {
 
 void DevListCommands::openFind() {
     // The index is built as the bar opens, not at the first keystroke.
-    m_index.update(m_grid);
+    m_index.update(m_grid.devices());
     m_bar.open();
     // Reopening the bar on an earlier text shows its match again.
     if (!m_bar.text().isEmpty())
@@ -147,7 +147,7 @@ void DevListCommands::find(DeviceSearch::Direction direction, int step) {
     const QModelIndex current = m_view.currentIndex();
     const int currentRow = current.isValid() ? DeviceTableModel::gridRow(current) : 0;
     const bool forward = direction == DeviceSearch::Direction::Forward;
-    m_index.update(m_grid);
+    m_index.update(m_grid.devices());
     const auto hit =
         search.find(m_index, forward ? currentRow + step : currentRow - step, direction);
     if (!hit) {
@@ -205,7 +205,7 @@ void DevListCommands::exportList() {
                                    QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
-    const std::string csv = gridDevicesCsv(m_grid);
+    const std::string csv = listedDevicesCsv(m_grid.devices());
     QFile file(path);
     bool written =
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

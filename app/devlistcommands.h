@@ -11,12 +11,9 @@
 class QAction;
 class QMenu;
 
-namespace kavren {
-class DeviceGrid;
-}
-
 namespace kavren::app {
 
+class DeviceGrid;
 class DevListView;
 class DeviceTableModel;
 class FindBar;

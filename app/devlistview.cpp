@@ -7,8 +7,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "app/devicegrid.h"
 #include "app/devicetablemodel.h"
-#include "devices/devicegrid.h"
 
 namespace kavren::app {
 

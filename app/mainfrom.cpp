@@ -108,14 +108,15 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 
 TMainF::TMainF(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
-      m_grid(DeviceGrid::kExpectedDevices, services.maxDevices),
+      m_devices(DeviceList::kExpectedDevices, services.maxDevices),
+      m_grid(m_devices),
       m_adapterQuery(services.adapterQuery ? std::move(services.adapterQuery)
                                            : makePlatformAdapterQuery()),
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
       m_netmaskOf(std::move(services.netmaskOf)),
-      m_pacer(m_grid, static_cast<ReplyEvents&>(*this),
+      m_pacer(m_devices, static_cast<ReplyEvents&>(*this),
               [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
     initKavrenResources();
     // Both endpoints take datagrams of at most 1024 bytes: the receive thread
@@ -408,7 +409,7 @@ void TMainF::BtnRefreshClick() {
 }
 
 void TMainF::BtnUpdSelClick() {
-    updates().updateDevice();
+    updates().updateDevice(m_grid.currentRow());
 }
 
 void TMainF::BtnUpdMulClick() {
@@ -462,7 +463,7 @@ void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::u
     std::uint32_t peer = 0;
     if (!parseDottedQuad(binding.peerIP(), peer))
         peer = 0;
-    handleReply(m_grid, m_pacer, std::span<const std::uint8_t>(buffer.data(), count), peer);
+    handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count), peer);
 }
 
 void TMainF::EthListChange() {
@@ -551,7 +552,7 @@ config::UpdateCommands& TMainF::updates() {
         m_prompts = std::make_unique<config::DialogPrompts>(
             *PwdDlg, *CfgDlg, [](std::string_view text) { PlainMessageBox::show(text); });
         m_updates = std::make_unique<config::UpdateCommands>(
-            m_grid, *m_prompts, sender(), static_cast<const config::UpdateOptions&>(*this),
+            m_devices, *m_prompts, sender(), static_cast<const config::UpdateOptions&>(*this),
             static_cast<config::UpdateEvents&>(*this));
     }
     return *m_updates;

@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "devices/devicegrid.h"
+#include "app/devicegrid.h"
+#include "devices/devicelist.h"
 #include "net/adapters.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
@@ -60,7 +61,7 @@ struct MainWindowServices {
     // The file the device list is exported to; null: a file dialog asks.
     std::function<QString()> chooseExportFile{};
     // Devices listed at most; tests that reach the bound ask for fewer.
-    int maxDevices = DeviceGrid::kMaxDevices;
+    int maxDevices = DeviceList::kMaxDevices;
 };
 
 // The main window. It is a thin adapter: each handler (named after its widget
@@ -128,6 +129,7 @@ public:
     void MnuVerClick();
 
     DeviceGrid& grid() { return m_grid; }
+    DeviceList& devices() { return m_devices; }
     const AdapterList& adapters() const { return m_adapters; }
     DeviceTableModel* gridModel() const { return m_model.get(); }
     ReplyPacer& replyPacer() { return m_pacer; }
@@ -164,6 +166,7 @@ private:
     void postDelivery();
     void deliverReplies();
 
+    DeviceList m_devices;
     DeviceGrid m_grid;
     AdapterList m_adapters;
     std::unique_ptr<AdapterQuery> m_adapterQuery;

@@ -41,6 +41,7 @@
 namespace kavren::bench {
 namespace {
 
+using app::DeviceGrid;
 using app::TMainF;
 using Clock = std::chrono::steady_clock;
 
@@ -241,7 +242,7 @@ private:
     void checkUpdate() {
         if (!m_pendingMac || m_ticks < m_checkAtTick)
             return;
-        const auto row = m_window->grid().findRowByMac(*m_pendingMac);
+        const auto row = m_window->devices().findByMac(*m_pendingMac);
         const bool verified =
             row && m_window->grid().cell(DeviceGrid::ColDescription, *row) == m_pendingText;
         if (m_acknowledged && verified) {

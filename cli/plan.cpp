@@ -10,7 +10,7 @@
 
 #include "cli/subnets.h"
 #include "devices/addressindex.h"
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/devicecsv.h"
@@ -181,7 +181,7 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                 entry.errors.push_back(std::string(what) + " " + quoted(*text) + " not readable");
         }
         if (const auto warning =
-                DeviceGrid::lengthWarning(DeviceGrid::ColDescription, row.description)) {
+                DeviceList::lengthWarning(DeviceField::Description, row.description)) {
             entry.warnings.emplace_back(*warning);
         }
         // A password the device would cut, or one nobody can type again,

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren {
 
@@ -157,19 +157,18 @@ void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
     appendLine(out, fields.data(), columnCount(columns));
 }
 
-std::string gridDevicesCsv(const DeviceGrid& grid) {
+std::string listedDevicesCsv(const DeviceList& devices) {
     std::string out;
     appendDeviceCsvHeader(out, DeviceCsvColumns::WithoutDiscoveryPath);
-    for (int row = 1; row < grid.rowCount() - 1; ++row) {
-        if (!grid.isDeviceRow(row))
-            continue;
-        const DeviceCsvRecord device{.mac = grid.cell(DeviceGrid::ColMac, row),
-                                     .name = grid.cell(DeviceGrid::ColName, row),
-                                     .version = grid.cell(DeviceGrid::ColVersion, row),
-                                     .ip = grid.cell(DeviceGrid::ColDeviceIp, row),
-                                     .mask = grid.cell(DeviceGrid::ColMask, row),
-                                     .gateway = grid.cell(DeviceGrid::ColGateway, row),
-                                     .description = grid.cell(DeviceGrid::ColDescription, row),
+    for (int n = 1; n <= devices.size(); ++n) {
+        const ListedDevice& listed = devices.device(n);
+        const DeviceCsvRecord device{.mac = listed.mac,
+                                     .name = listed.name,
+                                     .version = listed.version,
+                                     .ip = listed.deviceIp,
+                                     .mask = listed.mask,
+                                     .gateway = listed.gateway,
+                                     .description = listed.description,
                                      .foundVia = {},
                                      .sender = {}};
         appendDeviceCsvLine(out, device, DeviceCsvColumns::WithoutDiscoveryPath);

@@ -7,7 +7,7 @@
 
 namespace kavren {
 
-class DeviceGrid;
+class DeviceList;
 
 // The device list as CSV, one writer for every front end, so that a list
 // saved from the window and one printed by the command line read alike.
@@ -59,9 +59,9 @@ CsvRecords readCsvRecords(std::string_view text);
 void appendDeviceCsvHeader(std::string& out, DeviceCsvColumns columns);
 void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device, DeviceCsvColumns columns);
 
-// Every device row of the grid, header first. The grid knows no discovery
-// path; mask, gateway and description are the texts its rows hold, which are
-// what the device reported unless the user has typed over them.
-std::string gridDevicesCsv(const DeviceGrid& grid);
+// Every listed device, header first. The list knows no discovery path; mask,
+// gateway and description are the texts it holds, which are what the device
+// reported unless the user has typed over them.
+std::string listedDevicesCsv(const DeviceList& devices);
 
 }  // namespace kavren

@@ -4,63 +4,55 @@
 #include <string>
 #include <variant>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
+#include "devices/devicerecord.h"
 #include "net/sender.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
-#include "usecases/devicerecord.h"
 
 namespace kavren {
 
 namespace {
 
-void addDevice(DeviceGrid& grid, ReplyEvents& events, const packet::DeviceInfoReply& reply,
+void addDevice(DeviceList& devices, ReplyEvents& events, const packet::DeviceInfoReply& reply,
                std::uint32_t sender) {
     DeviceRecord device = deviceRecordOf(reply);
-    if (const auto row = grid.findRowByMac(device.mac)) {
+    if (const auto listed = devices.findByMac(device.mac)) {
         // Listed already: the texts stay those of the first reply, but a
         // second sender claiming the MAC is remembered and shown.
-        grid.noteSender(*row, sender);
+        devices.noteSender(*listed, sender);
         return;
     }
-    if (grid.full()) {
-        if (grid.noteDeviceLeftOut())
+    if (devices.full()) {
+        if (devices.noteDeviceLeftOut())
             events.listFull();
         return;
     }
 
-    const int row = grid.appendDeviceRow({.mac = std::move(device.mac),
-                                          .name = std::move(device.name),
-                                          .version = std::move(device.version),
-                                          .deviceIp = device.deviceIp,
-                                          .ip = std::move(device.deviceIp),
-                                          .mask = std::move(device.mask),
-                                          .gateway = std::move(device.gateway),
-                                          .description = std::move(device.description)},
-                                         sender);
-    events.deviceListed(grid.cell(DeviceGrid::ColName, row), grid.cell(DeviceGrid::ColMac, row));
+    const ListedDevice& listed = devices.device(devices.append(std::move(device), sender));
+    events.deviceListed(listed.name, listed.mac);
 }
 
-void reportResult(const DeviceGrid& grid, ReplyEvents& events,
+void reportResult(const DeviceList& devices, ReplyEvents& events,
                   const packet::ResultMessageReply& reply) {
     const std::string mac = codec::formatMac(reply.mac);
     // A device that is not listed has no name: it is named by its MAC text
     // alone, so the result is never attributed to a device reported before.
-    const auto row = grid.findRowByMac(mac);
+    const auto listed = devices.findByMac(mac);
     events.resultReceived(
-        row ? std::string_view(grid.cell(DeviceGrid::ColName, *row)) : std::string_view(), mac,
+        listed ? std::string_view(devices.device(*listed).name) : std::string_view(), mac,
         reply.text);
 }
 
 }  // namespace
 
-void handleReply(DeviceGrid& grid, ReplyEvents& events, std::span<const std::uint8_t> datagram,
+void handleReply(DeviceList& devices, ReplyEvents& events, std::span<const std::uint8_t> datagram,
                  std::uint32_t sender) {
     const packet::Reply reply = packet::recognise(datagram);
     if (const auto* info = std::get_if<packet::DeviceInfoReply>(&reply)) {
-        addDevice(grid, events, *info, sender);
+        addDevice(devices, events, *info, sender);
     } else if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply)) {
-        reportResult(grid, events, *result);
+        reportResult(devices, events, *result);
     }
 }
 

@@ -5,11 +5,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "devices/devicerecord.h"
 #include "devices/devicesenders.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
-#include "usecases/devicerecord.h"
 
 namespace kavren {
 

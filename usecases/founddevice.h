@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "usecases/deviceport.h"
 
 namespace kavren {
@@ -65,7 +65,7 @@ struct DiscoveryRounds {
     std::vector<std::string> adapters;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
-    std::size_t maxDevices = DeviceGrid::kMaxDevices;
+    std::size_t maxDevices = DeviceList::kMaxDevices;
 };
 
 struct DiscoveryResult {

@@ -12,7 +12,7 @@
 
 namespace kavren {
 
-class DeviceGrid;
+class DeviceList;
 
 // Hands queued replies to the reply handler in slices, so that a window
 // answers input and repaints between them however long a burst lasts. The
@@ -20,7 +20,7 @@ class DeviceGrid;
 // posts again while it returns true; the pacer itself owns no thread, timer
 // or event loop.
 //
-// While a slice runs the grid gathers its appended rows into one
+// While a slice runs the device list gathers its appended devices into one
 // notification, and the handler's events are held here: at the end of the
 // slice the front end hears only what the last replies left, the latest
 // device event (listed or result) and, when it came after that, the list
@@ -41,7 +41,7 @@ public:
     // repaints for each slice instead of for every few replies.
     static constexpr std::chrono::microseconds kInterval{6000};
 
-    ReplyPacer(DeviceGrid& grid, ReplyEvents& heard, DeliverReplies deliver,
+    ReplyPacer(DeviceList& devices, ReplyEvents& heard, DeliverReplies deliver,
                Clock clock = &std::chrono::steady_clock::now);
     ReplyPacer(const ReplyPacer&) = delete;
     ReplyPacer& operator=(const ReplyPacer&) = delete;
@@ -67,7 +67,7 @@ private:
 
     void passHeldEvents();
 
-    DeviceGrid& m_grid;
+    DeviceList& m_devices;
     ReplyEvents& m_heard;
     const DeliverReplies m_deliver;
     Clock m_clock;

@@ -23,13 +23,13 @@ protected:
     }
 
     void append(int count) {
-        grid.beginAppendBatch();
+        devices.beginAppendBatch();
         for (int i = 0; i < count; ++i) {
-            DeviceGrid::DeviceRowTexts texts;
-            texts.mac = "M" + std::to_string(m_next++);
-            grid.appendDeviceRow(texts);
+            DeviceRecord record;
+            record.mac = "M" + std::to_string(m_next++);
+            devices.append(record);
         }
-        grid.endAppendBatch();
+        devices.endAppendBatch();
         QCoreApplication::processEvents();
     }
 
@@ -40,7 +40,8 @@ protected:
         return {kept, view.verticalScrollBar()->maximum()};
     }
 
-    DeviceGrid grid;
+    DeviceList devices;
+    DeviceGrid grid{devices};
     DeviceTableModel model{grid};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     DevListView view;

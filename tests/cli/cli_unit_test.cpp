@@ -113,16 +113,15 @@ std::vector<std::uint8_t> requestBytes(const std::string& newPassword,
 // The window: the grid cell and the confirmation's Password box.
 std::optional<std::vector<std::uint8_t>> windowRequest(const QString& typed,
                                                        std::vector<std::string>& events) {
-    DeviceGrid grid(16);
-    grid.setUp();
-    grid.appendDeviceRow(testsupport::deviceRow("02-AA-00-00-00-01"));
+    DeviceList devices(16);
+    devices.append(testsupport::deviceRow("02-AA-00-00-00-01"));
     if (const auto cell = passwordFromQt(typed))
-        grid.setCell(DeviceGrid::ColNewPassword, 1, *cell);
+        devices.setField(DeviceField::NewPassword, 1, *cell);
     testsupport::FakePrompts prompts;
     prompts.passwords = {typed.toUtf8().toStdString()};
     testsupport::RecordingSender sender;
     testsupport::FakeUpdateFrontEnd frontEnd;
-    config::UpdateCommands(grid, prompts, sender, frontEnd, frontEnd).updateRow(1);
+    config::UpdateCommands(devices, prompts, sender, frontEnd, frontEnd).updateRow(1);
     events = prompts.events;
     if (sender.sent.empty())
         return std::nullopt;

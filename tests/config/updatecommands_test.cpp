@@ -17,13 +17,12 @@ using testsupport::FakeUpdateFrontEnd;
 using testsupport::RecordingSender;
 using Bytes = std::vector<std::uint8_t>;
 
-DeviceGrid::DeviceRowTexts device(std::string name, std::string mac, std::string deviceIp) {
-    DeviceGrid::DeviceRowTexts t;
+DeviceRecord device(std::string name, std::string mac, std::string deviceIp) {
+    DeviceRecord t;
     t.mac = std::move(mac);
     t.name = std::move(name);
     t.version = "v1.0";
     t.deviceIp = std::move(deviceIp);
-    t.ip = "192.168.0.50";
     t.mask = "255.255.255.0";
     t.gateway = "192.168.0.1";
     t.description = "Lab";
@@ -32,11 +31,11 @@ DeviceGrid::DeviceRowTexts device(std::string name, std::string mac, std::string
 
 class UpdateTest : public ::testing::Test {
 protected:
-    void SetUp() override { grid.setUp(); }
-
     int addDevice(const std::string& name, const std::string& mac,
                   const std::string& deviceIp = "192.168.0.100") {
-        return grid.appendDeviceRow(device(name, mac, deviceIp));
+        const int row = devices.append(device(name, mac, deviceIp));
+        devices.setField(DeviceField::Ip, row, "192.168.0.50");
+        return row;
     }
     void addThree() {
         addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
@@ -48,11 +47,11 @@ protected:
             std::count(prompts.events.begin(), prompts.events.end(), event));
     }
 
-    DeviceGrid grid;
+    DeviceList devices;
     FakePrompts prompts;
     RecordingSender sender;
     FakeUpdateFrontEnd frontEnd;
-    UpdateCommands commands{grid, prompts, sender, frontEnd, frontEnd};
+    UpdateCommands commands{devices, prompts, sender, frontEnd, frontEnd};
 };
 
 // --- rows that are not device rows ------------------------------------------
@@ -69,9 +68,8 @@ TEST_F(UpdateTest, RowsWithoutADeviceDoNothing) {
 
 TEST_F(UpdateTest, UpdateDeviceWithNoCurrentRowOrTheTrailingRowDoesNothing) {
     prompts.passwords = {"pw"};
-    commands.updateDevice();  // nothing selected yet, grid without devices
-    grid.selectCell(6, 1);    // the trailing row
-    commands.updateDevice();
+    commands.updateDevice(std::nullopt);  // nothing selected yet, no devices
+    commands.updateDevice(1);             // the trailing row
     EXPECT_TRUE(prompts.events.empty());
     EXPECT_TRUE(sender.sent.empty());
 }
@@ -79,9 +77,8 @@ TEST_F(UpdateTest, UpdateDeviceWithNoCurrentRowOrTheTrailingRowDoesNothing) {
 TEST_F(UpdateTest, UpdateDeviceUpdatesTheCurrentRow) {
     addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
     addDevice("CD", "00-1A-2B-3C-4D-5F", "10.0.0.2");
-    grid.selectCell(7, 2);
     prompts.passwords = {"pw"};
-    commands.updateDevice();
+    commands.updateDevice(2);
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].host, "10.0.0.2");
 }
@@ -109,8 +106,8 @@ TEST_F(UpdateTest, CaptionAndTenMemoLinesInTheirExactShape) {
 
 TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
     const int row = addDevice("%s%n", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "n3w");
-    grid.setCell(DeviceGrid::ColDescription, row, "100% %s \xE9t\xE9");
+    devices.setField(DeviceField::NewPassword, row, "n3w");
+    devices.setField(DeviceField::Description, row, "100% %s \xE9t\xE9");
     commands.updateRow(row);
     EXPECT_EQ(prompts.events.front(), "confirm:%s%n (00-1A-2B-3C-4D-5E)");
     EXPECT_EQ(prompts.lastLines[5], "NewPassword     \t: n3w");
@@ -120,12 +117,11 @@ TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
 // --- address checks ----------------------------------------------------------
 
 TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
-    for (const int col : {DeviceGrid::ColIp, DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
-        SCOPED_TRACE(col);
-        DeviceGrid g;
-        g.setUp();
-        const int row = g.appendDeviceRow(device("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1"));
-        g.setCell(col, row, "10.0.0");
+    for (const DeviceField field : {DeviceField::Ip, DeviceField::Mask, DeviceField::Gateway}) {
+        SCOPED_TRACE(static_cast<int>(field));
+        DeviceList g;
+        const int row = g.append(device("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1"));
+        g.setField(field, row, "10.0.0");
         FakePrompts p;
         p.passwords = {"pw"};
         RecordingSender s;
@@ -138,20 +134,20 @@ TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
 
 TEST_F(UpdateTest, SeveralInvalidAddressesGiveOneMessage) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColIp, row, "192.168.0.300");
-    grid.setCell(DeviceGrid::ColGateway, row, "10..0.1");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "keep");
+    devices.setField(DeviceField::Ip, row, "192.168.0.300");
+    devices.setField(DeviceField::Gateway, row, "10..0.1");
+    devices.setField(DeviceField::NewPassword, row, "keep");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, std::vector<std::string>{"message:IP address Error !!"});
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "keep");
+    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 TEST_F(UpdateTest, OneDigitFirstPartIsAccepted) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColIp, row, "1.2.3.4");
+    devices.setField(DeviceField::Ip, row, "1.2.3.4");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -177,13 +173,13 @@ TEST_F(UpdateTest, UnparsableDeviceIpIsAnAddressErrorUnlessBroadcasting) {
 
 TEST_F(UpdateTest, EmptyPasswordCancelsAndChangesNothing) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "keep");
+    devices.setField(DeviceField::NewPassword, row, "keep");
     prompts.passwords = {""};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, (std::vector<std::string>{"confirm:AB (00-1A-2B-3C-4D-5E)",
                                                         "message:Cancel Configuration"}));
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "keep");
+    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -201,12 +197,12 @@ TEST_F(UpdateTest, PasswordBoxIsEmptiedBeforeTheSendAndNeverShown) {
 
 TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", "192.168.0.100");
-    grid.setCell(DeviceGrid::ColIp, row, "10.1.2.3");
-    grid.setCell(DeviceGrid::ColMask, row, "255.255.0.0");
-    grid.setCell(DeviceGrid::ColGateway, row, "10.1.0.254");
+    devices.setField(DeviceField::Ip, row, "10.1.2.3");
+    devices.setField(DeviceField::Mask, row, "255.255.0.0");
+    devices.setField(DeviceField::Gateway, row, "10.1.0.254");
     // 40 bytes: only the first 32 are sent, "%s" byte for byte.
-    grid.setCell(DeviceGrid::ColDescription, row, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "new\xE9");
+    devices.setField(DeviceField::Description, row, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    devices.setField(DeviceField::NewPassword, row, "new\xE9");
     prompts.passwords = {"abcdefghijklmnopqrst"};  // 20 characters; 16 count
     commands.updateRow(row);
 
@@ -231,11 +227,11 @@ TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     EXPECT_FALSE(sender.sent[0].broadcast);
 }
 
-// The command line sends from settings it holds as texts, without a grid;
+// The command line sends from settings it holds as texts, without a list;
 // the bytes and the destination must be the window's for the same texts.
 TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", " 192.168.000.100 ");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "n%s");
+    devices.setField(DeviceField::NewPassword, row, "n%s");
     prompts.passwords = {"secret"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -303,23 +299,23 @@ TEST_F(UpdateTest, ForceBroadcastIsReadOnceAtTheStart) {
 
 TEST_F(UpdateTest, AfterASendUpdateDeviceIsDisabledAndNewPasswordEmptied) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "next");
-    grid.setCell(DeviceGrid::ColIp, row, "192.168.0.77");
+    devices.setField(DeviceField::NewPassword, row, "next");
+    devices.setField(DeviceField::Ip, row, "192.168.0.77");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(frontEnd.requestsSent, 1);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, row), "192.168.0.77");  // the sent values stay
+    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "");
+    EXPECT_EQ(devices.field(DeviceField::Ip, row), "192.168.0.77");  // the sent values stay
 }
 
 TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(DeviceGrid::ColNewPassword, row, "next");
+    devices.setField(DeviceField::NewPassword, row, "next");
     prompts.passwords = {"pw"};
     sender.failOnCall = 0;
     EXPECT_THROW(commands.updateRow(row), std::runtime_error);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, row), "next");
+    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "next");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -327,7 +323,7 @@ TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
 
 TEST_F(UpdateTest, UpdateAllSkipsABadRowWithItsMessageInBetween) {
     addThree();
-    grid.setCell(DeviceGrid::ColMask, 2, "255.255.0");
+    devices.setField(DeviceField::Mask, 2, "255.255.0");
     prompts.passwords = {"p1", "p3"};
     commands.updateAll();
     EXPECT_EQ(prompts.events,
@@ -414,7 +410,7 @@ TEST_F(UpdateTest, UpdateMultiIgnoresARowAppendedDuringAConfirmation) {
     addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
     prompts.selection = std::vector<int>{0};
     prompts.onConfirm = [&] {
-        if (grid.deviceRowCount() == 1)
+        if (devices.size() == 1)
             addDevice("LATE", "00-1A-2B-3C-4D-61", "10.0.0.9");
     };
     prompts.passwords = {"p1", "p2"};

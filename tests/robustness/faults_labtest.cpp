@@ -39,6 +39,7 @@ namespace kavren::robustness {
 namespace {
 
 using namespace std::chrono_literals;
+using app::DeviceGrid;
 using app::TMainF;
 using testsupport::ModalWatcher;
 

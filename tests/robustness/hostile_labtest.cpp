@@ -36,6 +36,7 @@ namespace kavren::robustness {
 namespace {
 
 using namespace std::chrono_literals;
+using app::DeviceGrid;
 using app::TMainF;
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -155,7 +156,7 @@ protected:
             return;
         EXPECT_EQ(grid.deviceRowCount(), 100);
         for (const LabDevice& d : devices) {
-            const auto row = grid.findRowByMac(d.mac);
+            const auto row = window->devices().findByMac(d.mac);
             ASSERT_TRUE(row) << d.mac << " is not listed";
             EXPECT_EQ(grid.cell(DeviceGrid::ColName, *row), d.name) << d.mac;
             EXPECT_EQ(grid.cell(DeviceGrid::ColVersion, *row), d.version) << d.mac;
@@ -356,7 +357,7 @@ TEST_F(HostileTrafficTest, AStalledWindowHoldsNoMoreThanTheQueuesBoundAndCatches
     late.name = "After the flood";
     ASSERT_TRUE(sendToLoopback(testsupport::infoReply(late)));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return window->grid().findRowByMac("02-C4-7E-01-00-01").has_value(); }, 3000));
+        [&] { return window->devices().findByMac("02-C4-7E-01-00-01").has_value(); }, 3000));
 }
 
 }  // namespace

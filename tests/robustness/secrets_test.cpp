@@ -29,6 +29,7 @@
 namespace kavren::robustness {
 namespace {
 
+using app::DeviceGrid;
 using app::TMainF;
 using testsupport::ModalWatcher;
 

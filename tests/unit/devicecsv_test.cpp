@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren {
 namespace {
@@ -112,21 +112,19 @@ TEST(DeviceCsv, HeaderAndColumnsForEachFrontEnd) {
 }
 
 TEST(DeviceCsv, TheGridsDeviceRowsWithoutThePasswordOrNewAddress) {
-    DeviceGrid grid(16);
-    grid.setUp();
-    EXPECT_EQ(gridDevicesCsv(grid), "mac,name,version,ip,mask,gateway,description\r\n");
-    grid.appendDeviceRow({.mac = "02-00-00-00-00-01",
-                          .name = "A,B",
-                          .version = "1",
-                          .deviceIp = "10.0.0.1",
-                          .ip = "10.0.0.1",
-                          .mask = "255.0.0.0",
-                          .gateway = "10.0.0.254",
-                          .description = "x"});
-    grid.setCell(DeviceGrid::ColNewPassword, 1, "secret");
-    grid.setCell(DeviceGrid::ColIp, 1, "10.0.0.77");
-    grid.setCell(DeviceGrid::ColDescription, 1, "typed");
-    EXPECT_EQ(gridDevicesCsv(grid),
+    DeviceList devices(16);
+    EXPECT_EQ(listedDevicesCsv(devices), "mac,name,version,ip,mask,gateway,description\r\n");
+    devices.append({.mac = "02-00-00-00-00-01",
+                    .name = "A,B",
+                    .version = "1",
+                    .deviceIp = "10.0.0.1",
+                    .mask = "255.0.0.0",
+                    .gateway = "10.0.0.254",
+                    .description = "x"});
+    devices.setField(DeviceField::NewPassword, 1, "secret");
+    devices.setField(DeviceField::Ip, 1, "10.0.0.77");
+    devices.setField(DeviceField::Description, 1, "typed");
+    EXPECT_EQ(listedDevicesCsv(devices),
               "mac,name,version,ip,mask,gateway,description\r\n"
               "02-00-00-00-00-01,\"A,B\",1,10.0.0.1,255.0.0.0,10.0.0.254,typed\r\n");
 }

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "usecases/discovery.h"
-#include "usecases/devicerecord.h"
+#include "devices/devicerecord.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "net/sender.h"
 #include "protocol/packets.h"
 #include "tests/support/fakes.h"
@@ -29,27 +29,25 @@ constexpr MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
 constexpr MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
 TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
-    DeviceGrid grid;
+    DeviceList devices;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    ASSERT_EQ(grid.rowCount(), 3);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColMac, 1), "02-C4-7E-0A-1B-FF");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColDeviceIp, 1), "10.0.0.1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, 1), "10.0.0.1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColMask, 1), "255.255.255.0");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColGateway, 1), "0.0.0.0");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 1), "");
+    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    ASSERT_EQ(devices.size(), 1);
+    EXPECT_EQ(devices.field(DeviceField::Mac, 1), "02-C4-7E-0A-1B-FF");
+    EXPECT_EQ(devices.field(DeviceField::DeviceIp, 1), "10.0.0.1");
+    EXPECT_EQ(devices.field(DeviceField::Ip, 1), "10.0.0.1");
+    EXPECT_EQ(devices.field(DeviceField::Mask, 1), "255.255.255.0");
+    EXPECT_EQ(devices.field(DeviceField::Gateway, 1), "0.0.0.0");
+    EXPECT_EQ(devices.field(DeviceField::NewPassword, 1), "");
     EXPECT_EQ(events.log, (std::vector<std::string>{"listed Pump (02-C4-7E-0A-1B-FF)"}));
 
-    handleReply(grid, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
-    EXPECT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 2), "2");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColIp, 2), "192.168.0.100");
+    handleReply(devices, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
+    EXPECT_EQ(devices.size(), 2);
+    EXPECT_EQ(devices.field(DeviceField::Ip, 2), "192.168.0.100");
     EXPECT_EQ(events.last(), "listed  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
 }
 
-// The command line reads devices without a grid; it must see the same texts
+// The command line reads devices without a list; it must see the same texts
 // the window lists, and nothing for a datagram that is not a device.
 TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
     const auto record = deviceRecordOf(infoReply(kMac1, {10, 0, 0, 1}, "Pump <b>%s"));
@@ -67,54 +65,53 @@ TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
 }
 
 TEST(ReplyHandler, IgnoresAListedDeviceEntirely) {
-    DeviceGrid grid;
+    DeviceList devices;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     const std::size_t reported = events.log.size();
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
-    EXPECT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Pump");
+    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
+    EXPECT_EQ(devices.size(), 2);
+    EXPECT_EQ(devices.field(DeviceField::Name, 1), "Pump");
     EXPECT_EQ(events.log.size(), reported);
 }
 
 TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
-    DeviceGrid grid;
+    DeviceList devices;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, events, resultReply(kMac1, "Setting OK"));
+    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(devices, events, resultReply(kMac1, "Setting OK"));
     EXPECT_EQ(events.last(), "result Pump (02-C4-7E-0A-1B-FF): Setting OK");
 
-    handleReply(grid, events, resultReply(kMac2, "Password Error"));
+    handleReply(devices, events, resultReply(kMac2, "Password Error"));
     EXPECT_EQ(events.last(), "result  (00-1A-2B-3C-4D-5E): Password Error");
-    EXPECT_EQ(grid.rowCount(), 3);
+    EXPECT_EQ(devices.size(), 1);
 }
 
 TEST(ReplyHandler, DropsWhatIsNotAReply) {
-    DeviceGrid grid;
+    DeviceList devices;
     Events events;
     Bytes request(16, 0xFF);
     const std::string magic = "KAVRENut";
     std::copy(magic.begin(), magic.end(), request.begin());
     request[8] = 0;
     request[9] = 0x16;
-    handleReply(grid, events, request);
-    handleReply(grid, events, Bytes{});
-    handleReply(grid, events, Bytes(1024, 0xFF));
-    EXPECT_EQ(grid.rowCount(), 2);
+    handleReply(devices, events, request);
+    handleReply(devices, events, Bytes{});
+    handleReply(devices, events, Bytes(1024, 0xFF));
+    EXPECT_EQ(devices.size(), 0);
     EXPECT_TRUE(events.log.empty());
 }
 
 TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
-    DeviceGrid grid;
+    DeviceList devices;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
-    grid.clear();
-    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
-    EXPECT_EQ(grid.rowCount(), 3);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColName, 1), "Valve");
+    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    devices.clear();
+    handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    EXPECT_EQ(devices.size(), 1);
+    EXPECT_EQ(devices.field(DeviceField::Name, 1), "Valve");
 }
 
 // --- impostors and floods: what a hostile host on the segment can send ----------
@@ -143,22 +140,22 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        DeviceGrid grid;
+        DeviceList devices;
         Events events;
-        handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
+        handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
         for (std::size_t i = 0; i < c.senders.size(); ++i)
-            handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
+            handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
                         c.senders[i]);
-        ASSERT_EQ(grid.deviceRowCount(), 2);
-        EXPECT_EQ(grid.cell(DeviceGrid::ColName, 2), "Pump");
-        EXPECT_EQ(grid.firstSender(2), c.first);
-        const auto rivals = grid.rivalSenders(2);
+        ASSERT_EQ(devices.size(), 2);
+        EXPECT_EQ(devices.field(DeviceField::Name, 2), "Pump");
+        EXPECT_EQ(devices.firstSender(2), c.first);
+        const auto rivals = devices.rivalSenders(2);
         EXPECT_EQ(std::vector<std::uint32_t>(rivals.begin(), rivals.end()), c.rivals);
-        EXPECT_TRUE(grid.rivalSenders(1).empty());
-        grid.clear();
-        handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
-        EXPECT_EQ(grid.firstSender(1), B);
-        EXPECT_TRUE(grid.rivalSenders(1).empty()) << "a Refresh forgets the senders";
+        EXPECT_TRUE(devices.rivalSenders(1).empty());
+        devices.clear();
+        handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
+        EXPECT_EQ(devices.firstSender(1), B);
+        EXPECT_TRUE(devices.rivalSenders(1).empty()) << "a Refresh forgets the senders";
     }
 }
 
@@ -166,27 +163,27 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
 // stops at its bound, says so once, and says it again
 // after a Refresh that fills it again; listed devices still count.
 TEST(ReplyHandler, AFullListTakesNoMoreDevicesAndSaysSoOnce) {
-    DeviceGrid grid(16, 3);
+    DeviceList devices(16, 3);
     Events events;
     const auto flood = [&](int count) {
         for (int i = 0; i < count; ++i) {
             const MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
-            handleReply(grid, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
+            handleReply(devices, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
         }
     };
     flood(3);
     EXPECT_NE(events.last(), "full");
     const std::size_t reported = events.log.size();
     flood(10);
-    EXPECT_EQ(grid.deviceRowCount(), 3);
+    EXPECT_EQ(devices.size(), 3);
     EXPECT_EQ(events.last(), "full");
     EXPECT_EQ(events.log.size(), reported + 1);
-    handleReply(grid, events, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
+    handleReply(devices, events, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
                 0x0A000002);
-    EXPECT_EQ(grid.rivalSenders(2).size(), 1u) << "a listed device is still heard";
-    grid.clear();
+    EXPECT_EQ(devices.rivalSenders(2).size(), 1u) << "a listed device is still heard";
+    devices.clear();
     flood(10);
-    EXPECT_EQ(grid.deviceRowCount(), 3);
+    EXPECT_EQ(devices.size(), 3);
     EXPECT_EQ(events.log.size(), reported + 1 + 3 + 1);
 }
 

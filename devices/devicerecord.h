@@ -10,9 +10,9 @@
 
 namespace kavren {
 
-// One device as its information reply describes it, in the texts the window
-// lists: the MAC as "00-1A-2B-3C-4D-5E", addresses dotted, the device's own
-// texts as their bytes. Front ends that keep no grid use it directly.
+// One device as its information reply describes it, in the texts both front
+// ends show: the MAC as "00-1A-2B-3C-4D-5E", addresses dotted, the device's
+// own texts as their bytes. DeviceList keeps one per listed device.
 struct DeviceRecord {
     std::string mac;
     std::string name;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "usecases/devicerecord.h"
+#include "devices/devicerecord.h"
 
 #include <variant>
 
