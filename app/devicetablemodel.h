@@ -9,8 +9,8 @@
 namespace kavren::app {
 
 // The device grid as a Qt table: grid row 0 (the headers) becomes the
-// horizontal header, grid row r (r >= 1) becomes model row r - 1. The grid
-// stays the only store of texts; this adapter keeps nothing but the row count
+// horizontal header, grid row r (r >= 1) becomes model row r - 1. The device
+// list stays the only store of texts; this adapter keeps nothing but the row count
 // the view last heard of, so that every change can be announced with the
 // begin/end pairs Qt expects even though the grid reports it afterwards.
 class DeviceTableModel final : public QAbstractTableModel, private GridObserver {

@@ -166,6 +166,7 @@ private:
     void postDelivery();
     void deliverReplies();
 
+    // The listed devices: the grid shows them, the use cases work on them.
     DeviceList m_devices;
     DeviceGrid m_grid;
     AdapterList m_adapters;
