@@ -8,7 +8,7 @@
 #include <QPalette>
 #include <QPushButton>
 
-namespace kavren::config {
+namespace kavren::app {
 
 namespace {
 
@@ -63,4 +63,4 @@ void TCfgDlg::showEvent(QShowEvent* event) {
     centreOnScreen(*this);
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::app

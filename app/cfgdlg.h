@@ -7,7 +7,7 @@ class QFrame;
 class QListWidget;
 class QPushButton;
 
-namespace kavren::config {
+namespace kavren::app {
 
 // The selection dialog: one check-box item per device row. Judged by its
 // result alone; OK is QDialog::Accepted, everything else cancels.
@@ -32,4 +32,4 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
-}  // namespace kavren::config
+}  // namespace kavren::app

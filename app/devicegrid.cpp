@@ -16,7 +16,7 @@ constexpr std::array<int, DeviceGrid::kColCount> kWidths = {16, 96, 80, 80, 80,
 
 }  // namespace
 
-DeviceGrid::DeviceGrid(DeviceList& devices) : m_devices(devices) {
+DeviceGrid::DeviceGrid(devices::DeviceList& devices) : m_devices(devices) {
     m_widths.fill(kDefaultColWidth);
 }
 
@@ -29,10 +29,10 @@ const std::array<std::string_view, DeviceGrid::kColCount>& DeviceGrid::headerTex
     return kHeaders;
 }
 
-std::optional<DeviceField> DeviceGrid::fieldOf(int col) {
+std::optional<devices::DeviceField> DeviceGrid::fieldOf(int col) {
     if (col < 1 || col >= kColCount)
         return std::nullopt;
-    return static_cast<DeviceField>(col - 1);
+    return static_cast<devices::DeviceField>(col - 1);
 }
 
 void DeviceGrid::setUp() {
@@ -65,7 +65,7 @@ std::string DeviceGrid::cell(int col, int row) const {
         return {};
     if (const auto field = fieldOf(col))
         return m_devices.field(*field, row);
-    return codec::formatRowNumber(row);
+    return protocol::formatRowNumber(row);
 }
 
 void DeviceGrid::setCell(int col, int row, std::string text) {
@@ -103,7 +103,7 @@ void DeviceGrid::setEditText(int col, int /*row*/, std::string_view text) {
     const auto field = fieldOf(col);
     if (!field)
         return;
-    if (const auto warning = DeviceList::lengthWarning(*field, text); warning && m_effects)
+    if (const auto warning = devices::DeviceList::lengthWarning(*field, text); warning && m_effects)
         m_effects->showMessage(*warning);
 }
 
@@ -118,7 +118,7 @@ void DeviceGrid::devicesAppended(int first, int last) {
         m_observer->rowsAppended(first, last + 1);
 }
 
-void DeviceGrid::fieldChanged(DeviceField field, int device) {
+void DeviceGrid::fieldChanged(devices::DeviceField field, int device) {
     if (m_observer)
         m_observer->cellChanged(columnOf(field), device);
 }

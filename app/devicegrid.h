@@ -37,9 +37,9 @@ public:
 // position when it is read; columns 1-9 are the device's fields in the
 // list's order. The list holds every text; the grid adds what only the
 // window has: headers, widths, the current cell and whether it is edited.
-class DeviceGrid final : private DeviceListObserver {
+class DeviceGrid final : private devices::DeviceListObserver {
 public:
-    static constexpr int kColCount = 1 + kDeviceFieldCount;
+    static constexpr int kColCount = 1 + devices::kDeviceFieldCount;
     static constexpr int kFixedCols = 5;  // columns 0-4 are never selected or edited
     static constexpr int kDefaultColWidth = 64;
 
@@ -57,13 +57,13 @@ public:
     };
 
     // The grid observes `devices`, which must outlive it.
-    explicit DeviceGrid(DeviceList& devices);
+    explicit DeviceGrid(devices::DeviceList& devices);
     ~DeviceGrid() override;
     DeviceGrid(const DeviceGrid&) = delete;
     DeviceGrid& operator=(const DeviceGrid&) = delete;
 
-    DeviceList& devices() { return m_devices; }
-    const DeviceList& devices() const { return m_devices; }
+    devices::DeviceList& list() { return m_devices; }
+    const devices::DeviceList& list() const { return m_devices; }
 
     void setEffects(GridEffects* effects) { m_effects = effects; }
     void setObserver(GridObserver* observer) {
@@ -103,16 +103,18 @@ public:
     void setEditText(int col, int row, std::string_view text);
 
     // The field a column shows; none for the number column.
-    static std::optional<DeviceField> fieldOf(int col);
-    static constexpr int columnOf(DeviceField field) { return 1 + static_cast<int>(field); }
+    static std::optional<devices::DeviceField> fieldOf(int col);
+    static constexpr int columnOf(devices::DeviceField field) {
+        return 1 + static_cast<int>(field);
+    }
     static const std::array<std::string_view, kColCount>& headerTexts();
 
 private:
     void listCleared() override;
     void devicesAppended(int first, int last) override;
-    void fieldChanged(DeviceField field, int device) override;
+    void fieldChanged(devices::DeviceField field, int device) override;
 
-    DeviceList& m_devices;
+    devices::DeviceList& m_devices;
     std::array<std::string, kColCount> m_headers;
     std::array<int, kColCount> m_widths;
     std::optional<int> m_currentRow = 1;
@@ -122,8 +124,9 @@ private:
     GridObserver* m_observer = nullptr;
 };
 
-static_assert(DeviceGrid::columnOf(DeviceField::Description) == DeviceGrid::ColDescription);
-static_assert(DeviceGrid::columnOf(DeviceField::NewPassword) == DeviceGrid::kFixedCols,
+static_assert(DeviceGrid::columnOf(devices::DeviceField::Description) ==
+              DeviceGrid::ColDescription);
+static_assert(DeviceGrid::columnOf(devices::DeviceField::NewPassword) == DeviceGrid::kFixedCols,
               "the fixed columns are the number and the reported fields");
 
 }  // namespace kavren::app

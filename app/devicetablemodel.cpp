@@ -144,21 +144,21 @@ int DeviceTableModel::addressMarks(int col, int row) const {
         !m_grid.isDeviceRow(row) || row >= m_grid.rowCount() - 1)
         return NoMark;
     if (col == DeviceGrid::ColMac)
-        return m_grid.devices().rivalSenders(row).empty() ? NoMark : SecondSender;
-    const AddressIndex& addresses = m_grid.devices().addresses();
+        return m_grid.list().rivalSenders(row).empty() ? NoMark : SecondSender;
+    const devices::AddressIndex& addresses = m_grid.list().addresses();
     const std::string& address = m_grid.cell(col, row);
     if (col == DeviceGrid::ColIp) {
         // Unchanged, the new address only repeats the DeviceIP cell's mark.
-        if (AddressIndex::addressValue(address) ==
-            AddressIndex::addressValue(m_grid.cell(DeviceGrid::ColDeviceIp, row)))
+        if (devices::AddressIndex::addressValue(address) ==
+            devices::AddressIndex::addressValue(m_grid.cell(DeviceGrid::ColDeviceIp, row)))
             return NoMark;
         return addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
     }
     int marks = addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
-    if (!m_netmask.empty() && sameSubnet(address, m_source, m_netmask) == false)
+    if (!m_netmask.empty() && devices::sameSubnet(address, m_source, m_netmask) == false)
         marks |= OutsideSubnet;
-    if (const std::uint32_t sender = m_grid.devices().firstSender(row);
-        sender != 0 && AddressIndex::addressValue(address) != sender)
+    if (const std::uint32_t sender = m_grid.list().firstSender(row);
+        sender != 0 && devices::AddressIndex::addressValue(address) != sender)
         marks |= ForeignSender;
     return marks;
 }
@@ -168,12 +168,12 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
     if (marks == NoMark)
         return {};
     const std::string& address = m_grid.cell(col, row);
-    const std::vector<int> others = m_grid.devices().addresses().rowsReporting(address, row);
+    const std::vector<int> others = m_grid.list().addresses().rowsReporting(address, row);
     QStringList lines;
     if (col == DeviceGrid::ColMac) {
-        QStringList senders{toQt(dottedQuad(m_grid.devices().firstSender(row)))};
-        for (const std::uint32_t rival : m_grid.devices().rivalSenders(row))
-            senders << toQt(dottedQuad(rival));
+        QStringList senders{toQt(net::dottedQuad(m_grid.list().firstSender(row)))};
+        for (const std::uint32_t rival : m_grid.list().rivalSenders(row))
+            senders << toQt(net::dottedQuad(rival));
         const QString last = senders.takeLast();
         lines << QStringLiteral(
                      "replies with this MAC came from %1 and %2: another host may be answering "
@@ -192,7 +192,7 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
         }
         if (marks & ForeignSender) {
             lines << QStringLiteral("the reply came from %1, not from this address")
-                         .arg(toQt(dottedQuad(m_grid.devices().firstSender(row))));
+                         .arg(toQt(net::dottedQuad(m_grid.list().firstSender(row))));
         }
     }
     // Shown as plain text whatever it holds: QToolTip would take a text that
@@ -202,7 +202,7 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
 
 void DeviceTableModel::announceAddressMarks() {
     // Rows whose marks another row's arrival or change turned on or off.
-    for (const int row : m_grid.devices().takeAddressMarkChanges()) {
+    for (const int row : m_grid.list().takeAddressMarkChanges()) {
         if (row < 1 || row > m_rows)
             continue;
         Q_EMIT dataChanged(indexOf(DeviceGrid::ColDeviceIp, row), indexOf(DeviceGrid::ColIp, row));
@@ -224,7 +224,7 @@ void DeviceTableModel::gridReset() {
         endInsertRows();
     }
     // Clearing forgot every mark with the rows.
-    m_grid.devices().takeAddressMarkChanges();
+    m_grid.list().takeAddressMarkChanges();
     if (m_rows > 0) {
         Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, DeviceGrid::kColCount - 1));
     }

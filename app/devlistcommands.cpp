@@ -42,9 +42,9 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
         makeAction(QStringLiteral("Export List…"), "ActExport", QKeySequence(Qt::CTRL | Qt::Key_E),
                    Qt::WidgetWithChildrenShortcut, &DevListCommands::exportList);
     connect(ActFindNext, &QAction::triggered, this,
-            guarded([this] { find(DeviceSearch::Direction::Forward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Forward, 1); }));
     connect(ActFindPrevious, &QAction::triggered, this,
-            guarded([this] { find(DeviceSearch::Direction::Backward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Backward, 1); }));
 
     m_menu = new QMenu(&m_view);
     m_menu->setObjectName(QStringLiteral("DevListMenu"));
@@ -68,18 +68,19 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     m_view.installEventFilter(this);
     m_view.viewport()->installEventFilter(this);
 
-    connect(&m_bar, &FindBar::textEdited, this,
-            guarded([this](const QString&) { find(DeviceSearch::Direction::Forward, 0); }));
+    connect(&m_bar, &FindBar::textEdited, this, guarded([this](const QString&) {
+        find(devices::DeviceSearch::Direction::Forward, 0);
+    }));
     connect(&m_bar, &FindBar::findNext, this,
-            guarded([this] { find(DeviceSearch::Direction::Forward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Forward, 1); }));
     connect(&m_bar, &FindBar::findPrevious, this,
-            guarded([this] { find(DeviceSearch::Direction::Backward, 1); }));
+            guarded([this] { find(devices::DeviceSearch::Direction::Backward, 1); }));
     connect(&m_bar, &FindBar::closed, this, [this] { m_view.setFocus(Qt::OtherFocusReason); });
     // While the bar is open, rows that arrive join the search index at once,
     // so that no keystroke waits for a burst's worth of them.
     connect(m_view.model(), &QAbstractItemModel::rowsInserted, this, [this] {
         if (m_bar.isVisible())
-            m_index.update(m_grid.devices());
+            m_index.update(m_grid.list());
     });
 }
 
@@ -129,25 +130,25 @@ QModelIndex DevListCommands::target() const {
 
 void DevListCommands::openFind() {
     // The index is built as the bar opens, not at the first keystroke.
-    m_index.update(m_grid.devices());
+    m_index.update(m_grid.list());
     m_bar.open();
     // Reopening the bar on an earlier text shows its match again.
     if (!m_bar.text().isEmpty())
-        find(DeviceSearch::Direction::Forward, 0);
+        find(devices::DeviceSearch::Direction::Forward, 0);
 }
 
-void DevListCommands::find(DeviceSearch::Direction direction, int step) {
+void DevListCommands::find(devices::DeviceSearch::Direction direction, int step) {
     if (m_bar.isHidden())
         m_bar.open();
-    const DeviceSearch search(fromQt(m_bar.text()));
+    const devices::DeviceSearch search(fromQt(m_bar.text()));
     if (search.empty()) {
         m_bar.setResult({});
         return;
     }
     const QModelIndex current = m_view.currentIndex();
     const int currentRow = current.isValid() ? DeviceTableModel::gridRow(current) : 0;
-    const bool forward = direction == DeviceSearch::Direction::Forward;
-    m_index.update(m_grid.devices());
+    const bool forward = direction == devices::DeviceSearch::Direction::Forward;
+    m_index.update(m_grid.list());
     const auto hit =
         search.find(m_index, forward ? currentRow + step : currentRow - step, direction);
     if (!hit) {
@@ -205,7 +206,7 @@ void DevListCommands::exportList() {
                                    QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
-    const std::string csv = listedDevicesCsv(m_grid.devices());
+    const std::string csv = usecases::listedDevicesCsv(m_grid.list());
     QFile file(path);
     bool written =
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

@@ -46,7 +46,7 @@ public:
     // Selects the matching device row from the current row on (`step` 0
     // while typing, so a longer text keeps a row that still matches), or
     // says "Not found" in the bar.
-    void find(DeviceSearch::Direction direction, int step);
+    void find(devices::DeviceSearch::Direction direction, int step);
     void copyCell();
     void copyRow();
     // Writes every device row to a chosen file; an error names the system's
@@ -71,7 +71,7 @@ private:
     // the menu is up, and on the current cell otherwise.
     QModelIndex m_menuIndex;
     // Brought up to date before each search: appended rows are added.
-    DeviceSearchIndex m_index;
+    devices::DeviceSearchIndex m_index;
 };
 
 }  // namespace kavren::app

@@ -5,7 +5,7 @@
 #include <QPalette>
 #include <QScreen>
 
-namespace kavren::config {
+namespace kavren::app {
 
 void setUpDialogFrame(QDialog& dialog, const QString& objectName, const QString& caption,
                       int clientWidth, int clientHeight) {
@@ -27,4 +27,4 @@ void centreOnScreen(QDialog& dialog) {
     }
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::app

@@ -5,7 +5,7 @@
 
 class QDialog;
 
-namespace kavren::config {
+namespace kavren::app {
 
 // What the two dialogs share as windows: a fixed-size dialog border with a
 // close control but no minimise, maximise or help button, modal, in the
@@ -16,4 +16,4 @@ void setUpDialogFrame(QDialog& dialog, const QString& objectName, const QString&
 // Places the dialog in the middle of its screen; called each time it shows.
 void centreOnScreen(QDialog& dialog);
 
-}  // namespace kavren::config
+}  // namespace kavren::app

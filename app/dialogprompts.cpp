@@ -11,7 +11,7 @@
 #include "app/pwddlg.h"
 #include "app/textbridge.h"
 
-namespace kavren::config {
+namespace kavren::app {
 
 DialogPrompts::DialogPrompts(TPwdDlg& pwdDlg, TCfgDlg& cfgDlg,
                              std::function<void(std::string_view)> plainMessage)
@@ -71,4 +71,4 @@ std::optional<std::vector<int>> DialogPrompts::selectDevices(
     return ticked;
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::app

@@ -6,14 +6,14 @@
 
 #include "usecases/updateprompts.h"
 
-namespace kavren::config {
+namespace kavren::app {
 
 class TPwdDlg;
 class TCfgDlg;
 
 // UpdatePrompts over the two dialogs and the window's plain message box.
 // Device texts cross into the widgets as Latin-1 and are shown as plain text.
-class DialogPrompts final : public UpdatePrompts {
+class DialogPrompts final : public usecases::UpdatePrompts {
 public:
     DialogPrompts(TPwdDlg& pwdDlg, TCfgDlg& cfgDlg,
                   std::function<void(std::string_view)> plainMessage);
@@ -29,4 +29,4 @@ private:
     std::function<void(std::string_view)> m_plainMessage;
 };
 
-}  // namespace kavren::config
+}  // namespace kavren::app

@@ -35,8 +35,8 @@
 #include "usecases/configuration.h"
 
 kavren::app::TMainF* MainF = nullptr;
-kavren::config::TPwdDlg* PwdDlg = nullptr;
-kavren::config::TCfgDlg* CfgDlg = nullptr;
+kavren::app::TPwdDlg* PwdDlg = nullptr;
+kavren::app::TCfgDlg* CfgDlg = nullptr;
 
 // The pictures are compiled into kavren_gui, a static library: they must be
 // registered by hand, or the linker would leave them out.
@@ -56,7 +56,7 @@ constexpr int kWindowLeft = 194;
 constexpr int kWindowTop = 147;
 constexpr int kDevicePanelWidth = 250;
 // A received datagram is read into a buffer of this size.
-constexpr std::size_t kReplyBufferSize = packet::kReceiveBufferSize;
+constexpr std::size_t kReplyBufferSize = protocol::kReceiveBufferSize;
 // One pixel below the form's 11: the cell margins leave a 72-pixel column 65
 // for its text, and a dotted address takes 61 at this size.
 constexpr int kGridPixelSize = 10;
@@ -108,15 +108,15 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 
 TMainF::TMainF(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
-      m_devices(DeviceList::kExpectedDevices, services.maxDevices),
+      m_devices(devices::DeviceList::kExpectedDevices, services.maxDevices),
       m_grid(m_devices),
       m_adapterQuery(services.adapterQuery ? std::move(services.adapterQuery)
-                                           : makePlatformAdapterQuery()),
+                                           : net::makePlatformAdapterQuery()),
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
       m_netmaskOf(std::move(services.netmaskOf)),
-      m_pacer(m_devices, static_cast<ReplyEvents&>(*this),
+      m_pacer(m_devices, static_cast<usecases::ReplyEvents&>(*this),
               [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
     initKavrenResources();
     // Both endpoints take datagrams of at most 1024 bytes: the receive thread
@@ -346,8 +346,9 @@ void TMainF::connectHandlers() {
             guarded([this](const QString&) { EthListChange(); }));
     // ChkBcast has no handler: clicking it only turns the switch over.
 
-    IdUDPServer.OnUDPRead = [this](TIdUDPServer& server, std::span<const std::uint8_t> datagram,
-                                   TIdSocketHandle& binding) {
+    IdUDPServer.OnUDPRead = [this](net::TIdUDPServer& server,
+                                   std::span<const std::uint8_t> datagram,
+                                   net::TIdSocketHandle& binding) {
         guarded([&] { IdUDPServerUDPRead(server, datagram, binding); })();
     };
     IdUDPServer.OnWake = [this] { postDelivery(); };
@@ -405,7 +406,7 @@ void TMainF::BtnRefreshClick() {
     m_grid.clear();
     BtnUpdMul->setEnabled(true);
     BtnUpdAll->setEnabled(true);
-    sendDiscoveryRequest(sender());
+    usecases::sendDiscoveryRequest(sender());
 }
 
 void TMainF::BtnUpdSelClick() {
@@ -440,7 +441,7 @@ void TMainF::DevListSetEditText(int col, int row, const QString& text) {
         // Refused, not changed: the cell keeps the last text that fits.
         auto password = passwordFromQt(text);
         if (!password) {
-            PlainMessageBox::show(config::kPasswordCharsetError);
+            PlainMessageBox::show(usecases::kPasswordCharsetError);
             return;
         }
         bytes = std::move(*password);
@@ -451,8 +452,9 @@ void TMainF::DevListSetEditText(int col, int row, const QString& text) {
     m_grid.setEditText(col, row, bytes);
 }
 
-void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::uint8_t> datagram,
-                                TIdSocketHandle& binding) {
+void TMainF::IdUDPServerUDPRead(net::TIdUDPServer& /*sender*/,
+                                std::span<const std::uint8_t> datagram,
+                                net::TIdSocketHandle& binding) {
     // Devices are known by what their packets carry; the sender's address
     // only shows a second host claiming a listed MAC.
     if (datagram.empty())
@@ -461,9 +463,10 @@ void TMainF::IdUDPServerUDPRead(TIdUDPServer& /*sender*/, std::span<const std::u
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
     std::uint32_t peer = 0;
-    if (!parseDottedQuad(binding.peerIP(), peer))
+    if (!net::parseDottedQuad(binding.peerIP(), peer))
         peer = 0;
-    handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count), peer);
+    usecases::handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
+                          peer);
 }
 
 void TMainF::EthListChange() {
@@ -516,7 +519,7 @@ void TMainF::resultReceived(std::string_view name, std::string_view mac, std::st
 }
 
 void TMainF::listFull() {
-    showStatus(1, kDeviceListFullText);
+    showStatus(1, usecases::kDeviceListFullText);
 }
 
 void TMainF::showDevice(std::string_view name, std::string_view mac) {
@@ -539,21 +542,22 @@ void TMainF::requestSent() {
     BtnUpdSel->setEnabled(false);
 }
 
-DatagramSender& TMainF::sender() {
-    return m_senderOverride ? *m_senderOverride : static_cast<DatagramSender&>(m_endpointSender);
+net::DatagramSender& TMainF::sender() {
+    return m_senderOverride ? *m_senderOverride
+                            : static_cast<net::DatagramSender&>(m_endpointSender);
 }
 
-config::UpdateCommands& TMainF::updates() {
+usecases::UpdateCommands& TMainF::updates() {
     // The dialogs are created after the main window, so the update commands
     // are put together at their first use.
     if (!m_updates) {
         if (!PwdDlg || !CfgDlg)
             throw std::logic_error("The update dialogs do not exist");
-        m_prompts = std::make_unique<config::DialogPrompts>(
+        m_prompts = std::make_unique<DialogPrompts>(
             *PwdDlg, *CfgDlg, [](std::string_view text) { PlainMessageBox::show(text); });
-        m_updates = std::make_unique<config::UpdateCommands>(
-            m_devices, *m_prompts, sender(), static_cast<const config::UpdateOptions&>(*this),
-            static_cast<config::UpdateEvents&>(*this));
+        m_updates = std::make_unique<usecases::UpdateCommands>(
+            m_devices, *m_prompts, sender(), static_cast<const usecases::UpdateOptions&>(*this),
+            static_cast<usecases::UpdateEvents&>(*this));
     }
     return *m_updates;
 }

@@ -32,14 +32,11 @@ class QMenuBar;
 class QPushButton;
 class QStatusBar;
 
-namespace kavren::config {
+namespace kavren::app {
+
 class TPwdDlg;
 class TCfgDlg;
 class DialogPrompts;
-}  // namespace kavren::config
-
-namespace kavren::app {
-
 class AnchoredPlacement;
 class DevListCommands;
 class DevListView;
@@ -52,25 +49,25 @@ class LogoLabel;
 // window's own sending endpoint and the receiving port 62631; the tests put
 // a recording sender, a fixed adapter list and a free port in their place.
 struct MainWindowServices {
-    std::unique_ptr<AdapterQuery> adapterQuery;  // null: the platform's query
-    DatagramSender* sender = nullptr;            // null: the send sequence over IdUDPClient
-    std::uint16_t receivePort = TIdUDPServer::kDefaultPort;
+    std::unique_ptr<net::AdapterQuery> adapterQuery;  // null: the platform's query
+    net::DatagramSender* sender = nullptr;            // null: the send sequence over IdUDPClient
+    std::uint16_t receivePort = net::TIdUDPServer::kDefaultPort;
     // The net mask (dotted text) of the adapter that holds a source address,
     // against which device addresses are checked; null or nullopt: no check.
     std::function<std::optional<std::string>(std::string_view sourceAddress)> netmaskOf{};
     // The file the device list is exported to; null: a file dialog asks.
     std::function<QString()> chooseExportFile{};
     // Devices listed at most; tests that reach the bound ask for fewer.
-    int maxDevices = DeviceList::kMaxDevices;
+    int maxDevices = devices::DeviceList::kMaxDevices;
 };
 
 // The main window. It is a thin adapter: each handler (named after its widget
 // and event) is a few lines that call into the core, which holds the logic.
 class TMainF final : public QMainWindow,
                      private GridEffects,
-                     private ReplyEvents,
-                     private config::UpdateOptions,
-                     private config::UpdateEvents {
+                     private usecases::ReplyEvents,
+                     private usecases::UpdateOptions,
+                     private usecases::UpdateEvents {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMainF)
 
@@ -85,8 +82,8 @@ public:
     // The form's widgets, endpoints and menu, in their stored order. The
     // window owns all of them.
     DevListView* DevList = nullptr;
-    TIdUDPClient IdUDPClient;
-    TIdUDPServer IdUDPServer;
+    net::TIdUDPClient IdUDPClient;
+    net::TIdUDPServer IdUDPServer;
     QMenuBar* MainMenu = nullptr;
     QMenu* File1 = nullptr;
     QMenu* Option1 = nullptr;
@@ -121,18 +118,18 @@ public:
     void BtnConDevClick();
     void DevListSelectCell(int col, int row);
     void DevListSetEditText(int col, int row, const QString& text);
-    void IdUDPServerUDPRead(TIdUDPServer& sender, std::span<const std::uint8_t> datagram,
-                            TIdSocketHandle& binding);
+    void IdUDPServerUDPRead(net::TIdUDPServer& sender, std::span<const std::uint8_t> datagram,
+                            net::TIdSocketHandle& binding);
     void EthListChange();
     void MnuKavrenClick();
     void MnuBcastClick();
     void MnuVerClick();
 
     DeviceGrid& grid() { return m_grid; }
-    DeviceList& devices() { return m_devices; }
-    const AdapterList& adapters() const { return m_adapters; }
+    devices::DeviceList& deviceList() { return m_devices; }
+    const net::AdapterList& adapters() const { return m_adapters; }
     DeviceTableModel* gridModel() const { return m_model.get(); }
-    ReplyPacer& replyPacer() { return m_pacer; }
+    usecases::ReplyPacer& replyPacer() { return m_pacer; }
     // The two status bar panels: 0 "Device", 1 "Message".
     QLabel* statusPanel(int panel) const { return m_panels.at(static_cast<std::size_t>(panel)); }
     FindBar* findBar() const { return m_findBar; }
@@ -161,18 +158,18 @@ private:
     void createMenu();
     void connectHandlers();
     void setTabOrder();
-    DatagramSender& sender();
-    config::UpdateCommands& updates();
+    net::DatagramSender& sender();
+    usecases::UpdateCommands& updates();
     void postDelivery();
     void deliverReplies();
 
     // The listed devices: the grid shows them, the use cases work on them.
-    DeviceList m_devices;
+    devices::DeviceList m_devices;
     DeviceGrid m_grid;
-    AdapterList m_adapters;
-    std::unique_ptr<AdapterQuery> m_adapterQuery;
-    EndpointSender m_endpointSender;
-    DatagramSender* m_senderOverride;
+    net::AdapterList m_adapters;
+    std::unique_ptr<net::AdapterQuery> m_adapterQuery;
+    net::EndpointSender m_endpointSender;
+    net::DatagramSender* m_senderOverride;
     std::uint16_t m_receivePort;
     std::unique_ptr<DeviceTableModel> m_model;
     std::function<std::optional<std::string>(std::string_view)> m_netmaskOf;
@@ -181,14 +178,14 @@ private:
     DevListCommands* m_devListCommands = nullptr;
     std::array<QLabel*, 2> m_panels{};
     std::string m_deviceLine;  // reused for panel 0's text
-    std::unique_ptr<config::DialogPrompts> m_prompts;
-    std::unique_ptr<config::UpdateCommands> m_updates;
+    std::unique_ptr<DialogPrompts> m_prompts;
+    std::unique_ptr<usecases::UpdateCommands> m_updates;
     // Set while a delivery call is posted and not yet run, so a burst of
     // wake-ups posts one call instead of thousands.
     std::atomic<bool> m_deliveryPosted{false};
     // Hands the queued replies to IdUDPServerUDPRead in slices and holds the
     // status texts of a slice; the window only posts its calls.
-    ReplyPacer m_pacer;
+    usecases::ReplyPacer m_pacer;
 };
 
 }  // namespace kavren::app
@@ -197,5 +194,5 @@ private:
 // its window from creation to the end of the run; a window whose creation
 // failed leaves its variable empty.
 extern Q_DECL_EXPORT kavren::app::TMainF* MainF;
-extern Q_DECL_EXPORT kavren::config::TPwdDlg* PwdDlg;
-extern Q_DECL_EXPORT kavren::config::TCfgDlg* CfgDlg;
+extern Q_DECL_EXPORT kavren::app::TPwdDlg* PwdDlg;
+extern Q_DECL_EXPORT kavren::app::TCfgDlg* CfgDlg;

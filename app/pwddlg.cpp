@@ -17,7 +17,7 @@
 #include "app/dialogframe.h"
 #include "devices/devicelist.h"
 
-namespace kavren::config {
+namespace kavren::app {
 
 namespace {
 
@@ -78,8 +78,9 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
     // stands in one column and the values keep as much room as they can.
     const QFontMetricsF metrics(memoFont);
     qreal widest = 0;
-    for (int f = 0; f < kDeviceFieldCount; ++f) {
-        const std::string_view header = DeviceList::fieldName(static_cast<DeviceField>(f));
+    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
+        const std::string_view header =
+            devices::DeviceList::fieldName(static_cast<devices::DeviceField>(f));
         QString padded = QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
         padded = padded.leftJustified(15) + QLatin1Char(' ');
         widest = std::max(widest, metrics.horizontalAdvance(padded));
@@ -116,4 +117,4 @@ void TPwdDlg::showEvent(QShowEvent* event) {
     Password->setFocus(Qt::OtherFocusReason);
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::app

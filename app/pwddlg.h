@@ -8,7 +8,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace kavren::config {
+namespace kavren::app {
 
 // The confirmation dialog: lists the settings about to be sent and takes the
 // device's current password. It holds no logic beyond emptying the password
@@ -38,4 +38,4 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
-}  // namespace kavren::config
+}  // namespace kavren::app

@@ -30,8 +30,8 @@ int runProgram(int argc, char** argv) {
         KavrenApplication application(argc, argv);
         try {
             MainF = new TMainF();
-            PwdDlg = new config::TPwdDlg();
-            CfgDlg = new config::TCfgDlg();
+            PwdDlg = new TPwdDlg();
+            CfgDlg = new TCfgDlg();
         } catch (...) {
             showCurrentException();
             destroyWindows();

@@ -9,7 +9,7 @@
 
 #include "protocol/textcodecs.h"
 
-namespace kavren {
+namespace kavren::app {
 
 // Device texts are 8-bit byte strings. Latin-1 maps every byte to exactly one
 // character and back, so a text crosses the widget boundary unchanged; a
@@ -29,10 +29,10 @@ inline std::string fromQt(const QString& text) {
 // window refuses instead of sending a '?' nobody typed.
 inline std::optional<std::string> passwordFromQt(const QString& text) {
     QByteArray utf8 = text.toUtf8();
-    auto bytes = codec::latin1FromUtf8(
+    auto bytes = protocol::latin1FromUtf8(
         std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     utf8.fill('\0');
     return bytes;
 }
 
-}  // namespace kavren
+}  // namespace kavren::app

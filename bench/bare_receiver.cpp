@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_port = htons(packet::kHostPort);
+    local.sin_port = htons(protocol::kHostPort);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         std::perror("bind");
         return 1;
@@ -53,10 +53,10 @@ int main(int argc, char** argv) {
 
     sockaddr_in device{};
     device.sin_family = AF_INET;
-    device.sin_port = htons(packet::kDevicePort);
+    device.sin_port = htons(protocol::kDevicePort);
     ::inet_pton(AF_INET, argv[2], &device.sin_addr);
     const double cpuBefore = bench::processCpuMs();
-    const packet::DiscoveryRequest discovery = packet::buildDiscoveryRequest();
+    const protocol::DiscoveryRequest discovery = protocol::buildDiscoveryRequest();
     ::sendto(fd, discovery.data(), discovery.size(), 0, reinterpret_cast<const sockaddr*>(&device),
              sizeof device);
 

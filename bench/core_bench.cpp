@@ -21,9 +21,9 @@
 
 namespace {
 
-using kavren::DeviceList;
-using kavren::DeviceRecord;
-using kavren::MacBytes;
+using kavren::devices::DeviceList;
+using kavren::devices::DeviceRecord;
+using kavren::protocol::MacBytes;
 
 MacBytes macOf(int i) {
     return {0x02,
@@ -41,14 +41,14 @@ std::vector<std::uint8_t> reply(int i) {
 void fill(DeviceList& devices, int rows) {
     for (int i = 0; i < rows; ++i) {
         DeviceRecord t;
-        t.mac = kavren::codec::formatMac(macOf(i));
+        t.mac = kavren::protocol::formatMac(macOf(i));
         devices.append(t);
     }
 }
 
 // Discards the texts: a recording fake would put its own copies into the
 // measured time.
-struct NullEvents final : kavren::ReplyEvents {
+struct NullEvents final : kavren::usecases::ReplyEvents {
     void deviceListed(std::string_view name, std::string_view mac) override {
         benchmark::DoNotOptimize(name);
         benchmark::DoNotOptimize(mac);
@@ -65,7 +65,7 @@ struct NullEvents final : kavren::ReplyEvents {
 void BM_RecogniseReply(benchmark::State& state) {
     const auto datagram = reply(7);
     for (auto _ : state) {
-        auto r = kavren::packet::recognise(datagram);
+        auto r = kavren::protocol::recognise(datagram);
         benchmark::DoNotOptimize(r);
     }
 }
@@ -78,8 +78,8 @@ void BM_FindRowByMac(benchmark::State& state) {
     // Look up devices spread over the list, and one MAC that is not listed.
     std::vector<std::string> keys;
     for (int i = 0; i < 64; ++i)
-        keys.push_back(kavren::codec::formatMac(macOf((i * 7919) % rows)));
-    keys.push_back(kavren::codec::formatMac(macOf(rows + 1)));
+        keys.push_back(kavren::protocol::formatMac(macOf((i * 7919) % rows)));
+    keys.push_back(kavren::protocol::formatMac(macOf(rows + 1)));
     std::size_t k = 0;
     for (auto _ : state) {
         auto row = devices.findByMac(keys[k]);
@@ -97,7 +97,7 @@ void BM_HandleDuplicateReply(benchmark::State& state) {
     NullEvents events;
     const auto datagram = reply(rows / 2);
     for (auto _ : state)
-        kavren::handleReply(devices, events, datagram);
+        kavren::usecases::handleReply(devices, events, datagram);
 }
 BENCHMARK(BM_HandleDuplicateReply)->Arg(1000)->Arg(50000);
 
@@ -116,7 +116,7 @@ void BM_HandleNewReply(benchmark::State& state) {
             next = 0;
             state.ResumeTiming();
         }
-        kavren::handleReply(devices, events, datagrams[static_cast<std::size_t>(next++)]);
+        kavren::usecases::handleReply(devices, events, datagrams[static_cast<std::size_t>(next++)]);
     }
 }
 BENCHMARK(BM_HandleNewReply);
@@ -126,9 +126,9 @@ BENCHMARK(BM_HandleNewReply);
 // allocation it replaced, kept here as the baseline of the comparison.
 void BM_DeliveryQueueSlots(benchmark::State& state) {
     const auto datagram = reply(7);
-    std::vector<kavren::ReceivedDatagram> batch(64, {datagram, nullptr, 0xC6120002, 62630});
-    kavren::DeliveryQueue queue;
-    kavren::DeliveryEntry entry;
+    std::vector<kavren::net::ReceivedDatagram> batch(64, {datagram, nullptr, 0xC6120002, 62630});
+    kavren::net::DeliveryQueue queue;
+    kavren::net::DeliveryEntry entry;
     for (auto _ : state) {
         queue.append(batch);
         while (queue.takeFront(entry))
@@ -180,7 +180,7 @@ BENCHMARK(BM_DeliveryQueuePerDatagramAllocation);
 void fillRealistic(DeviceList& devices, int rows) {
     for (int i = 0; i < rows; ++i) {
         DeviceRecord t;
-        t.mac = kavren::codec::formatMac(macOf(i));
+        t.mac = kavren::protocol::formatMac(macOf(i));
         t.name = "KAVREN-" + std::to_string(100000 + i);
         t.version = "1.0.0";
         t.deviceIp = "198.18." + std::to_string(i / 250) + "." + std::to_string(i % 250);
@@ -195,9 +195,9 @@ void BM_FindDevice(benchmark::State& state, const char* text) {
     DeviceList devices;
     const int rows = static_cast<int>(state.range(0));
     fillRealistic(devices, rows);
-    const kavren::DeviceSearch search(text);
+    const kavren::devices::DeviceSearch search(text);
     for (auto _ : state) {
-        auto hit = search.find(devices, 1, kavren::DeviceSearch::Direction::Forward);
+        auto hit = search.find(devices, 1, kavren::devices::DeviceSearch::Direction::Forward);
         benchmark::DoNotOptimize(hit);
     }
 }
@@ -207,12 +207,12 @@ void BM_FindDeviceIndexed(benchmark::State& state, const char* text) {
     DeviceList devices;
     const int rows = static_cast<int>(state.range(0));
     fillRealistic(devices, rows);
-    kavren::DeviceSearchIndex index;
+    kavren::devices::DeviceSearchIndex index;
     index.update(devices);
-    const kavren::DeviceSearch search(text);
+    const kavren::devices::DeviceSearch search(text);
     for (auto _ : state) {
         index.update(devices);
-        auto hit = search.find(index, 1, kavren::DeviceSearch::Direction::Forward);
+        auto hit = search.find(index, 1, kavren::devices::DeviceSearch::Direction::Forward);
         benchmark::DoNotOptimize(hit);
     }
 }
@@ -222,7 +222,7 @@ void BM_BuildSearchIndex(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     fillRealistic(devices, rows);
     for (auto _ : state) {
-        kavren::DeviceSearchIndex index;
+        kavren::devices::DeviceSearchIndex index;
         index.update(devices);
         benchmark::DoNotOptimize(index.rowCount());
     }
@@ -255,7 +255,7 @@ void BM_AppendSharedAddresses(benchmark::State& state) {
         std::vector<DeviceRecord> texts(static_cast<std::size_t>(rows));
         for (int i = 0; i < rows; ++i) {
             auto& t = texts[static_cast<std::size_t>(i)];
-            t.mac = kavren::codec::formatMac(macOf(i));
+            t.mac = kavren::protocol::formatMac(macOf(i));
             t.deviceIp = "198.18.0." + std::to_string(129 + i % 126);
         }
         state.ResumeTiming();

@@ -73,7 +73,8 @@ void FirstReplySniffer::run() {
                 continue;
             udphdr udp{};
             std::memcpy(&udp, packet.data() + ipLength, sizeof udp);
-            if (ntohs(udp.source) != packet::kDevicePort || ntohs(udp.dest) != packet::kHostPort)
+            if (ntohs(udp.source) != protocol::kDevicePort ||
+                ntohs(udp.dest) != protocol::kHostPort)
                 continue;
             std::int64_t stamp = 0;
             for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {

@@ -36,7 +36,7 @@ std::vector<std::uint8_t> reply(int i) {
 }
 
 // Keeps what the window would show: the last device's line.
-struct LastDevice final : kavren::ReplyEvents {
+struct LastDevice final : kavren::usecases::ReplyEvents {
     std::string line;
     void deviceListed(std::string_view name, std::string_view mac) override {
         line.assign("Device : ").append(name).append(" (").append(mac).push_back(')');
@@ -54,12 +54,12 @@ int main(int argc, char** argv) {
     std::vector<std::vector<std::uint8_t>> replies;
     for (int i = 0; i < count; ++i)
         replies.push_back(reply(i));
-    kavren::DeviceList devices;
+    kavren::devices::DeviceList devices;
     LastDevice events;
-    kavren::DeliveryQueue queue(static_cast<std::size_t>(count) + 64, 1024);
+    kavren::net::DeliveryQueue queue(static_cast<std::size_t>(count) + 64, 1024);
 
     CALLGRIND_START_INSTRUMENTATION;
-    std::vector<kavren::ReceivedDatagram> batch;
+    std::vector<kavren::net::ReceivedDatagram> batch;
     batch.reserve(64);
     for (int i = 0; i < count; ++i) {
         batch.push_back({replies[static_cast<std::size_t>(i)], nullptr, 0xC6120002, 62630});
@@ -68,9 +68,9 @@ int main(int argc, char** argv) {
             batch.clear();
         }
     }
-    kavren::DeliveryEntry entry;
+    kavren::net::DeliveryEntry entry;
     while (queue.takeFront(entry))
-        kavren::handleReply(devices, events, entry.data);
+        kavren::usecases::handleReply(devices, events, entry.data);
     CALLGRIND_STOP_INSTRUMENTATION;
 
     std::printf("rows=%d %s\n", devices.size(), events.line.c_str());

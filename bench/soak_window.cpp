@@ -125,7 +125,7 @@ public:
             std::fprintf(stderr, "soak: emulator: %s\n", error.c_str());
             return 1;
         }
-        std::unique_ptr<TMainF> window = testsupport::openProgramWindows();
+        std::unique_ptr<app::TMainF> window = testsupport::openProgramWindows();
         window->show();
         m_window = window.get();
         if (!window->IdUDPServer.active()) {
@@ -135,7 +135,7 @@ public:
         // The password dialog is answered as a person would: the password
         // typed into its box, then OK. Anything else is unexpected.
         testsupport::ModalWatcher watcher([this](QWidget* w, int) {
-            if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
+            if (auto* pwd = qobject_cast<app::TPwdDlg*>(w)) {
                 pwd->Password->setText(QString::fromLatin1(kPassword));
                 pwd->OKBtn->click();
                 return true;
@@ -180,17 +180,17 @@ public:
     }
 
 private:
-    void watchResults(TMainF& window) {
+    void watchResults(app::TMainF& window) {
         // Result messages are seen on their way to the window's own
         // handler: the status bar alone would be overwritten by the flood
         // before it could be read.
         auto handler = window.IdUDPServer.OnUDPRead;
-        window.IdUDPServer.OnUDPRead = [this, handler](TIdUDPServer& server,
+        window.IdUDPServer.OnUDPRead = [this, handler](net::TIdUDPServer& server,
                                                        std::span<const std::uint8_t> data,
-                                                       TIdSocketHandle& binding) {
-            const packet::Reply reply = packet::recognise(data);
-            if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply)) {
-                if (m_pendingMac && codec::formatMac(result->mac) == *m_pendingMac &&
+                                                       net::TIdSocketHandle& binding) {
+            const protocol::Reply reply = protocol::recognise(data);
+            if (const auto* result = std::get_if<protocol::ResultMessageReply>(&reply)) {
+                if (m_pendingMac && protocol::formatMac(result->mac) == *m_pendingMac &&
                     result->text.starts_with("Setting OK"))
                     m_acknowledged = true;
             }
@@ -242,7 +242,7 @@ private:
     void checkUpdate() {
         if (!m_pendingMac || m_ticks < m_checkAtTick)
             return;
-        const auto row = m_window->devices().findByMac(*m_pendingMac);
+        const auto row = m_window->deviceList().findByMac(*m_pendingMac);
         const bool verified =
             row && m_window->grid().cell(DeviceGrid::ColDescription, *row) == m_pendingText;
         if (m_acknowledged && verified) {
@@ -316,7 +316,7 @@ private:
     }
 
     Options m_options;
-    TMainF* m_window = nullptr;
+    app::TMainF* m_window = nullptr;
     Clock::time_point m_started;
     std::vector<Sample> m_samples;
     bool m_busy = false;

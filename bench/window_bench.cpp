@@ -84,14 +84,14 @@ void postClick(QWidget* target) {
                                 Qt::NoButton, Qt::NoModifier));
 }
 
-int listedRows(const TMainF& window) {
+int listedRows(const app::TMainF& window) {
     return window.gridModel()->rowCount() - 1;  // less the trailing row
 }
 
 int windowMode(ProbeApplication& app, int count) {
     requireLab("kavren_window_bench");
-    TMainF window;
-    MainF = &window;
+    app::TMainF window;
+    ::MainF = &window;
     window.show();
     runUntil([] { return false; }, 300);  // start-up settles
     if (!window.IdUDPServer.active()) {
@@ -123,8 +123,9 @@ int windowMode(ProbeApplication& app, int count) {
     double longestHandlerMs = 0;
     double longestInsertMs = 0;
     auto handler = window.IdUDPServer.OnUDPRead;
-    window.IdUDPServer.OnUDPRead = [&](TIdUDPServer& server, std::span<const std::uint8_t> data,
-                                       TIdSocketHandle& binding) {
+    window.IdUDPServer.OnUDPRead = [&](net::TIdUDPServer& server,
+                                       std::span<const std::uint8_t> data,
+                                       net::TIdSocketHandle& binding) {
         const std::int64_t started = monotonicNs();
         handler(server, data, binding);
         longestHandlerMs =
@@ -188,7 +189,7 @@ int windowMode(ProbeApplication& app, int count) {
                 static_cast<long long>(lab::udpReceiveBufferErrors() - errorsBefore));
     std::printf("queue_dropped=%llu\n", static_cast<unsigned long long>(stats.queueFullDropped));
     std::printf("granted_rcvbuf=%d\n", window.IdUDPServer.grantedReceiveBuffer());
-    MainF = nullptr;
+    ::MainF = nullptr;
     return 0;
 }
 
@@ -247,7 +248,7 @@ int startupChild(int argc, char** argv, bool real) {
     ProbeApplication app(argc, argv);
     if (real) {
         // As the program starts: the main window, then the two dialogs.
-        std::unique_ptr<TMainF> window = testsupport::openProgramWindows();
+        std::unique_ptr<app::TMainF> window = testsupport::openProgramWindows();
         app.watchFirstPaint(window.get());
         window->show();
         runUntil([&] { return app.firstPaintNs() != 0; }, 5000);
@@ -294,8 +295,8 @@ int startupSeries(int rounds) {
 int closeChild(int argc, char** argv, int count) {
     requireLab("kavren_window_bench");  // Refresh sends a broadcast
     ProbeApplication app(argc, argv);
-    auto* window = new TMainF();
-    MainF = window;
+    auto* window = new app::TMainF();
+    ::MainF = window;
     window->show();
     runUntil([] { return false; }, 200);
     bool closing = false;
@@ -314,7 +315,7 @@ int closeChild(int argc, char** argv, int count) {
     window->BtnRefresh->click();
     app.exec();
     delete window;
-    MainF = nullptr;
+    ::MainF = nullptr;
     return 0;
 }
 
@@ -338,7 +339,7 @@ class LoopbackFeeder final {
 public:
     LoopbackFeeder() : m_fd(::socket(AF_INET, SOCK_DGRAM, 0)) {
         m_to.sin_family = AF_INET;
-        m_to.sin_port = htons(packet::kHostPort);
+        m_to.sin_port = htons(protocol::kHostPort);
         m_to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     }
     ~LoopbackFeeder() { ::close(m_fd); }
@@ -372,7 +373,7 @@ private:
 
 // Sends `count` replies in chunks the socket buffer holds and lets the
 // receive thread queue them all before the window runs its loop again.
-void feed(TMainF& window, LoopbackFeeder& feeder, int first, int count) {
+void feed(app::TMainF& window, LoopbackFeeder& feeder, int first, int count) {
     constexpr int kChunk = 10000;
     for (int sent = 0; sent < count; sent += kChunk) {
         const int n = std::min(kChunk, count - sent);
@@ -383,7 +384,7 @@ void feed(TMainF& window, LoopbackFeeder& feeder, int first, int count) {
     }
 }
 
-__attribute__((noinline)) bool measuredDelivery(TMainF& window, int rows) {
+__attribute__((noinline)) bool measuredDelivery(app::TMainF& window, int rows) {
     CALLGRIND_START_INSTRUMENTATION;
     const bool all =
         runUntil([&] { return listedRows(window) >= rows; }, 600000, window.gridModel());
@@ -394,8 +395,8 @@ __attribute__((noinline)) bool measuredDelivery(TMainF& window, int rows) {
 int replyCost(ProbeApplication& app, int base, int measured) {
     requireLab("kavren_window_bench");
     (void)app;
-    TMainF window;
-    MainF = &window;
+    app::TMainF window;
+    ::MainF = &window;
     // Under callgrind a slice would hold as many replies as the simulated
     // run manages in 4 ms of real time, so the number of slices, and of
     // repaints between them, would follow the machine's load. A clock that
@@ -415,7 +416,7 @@ int replyCost(ProbeApplication& app, int base, int measured) {
     feed(window, feeder, base, measured);
     const bool all = measuredDelivery(window, base + measured);
     std::printf("rows=%d all=%d\n", listedRows(window), all ? 1 : 0);
-    MainF = nullptr;
+    ::MainF = nullptr;
     return all ? 0 : 1;
 }
 

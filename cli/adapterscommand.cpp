@@ -18,8 +18,8 @@ QString AdaptersCommand::description() const {
 void AdaptersCommand::addOptions(QCommandLineParser& /*parser*/) const {}
 
 int AdaptersCommand::run(const QCommandLineParser& /*parser*/) {
-    AdapterList list;
-    list.fill(*makePlatformAdapterQuery());
+    net::AdapterList list;
+    list.fill(*net::makePlatformAdapterQuery());
     QByteArray out;
     for (const std::string& entry : list.entryTexts())
         out += QByteArray::fromStdString(entry) + '\n';

@@ -93,12 +93,12 @@ std::optional<std::vector<std::string>> ChangeCommand::trustedSenders(
     const QCommandLineParser& parser, QString& error) {
     std::vector<std::string> senders;
     for (const QString& value : parser.values(QStringLiteral("sender"))) {
-        const auto address = codec::ipv4Value(value.toStdString());
+        const auto address = protocol::ipv4Value(value.toStdString());
         if (!address) {
             error = QStringLiteral("--sender wants an IPv4 address, not ") + value;
             return std::nullopt;
         }
-        senders.push_back(codec::ipv4Text(*address));
+        senders.push_back(protocol::ipv4Text(*address));
     }
     return senders;
 }
@@ -130,7 +130,7 @@ bool ChangeCommand::readSecretOption(const QCommandLineParser& parser, const QSt
         return false;
     }
     secret = std::move(*value);
-    config::wipeString(*value);
+    usecases::wipeString(*value);
     return true;
 }
 
@@ -146,18 +146,18 @@ AuditTrail ChangeCommand::auditTrail(const QString& path) {
 }
 
 int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
-                             const QCommandLineParser& parser, const RunOptions& options,
+                             const QCommandLineParser& parser, const usecases::RunOptions& options,
                              const NetworkOptions& network, bool dryRun) {
     struct Wipe {
         std::vector<PlanEntry>& entries;
         ~Wipe() {
             for (PlanEntry& entry : entries)
-                config::wipeString(entry.newPassword);
+                usecases::wipeString(entry.newPassword);
         }
     } const wipe{entries};
     const bool json = parser.isSet(QStringLiteral("json"));
     const QString command = name();
-    std::vector<JobResult> results(entries.size());
+    std::vector<usecases::JobResult> results(entries.size());
     auto finish = [&](int status) {
         if (json)
             writeOut(runJson(command, dryRun, entries, results));
@@ -183,15 +183,15 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
     std::vector<std::size_t> pending;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].newPassword.empty() &&
-            reportsSettings(*entries[i].device, entries[i].target))
-            results[i].state = JobState::Unchanged;
+            usecases::reportsSettings(*entries[i].device, entries[i].target))
+            results[i].state = usecases::JobState::Unchanged;
         else
             pending.push_back(i);
     }
     if (dryRun)
         return finish(ExitOk);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (results[i].state == JobState::Unchanged) {
+        if (results[i].state == usecases::JobState::Unchanged) {
             writeReport(
                 parser,
                 resultLine({*entries[i].device, entries[i].target, {}}, results[i]).toUtf8());
@@ -199,18 +199,18 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
     }
 
     std::string password;
-    const config::StringWiper wipeCurrent(password);
+    const usecases::StringWiper wipeCurrent(password);
     if (!readSecretOption(parser, QStringLiteral("password-file"), QStringLiteral("password-env"),
                           true, "Current device password: ", false, password)) {
         return ExitUsage;
     }
-    std::vector<ConfigJob> jobs;
+    std::vector<usecases::ConfigJob> jobs;
     for (const std::size_t i : pending)
         jobs.push_back({*entries[i].device, entries[i].target, entries[i].newPassword});
-    std::vector<JobResult> jobResults;
+    std::vector<usecases::JobResult> jobResults;
     int status = runJobs(finder, jobs, parser, options, network, password, jobResults);
-    for (ConfigJob& job : jobs)
-        config::wipeString(job.newPassword);
+    for (usecases::ConfigJob& job : jobs)
+        usecases::wipeString(job.newPassword);
     if (status == ExitUsage)
         return status;
     for (std::size_t j = 0; j < pending.size() && j < jobResults.size(); ++j)
@@ -222,7 +222,7 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
     return finish(status);
 }
 
-bool ChangeCommand::readRunOptions(const QCommandLineParser& parser, RunOptions& options,
+bool ChangeCommand::readRunOptions(const QCommandLineParser& parser, usecases::RunOptions& options,
                                    QString& error) {
     bool ok = false;
     const double resultSeconds = parser.value(QStringLiteral("result-timeout")).toDouble(&ok);
@@ -233,7 +233,7 @@ bool ChangeCommand::readRunOptions(const QCommandLineParser& parser, RunOptions&
     options.resultTimeout =
         std::chrono::milliseconds(static_cast<long long>(resultSeconds * 1000.0));
     options.attempts = parser.value(QStringLiteral("attempts")).toInt(&ok);
-    if (!ok || options.attempts < 1 || options.attempts > RunOptions::kMaxAttempts) {
+    if (!ok || options.attempts < 1 || options.attempts > usecases::RunOptions::kMaxAttempts) {
         error = QStringLiteral("--attempts wants a number from 1 to 10");
         return false;
     }
@@ -249,10 +249,10 @@ void ChangeCommand::withholdSecretVariables(const QCommandLineParser& parser,
     }
 }
 
-int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
-                           const QCommandLineParser& parser, RunOptions options,
+int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<usecases::ConfigJob>& jobs,
+                           const QCommandLineParser& parser, usecases::RunOptions options,
                            const NetworkOptions& network, const std::string& password,
-                           std::vector<JobResult>& results) {
+                           std::vector<usecases::JobResult>& results) {
     options.discoverTimeout = network.timeout;
     options.discoverRetries = network.retries;
     if (jobs.empty())
@@ -261,7 +261,8 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& j
     const AuditTrail audit = auditTrail(auditPathOf(parser));
     const ChangeRecorder recorder(audit, jobs);
     const SystemRunClock clock;
-    ConfigurationRun run(finder, clock, password, parser.isSet(QStringLiteral("broadcast")));
+    usecases::ConfigurationRun run(finder, clock, password,
+                                   parser.isSet(QStringLiteral("broadcast")));
     run.setChangeIds(
         [] { return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(); });
     const int stopAt = stopAfterSend();
@@ -273,13 +274,14 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& j
     ProgressLine progress;
     std::size_t sent = 0;
     std::size_t settled = 0;
-    run.setBeforeSend([&recorder](std::size_t index, const JobResult& result, std::string& error) {
-        return recorder.sending(index, result, error);
-    });
-    run.setProgress([&](std::size_t index, const JobResult& result) {
+    run.setBeforeSend(
+        [&recorder](std::size_t index, const usecases::JobResult& result, std::string& error) {
+            return recorder.sending(index, result, error);
+        });
+    run.setProgress([&](std::size_t index, const usecases::JobResult& result) {
         progress.clear();
         writeReport(parser, resultLine(jobs[index], result).toUtf8());
-        if (result.state == JobState::Sent)
+        if (result.state == usecases::JobState::Sent)
             ++sent;
         else
             ++settled;

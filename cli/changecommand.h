@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/founddevice.h"
 #include "cli/plan.h"
 #include "usecases/configurationrun.h"
+#include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
@@ -54,7 +54,7 @@ protected:
     // --result-timeout, --attempts and --verify, checked with the other
     // options before anything is discovered or asked for; false with the
     // usage error in `error`.
-    static bool readRunOptions(const QCommandLineParser& parser, RunOptions& options,
+    static bool readRunOptions(const QCommandLineParser& parser, usecases::RunOptions& options,
                                QString& error);
     // The password variables named on the command line, withheld from the
     // programs the diagnosis starts.
@@ -71,17 +71,17 @@ protected:
     // --json, one document on standard output tells how each entry ended.
     // Returns the exit status; the entries' new passwords are wiped.
     int applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
-                  const QCommandLineParser& parser, const RunOptions& options,
+                  const QCommandLineParser& parser, const usecases::RunOptions& options,
                   const NetworkOptions& network, bool dryRun);
 
 private:
     // Sends the jobs, reports each device as its results come, appends the
     // audit trail and prints the summary. Returns the exit status and
     // fills `results`, one per job.
-    static int runJobs(DeviceFinder& finder, const std::vector<ConfigJob>& jobs,
-                       const QCommandLineParser& parser, RunOptions options,
+    static int runJobs(DeviceFinder& finder, const std::vector<usecases::ConfigJob>& jobs,
+                       const QCommandLineParser& parser, usecases::RunOptions options,
                        const NetworkOptions& network, const std::string& password,
-                       std::vector<JobResult>& results);
+                       std::vector<usecases::JobResult>& results);
 };
 
 }  // namespace kavren::cli

@@ -8,7 +8,7 @@
 
 namespace kavren::cli {
 
-QJsonObject ChangeRecorder::line(const ConfigJob& job, const JobResult& result,
+QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases::JobResult& result,
                                  const QString& state) {
     const bool sending = state == QStringLiteral("sending");
     QJsonObject entry{{QStringLiteral("time"),
@@ -33,7 +33,8 @@ QJsonObject ChangeRecorder::line(const ConfigJob& job, const JobResult& result,
     return entry;
 }
 
-bool ChangeRecorder::sending(std::size_t job, const JobResult& result, std::string& error) const {
+bool ChangeRecorder::sending(std::size_t job, const usecases::JobResult& result,
+                             std::string& error) const {
     QString failure;
     if (m_trail.append(line(m_jobs[job], result, QStringLiteral("sending")), failure))
         return true;
@@ -41,18 +42,19 @@ bool ChangeRecorder::sending(std::size_t job, const JobResult& result, std::stri
     return false;
 }
 
-bool ChangeRecorder::outcome(std::size_t job, const JobResult& result, QString& error) const {
+bool ChangeRecorder::outcome(std::size_t job, const usecases::JobResult& result,
+                             QString& error) const {
     if (result.attempt == 0 || result.destination.empty())
         return true;  // nothing was about to go out: no change to close
     switch (result.state) {
-        case JobState::Acknowledged:
-        case JobState::Verified:
-        case JobState::Failed:
-            return m_trail.append(line(m_jobs[job], result, QLatin1String(stateName(result.state))),
-                                  error);
-        case JobState::NotSent:
-        case JobState::Sent:
-        case JobState::Unchanged:
+        case usecases::JobState::Acknowledged:
+        case usecases::JobState::Verified:
+        case usecases::JobState::Failed:
+            return m_trail.append(
+                line(m_jobs[job], result, QLatin1String(usecases::stateName(result.state))), error);
+        case usecases::JobState::NotSent:
+        case usecases::JobState::Sent:
+        case usecases::JobState::Unchanged:
             return true;
     }
     return true;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/audittrail.h"
-#include "cli/founddevice.h"
 #include "usecases/configurationrun.h"
+#include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
@@ -19,24 +19,25 @@ namespace kavren::cli {
 // one device's change under one "change" id.
 class ChangeRecorder final {
 public:
-    ChangeRecorder(const AuditTrail& trail, const std::vector<ConfigJob>& jobs)
+    ChangeRecorder(const AuditTrail& trail, const std::vector<usecases::ConfigJob>& jobs)
         : m_trail(trail), m_jobs(jobs) {}
 
     // Before a request leaves: false (and why) when the line could not be
     // written; the request must not go then.
-    bool sending(std::size_t job, const JobResult& result, std::string& error) const;
+    bool sending(std::size_t job, const usecases::JobResult& result, std::string& error) const;
 
     // After a state change: an outcome line once a request went out, for
     // acknowledged, verified and failed. False with `error` when the line
     // could not be written.
-    bool outcome(std::size_t job, const JobResult& result, QString& error) const;
+    bool outcome(std::size_t job, const usecases::JobResult& result, QString& error) const;
 
     // One line of the trail; `state` is "sending" or the outcome.
-    static QJsonObject line(const ConfigJob& job, const JobResult& result, const QString& state);
+    static QJsonObject line(const usecases::ConfigJob& job, const usecases::JobResult& result,
+                            const QString& state);
 
 private:
     const AuditTrail& m_trail;
-    const std::vector<ConfigJob>& m_jobs;
+    const std::vector<usecases::ConfigJob>& m_jobs;
 };
 
 }  // namespace kavren::cli

@@ -29,7 +29,7 @@ QString qs(const std::string& text) {
 
 // The adapters' addresses in the window's list order, without adapters that
 // have no IPv4 address.
-std::vector<std::string> adapterAddresses(AdapterList& list) {
+std::vector<std::string> adapterAddresses(net::AdapterList& list) {
     std::vector<std::string> addresses;
     for (int i = 0; i < static_cast<int>(list.entryTexts().size()); ++i) {
         if (list.tableSlot(i) != kNoAdapterAddress)
@@ -44,17 +44,18 @@ bool openFinder(DeviceFinder& finder) {
     try {
         finder.open();
         return true;
-    } catch (const EIdException& error) {
+    } catch (const net::EIdException& error) {
         writeErr(QStringLiteral("kavren: cannot receive replies on UDP port %1: %2\n")
-                     .arg(packet::kHostPort)
+                     .arg(protocol::kHostPort)
                      .arg(qs(error.message()).simplified()));
-        for (const std::string& holder : udpPortHolders(packet::kHostPort))
+        for (const std::string& holder : udpPortHolders(protocol::kHostPort))
             writeErr(QStringLiteral("  the port is held by ") + qs(holder) + QStringLiteral("\n"));
         return false;
     }
 }
 
-std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const NetworkOptions& options) {
+std::vector<usecases::FoundDevice> discoverWithProgress(DeviceFinder& finder,
+                                                        const NetworkOptions& options) {
     ProgressLine progress;
     std::size_t count = 0;
     std::string via;
@@ -63,7 +64,7 @@ std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const Networ
     };
     // A device answering on two adapters keeps the first reply's texts and
     // counts on each; the other senders are kept beside it.
-    std::vector<FoundDevice> found =
+    std::vector<usecases::FoundDevice> found =
         finder.discover(options.adapters, options.timeout, options.retries,
                         {.roundStarts =
                              [&](const std::string& adapter) {
@@ -71,23 +72,23 @@ std::vector<FoundDevice> discoverWithProgress(DeviceFinder& finder, const Networ
                                  show();
                              },
                          .heard =
-                             [&](const FoundDevice&) {
+                             [&](const usecases::FoundDevice&) {
                                  ++count;
                                  show();
                              }});
     progress.clear();
     if (finder.devicesLeftOut())
-        writeErr(QStringLiteral("kavren: ") + qs(std::string(kDeviceListFullText)) +
+        writeErr(QStringLiteral("kavren: ") + qs(std::string(usecases::kDeviceListFullText)) +
                  QStringLiteral("\n"));
     // Any host on the segment can answer with a listed device's MAC and so
     // receive what is sent to that MAC; all the program can see is a second
     // sender, and it says so.
-    for (const FoundDevice& device : found) {
+    for (const usecases::FoundDevice& device : found) {
         if (device.rivals.empty())
             continue;
         writeErr(QStringLiteral("kavren: warning: replies for %1 came from %2: another host may "
                                 "be answering in its place\n")
-                     .arg(qs(device.mac), qs(claimantsText(device))));
+                     .arg(qs(device.mac), qs(usecases::claimantsText(device))));
     }
     return found;
 }
@@ -157,8 +158,8 @@ bool Command::readNetworkOptions(const QCommandLineParser& parser, NetworkOption
         error = QStringLiteral("--retries wants a number from 0 to 10");
         return false;
     }
-    AdapterList list;
-    list.fill(*makePlatformAdapterQuery());
+    net::AdapterList list;
+    list.fill(*net::makePlatformAdapterQuery());
     const std::vector<std::string> all = adapterAddresses(list);
     const QStringList wanted = parser.values(QStringLiteral("adapter"));
     if (wanted.isEmpty()) {
@@ -179,8 +180,8 @@ bool Command::readNetworkOptions(const QCommandLineParser& parser, NetworkOption
     return true;
 }
 
-std::optional<std::vector<FoundDevice>> Command::openAndDiscover(DeviceFinder& finder,
-                                                                 const NetworkOptions& options) {
+std::optional<std::vector<usecases::FoundDevice>> Command::openAndDiscover(
+    DeviceFinder& finder, const NetworkOptions& options) {
     if (options.adapters.empty()) {
         writeErr(QStringLiteral("kavren: no adapter has an IPv4 address\n"));
         return std::nullopt;
@@ -189,7 +190,7 @@ std::optional<std::vector<FoundDevice>> Command::openAndDiscover(DeviceFinder& f
         return std::nullopt;
     try {
         return discoverWithProgress(finder, options);
-    } catch (const EIdException& failure) {
+    } catch (const net::EIdException& failure) {
         writeErr(QStringLiteral("kavren: sending failed: ") + qs(failure.message()).simplified() +
                  QStringLiteral("\n"));
         return std::nullopt;
@@ -204,7 +205,7 @@ void Command::diagnoseSilence(const NetworkOptions& options) {
                  .arg(adapters.join(QStringLiteral(", ")))
                  .arg(static_cast<double>(options.timeout.count()) / 1000.0));
     bool readable = false;
-    const auto rules = firewallRulesFor({packet::kDevicePort, packet::kHostPort}, readable,
+    const auto rules = firewallRulesFor({protocol::kDevicePort, protocol::kHostPort}, readable,
                                         options.secretVariables);
     if (!readable) {
         writeErr(QStringLiteral("  the firewall rules could not be read\n"));

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/founddevice.h"
+#include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
@@ -74,8 +74,8 @@ protected:
     // The discovery every such command starts with: no adapters, a port held
     // by another program and a failed send are reported here, and give
     // nothing.
-    static std::optional<std::vector<FoundDevice>> openAndDiscover(DeviceFinder& finder,
-                                                                   const NetworkOptions& options);
+    static std::optional<std::vector<usecases::FoundDevice>> openAndDiscover(
+        DeviceFinder& finder, const NetworkOptions& options);
     // Why nothing may have answered: the adapters, the wait and any firewall
     // rules that could drop the replies.
     static void diagnoseSilence(const NetworkOptions& options);

@@ -80,7 +80,7 @@ QString ConfigureCommand::selectionError(const QCommandLineParser& parser) {
                    QStringLiteral(" goes with --mac only");
     }
     if (parser.isSet(QStringLiteral("sequential-from")) &&
-        !ipv4Value(parser.value(QStringLiteral("sequential-from")).toStdString())) {
+        !protocol::ipv4Value(parser.value(QStringLiteral("sequential-from")).toStdString())) {
         return QStringLiteral("--sequential-from wants an IPv4 address");
     }
     return {};
@@ -129,7 +129,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     if (const QString error = selectionError(parser); !error.isEmpty())
         return usageError(error);
     const bool single = parser.isSet(QStringLiteral("mac"));
-    RunOptions options;
+    usecases::RunOptions options;
     QString error;
     if (!readRunOptions(parser, options, error))
         return usageError(error);
@@ -150,7 +150,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
         return ExitFailed;
-    std::vector<FoundDevice> found = std::move(*discovered);
+    std::vector<usecases::FoundDevice> found = std::move(*discovered);
     if (parser.isSet(QStringLiteral("sequential-from"))) {
         auto plan =
             sequentialPlan(found, parser.value(QStringLiteral("sequential-from")).toStdString());
@@ -164,7 +164,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     }
 
     std::string newPassword;
-    const config::StringWiper wipeNew(newPassword);
+    const usecases::StringWiper wipeNew(newPassword);
     if (single && (parser.isSet(QStringLiteral("new-password")) ||
                    parser.isSet(QStringLiteral("new-password-file")) ||
                    parser.isSet(QStringLiteral("new-password-env")))) {
@@ -178,7 +178,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
 
     std::vector<PlanEntry> entries = checkPlan(rows, found, *trusted);
     for (PlanRow& row : rows)
-        config::wipeString(row.newPassword);
+        usecases::wipeString(row.newPassword);
     return applyPlan(finder, entries, parser, options, network,
                      parser.isSet(QStringLiteral("dry-run")));
 }

@@ -12,7 +12,7 @@ std::string SystemRunClock::utcText() const {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
 }
 
-DeviceFinder::DeviceFinder() : m_maxDevices(DeviceList::kMaxDevices) {}
+DeviceFinder::DeviceFinder() : m_maxDevices(devices::DeviceList::kMaxDevices) {}
 
 void DeviceFinder::send(const std::string& source, std::string_view host, bool broadcast,
                         std::span<const std::uint8_t> datagram) {
@@ -24,11 +24,11 @@ std::optional<std::string> DeviceFinder::adapterMask(const std::string& address)
     return localNetMask(address);
 }
 
-std::vector<FoundDevice> DeviceFinder::discover(const std::vector<std::string>& adapters,
-                                                std::chrono::milliseconds timeout, int retries,
-                                                const DiscoveryProgress& progress) {
+std::vector<usecases::FoundDevice> DeviceFinder::discover(
+    const std::vector<std::string>& adapters, std::chrono::milliseconds timeout, int retries,
+    const usecases::DiscoveryProgress& progress) {
     const SystemRunClock clock;
-    DiscoveryResult result = findDevices(
+    usecases::DiscoveryResult result = usecases::findDevices(
         *this, clock,
         {.adapters = adapters, .timeout = timeout, .retries = retries, .maxDevices = m_maxDevices},
         progress);

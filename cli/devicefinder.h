@@ -9,15 +9,15 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/founddevice.h"
 #include "net/datagramexchange.h"
 #include "usecases/deviceport.h"
+#include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
 // The command line's device port: the endpoints of a DatagramExchange,
 // open for the whole run, and the system's adapter masks.
-class DeviceFinder final : public DevicePort {
+class DeviceFinder final : public usecases::DevicePort {
 public:
     DeviceFinder();
 
@@ -27,9 +27,9 @@ public:
 
     // findDevices over this port and the system clock; a device beyond
     // maxDevices() is noted as left out.
-    std::vector<FoundDevice> discover(const std::vector<std::string>& adapters,
-                                      std::chrono::milliseconds timeout, int retries,
-                                      const DiscoveryProgress& progress = {});
+    std::vector<usecases::FoundDevice> discover(const std::vector<std::string>& adapters,
+                                                std::chrono::milliseconds timeout, int retries,
+                                                const usecases::DiscoveryProgress& progress = {});
 
     void send(const std::string& source, std::string_view host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
@@ -47,16 +47,18 @@ public:
     void noteDevicesLeftOut() { m_leftOut = true; }
 
 private:
-    DatagramExchange m_exchange;
+    net::DatagramExchange m_exchange;
     std::uint64_t m_sent = 0;
     std::size_t m_maxDevices;
     bool m_leftOut = false;
 };
 
 // The steady clock to wait by, and UTC for the audit trail's times.
-class SystemRunClock final : public RunClock {
+class SystemRunClock final : public usecases::RunClock {
 public:
-    DevicePort::Clock::time_point now() const override { return DevicePort::Clock::now(); }
+    usecases::DevicePort::Clock::time_point now() const override {
+        return usecases::DevicePort::Clock::now();
+    }
     std::string utcText() const override;
 };
 

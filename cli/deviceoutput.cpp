@@ -27,7 +27,7 @@ QString fromDevice(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-QJsonObject settingsJson(const DeviceSettings& settings) {
+QJsonObject settingsJson(const usecases::DeviceSettings& settings) {
     return {{QStringLiteral("ip"), fromDevice(settings.ip)},
             {QStringLiteral("mask"), fromDevice(settings.mask)},
             {QStringLiteral("gateway"), fromDevice(settings.gateway)},
@@ -106,13 +106,13 @@ const QStringList& deviceHeaders() {
     return headers;
 }
 
-QStringList deviceFields(const FoundDevice& device) {
+QStringList deviceFields(const usecases::FoundDevice& device) {
     return {fromDevice(device.mac),         fromDevice(device.name),     fromDevice(device.version),
             fromDevice(device.ip),          fromDevice(device.mask),     fromDevice(device.gateway),
             fromDevice(device.description), fromDevice(device.foundVia), fromDevice(device.sender)};
 }
 
-QJsonObject deviceJson(const FoundDevice& device) {
+QJsonObject deviceJson(const usecases::FoundDevice& device) {
     QJsonObject object;
     const QStringList fields = deviceFields(device);
     for (qsizetype i = 0; i < fields.size(); ++i)
@@ -122,39 +122,39 @@ QJsonObject deviceJson(const FoundDevice& device) {
     // came from the address it reports (one host may answer for several
     // devices, so a difference is told, not refused).
     QJsonArray others;
-    for (const FoundDevice& rival : device.rivals)
+    for (const usecases::FoundDevice& rival : device.rivals)
         others.append(fromDevice(rival.sender));
     object.insert(QStringLiteral("other_senders"), others);
     object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device.ip);
     return object;
 }
 
-QByteArray devicesTable(const std::vector<FoundDevice>& devices) {
+QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices) {
     QStringList headers{QStringLiteral("#")};
     headers += deviceHeaders();
     std::vector<QStringList> rows;
     int number = 0;
-    for (const FoundDevice& device : devices)
+    for (const usecases::FoundDevice& device : devices)
         rows.push_back(QStringList{QString::number(++number)} + deviceFields(device));
     return formatTable(headers, rows);
 }
 
-QByteArray devicesJson(const std::vector<FoundDevice>& devices) {
+QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices) {
     QJsonArray array;
-    for (const FoundDevice& device : devices)
+    for (const usecases::FoundDevice& device : devices)
         array.append(deviceJson(device));
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 
-QByteArray devicesCsv(const std::vector<FoundDevice>& devices) {
+QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {
     // The window's export writes the same lines, through the same writer.
     std::string out;
-    appendDeviceCsvHeader(out, DeviceCsvColumns::All);
-    for (const FoundDevice& d : devices) {
-        appendDeviceCsvLine(out,
-                            {d.mac, d.name, d.version, d.ip, d.mask, d.gateway, d.description,
-                             d.foundVia, d.sender},
-                            DeviceCsvColumns::All);
+    usecases::appendDeviceCsvHeader(out, usecases::DeviceCsvColumns::All);
+    for (const usecases::FoundDevice& d : devices) {
+        usecases::appendDeviceCsvLine(out,
+                                      {d.mac, d.name, d.version, d.ip, d.mask, d.gateway,
+                                       d.description, d.foundVia, d.sender},
+                                      usecases::DeviceCsvColumns::All);
     }
     return QByteArray::fromStdString(out);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/founddevice.h"
+#include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
@@ -18,7 +18,7 @@ namespace kavren::cli {
 QString fromDevice(const std::string& bytes);
 // A device's four settings (ip, mask, gateway, description) as the audit
 // trail and the --json document of configure and restore write them.
-QJsonObject settingsJson(const DeviceSettings& settings);
+QJsonObject settingsJson(const usecases::DeviceSettings& settings);
 // Control characters as \xNN, for text that goes to a terminal.
 QString visibleText(const QString& text);
 // Device bytes as a terminal message shows them: both of the above.
@@ -36,11 +36,11 @@ QByteArray csvLine(const QStringList& fields);
 // grid's own where it has one).
 const QStringList& deviceKeys();
 const QStringList& deviceHeaders();
-QStringList deviceFields(const FoundDevice& device);
-QJsonObject deviceJson(const FoundDevice& device);
+QStringList deviceFields(const usecases::FoundDevice& device);
+QJsonObject deviceJson(const usecases::FoundDevice& device);
 
-QByteArray devicesTable(const std::vector<FoundDevice>& devices);
-QByteArray devicesJson(const std::vector<FoundDevice>& devices);
-QByteArray devicesCsv(const std::vector<FoundDevice>& devices);
+QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices);
+QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices);
+QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices);
 
 }  // namespace kavren::cli

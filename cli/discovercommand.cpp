@@ -36,7 +36,7 @@ int DiscoverCommand::run(const QCommandLineParser& parser) {
     auto discovered = openAndDiscover(finder, options);
     if (!discovered)
         return ExitFailed;
-    const std::vector<FoundDevice> found = std::move(*discovered);
+    const std::vector<usecases::FoundDevice> found = std::move(*discovered);
     if (parser.isSet(QStringLiteral("json"))) {
         writeOut(devicesJson(found));
     } else if (parser.isSet(QStringLiteral("csv"))) {

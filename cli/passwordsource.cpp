@@ -69,13 +69,13 @@ std::optional<std::string> readRawSecret(const SecretSource& source, const std::
         return first;
     auto second = readHiddenLine("Again: ", error);
     if (!second) {
-        config::wipeString(*first);
+        usecases::wipeString(*first);
         return std::nullopt;
     }
     const bool same = *first == *second;
-    config::wipeString(*second);
+    usecases::wipeString(*second);
     if (!same) {
-        config::wipeString(*first);
+        usecases::wipeString(*first);
         error = "the two entries differ";
         return std::nullopt;
     }
@@ -98,15 +98,15 @@ std::optional<std::string> readSecret(const SecretSource& source, const std::str
     if (!raw)
         return std::nullopt;
     std::string utf8 = systemTextAsUtf8(*raw);
-    config::wipeString(*raw);
-    std::optional<std::string> bytes = codec::latin1FromUtf8(utf8);
-    config::wipeString(utf8);
+    usecases::wipeString(*raw);
+    std::optional<std::string> bytes = protocol::latin1FromUtf8(utf8);
+    usecases::wipeString(utf8);
     if (!bytes) {
         const std::string from = !source.file.empty() ? "the password file " + source.file
                                  : !source.envName.empty()
                                      ? "the environment variable " + source.envName
                                      : "the typed password";
-        error = from + ": " + std::string(config::kPasswordCharsetError);
+        error = from + ": " + std::string(usecases::kPasswordCharsetError);
     }
     return bytes;
 }

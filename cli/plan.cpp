@@ -28,7 +28,7 @@ std::string quoted(const std::string& text) {
 
 }  // namespace
 
-DeviceSettings currentSettings(const FoundDevice& device) {
+usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device) {
     return {device.ip, device.mask, device.gateway, device.description};
 }
 
@@ -42,7 +42,7 @@ PlanFile parsePlan(const QByteArray& content) {
         text.remove(0, 1);
 
     const QByteArray unified = text.toUtf8();
-    CsvRecords read = readCsvRecords(
+    usecases::CsvRecords read = usecases::readCsvRecords(
         std::string_view(unified.constData(), static_cast<std::size_t>(unified.size())));
     if (!read.errors.empty()) {
         plan.errors = std::move(read.errors);
@@ -97,7 +97,7 @@ PlanFile parsePlan(const QByteArray& content) {
             // Blanks around addresses are typing noise; description and
             // password are taken exactly as written.
             const std::string value = c < 4 ? trimmed(fields[at]).toStdString() : fields[at];
-            auto bytes = codec::latin1FromUtf8(value);
+            auto bytes = protocol::latin1FromUtf8(value);
             if (!bytes) {
                 plan.errors.push_back("line " + std::to_string(line) + ": column " + kColumns[c] +
                                       " holds a character outside Latin-1");
@@ -124,14 +124,14 @@ std::optional<std::string> normaliseMac(const std::string& text) {
             return std::nullopt;
         }
     }
-    return codec::formatMac(codec::parseMac(text));
+    return protocol::formatMac(protocol::parseMac(text));
 }
 
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
-                                 const std::vector<FoundDevice>& found,
+                                 const std::vector<usecases::FoundDevice>& found,
                                  const std::vector<std::string>& trustedSenders) {
-    std::map<std::string, const FoundDevice*> byMac;
-    for (const FoundDevice& device : found)
+    std::map<std::string, const usecases::FoundDevice*> byMac;
+    for (const usecases::FoundDevice& device : found)
         byMac.emplace(device.mac, &device);
 
     std::vector<PlanEntry> entries;
@@ -155,17 +155,18 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             // MAC that two hosts answer for waits for the user to pick one.
             for (const std::string& sender : trustedSenders) {
                 if (!entry.device)
-                    entry.device = trustedClaim(*device->second, sender);
+                    entry.device = usecases::trustedClaim(*device->second, sender);
             }
             if (!entry.device) {
-                entry.errors.push_back("MAC address claimed by " + claimantsText(*device->second) +
+                entry.errors.push_back("MAC address claimed by " +
+                                       usecases::claimantsText(*device->second) +
                                        ": another host may be answering in its place; add "
                                        "--sender ADDRESS to name the one to trust");
             }
         }
 
-        const DeviceSettings current =
-            entry.device ? currentSettings(*entry.device) : DeviceSettings{};
+        const usecases::DeviceSettings current =
+            entry.device ? currentSettings(*entry.device) : usecases::DeviceSettings{};
         auto pick = [](const std::string& given, const std::string& kept) {
             return given.empty() ? kept : given;
         };
@@ -177,16 +178,16 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
         const std::array<std::pair<const char*, const std::string*>, 3> addresses{
             {{"IP address", &row.ip}, {"net mask", &row.mask}, {"gateway", &row.gateway}}};
         for (const auto& [what, text] : addresses) {
-            if (!text->empty() && !ipv4Value(*text))
+            if (!text->empty() && !protocol::ipv4Value(*text))
                 entry.errors.push_back(std::string(what) + " " + quoted(*text) + " not readable");
         }
-        if (const auto warning =
-                DeviceList::lengthWarning(DeviceField::Description, row.description)) {
+        if (const auto warning = devices::DeviceList::lengthWarning(
+                devices::DeviceField::Description, row.description)) {
             entry.warnings.emplace_back(*warning);
         }
         // A password the device would cut, or one nobody can type again,
         // would lock the device out: refused, not merely warned about.
-        if (const auto error = config::newPasswordError(row.newPassword))
+        if (const auto error = usecases::newPasswordError(row.newPassword))
             entry.errors.push_back(*error);
         entries.push_back(std::move(entry));
     }
@@ -201,25 +202,25 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
     for (PlanEntry& entry : entries) {
         if (!entry.device)
             continue;
-        const auto ip = ipv4Value(entry.target.ip);
-        const auto mask = ipv4Value(entry.target.mask);
-        const auto gateway = ipv4Value(entry.target.gateway);
+        const auto ip = protocol::ipv4Value(entry.target.ip);
+        const auto mask = protocol::ipv4Value(entry.target.mask);
+        const auto gateway = protocol::ipv4Value(entry.target.gateway);
         if (!ip || !mask || !gateway)
             continue;
         if (const auto [it, fresh] = targets.emplace(*ip, &entry); !fresh) {
             entry.errors.push_back("address " + entry.target.ip + " also given to line " +
                                    std::to_string(it->second->line));
         }
-        for (const FoundDevice& other : found) {
-            if (other.mac == entry.mac || ipv4Value(other.ip) != ip)
+        for (const usecases::FoundDevice& other : found) {
+            if (other.mac == entry.mac || protocol::ipv4Value(other.ip) != ip)
                 continue;
             const auto moved = targetOfMac.find(other.mac);
             const bool keepsIt = moved == targetOfMac.end() || moved->second == other.ip;
             if (keepsIt)
                 entry.errors.push_back("address " + entry.target.ip + " is used by " + other.mac);
         }
-        if (*gateway != 0 &&
-            sameSubnet(entry.target.gateway, entry.target.ip, entry.target.mask) == false) {
+        if (*gateway != 0 && devices::sameSubnet(entry.target.gateway, entry.target.ip,
+                                                 entry.target.mask) == false) {
             entry.errors.push_back("gateway " + entry.target.gateway + " outside the subnet of " +
                                    entry.target.ip + "/" + entry.target.mask);
         }
@@ -227,26 +228,28 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
     return entries;
 }
 
-std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<FoundDevice>& found,
+std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
                                                    const std::string& first) {
-    const auto start = ipv4Value(first);
+    const auto start = protocol::ipv4Value(first);
     if (!start)
         return std::nullopt;
-    std::vector<const FoundDevice*> sorted;
-    for (const FoundDevice& device : found)
+    std::vector<const usecases::FoundDevice*> sorted;
+    for (const usecases::FoundDevice& device : found)
         sorted.push_back(&device);
     std::sort(sorted.begin(), sorted.end(),
-              [](const FoundDevice* a, const FoundDevice* b) { return a->mac < b->mac; });
+              [](const usecases::FoundDevice* a, const usecases::FoundDevice* b) {
+                  return a->mac < b->mac;
+              });
     if (!sorted.empty() && std::uint64_t{*start} + sorted.size() - 1 > 0xFFFFFFFFULL)
         return std::nullopt;
     std::vector<PlanRow> rows;
     std::uint32_t next = *start;
     int line = 0;
-    for (const FoundDevice* device : sorted) {
+    for (const usecases::FoundDevice* device : sorted) {
         PlanRow row;
         row.line = ++line;
         row.mac = device->mac;
-        row.ip = ipv4Text(next++);
+        row.ip = protocol::ipv4Text(next++);
         rows.push_back(std::move(row));
     }
     return rows;

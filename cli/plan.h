@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/founddevice.h"
+#include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
-DeviceSettings currentSettings(const FoundDevice& device);
+usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device);
 
 // One line of a plan as written: empty texts mean "keep".
 struct PlanRow {
@@ -41,8 +41,8 @@ PlanFile parsePlan(const QByteArray& content);
 struct PlanEntry {
     int line = 0;
     std::string mac;  // normalised MAC text when readable, else as written
-    std::optional<FoundDevice> device;
-    DeviceSettings target;
+    std::optional<usecases::FoundDevice> device;
+    usecases::DeviceSettings target;
     std::string newPassword;
     std::vector<std::string> errors;
     std::vector<std::string> warnings;
@@ -62,13 +62,13 @@ std::optional<std::string> normaliseMac(const std::string& text);
 // which is among `trustedSenders` (the reply of the one that is counts). An
 // over-long description is a warning.
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
-                                 const std::vector<FoundDevice>& found,
+                                 const std::vector<usecases::FoundDevice>& found,
                                  const std::vector<std::string>& trustedSenders = {});
 
 // Consecutive addresses from `first` for the found devices in MAC order,
 // everything else kept. Nothing when the addresses would run past the end
 // of the address space or `first` is unreadable.
-std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<FoundDevice>& found,
+std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
                                                    const std::string& first);
 
 }  // namespace kavren::cli

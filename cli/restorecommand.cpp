@@ -13,7 +13,7 @@ namespace kavren::cli {
 namespace {
 
 // The settings a trail line records, as the device's bytes again.
-DeviceSettings settingsFromJson(const QJsonObject& object) {
+usecases::DeviceSettings settingsFromJson(const QJsonObject& object) {
     auto bytes = [&object](const char* key) {
         return object.value(QLatin1String(key)).toString().toLatin1().toStdString();
     };
@@ -45,7 +45,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     const auto mac = normaliseMac(parser.value(QStringLiteral("mac")).toStdString());
     if (!mac)
         return usageError(QStringLiteral("--mac wants a MAC address like 00-1A-2B-3C-4D-5E"));
-    RunOptions options;
+    usecases::RunOptions options;
     NetworkOptions network;
     QString error;
     if (!readRunOptions(parser, options, error) || !readNetworkOptions(parser, network, error))
@@ -61,7 +61,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
         writeErr(QStringLiteral("kavren: ") + error + QStringLiteral("\n"));
         return ExitFailed;
     }
-    const DeviceSettings before =
+    const usecases::DeviceSettings before =
         settingsFromJson(last->value(QStringLiteral("before")).toObject());
     writeReport(parser, QStringLiteral("restoring %1 to the settings before the change of %2\n")
                             .arg(QString::fromStdString(*mac),
@@ -74,7 +74,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
         return ExitFailed;
-    std::vector<FoundDevice> found = std::move(*discovered);
+    std::vector<usecases::FoundDevice> found = std::move(*discovered);
     PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
     std::vector<PlanEntry> entries = checkPlan({row}, found, *trusted);
     return applyPlan(finder, entries, parser, options, network, false);

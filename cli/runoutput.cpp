@@ -44,11 +44,11 @@ QByteArray previewTable(const std::vector<PlanEntry>& entries) {
     return formatTable(headers, rows);
 }
 
-QString resultLine(const ConfigJob& job, const JobResult& result) {
-    QString line =
-        qs(job.device.mac) + QStringLiteral("  ") + QLatin1String(stateName(result.state));
+QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& result) {
+    QString line = qs(job.device.mac) + QStringLiteral("  ") +
+                   QLatin1String(usecases::stateName(result.state));
     switch (result.state) {
-        case JobState::Sent:
+        case usecases::JobState::Sent:
             line += QStringLiteral(" to ") + qs(result.destination);
             if (result.attempt > 1)
                 line += QStringLiteral(" (attempt %1)").arg(result.attempt);
@@ -59,44 +59,44 @@ QString resultLine(const ConfigJob& job, const JobResult& result) {
                         qs(job.device.foundVia) + QStringLiteral(")");
             }
             break;
-        case JobState::Acknowledged:
+        case usecases::JobState::Acknowledged:
             line +=
                 QStringLiteral(" \"") + visibleDeviceText(result.message) + QStringLiteral("\"");
             break;
-        case JobState::Verified:
+        case usecases::JobState::Verified:
             line += QStringLiteral(" (reports ") + visibleDeviceText(job.target.ip) +
                     QStringLiteral(")");
             break;
-        case JobState::Failed:
-        case JobState::NotSent:
+        case usecases::JobState::Failed:
+        case usecases::JobState::NotSent:
             line += QStringLiteral(": ") + visibleDeviceText(result.reason);
             break;
-        case JobState::Unchanged:
+        case usecases::JobState::Unchanged:
             line += QStringLiteral(" (reports its settings already; nothing sent)");
             break;
     }
     return line + QStringLiteral("\n");
 }
 
-RunSummary summarise(const std::vector<JobResult>& results) {
+RunSummary summarise(const std::vector<usecases::JobResult>& results) {
     RunSummary summary;
     summary.devices = results.size();
-    for (const JobResult& result : results) {
+    for (const usecases::JobResult& result : results) {
         switch (result.state) {
-            case JobState::Verified:
+            case usecases::JobState::Verified:
                 ++summary.verified;
                 break;
-            case JobState::Acknowledged:
+            case usecases::JobState::Acknowledged:
                 ++summary.acknowledged;
                 break;
-            case JobState::Failed:
-            case JobState::NotSent:
+            case usecases::JobState::Failed:
+            case usecases::JobState::NotSent:
                 ++summary.failed;
                 break;
-            case JobState::Unchanged:
+            case usecases::JobState::Unchanged:
                 ++summary.unchanged;
                 break;
-            case JobState::Sent:
+            case usecases::JobState::Sent:
                 break;
         }
     }
@@ -124,22 +124,22 @@ QJsonArray textsJson(const std::vector<std::string>& texts) {
 }
 
 // The one word a script acts on.
-QString finalState(const PlanEntry& entry, const JobResult& result, bool dryRun) {
+QString finalState(const PlanEntry& entry, const usecases::JobResult& result, bool dryRun) {
     if (!entry.device)
         return QStringLiteral("not_found");
     switch (result.state) {
-        case JobState::Unchanged:
+        case usecases::JobState::Unchanged:
             return QStringLiteral("unchanged");
-        case JobState::Verified:
+        case usecases::JobState::Verified:
             return QStringLiteral("verified");
-        case JobState::Acknowledged:
+        case usecases::JobState::Acknowledged:
             return QStringLiteral("acknowledged");
-        case JobState::NotSent:
+        case usecases::JobState::NotSent:
             if (dryRun && entry.ok())
                 return QStringLiteral("would_change");
             break;
-        case JobState::Sent:
-        case JobState::Failed:
+        case usecases::JobState::Sent:
+        case usecases::JobState::Failed:
             break;
     }
     return QStringLiteral("failed");
@@ -148,7 +148,7 @@ QString finalState(const PlanEntry& entry, const JobResult& result, bool dryRun)
 }  // namespace
 
 QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEntry>& entries,
-                   const std::vector<JobResult>& results) {
+                   const std::vector<usecases::JobResult>& results) {
     QJsonArray devices;
     std::map<QString, int> totals{{QStringLiteral("unchanged"), 0},
                                   {QStringLiteral("verified"), 0},
@@ -159,7 +159,7 @@ QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEn
         totals[QStringLiteral("would_change")] = 0;
     for (std::size_t i = 0; i < entries.size() && i < results.size(); ++i) {
         const PlanEntry& entry = entries[i];
-        const JobResult& result = results[i];
+        const usecases::JobResult& result = results[i];
         const QString state = finalState(entry, result, dryRun);
         ++totals[state];
         QJsonObject device{

@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <vector>
 
-#include "cli/founddevice.h"
 #include "cli/plan.h"
 #include "usecases/configurationrun.h"
+#include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
@@ -20,7 +20,7 @@ namespace kavren::cli {
 QByteArray previewTable(const std::vector<PlanEntry>& entries);
 
 // "MAC  state ..." for one result of a job, with a line end.
-QString resultLine(const ConfigJob& job, const JobResult& result);
+QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& result);
 
 // How a whole run ended. Devices never sent to count as failed.
 struct RunSummary {
@@ -30,7 +30,7 @@ struct RunSummary {
     int failed = 0;
     int unchanged = 0;
 };
-RunSummary summarise(const std::vector<JobResult>& results);
+RunSummary summarise(const std::vector<usecases::JobResult>& results);
 // "N device(s): V verified, A acknowledged, F failed", with a line end;
 // ", U unchanged" before it when some devices already had their settings.
 QString summaryLine(const RunSummary& summary);
@@ -42,6 +42,6 @@ QString summaryLine(const RunSummary& summary);
 // entry whose device was not found is "not_found", and with `dryRun` one
 // that would be sent is "would_change".
 QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEntry>& entries,
-                   const std::vector<JobResult>& results);
+                   const std::vector<usecases::JobResult>& results);
 
 }  // namespace kavren::cli

@@ -9,10 +9,10 @@ namespace kavren::cli {
 std::optional<std::string> localNetMask(const std::string& address) {
     // The same adapter query the adapter list uses, so both see the same
     // addresses on every platform.
-    const auto adapters = makePlatformAdapterQuery()->query();
+    const auto adapters = net::makePlatformAdapterQuery()->query();
     if (!adapters)
         return std::nullopt;
-    for (const AdapterInfo& adapter : *adapters) {
+    for (const net::AdapterInfo& adapter : *adapters) {
         for (std::size_t i = 0; i < adapter.addresses.size() && i < adapter.netmasks.size(); ++i) {
             if (adapter.addresses[i] == address)
                 return adapter.netmasks[i];

@@ -8,9 +8,6 @@
 
 namespace kavren::cli {
 
-using codec::ipv4Text;
-using codec::ipv4Value;
-
 // The net mask of the local interface address `address`, as the system
 // reports it; nothing when no interface holds that address. Whether an
 // address lies in a subnet is the devices layer's sameSubnet, the rule the

@@ -5,7 +5,7 @@
 
 #include "protocol/textcodecs.h"
 
-namespace kavren {
+namespace kavren::devices {
 
 AddressIndex::AddressIndex(std::size_t expectedRows) {
     // Grown at once for as many devices as a burst brings, like the MAC
@@ -14,7 +14,7 @@ AddressIndex::AddressIndex(std::size_t expectedRows) {
 }
 
 std::optional<std::uint32_t> AddressIndex::addressValue(std::string_view text) {
-    return codec::ipv4Value(text);
+    return protocol::ipv4Value(text);
 }
 
 void AddressIndex::add(Map& map, std::uint32_t address, int row) {
@@ -151,4 +151,4 @@ std::optional<bool> sameSubnet(std::string_view address, std::string_view source
     return (*a & *m) == (*s & *m);
 }
 
-}  // namespace kavren
+}  // namespace kavren::devices

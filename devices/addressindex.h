@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace kavren {
+namespace kavren::devices {
 
 // Which devices report which IPv4 address, so that the window can mark two
 // devices answering from one address (devices that all left the factory with
@@ -71,4 +71,4 @@ private:
 std::optional<bool> sameSubnet(std::string_view address, std::string_view source,
                                std::string_view netmask);
 
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace kavren {
+namespace kavren::devices {
 
 namespace {
 
@@ -235,4 +235,4 @@ void DeviceList::unindexMac(int device) {
     }
 }
 
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -16,7 +16,7 @@
 #include "devices/devicerecord.h"
 #include "devices/devicesenders.h"
 
-namespace kavren {
+namespace kavren::devices {
 
 // The texts kept for a listed device, in the order the user reads them.
 // The first four are what the device reported; the other five are the
@@ -178,4 +178,4 @@ private:
     DeviceListObserver* m_observer = nullptr;
 };
 
-}  // namespace kavren
+}  // namespace kavren::devices

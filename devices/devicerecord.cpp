@@ -5,23 +5,23 @@
 
 #include "protocol/textcodecs.h"
 
-namespace kavren {
+namespace kavren::devices {
 
-DeviceRecord deviceRecordOf(const packet::DeviceInfoReply& reply) {
-    return {.mac = codec::formatMac(reply.mac),
+DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply) {
+    return {.mac = protocol::formatMac(reply.mac),
             .name = reply.name,
             .version = reply.version,
-            .deviceIp = codec::formatDotted(reply.ip),
-            .mask = codec::formatDotted(reply.mask),
-            .gateway = codec::formatDotted(reply.gateway),
+            .deviceIp = protocol::formatDotted(reply.ip),
+            .mask = protocol::formatDotted(reply.mask),
+            .gateway = protocol::formatDotted(reply.gateway),
             .description = reply.description};
 }
 
 std::optional<DeviceRecord> deviceRecordOf(std::span<const std::uint8_t> datagram) {
-    const packet::Reply reply = packet::recognise(datagram);
-    if (const auto* info = std::get_if<packet::DeviceInfoReply>(&reply))
+    const protocol::Reply reply = protocol::recognise(datagram);
+    if (const auto* info = std::get_if<protocol::DeviceInfoReply>(&reply))
         return deviceRecordOf(*info);
     return std::nullopt;
 }
 
-}  // namespace kavren
+}  // namespace kavren::devices

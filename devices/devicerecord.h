@@ -8,7 +8,7 @@
 
 #include "protocol/packets.h"
 
-namespace kavren {
+namespace kavren::devices {
 
 // One device as its information reply describes it, in the texts both front
 // ends show: the MAC as "00-1A-2B-3C-4D-5E", addresses dotted, the device's
@@ -23,9 +23,9 @@ struct DeviceRecord {
     std::string description;
 };
 
-DeviceRecord deviceRecordOf(const packet::DeviceInfoReply& reply);
+DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply);
 // The device a datagram describes, or nothing when it is no device
 // information reply.
 std::optional<DeviceRecord> deviceRecordOf(std::span<const std::uint8_t> datagram);
 
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -8,7 +8,7 @@
 
 #include "devices/devicelist.h"
 
-namespace kavren {
+namespace kavren::devices {
 
 namespace {
 
@@ -290,4 +290,4 @@ std::string_view DeviceSearchIndex::rowText(int row) const {
     return std::string_view(m_text).substr(begin, end - begin);
 }
 
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kavren {
+namespace kavren::devices {
 
 class DeviceList;
 
@@ -75,4 +75,4 @@ private:
     std::string m_macDigits;  // its hex digits folded, when it is a piece of a MAC
 };
 
-}  // namespace kavren
+}  // namespace kavren::devices

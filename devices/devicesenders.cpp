@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace kavren {
+namespace kavren::devices {
 
 DeviceSenders::DeviceSenders(std::size_t expectedDevices) {
     // Reserved, not touched: the pages cost memory only as devices come, and
@@ -52,4 +52,4 @@ std::span<const std::uint32_t> DeviceSenders::rivals(std::size_t device) const {
     return it->second;
 }
 
-}  // namespace kavren
+}  // namespace kavren::devices

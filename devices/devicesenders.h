@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace kavren {
+namespace kavren::devices {
 
 // The source addresses of the replies each listed device came with. The
 // protocol names a device by the MAC inside its reply, which any host on the
@@ -50,4 +50,4 @@ private:
     std::unordered_map<std::size_t, std::vector<std::uint32_t>> m_rivals;
 };
 
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -3,13 +3,13 @@
 
 #include <cstdio>
 
-namespace kavren {
+namespace kavren::net {
 
 namespace {
 const std::string kEmptySlot;
 }
 
-std::string AdapterList::macText(const MacBytes& mac) {
+std::string AdapterList::macText(const protocol::MacBytes& mac) {
     char text[18];
     std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2],
                   mac[3], mac[4], mac[5]);
@@ -69,4 +69,4 @@ void AdapterList::selectionChanged(int index) {
     m_sourceAddress = tableSlot(index);
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -10,7 +10,7 @@
 
 #include "protocol/bytes.h"
 
-namespace kavren {
+namespace kavren::net {
 
 // One adapter as the platform reports it: the first six bytes of its hardware
 // address and its IPv4 address texts in the platform's order. An adapter
@@ -18,7 +18,7 @@ namespace kavren {
 // is the net mask of addresses[i] in dotted form ("0.0.0.0" when unknown);
 // the list may be shorter than the addresses where a source knows none.
 struct AdapterInfo {
-    MacBytes mac{};
+    protocol::MacBytes mac{};
     std::vector<std::string> addresses;
     std::vector<std::string> netmasks{};
 };
@@ -62,7 +62,7 @@ public:
     void selectionChanged(int index);
 
     // "%02X:%02X:%02X:%02X:%02X:%02X"
-    static std::string macText(const MacBytes& mac);
+    static std::string macText(const protocol::MacBytes& mac);
 
 private:
     std::vector<std::string> m_entries;
@@ -71,12 +71,12 @@ private:
     std::string m_sourceAddress;
 };
 
-}  // namespace kavren
+}  // namespace kavren::net
 
-namespace kavren {
+namespace kavren::net {
 
 // The index of the interface that holds the IPv4 address `address`, 0 when
 // none does. Used to steer a broadcast out of the adapter of its source.
 int interfaceIndexOf(const std::string& address);
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -11,7 +11,7 @@
 
 #include "net/adapters.h"
 
-namespace kavren {
+namespace kavren::net {
 
 namespace {
 
@@ -115,4 +115,4 @@ std::unique_ptr<AdapterQuery> makePlatformAdapterQuery() {
     return std::make_unique<LinuxAdapterQuery>();
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -10,7 +10,7 @@
 
 #include "net/adapters.h"
 
-namespace kavren {
+namespace kavren::net {
 
 namespace {
 
@@ -87,4 +87,4 @@ std::unique_ptr<AdapterQuery> makePlatformAdapterQuery() {
     return std::make_unique<WindowsAdapterQuery>();
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -4,11 +4,11 @@
 #include "net/sendsequence.h"
 #include "protocol/packets.h"
 
-namespace kavren {
+namespace kavren::net {
 
 DatagramExchange::DatagramExchange() {
     // As in the window: a queued datagram is never larger than a reply needs.
-    m_server.setBufferSize(static_cast<int>(packet::kReceiveBufferSize));
+    m_server.setBufferSize(static_cast<int>(protocol::kReceiveBufferSize));
     m_server.OnWake = [this] {
         {
             const std::lock_guard lock(m_mutex);
@@ -55,4 +55,4 @@ void DatagramExchange::receive(Clock::time_point deadline, const Handler& handle
     m_handler = nullptr;
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -13,7 +13,7 @@
 #include "net/idudpclient.h"
 #include "net/idudpserver.h"
 
-namespace kavren {
+namespace kavren::net {
 
 // The endpoints of a program without an event loop: the receiving endpoint
 // on the host port, open for as long as this lives so that result messages
@@ -52,4 +52,4 @@ private:
     bool m_woken = false;
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

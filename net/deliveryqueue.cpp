@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace kavren {
+namespace kavren::net {
 
 DeliveryQueue::DeliveryQueue(std::size_t capacity, std::size_t slotSize) : m_capacity(capacity) {
     layOut(slotSize);
@@ -120,4 +120,4 @@ std::size_t DeliveryQueue::allocatedSlots() const {
                                             [](const Chunk& c) { return c.bytes != nullptr; }));
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

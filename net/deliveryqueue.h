@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-namespace kavren {
+namespace kavren::net {
 
 class TIdSocketHandle;
 
@@ -102,4 +102,4 @@ private:
     std::atomic<std::uint64_t> m_droppedFull{0};
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -4,11 +4,11 @@
 #include "net/adapters.h"
 #include "net/sendsequence.h"
 
-namespace kavren {
+namespace kavren::net {
 
 void EndpointSender::send(std::string_view host, bool broadcast,
                           std::span<const std::uint8_t> datagram) {
     sendSequence(m_client, m_adapters.sourceAddress(), host, broadcast, datagram);
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -7,7 +7,7 @@
 
 #include "net/sender.h"
 
-namespace kavren {
+namespace kavren::net {
 
 class AdapterList;
 class TIdUDPClient;
@@ -27,4 +27,4 @@ private:
     const AdapterList& m_adapters;
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

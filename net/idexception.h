@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-namespace kavren {
+namespace kavren::net {
 
 // Every error of the endpoint layer: it carries the exact message text that
 // the general error display shows.
@@ -56,4 +56,4 @@ public:
     EIdStackInitializationFailed() : EIdException("Winsock Initialization Error.") {}
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

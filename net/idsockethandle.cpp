@@ -5,7 +5,7 @@
 #include "net/socketapi.h"
 #include "net/socketerrors.h"
 
-namespace kavren {
+namespace kavren::net {
 
 bool parseDottedQuad(const std::string& text, std::uint32_t& address) {
     std::uint32_t result = 0;
@@ -98,4 +98,4 @@ void TIdSocketHandle::closeSocket() {
     m_handle = socketapi::kNoSocket;
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

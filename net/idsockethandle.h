@@ -7,7 +7,7 @@
 
 #include "net/socketapi.h"
 
-namespace kavren {
+namespace kavren::net {
 
 // One binding: an IPv4 datagram socket with its local and peer addresses.
 class TIdSocketHandle final {
@@ -65,4 +65,4 @@ private:
 bool parseDottedQuad(const std::string& text, std::uint32_t& address);
 std::string dottedQuad(std::uint32_t hostOrderAddress);
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/idudpbase.h"
 
-namespace kavren {
+namespace kavren::net {
 
 void TIdUDPBase::setBroadcastEnabled(bool enabled) {
     if (enabled == m_broadcastEnabled)
@@ -21,4 +21,4 @@ void TIdUDPBase::setActive(bool active) {
     }
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

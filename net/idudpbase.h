@@ -6,7 +6,7 @@
 #include "net/idsockethandle.h"
 #include "net/socketapi.h"
 
-namespace kavren {
+namespace kavren::net {
 
 // The base of both endpoints: the buffer size, the broadcast permission and
 // the open/close switch.
@@ -45,4 +45,4 @@ private:
     bool m_broadcastEnabled = false;
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -5,7 +5,7 @@
 #include "net/socketapi.h"
 #include "net/socketerrors.h"
 
-namespace kavren {
+namespace kavren::net {
 
 namespace {
 
@@ -99,4 +99,4 @@ void TIdUDPClient::applyBroadcastToOpenSockets() {
     m_binding->setBroadcastFlag(broadcastEnabled());
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

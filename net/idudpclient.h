@@ -8,7 +8,7 @@
 
 #include "net/idudpbase.h"
 
-namespace kavren {
+namespace kavren::net {
 
 // The sending endpoint. It keeps at most one socket, in its binding, and is
 // used on the user-interface thread only.
@@ -53,4 +53,4 @@ private:
 // (first IPv4 address). A failed lookup throws EIdSocketError.
 std::uint32_t resolveHost(const std::string& host);
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -10,7 +10,7 @@
 #include "net/deliveryqueue.h"
 #include "net/idsockethandle.h"
 
-namespace kavren {
+namespace kavren::net {
 
 namespace {
 
@@ -144,4 +144,4 @@ void TIdUDPListenerThread::receiveFrom(const Socket& socket, socketapi::ReceiveB
     }
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

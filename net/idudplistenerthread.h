@@ -9,7 +9,7 @@
 
 #include "net/socketapi.h"
 
-namespace kavren {
+namespace kavren::net {
 
 class DeliveryQueue;
 class TIdSocketHandle;
@@ -76,4 +76,4 @@ private:
     std::atomic<std::uint64_t> m_failures{0};
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

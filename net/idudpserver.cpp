@@ -3,7 +3,7 @@
 
 #include "net/idsockethandle.h"
 
-namespace kavren {
+namespace kavren::net {
 
 TIdUDPServer::TIdUDPServer(std::size_t queueCapacity) : m_queue(queueCapacity) {
     m_bindings.push_back(std::make_unique<TIdSocketHandle>("0.0.0.0", kDefaultPort));
@@ -123,4 +123,4 @@ ReceiveStatistics TIdUDPServer::statistics() const {
     return m_thread ? m_thread->statistics() : m_lastStatistics;
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -13,14 +13,14 @@
 #include "net/idudplistenerthread.h"
 #include "protocol/packets.h"
 
-namespace kavren {
+namespace kavren::net {
 
 // The receiving endpoint: its bindings' sockets, the receive thread and the
 // delivery queue. Open, close and deliverPending run on the user-interface
 // thread; only the receive thread and OnWake run elsewhere.
 class TIdUDPServer final : public TIdUDPBase {
 public:
-    static constexpr std::uint16_t kDefaultPort = packet::kHostPort;
+    static constexpr std::uint16_t kDefaultPort = protocol::kHostPort;
     // Asked for on every receiving socket so that a burst of replies waits in
     // the kernel instead of being dropped there; as root the system's cap is
     // passed over, otherwise the cap is what we get.
@@ -78,4 +78,4 @@ private:
     bool m_delivering = false;
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-namespace kavren {
+namespace kavren::net {
 
 // Sends one datagram to port 62630 of `host` by the send sequence: a fresh
 // socket bound to the source address, closed again also when a step fails.
@@ -17,4 +17,4 @@ public:
                       std::span<const std::uint8_t> datagram) = 0;
 };
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -3,7 +3,7 @@
 
 #include "net/idudpclient.h"
 
-namespace kavren {
+namespace kavren::net {
 
 void sendSequence(TIdUDPClient& client, const std::string& sourceAddress, std::string_view host,
                   bool broadcast, std::span<const std::uint8_t> datagram, std::uint16_t port) {
@@ -34,4 +34,4 @@ void sendSequence(TIdUDPClient& client, const std::string& sourceAddress, std::s
     finish();
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

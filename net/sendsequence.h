@@ -8,7 +8,7 @@
 
 #include "protocol/packets.h"
 
-namespace kavren {
+namespace kavren::net {
 
 class TIdUDPClient;
 
@@ -21,6 +21,6 @@ inline constexpr std::string_view kLimitedBroadcast = "255.255.255.255";
 // also when a step fails; the error then goes on unchanged.
 void sendSequence(TIdUDPClient& client, const std::string& sourceAddress, std::string_view host,
                   bool broadcast, std::span<const std::uint8_t> datagram,
-                  std::uint16_t port = packet::kDevicePort);
+                  std::uint16_t port = protocol::kDevicePort);
 
-}  // namespace kavren
+}  // namespace kavren::net

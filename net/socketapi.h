@@ -15,7 +15,7 @@
 // returns false (or kNoSocket, or -1) and leaves its Windows Sockets error
 // number for lastError(): on Windows exactly as the system reports it, on
 // POSIX systems mapped from errno to the number of the same condition.
-namespace kavren::socketapi {
+namespace kavren::net::socketapi {
 
 // A descriptor on POSIX systems, a SOCKET on Windows; both fit.
 using Handle = std::intptr_t;
@@ -116,4 +116,4 @@ private:
     std::unique_ptr<Platform> m_platform;
 };
 
-}  // namespace kavren::socketapi
+}  // namespace kavren::net::socketapi

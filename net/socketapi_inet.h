@@ -9,7 +9,7 @@
 #include <cstring>
 #include <optional>
 
-namespace kavren::socketapi::inet {
+namespace kavren::net::socketapi::inet {
 
 inline sockaddr_in address(std::uint32_t hostOrder, std::uint16_t port) {
     sockaddr_in result{};
@@ -38,4 +38,4 @@ inline addrinfo datagramHints() {
     return hints;
 }
 
-}  // namespace kavren::socketapi::inet
+}  // namespace kavren::net::socketapi::inet

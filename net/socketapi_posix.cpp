@@ -16,7 +16,7 @@
 #include "net/socketapi_posix.h"
 #include "net/socketerrors.h"
 
-namespace kavren::socketapi {
+namespace kavren::net::socketapi {
 
 namespace {
 
@@ -318,4 +318,4 @@ unsigned ReceiveBatch::receive(Handle socket) {
     return static_cast<unsigned>(count);
 }
 
-}  // namespace kavren::socketapi
+}  // namespace kavren::net::socketapi

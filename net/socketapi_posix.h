@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-namespace kavren::socketapi {
+namespace kavren::net::socketapi {
 
 // Maps a POSIX errno to the Windows Sockets number of the same condition, so
 // messages read the same on every platform. An errno without a counterpart is
@@ -9,4 +9,4 @@ namespace kavren::socketapi {
 // never collide with a listed number and show an empty text).
 int winsockNumberFromErrno(int errnoValue);
 
-}  // namespace kavren::socketapi
+}  // namespace kavren::net::socketapi

@@ -11,7 +11,7 @@
 #include "net/socketapi.h"
 #include "net/socketapi_inet.h"
 
-namespace kavren::socketapi {
+namespace kavren::net::socketapi {
 
 namespace {
 
@@ -267,4 +267,4 @@ unsigned ReceiveBatch::receive(Handle socket) {
     return count;
 }
 
-}  // namespace kavren::socketapi
+}  // namespace kavren::net::socketapi

@@ -3,7 +3,7 @@
 
 #include "net/idexception.h"
 
-namespace kavren {
+namespace kavren::net {
 
 namespace {
 
@@ -90,4 +90,4 @@ void throwSendError(int winsockNumber) {
     throwSocketError(winsockNumber);
 }
 
-}  // namespace kavren
+}  // namespace kavren::net

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kavren {
+namespace kavren::net {
 
 // Windows Sockets numbers of the errors the layer reports by name.
 inline constexpr int kWsaEAddrInUse = 10048;
@@ -28,4 +28,4 @@ std::string socketErrorMessage(int winsockNumber);
 [[noreturn]] void throwSendError(int winsockNumber);
 [[noreturn]] void throwSocketError(int winsockNumber);
 
-}  // namespace kavren
+}  // namespace kavren::net

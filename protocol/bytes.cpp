@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/bytes.h"
 
-namespace kavren {
+namespace kavren::protocol {
 
 std::string ByteReader::text(std::size_t offset, std::size_t width) const {
     std::string out;
@@ -14,4 +14,4 @@ std::string ByteReader::text(std::size_t offset, std::size_t width) const {
     return out;
 }
 
-}  // namespace kavren
+}  // namespace kavren::protocol

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace kavren {
+namespace kavren::protocol {
 
 using MacBytes = std::array<std::uint8_t, 6>;
 using Ipv4Bytes = std::array<std::uint8_t, 4>;
@@ -65,4 +65,4 @@ private:
     std::span<std::uint8_t> m_data;
 };
 
-}  // namespace kavren
+}  // namespace kavren::protocol

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "protocol/packets.h"
 
-namespace kavren::packet {
+namespace kavren::protocol {
 
 namespace {
 
@@ -100,4 +100,4 @@ ScrambledPassword scramblePassword(std::string_view password) {
     return out;
 }
 
-}  // namespace kavren::packet
+}  // namespace kavren::protocol

@@ -11,7 +11,7 @@
 
 #include "protocol/bytes.h"
 
-namespace kavren::packet {
+namespace kavren::protocol {
 
 inline constexpr std::uint16_t kDevicePort = 62630;  // requests go here
 inline constexpr std::uint16_t kHostPort = 62631;    // replies come back here
@@ -108,4 +108,4 @@ std::uint8_t scrambleByte(std::uint8_t b);
 // First 16 bytes of the text, zero-padded, each byte scrambled.
 ScrambledPassword scramblePassword(std::string_view password);
 
-}  // namespace kavren::packet
+}  // namespace kavren::protocol

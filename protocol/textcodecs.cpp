@@ -3,7 +3,7 @@
 
 #include <charconv>
 
-namespace kavren::codec {
+namespace kavren::protocol {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::string ipv4Text(std::uint32_t value) {
         static_cast<int>((value >> 8) & 0xFFU), static_cast<int>(value & 0xFFU)});
 }
 
-}  // namespace kavren::codec
+}  // namespace kavren::protocol

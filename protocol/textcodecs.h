@@ -13,7 +13,7 @@
 // Text forms of the values a device reports, as the grid shows them, and the
 // parsers that turn a row's texts back into packet bytes. Texts are 8-bit
 // byte strings; nothing here converts a character set.
-namespace kavren::codec {
+namespace kavren::protocol {
 
 // "00-1A-2B-3C-4D-5E": two upper-case hex digits per byte, joined by "-".
 std::string formatMac(const MacBytes& mac);
@@ -55,4 +55,4 @@ std::string ipv4Text(std::uint32_t value);
 // rather than changed.
 std::optional<std::string> latin1FromUtf8(std::string_view utf8);
 
-}  // namespace kavren::codec
+}  // namespace kavren::protocol

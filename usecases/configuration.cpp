@@ -4,13 +4,13 @@
 #include "protocol/textcodecs.h"
 #include "usecases/secretwipe.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 namespace {
 
 // Writes the parsed value when the text is valid; reports whether it was.
-bool parseAddressInto(std::string_view text, Ipv4Bytes& out) {
-    const codec::Ipv4Parse parsed = codec::parseIpv4(text);
+bool parseAddressInto(std::string_view text, protocol::Ipv4Bytes& out) {
+    const protocol::Ipv4Parse parsed = protocol::parseIpv4(text);
     if (parsed.valid)
         out = parsed.bytes();
     return parsed.valid;
@@ -34,7 +34,7 @@ CheckedSettings::CheckedSettings(CheckedSettings&& other) noexcept
 std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broadcast) {
     CheckedSettings checked;
     checked.broadcast = broadcast;
-    checked.fields.mac = codec::parseMac(text.mac);
+    checked.fields.mac = protocol::parseMac(text.mac);
     // All three are parsed even after one has failed; the user gets one
     // message for the row however many were wrong.
     bool valid = true;
@@ -49,9 +49,9 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
     // invalid address; under broadcast it is not used and not judged.
     checked.destination = kBroadcastHost;
     if (!broadcast) {
-        const codec::Ipv4Parse deviceIp = codec::parseIpv4(text.deviceIp);
+        const protocol::Ipv4Parse deviceIp = protocol::parseIpv4(text.deviceIp);
         if (deviceIp.valid) {
-            checked.destination = codec::formatDotted(deviceIp.values);
+            checked.destination = protocol::formatDotted(deviceIp.values);
         } else {
             valid = false;
         }
@@ -62,8 +62,8 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
 }
 
 std::optional<std::string> newPasswordError(std::string_view bytes) {
-    if (bytes.size() > packet::kPasswordWidth) {
-        return "new password longer than " + std::to_string(packet::kPasswordWidth) +
+    if (bytes.size() > protocol::kPasswordWidth) {
+        return "new password longer than " + std::to_string(protocol::kPasswordWidth) +
                " bytes; the device would keep only part of it";
     }
     for (const char c : bytes) {
@@ -75,17 +75,17 @@ std::optional<std::string> newPasswordError(std::string_view bytes) {
 }
 
 void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
-                       DatagramSender& sender) {
-    packet::ConfigFields fields = settings.fields;
+                       net::DatagramSender& sender) {
+    protocol::ConfigFields fields = settings.fields;
     const StringWiper wipeCurrent(fields.currentPassword);
     const StringWiper wipeNew(fields.newPassword);
     fields.currentPassword = currentPassword;
-    packet::ConfigRequest request = packet::buildConfigRequest(fields);
+    protocol::ConfigRequest request = protocol::buildConfigRequest(fields);
     struct RequestWiper {
-        packet::ConfigRequest& bytes;
+        protocol::ConfigRequest& bytes;
         ~RequestWiper() { wipeBytes(bytes); }
     } const wipeRequest{request};
     sender.send(settings.destination, settings.broadcast, request);
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

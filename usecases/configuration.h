@@ -8,7 +8,7 @@
 #include "net/sender.h"
 #include "protocol/packets.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 inline constexpr std::string_view kBroadcastHost = "255.255.255.255";
 
@@ -47,8 +47,8 @@ public:
     CheckedSettings(CheckedSettings&& other) noexcept;
     CheckedSettings& operator=(CheckedSettings&&) = delete;
 
-    packet::ConfigFields fields;  // the current password stays empty here
-    std::string destination;      // the DeviceIP, or kBroadcastHost
+    protocol::ConfigFields fields;  // the current password stays empty here
+    std::string destination;        // the DeviceIP, or kBroadcastHost
     bool broadcast = false;
 };
 
@@ -62,6 +62,6 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
 // afterwards, also when the sender throws (its error goes on unchanged).
 // The caller wipes its own copy of the password.
 void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
-                       DatagramSender& sender);
+                       net::DatagramSender& sender);
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

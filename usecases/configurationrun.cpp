@@ -14,16 +14,14 @@
 #include "usecases/configuration.h"
 #include "usecases/updatecommands.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 namespace {
-
-using codec::ipv4Value;
 
 // Sends through the port from the adapter the device was found on, and
 // remembers where the request went. `ahead` is asked first and may refuse;
 // `after` runs once the request is handed to the port.
-class PortSender final : public DatagramSender {
+class PortSender final : public net::DatagramSender {
 public:
     using Ahead = std::function<bool(const std::string& host, bool broadcast, std::string& error)>;
 
@@ -36,7 +34,7 @@ public:
     void send(std::string_view host, bool broadcast,
               std::span<const std::uint8_t> datagram) override {
         if (broadcast) {
-            m_host = config::UpdateCommands::kBroadcastHost;
+            m_host = UpdateCommands::kBroadcastHost;
         } else {
             m_host = host;
         }
@@ -74,10 +72,11 @@ std::string differences(const FoundDevice& found, const DeviceSettings& target) 
             text += ", ";
         text += std::string(what) + " is " + now + " instead of " + wanted;
     };
-    compare("ip", found.ip, codec::formatDotted(codec::parseIpv4(target.ip).values));
-    compare("mask", found.mask, codec::formatDotted(codec::parseIpv4(target.mask).values));
-    compare("gateway", found.gateway, codec::formatDotted(codec::parseIpv4(target.gateway).values));
-    if (found.description != target.description.substr(0, packet::kConfigDescriptionWidth))
+    compare("ip", found.ip, protocol::formatDotted(protocol::parseIpv4(target.ip).values));
+    compare("mask", found.mask, protocol::formatDotted(protocol::parseIpv4(target.mask).values));
+    compare("gateway", found.gateway,
+            protocol::formatDotted(protocol::parseIpv4(target.gateway).values));
+    if (found.description != target.description.substr(0, protocol::kConfigDescriptionWidth))
         compare("description", found.description, target.description);
     return text;
 }
@@ -114,7 +113,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     // does not hold its address: the host has no route, or one through the
     // wrong adapter.
     const auto mask = m_port.adapterMask(device.foundVia);
-    result.outsideSubnet = mask && sameSubnet(device.ip, device.foundVia, *mask) == false;
+    result.outsideSubnet = mask && devices::sameSubnet(device.ip, device.foundVia, *mask) == false;
     // A later attempt that cannot go out ends the change; the first one was
     // simply never sent.
     const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
@@ -131,19 +130,18 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     }
     // The same checks and the same request as the window's update of a row
     // holding the new settings.
-    const std::optional<config::CheckedSettings> settings =
-        config::checkSettings({.mac = device.mac,
-                               .deviceIp = device.ip,
-                               .ip = job.target.ip,
-                               .mask = job.target.mask,
-                               .gateway = job.target.gateway,
-                               .description = job.target.description,
-                               .newPassword = job.newPassword},
-                              m_forceBroadcast);
+    const std::optional<CheckedSettings> settings =
+        checkSettings({.mac = device.mac,
+                       .deviceIp = device.ip,
+                       .ip = job.target.ip,
+                       .mask = job.target.mask,
+                       .gateway = job.target.gateway,
+                       .description = job.target.description,
+                       .newPassword = job.newPassword},
+                      m_forceBroadcast);
     if (!settings || m_password.empty()) {
         result.state = notSent;
-        result.reason =
-            settings ? config::UpdateCommands::kCancelled : config::UpdateCommands::kAddressError;
+        result.reason = settings ? UpdateCommands::kCancelled : UpdateCommands::kAddressError;
         return;
     }
 
@@ -160,8 +158,8 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
                 m_handedOver(index);
         });
     try {
-        config::sendConfiguration(*settings, m_password, sender);
-    } catch (const EIdException& error) {
+        sendConfiguration(*settings, m_password, sender);
+    } catch (const net::EIdException& error) {
         result.state = JobState::Failed;
         result.reason = "send failed: " + error.message();
         return;
@@ -189,11 +187,11 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
         return;
     m_port.receive(m_clock.now() + timeout,
                    [&](std::span<const std::uint8_t> data, const std::string&) {
-                       const packet::Reply reply = packet::recognise(data);
-                       const auto* message = std::get_if<packet::ResultMessageReply>(&reply);
+                       const protocol::Reply reply = protocol::recognise(data);
+                       const auto* message = std::get_if<protocol::ResultMessageReply>(&reply);
                        if (message == nullptr)
                            return false;
-                       const auto it = waiting.find(codec::formatMac(message->mac));
+                       const auto it = waiting.find(protocol::formatMac(message->mac));
                        if (it == waiting.end())
                            return false;
                        JobResult& result = results[it->second];
@@ -238,8 +236,8 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
         std::optional<FoundDevice> claim;
         if (reported && !reported->rivals.empty()) {
             claim = trustedClaim(*reported, jobs[i].device.sender);
-            if (const auto moved = ipv4Value(jobs[i].target.ip); !claim && moved)
-                claim = trustedClaim(*reported, codec::ipv4Text(*moved));
+            if (const auto moved = protocol::ipv4Value(jobs[i].target.ip); !claim && moved)
+                claim = trustedClaim(*reported, protocol::ipv4Text(*moved));
             if (claim)
                 reported = &*claim;
         }
@@ -305,4 +303,4 @@ std::vector<JobResult> ConfigurationRun::run(const std::vector<ConfigJob>& jobs,
     return results;
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

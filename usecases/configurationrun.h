@@ -11,7 +11,7 @@
 #include "usecases/deviceport.h"
 #include "usecases/founddevice.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 // One device to be given new settings.
 struct ConfigJob {
@@ -112,4 +112,4 @@ private:
     ChangeIds m_changeIds;
 };
 
-}  // namespace kavren
+}  // namespace kavren::usecases

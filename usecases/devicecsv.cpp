@@ -6,7 +6,7 @@
 
 #include "devices/devicelist.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 namespace {
 
@@ -157,11 +157,11 @@ void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
     appendLine(out, fields.data(), columnCount(columns));
 }
 
-std::string listedDevicesCsv(const DeviceList& devices) {
+std::string listedDevicesCsv(const devices::DeviceList& list) {
     std::string out;
     appendDeviceCsvHeader(out, DeviceCsvColumns::WithoutDiscoveryPath);
-    for (int n = 1; n <= devices.size(); ++n) {
-        const ListedDevice& listed = devices.device(n);
+    for (int n = 1; n <= list.size(); ++n) {
+        const devices::ListedDevice& listed = list.device(n);
         const DeviceCsvRecord device{.mac = listed.mac,
                                      .name = listed.name,
                                      .version = listed.version,
@@ -176,4 +176,4 @@ std::string listedDevicesCsv(const DeviceList& devices) {
     return out;
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -5,9 +5,11 @@
 #include <string_view>
 #include <vector>
 
-namespace kavren {
-
+namespace kavren::devices {
 class DeviceList;
+}
+
+namespace kavren::usecases {
 
 // The device list as CSV, one writer for every front end, so that a list
 // saved from the window and one printed by the command line read alike.
@@ -62,6 +64,6 @@ void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device, Device
 // Every listed device, header first. The list knows no discovery path; mask,
 // gateway and description are the texts it holds, which are what the device
 // reported unless the user has typed over them.
-std::string listedDevicesCsv(const DeviceList& devices);
+std::string listedDevicesCsv(const devices::DeviceList& list);
 
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace kavren {
+namespace kavren::usecases {
 
 // What the device core needs from the network: datagrams out from one of
 // this host's adapter addresses, datagrams in with the address they came
@@ -48,4 +48,4 @@ public:
     virtual std::string utcText() const = 0;
 };
 
-}  // namespace kavren
+}  // namespace kavren::usecases

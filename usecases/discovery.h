@@ -5,10 +5,15 @@
 #include <span>
 #include <string_view>
 
-namespace kavren {
-
+namespace kavren::devices {
 class DeviceList;
+}
+
+namespace kavren::net {
 class DatagramSender;
+}
+
+namespace kavren::usecases {
 
 // What the reply handler reports, as it happens. The texts are valid only
 // during the call; a listener copies what it keeps.
@@ -32,14 +37,14 @@ public:
 // before is kept with the device; a result message reply shows its text. Anything
 // else is dropped without a trace. A full list takes no new devices, and says
 // so once.
-void handleReply(DeviceList& devices, ReplyEvents& events, std::span<const std::uint8_t> datagram,
-                 std::uint32_t sender = 0);
+void handleReply(devices::DeviceList& list, ReplyEvents& events,
+                 std::span<const std::uint8_t> datagram, std::uint32_t sender = 0);
 
 // What the window and the command line say when the list is full.
 inline constexpr std::string_view kDeviceListFullText =
     "Device list full: further devices are not listed.";
 
 // Broadcasts the one discovery request of a Refresh.
-void sendDiscoveryRequest(DatagramSender& sender);
+void sendDiscoveryRequest(net::DatagramSender& sender);
 
-}  // namespace kavren
+}  // namespace kavren::usecases

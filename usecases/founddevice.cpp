@@ -11,7 +11,7 @@
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 void addClaim(FoundDevice& listed, FoundDevice claim) {
     auto keep = [&listed](FoundDevice&& other) {
@@ -19,7 +19,7 @@ void addClaim(FoundDevice& listed, FoundDevice claim) {
             other.sender.empty() || other.sender == listed.sender ||
             std::any_of(listed.rivals.begin(), listed.rivals.end(),
                         [&](const FoundDevice& r) { return r.sender == other.sender; });
-        if (known || listed.rivals.size() >= DeviceSenders::kRivalsKept)
+        if (known || listed.rivals.size() >= devices::DeviceSenders::kRivalsKept)
             return;
         other.rivals.clear();
         listed.rivals.push_back(std::move(other));
@@ -53,11 +53,11 @@ std::string claimantsText(const FoundDevice& device) {
 }
 
 bool reportsSettings(const FoundDevice& found, const DeviceSettings& target) {
-    using codec::ipv4Value;
-    return ipv4Value(found.ip) == ipv4Value(target.ip) &&
-           ipv4Value(found.mask) == ipv4Value(target.mask) &&
-           ipv4Value(found.gateway) == ipv4Value(target.gateway) &&
-           found.description == target.description.substr(0, packet::kConfigDescriptionWidth);
+    using protocol::ipv4Value;
+    return protocol::ipv4Value(found.ip) == protocol::ipv4Value(target.ip) &&
+           protocol::ipv4Value(found.mask) == protocol::ipv4Value(target.mask) &&
+           protocol::ipv4Value(found.gateway) == protocol::ipv4Value(target.gateway) &&
+           found.description == target.description.substr(0, protocol::kConfigDescriptionWidth);
 }
 
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
@@ -65,7 +65,7 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
     DiscoveryResult result;
     std::vector<FoundDevice>& found = result.devices;
     std::unordered_map<std::string, std::size_t> listed;
-    const packet::DiscoveryRequest request = packet::buildDiscoveryRequest();
+    const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
     for (const std::string& adapter : rounds.adapters) {
@@ -75,42 +75,42 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
-            port.send(adapter, config::kBroadcastHost, true, request);
+            port.send(adapter, kBroadcastHost, true, request);
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
-            port.receive(nextSend,
-                         [&](std::span<const std::uint8_t> data, const std::string& peer) {
-                             std::optional<DeviceRecord> record = deviceRecordOf(data);
-                             if (!record)
-                                 return false;
-                             const auto it = listed.find(record->mac);
-                             if (it == listed.end() && found.size() >= rounds.maxDevices) {
-                                 result.leftOut = true;
-                                 return false;
-                             }
-                             FoundDevice device;
-                             device.mac = std::move(record->mac);
-                             device.name = std::move(record->name);
-                             device.version = std::move(record->version);
-                             device.ip = std::move(record->deviceIp);
-                             device.mask = std::move(record->mask);
-                             device.gateway = std::move(record->gateway);
-                             device.description = std::move(record->description);
-                             device.foundVia = adapter;
-                             device.sender = peer;
-                             if (heard.insert(device.mac).second && progress.heard)
-                                 progress.heard(device);
-                             if (it != listed.end()) {
-                                 addClaim(found[it->second], std::move(device));
-                                 return false;
-                             }
-                             listed.emplace(device.mac, found.size());
-                             found.push_back(std::move(device));
-                             return false;
-                         });
+            port.receive(
+                nextSend, [&](std::span<const std::uint8_t> data, const std::string& peer) {
+                    std::optional<devices::DeviceRecord> record = devices::deviceRecordOf(data);
+                    if (!record)
+                        return false;
+                    const auto it = listed.find(record->mac);
+                    if (it == listed.end() && found.size() >= rounds.maxDevices) {
+                        result.leftOut = true;
+                        return false;
+                    }
+                    FoundDevice device;
+                    device.mac = std::move(record->mac);
+                    device.name = std::move(record->name);
+                    device.version = std::move(record->version);
+                    device.ip = std::move(record->deviceIp);
+                    device.mask = std::move(record->mask);
+                    device.gateway = std::move(record->gateway);
+                    device.description = std::move(record->description);
+                    device.foundVia = adapter;
+                    device.sender = peer;
+                    if (heard.insert(device.mac).second && progress.heard)
+                        progress.heard(device);
+                    if (it != listed.end()) {
+                        addClaim(found[it->second], std::move(device));
+                        return false;
+                    }
+                    listed.emplace(device.mac, found.size());
+                    found.push_back(std::move(device));
+                    return false;
+                });
         }
     }
     return result;
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -11,7 +11,7 @@
 #include "devices/devicelist.h"
 #include "usecases/deviceport.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
 // One device as a discovery found it: the grid's texts of its reply, the
 // adapter address whose request it answered and the address the reply came
@@ -65,7 +65,7 @@ struct DiscoveryRounds {
     std::vector<std::string> adapters;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
-    std::size_t maxDevices = DeviceList::kMaxDevices;
+    std::size_t maxDevices = devices::DeviceList::kMaxDevices;
 };
 
 struct DiscoveryResult {
@@ -88,4 +88,4 @@ struct DiscoveryProgress {
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
                             const DiscoveryProgress& progress = {});
 
-}  // namespace kavren
+}  // namespace kavren::usecases

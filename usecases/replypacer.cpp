@@ -5,13 +5,11 @@
 
 #include "devices/devicelist.h"
 
-namespace kavren {
+namespace kavren::usecases {
 
-ReplyPacer::ReplyPacer(DeviceList& devices, ReplyEvents& heard, DeliverReplies deliver, Clock clock)
-    : m_devices(devices),
-      m_heard(heard),
-      m_deliver(std::move(deliver)),
-      m_clock(std::move(clock)) {}
+ReplyPacer::ReplyPacer(devices::DeviceList& list, ReplyEvents& heard, DeliverReplies deliver,
+                       Clock clock)
+    : m_devices(list), m_heard(heard), m_deliver(std::move(deliver)), m_clock(std::move(clock)) {}
 
 std::chrono::microseconds ReplyPacer::delayBeforeSlice() const {
     if (!m_lastSliceEmptied)
@@ -100,4 +98,4 @@ void ReplyPacer::passHeldEvents() {
         m_heard.listFull();
 }
 
-}  // namespace kavren
+}  // namespace kavren::usecases

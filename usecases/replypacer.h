@@ -10,9 +10,11 @@
 
 #include "usecases/discovery.h"
 
-namespace kavren {
-
+namespace kavren::devices {
 class DeviceList;
+}
+
+namespace kavren::usecases {
 
 // Hands queued replies to the reply handler in slices, so that a window
 // answers input and repaints between them however long a burst lasts. The
@@ -41,7 +43,7 @@ public:
     // repaints for each slice instead of for every few replies.
     static constexpr std::chrono::microseconds kInterval{6000};
 
-    ReplyPacer(DeviceList& devices, ReplyEvents& heard, DeliverReplies deliver,
+    ReplyPacer(devices::DeviceList& list, ReplyEvents& heard, DeliverReplies deliver,
                Clock clock = &std::chrono::steady_clock::now);
     ReplyPacer(const ReplyPacer&) = delete;
     ReplyPacer& operator=(const ReplyPacer&) = delete;
@@ -67,7 +69,7 @@ private:
 
     void passHeldEvents();
 
-    DeviceList& m_devices;
+    devices::DeviceList& m_devices;
     ReplyEvents& m_heard;
     const DeliverReplies m_deliver;
     Clock m_clock;
@@ -83,4 +85,4 @@ private:
     bool m_listFullHeld = false;
 };
 
-}  // namespace kavren
+}  // namespace kavren::usecases

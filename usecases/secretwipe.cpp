@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "usecases/secretwipe.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 void wipeBytes(std::span<std::uint8_t> bytes) {
     volatile std::uint8_t* p = bytes.data();
@@ -20,4 +20,4 @@ void wipeString(std::string& text) {
     text.clear();
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 // Overwrites a secret before its memory is released. The writes go through a
 // volatile pointer so the compiler cannot drop them as dead stores just
@@ -27,4 +27,4 @@ private:
     std::string& m_text;
 };
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

@@ -7,7 +7,7 @@
 #include "usecases/configuration.h"
 #include "usecases/secretwipe.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 namespace {
 
@@ -27,42 +27,40 @@ std::string settingLine(std::string_view header, std::string_view value) {
 
 }  // namespace
 
-UpdateCommands::UpdateCommands(DeviceList& devices, UpdatePrompts& prompts, DatagramSender& sender,
-                               const UpdateOptions& options, UpdateEvents& events)
-    : m_devices(devices),
-      m_prompts(prompts),
-      m_sender(sender),
-      m_options(options),
-      m_events(events) {}
+UpdateCommands::UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts,
+                               net::DatagramSender& sender, const UpdateOptions& options,
+                               UpdateEvents& events)
+    : m_devices(list), m_prompts(prompts), m_sender(sender), m_options(options), m_events(events) {}
 
-std::string UpdateCommands::confirmationCaption(const DeviceList& devices, int row) {
-    std::string caption = devices.field(DeviceField::Name, row);
+std::string UpdateCommands::confirmationCaption(const devices::DeviceList& list, int row) {
+    std::string caption = list.field(devices::DeviceField::Name, row);
     caption += " (";
-    caption += devices.field(DeviceField::Mac, row);
+    caption += list.field(devices::DeviceField::Mac, row);
     caption += ')';
     return caption;
 }
 
-std::vector<std::string> UpdateCommands::confirmationLines(const DeviceList& devices, int row) {
+std::vector<std::string> UpdateCommands::confirmationLines(const devices::DeviceList& list,
+                                                           int row) {
     std::vector<std::string> lines;
-    lines.reserve(1 + kDeviceFieldCount);
+    lines.reserve(1 + devices::kDeviceFieldCount);
     lines.emplace_back(kSettingInfo);
-    for (int f = 0; f < kDeviceFieldCount; ++f) {
-        const auto field = static_cast<DeviceField>(f);
-        std::string_view value = devices.field(field, row);
-        if (field == DeviceField::NewPassword && value.empty())
+    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
+        const auto field = static_cast<devices::DeviceField>(f);
+        std::string_view value = list.field(field, row);
+        if (field == devices::DeviceField::NewPassword && value.empty())
             value = kNoChange;
-        lines.push_back(settingLine(DeviceList::fieldName(field), value));
+        lines.push_back(settingLine(devices::DeviceList::fieldName(field), value));
     }
     return lines;
 }
 
-std::string UpdateCommands::selectionItem(const DeviceList& devices, int row) {
-    std::string item = codec::formatRowNumber(row);
+std::string UpdateCommands::selectionItem(const devices::DeviceList& list, int row) {
+    std::string item = protocol::formatRowNumber(row);
     item += " - ";
-    item += devices.field(DeviceField::Name, row);
+    item += list.field(devices::DeviceField::Name, row);
     item += " (";
-    item += devices.field(DeviceField::Mac, row);
+    item += list.field(devices::DeviceField::Mac, row);
     item += ") ";
     return item;
 }
@@ -74,7 +72,7 @@ void UpdateCommands::updateRow(int row) {
     if (!m_devices.contains(row))
         return;
 
-    const ListedDevice& device = m_devices.device(row);
+    const devices::ListedDevice& device = m_devices.device(row);
     const std::optional<CheckedSettings> settings =
         checkSettings({.mac = device.mac,
                        .deviceIp = device.deviceIp,
@@ -82,7 +80,7 @@ void UpdateCommands::updateRow(int row) {
                        .mask = device.mask,
                        .gateway = device.gateway,
                        .description = device.description,
-                       .newPassword = m_devices.field(DeviceField::NewPassword, row)},
+                       .newPassword = m_devices.field(devices::DeviceField::NewPassword, row)},
                       broadcast);
     // Judged before the user is asked for a password.
     if (!settings) {
@@ -100,7 +98,7 @@ void UpdateCommands::updateRow(int row) {
     // Forgotten at once, so the next confirmation starts empty even when the
     // send below fails.
     m_prompts.clearPassword();
-    std::optional<std::string> currentPassword = codec::latin1FromUtf8(typed);
+    std::optional<std::string> currentPassword = protocol::latin1FromUtf8(typed);
     if (!currentPassword) {
         m_prompts.message(kPasswordCharsetError);
         return;
@@ -110,7 +108,7 @@ void UpdateCommands::updateRow(int row) {
     sendConfiguration(*settings, *currentPassword, m_sender);
 
     m_events.requestSent();
-    m_devices.setField(DeviceField::NewPassword, row, std::string());
+    m_devices.setField(devices::DeviceField::NewPassword, row, std::string());
 }
 
 void UpdateCommands::updateDevice(std::optional<int> row) {
@@ -143,4 +141,4 @@ void UpdateCommands::updateAll() {
         updateRow(row);
 }
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

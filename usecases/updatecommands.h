@@ -10,7 +10,7 @@
 #include "usecases/configuration.h"
 #include "usecases/updateprompts.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 // The user's choice an update reads afresh for each device.
 class UpdateOptions {
@@ -36,9 +36,9 @@ class UpdateCommands final {
 public:
     static constexpr std::string_view kAddressError = "IP address Error !!";
     static constexpr std::string_view kCancelled = "Cancel Configuration";
-    static constexpr std::string_view kBroadcastHost = config::kBroadcastHost;
+    static constexpr std::string_view kBroadcastHost = usecases::kBroadcastHost;
 
-    UpdateCommands(DeviceList& devices, UpdatePrompts& prompts, DatagramSender& sender,
+    UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts, net::DatagramSender& sender,
                    const UpdateOptions& options, UpdateEvents& events);
 
     // Checks, confirms and sends the settings of device `row` (its number in
@@ -52,17 +52,17 @@ public:
     void updateAll();
 
     // The confirmation's caption and setting lines for device `row`.
-    static std::string confirmationCaption(const DeviceList& devices, int row);
-    static std::vector<std::string> confirmationLines(const DeviceList& devices, int row);
+    static std::string confirmationCaption(const devices::DeviceList& list, int row);
+    static std::vector<std::string> confirmationLines(const devices::DeviceList& list, int row);
     // "%s - %s (%s) ": device number, device name, MAC text, trailing space.
-    static std::string selectionItem(const DeviceList& devices, int row);
+    static std::string selectionItem(const devices::DeviceList& list, int row);
 
 private:
-    DeviceList& m_devices;
+    devices::DeviceList& m_devices;
     UpdatePrompts& m_prompts;
-    DatagramSender& m_sender;
+    net::DatagramSender& m_sender;
     const UpdateOptions& m_options;
     UpdateEvents& m_events;
 };
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kavren::config {
+namespace kavren::usecases {
 
 // What the update logic asks of the user: a message to acknowledge, the
 // confirmation of one device with its password, the choice of devices.
@@ -35,4 +35,4 @@ public:
         const std::vector<std::string>& items) = 0;
 };
 
-}  // namespace kavren::config
+}  // namespace kavren::usecases

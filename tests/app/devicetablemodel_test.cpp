@@ -23,8 +23,8 @@ struct RecordingEffects final : GridEffects {
 class DeviceTableModelTest : public ::testing::Test {
 protected:
     DeviceTableModelTest() { grid.setEffects(&effects); }
-    DeviceList devices;
-    DeviceGrid grid{devices};
+    devices::DeviceList list;
+    DeviceGrid grid{list};
     RecordingEffects effects;
     DeviceTableModel model{grid};
     // Fails the test on any inconsistency between what the model says and
@@ -55,7 +55,7 @@ TEST_F(DeviceTableModelTest, ShowsTheHeaderRowAsTheHeaderAndTheRestAsRows) {
 TEST_F(DeviceTableModelTest, AnAppendInsertsOneRowAndRefreshesTheOldTrailingRow) {
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    devices.append(testsupport::deviceRow("02-C4-7E-0A-1B-FF"));
+    list.append(testsupport::deviceRow("02-C4-7E-0A-1B-FF"));
     ASSERT_EQ(inserted.count(), 1);
     EXPECT_EQ(inserted[0][1].toInt(), 1);  // model row 1 = grid row 2, the new trailing row
     EXPECT_EQ(inserted[0][2].toInt(), 1);
@@ -69,7 +69,7 @@ TEST_F(DeviceTableModelTest, AnAppendInsertsOneRowAndRefreshesTheOldTrailingRow)
 
 TEST_F(DeviceTableModelTest, ClearRemovesEveryRowButTheFirstAndEmptiesIt) {
     for (int i = 0; i < 5; ++i)
-        devices.append(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
+        list.append(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
     ASSERT_EQ(model.rowCount(), 6);
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
     grid.clear();
@@ -79,12 +79,12 @@ TEST_F(DeviceTableModelTest, ClearRemovesEveryRowButTheFirstAndEmptiesIt) {
     EXPECT_EQ(model.rowCount(), 1);
     for (int c = 0; c < 10; ++c)
         EXPECT_EQ(model.index(0, c).data().toString(), QString());
-    devices.append(testsupport::deviceRow("AA-00-00-00-00-01"));
+    list.append(testsupport::deviceRow("AA-00-00-00-00-01"));
     EXPECT_EQ(model.index(0, 0).data().toString(), QStringLiteral("1"));
 }
 
 TEST_F(DeviceTableModelTest, FixedColumnsAreNeverSelectableAndEditingFollowsTheSwitch) {
-    devices.append(testsupport::deviceRow("02-C4-7E-0A-1B-FF"));
+    list.append(testsupport::deviceRow("02-C4-7E-0A-1B-FF"));
     for (int c = 0; c < 5; ++c) {
         EXPECT_EQ(model.flags(model.index(0, c)), Qt::ItemIsEnabled) << c;
     }
@@ -98,7 +98,7 @@ TEST_F(DeviceTableModelTest, FixedColumnsAreNeverSelectableAndEditingFollowsTheS
 }
 
 TEST_F(DeviceTableModelTest, TextsCrossAsLatin1BothWays) {
-    devices.append(testsupport::deviceRow("02-C4-7E-0A-1B-FF", "Caf\xE9 <b>x</b>"));
+    list.append(testsupport::deviceRow("02-C4-7E-0A-1B-FF", "Caf\xE9 <b>x</b>"));
     EXPECT_EQ(model.index(0, 2).data().toString(), QString::fromUtf8("Café <b>x</b>"));
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     EXPECT_TRUE(model.setData(model.index(0, 9), QString::fromUtf8("Büro"), Qt::EditRole));
@@ -110,7 +110,7 @@ TEST_F(DeviceTableModelTest, ManyAppendsStayConsistent) {
     for (int i = 0; i < 300; ++i) {
         char mac[18];
         std::snprintf(mac, sizeof mac, "00-00-00-00-%02X-%02X", i / 256, i % 256);
-        devices.append(testsupport::deviceRow(mac));
+        list.append(testsupport::deviceRow(mac));
     }
     EXPECT_EQ(model.rowCount(), 301);
     EXPECT_EQ(model.index(299, 0).data().toString(), QStringLiteral("300"));
@@ -130,7 +130,7 @@ TEST_F(DeviceTableModelTest, TheGridStartsOnItsFirstSelectableCellWithoutASelect
 TEST_F(DeviceTableModelTest, SelectionIsReportedAndSetsEditingByRow) {
     grid.selectCell(DeviceGrid::ColDescription, 1);  // the trailing row
     EXPECT_FALSE(grid.editing());
-    devices.append(testsupport::deviceRow("00-00-00-00-00-01"));
+    list.append(testsupport::deviceRow("00-00-00-00-00-01"));
     EXPECT_FALSE(grid.editing());  // appending under the current cell selects nothing
     EXPECT_EQ(effects.selections, 1);
     grid.selectCell(DeviceGrid::ColIp, 1);
@@ -150,7 +150,7 @@ TEST_F(DeviceTableModelTest, SelectionIsReportedAndSetsEditingByRow) {
 
 TEST_F(DeviceTableModelTest, ClearMovesACurrentCellBelowRowOneAndSelectsIt) {
     for (int i = 0; i < 3; ++i)
-        devices.append(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
+        list.append(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
     grid.selectCell(DeviceGrid::ColMask, 3);
     ASSERT_TRUE(grid.editing());
     const int before = effects.selections;

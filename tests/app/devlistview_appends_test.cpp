@@ -23,13 +23,13 @@ protected:
     }
 
     void append(int count) {
-        devices.beginAppendBatch();
+        list.beginAppendBatch();
         for (int i = 0; i < count; ++i) {
-            DeviceRecord record;
+            devices::DeviceRecord record;
             record.mac = "M" + std::to_string(m_next++);
-            devices.append(record);
+            list.append(record);
         }
-        devices.endAppendBatch();
+        list.endAppendBatch();
         QCoreApplication::processEvents();
     }
 
@@ -40,8 +40,8 @@ protected:
         return {kept, view.verticalScrollBar()->maximum()};
     }
 
-    DeviceList devices;
-    DeviceGrid grid{devices};
+    devices::DeviceList list;
+    DeviceGrid grid{list};
     DeviceTableModel model{grid};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     DevListView view;

@@ -63,10 +63,10 @@ protected:
     FindBar& bar() const { return *window->findBar(); }
     void receiveAll(const std::vector<DeviceTexts>& devices) {
         // As one slice of a burst: the rows are announced together.
-        window->devices().beginAppendBatch();
+        window->deviceList().beginAppendBatch();
         for (const DeviceTexts& d : devices)
             receive(testsupport::infoReply(d));
-        window->devices().endAppendBatch();
+        window->deviceList().endAppendBatch();
     }
     int currentRow() const { return DeviceTableModel::gridRow(window->DevList->currentIndex()); }
     int mark(int col, int row) const {

@@ -83,7 +83,7 @@ protected:
         return window->gridModel()->indexOf(col, row).data().toString();
     }
 
-    std::optional<int> rowOf(const char* mac) const { return window->devices().findByMac(mac); }
+    std::optional<int> rowOf(const char* mac) const { return window->deviceList().findByMac(mac); }
 };
 
 TEST_F(MainWindowLabTest, RefreshListsEveryDeviceOnceWithItsTexts) {

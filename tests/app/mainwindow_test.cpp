@@ -500,7 +500,7 @@ TEST_F(MainWindowTest, UpdateDeviceStaysDisabledAfterASendUntilTheNextSelection)
     clickCell(6, 1);
     ASSERT_TRUE(window->BtnUpdSel->isEnabled());
     ModalWatcher watcher([](QWidget* w, int) {
-        if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
+        if (auto* pwd = qobject_cast<app::TPwdDlg*>(w)) {
             pwd->Password->setText(QStringLiteral("secret"));
             pwd->OKBtn->click();
             return true;
@@ -668,8 +668,8 @@ TEST_F(GridEditingTest, PasswordRefusesACharacterOutsideLatin1) {
     type(QStringLiteral(u"\u20ac"));
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].text,
-              QString::fromLatin1(config::kPasswordCharsetError.data(),
-                                  static_cast<qsizetype>(config::kPasswordCharsetError.size())));
+              QString::fromLatin1(usecases::kPasswordCharsetError.data(),
+                                  static_cast<qsizetype>(usecases::kPasswordCharsetError.size())));
     EXPECT_EQ(window->grid().cell(5, 1), "p\xE4");
 }
 
@@ -737,17 +737,17 @@ TEST(MainWindowStartup, WithoutAdaptersTheListKeepsItsStoredText) {
 TEST(MainWindowStartup, APortHeldByAnotherCopyShowsTheErrorAndSetUpGoesOn) {
     // Another socket holds the port first; it binds only and sends nothing.
     // It is opened through the socket seam, so the case runs on Windows too.
-    const socketapi::LibraryUse library;
-    const socketapi::Handle holder = socketapi::openDatagram();
-    ASSERT_NE(holder, socketapi::kNoSocket);
+    const net::socketapi::LibraryUse library;
+    const net::socketapi::Handle holder = net::socketapi::openDatagram();
+    ASSERT_NE(holder, net::socketapi::kNoSocket);
     struct Closer {
-        socketapi::Handle handle;
-        ~Closer() { socketapi::close(handle); }
+        net::socketapi::Handle handle;
+        ~Closer() { net::socketapi::close(handle); }
     } closer{holder};
-    ASSERT_TRUE(socketapi::bind(holder, 0, 0));
+    ASSERT_TRUE(net::socketapi::bind(holder, 0, 0));
     std::uint32_t address = 0;
     std::uint16_t port = 0;
-    ASSERT_TRUE(socketapi::localAddress(holder, address, port));
+    ASSERT_TRUE(net::socketapi::localAddress(holder, address, port));
     testsupport::RecordingSender sender;
     ModalWatcher watcher;
     TMainF window(MainWindowServices{std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt),

@@ -18,10 +18,9 @@
 #include "app/logolabel.h"
 #include "tests/support/mainwindowfixture.h"
 
-namespace kavren {
+namespace kavren::app {
 namespace {
 
-using app::DeviceGrid;
 using app::DevListView;
 using testsupport::MainWindowTest;
 
@@ -51,11 +50,11 @@ protected:
 
     // Appends `count` device rows in one batch; row r shows the number r.
     void appendRows(int count) {
-        DeviceList& devices = window->devices();
-        devices.beginAppendBatch();
+        devices::DeviceList& list = window->deviceList();
+        list.beginAppendBatch();
         for (int i = 0; i < count; ++i)
-            devices.append({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", ""});
-        devices.endAppendBatch();
+            list.append({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", ""});
+        list.endAppendBatch();
     }
 };
 
@@ -109,17 +108,17 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     }
     // Every uniform MAC text (the widest hex digit gives the widest one) and
     // every octet value as a whole address, in every column that shows one.
-    DeviceList& devices = window->devices();
+    devices::DeviceList& list = window->deviceList();
     for (int value = 0; value <= 255; ++value) {
         const QString hex = QStringLiteral("%1").arg(value % 16, 0, 16).toUpper().repeated(2);
         const std::string mac = QStringList(6, hex).join(QLatin1Char('-')).toStdString();
         const std::string address =
             QStringList(4, QString::number(value)).join(QLatin1Char('.')).toStdString();
-        devices.append({mac, "", "", address, address, address, ""});
+        list.append({mac, "", "", address, address, address, ""});
     }
     const QFontMetrics cells = window->DevList->fontMetrics();
     QStringList cut;
-    for (int row = 1; row <= devices.size(); ++row) {
+    for (int row = 1; row <= list.size(); ++row) {
         for (const int col : {DeviceGrid::ColMac, DeviceGrid::ColDeviceIp, DeviceGrid::ColIp,
                               DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
             const QModelIndex index = cellIndex(col, row);
@@ -161,8 +160,8 @@ TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
 
 TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
     showWindow();
-    window->devices().append({"02-C4-7E-0A-1C-0E", "a much longer device name than fits", "1.0",
-                              "192.168.0.101", "255.255.255.0", "192.168.0.1", ""});
+    window->deviceList().append({"02-C4-7E-0A-1C-0E", "a much longer device name than fits", "1.0",
+                                 "192.168.0.101", "255.255.255.0", "192.168.0.1", ""});
     const std::vector<int> startWidths = widths();
     QWidget* handleArea = header()->viewport();
     const auto divider = [this](int col) {
@@ -289,4 +288,4 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::app

@@ -37,7 +37,7 @@ testsupport::DeviceTexts deviceNumber(int n, const std::string& name) {
 }
 
 std::string macText(int n) {
-    return codec::formatMac(deviceNumber(n, "").mac);
+    return protocol::formatMac(deviceNumber(n, "").mac);
 }
 
 class ReplySlicesLabTest : public ::testing::Test {
@@ -60,7 +60,7 @@ protected:
         ASSERT_GE(fd, 0);
         sockaddr_in to{};
         to.sin_family = AF_INET;
-        to.sin_port = htons(TIdUDPServer::kDefaultPort);
+        to.sin_port = htons(net::TIdUDPServer::kDefaultPort);
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         for (const auto& datagram : datagrams) {
             ASSERT_EQ(::sendto(fd, datagram.data(), datagram.size(), 0,
@@ -143,8 +143,9 @@ TEST_F(ReplySlicesLabTest, ClosingInTheMiddleOfASliceStopsAtOnce) {
     ASSERT_NO_FATAL_FAILURE(open());
     int handled = 0;
     auto handler = window->IdUDPServer.OnUDPRead;
-    window->IdUDPServer.OnUDPRead = [&](TIdUDPServer& server, std::span<const std::uint8_t> data,
-                                        TIdSocketHandle& binding) {
+    window->IdUDPServer.OnUDPRead = [&](net::TIdUDPServer& server,
+                                        std::span<const std::uint8_t> data,
+                                        net::TIdSocketHandle& binding) {
         handler(server, data, binding);
         if (++handled == 100)
             server.setActive(false);

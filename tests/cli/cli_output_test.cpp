@@ -17,20 +17,20 @@ namespace kavren::cli {
 namespace {
 
 // A device whose texts are each a different kind of trouble.
-FoundDevice awkwardDevice() {
-    return FoundDevice{.mac = "02-AA-00-00-00-01",
-                       .name = "<b>Pump</b>",
-                       .version = "",
-                       .ip = "10.0.0.5",
-                       .mask = "255.255.255.0",
-                       .gateway = "0.0.0.0",
-                       .description = "100%s %1 Caf\xE9\x80",
-                       .foundVia = "198.18.0.1",
-                       .sender = "10.0.0.5"};
+usecases::FoundDevice awkwardDevice() {
+    return usecases::FoundDevice{.mac = "02-AA-00-00-00-01",
+                                 .name = "<b>Pump</b>",
+                                 .version = "",
+                                 .ip = "10.0.0.5",
+                                 .mask = "255.255.255.0",
+                                 .gateway = "0.0.0.0",
+                                 .description = "100%s %1 Caf\xE9\x80",
+                                 .foundVia = "198.18.0.1",
+                                 .sender = "10.0.0.5"};
 }
 
 TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
-    FoundDevice plain;
+    usecases::FoundDevice plain;
     plain.mac = "02-AA-00-00-00-02";
     plain.name = "x";
     plain.ip = "10.0.0.6";
@@ -46,7 +46,7 @@ TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
 }
 
 TEST(DeviceListOutputTest, JsonAndCsvGiveTheDeviceBytesBack) {
-    FoundDevice device = awkwardDevice();
+    usecases::FoundDevice device = awkwardDevice();
     device.rivals.push_back(awkwardDevice());
     device.rivals.back().sender = "10.0.0.66";
     const QJsonArray array = QJsonDocument::fromJson(devicesJson({device})).array();
@@ -107,9 +107,9 @@ TEST(PreviewTableTest, ShowsErrorsWarningsAndTheSecretOnlyAsSet) {
 }
 
 TEST(ResultLineTest, EachStateSaysWhatHappenedWithDeviceTextsEscaped) {
-    ConfigJob job{awkwardDevice(), {"10.0.0.9", "", "", ""}, {}};
-    JobResult sent;
-    sent.state = JobState::Sent;
+    usecases::ConfigJob job{awkwardDevice(), {"10.0.0.9", "", "", ""}, {}};
+    usecases::JobResult sent;
+    sent.state = usecases::JobState::Sent;
     sent.destination = "10.0.0.255";
     EXPECT_EQ(resultLine(job, sent), QStringLiteral("02-AA-00-00-00-01  sent to 10.0.0.255\n"));
     sent.attempt = 2;
@@ -119,42 +119,42 @@ TEST(ResultLineTest, EachStateSaysWhatHappenedWithDeviceTextsEscaped) {
                              "its address 10.0.0.5 lies outside the subnet of adapter "
                              "198.18.0.1)\n"));
 
-    JobResult acknowledged;
-    acknowledged.state = JobState::Acknowledged;
+    usecases::JobResult acknowledged;
+    acknowledged.state = usecases::JobState::Acknowledged;
     acknowledged.message = "Setting OK %1\x1b[2J";
     EXPECT_EQ(resultLine(job, acknowledged),
               QStringLiteral("02-AA-00-00-00-01  acknowledged \"Setting OK %1\\x1b[2J\"\n"));
 
-    JobResult verified;
-    verified.state = JobState::Verified;
+    usecases::JobResult verified;
+    verified.state = usecases::JobState::Verified;
     EXPECT_EQ(resultLine(job, verified),
               QStringLiteral("02-AA-00-00-00-01  verified (reports 10.0.0.9)\n"));
 
-    JobResult failed;
-    failed.state = JobState::Failed;
+    usecases::JobResult failed;
+    failed.state = usecases::JobState::Failed;
     failed.reason = "Password Error \xE9";
     EXPECT_EQ(resultLine(job, failed),
               QStringLiteral("02-AA-00-00-00-01  failed: Password Error \u00E9\n"));
-    failed.state = JobState::NotSent;
+    failed.state = usecases::JobState::NotSent;
     failed.reason = "";
     EXPECT_TRUE(resultLine(job, failed).endsWith(QStringLiteral(": \n")));
 }
 
 TEST(RunSummaryTest, DevicesNeverSentCountAsFailedAndSentOnesAsNothing) {
-    std::vector<JobResult> results(6);
-    results[0].state = JobState::Verified;
-    results[1].state = JobState::Verified;
-    results[2].state = JobState::Acknowledged;
-    results[3].state = JobState::Failed;
-    results[4].state = JobState::NotSent;
-    results[5].state = JobState::Sent;
+    std::vector<usecases::JobResult> results(6);
+    results[0].state = usecases::JobState::Verified;
+    results[1].state = usecases::JobState::Verified;
+    results[2].state = usecases::JobState::Acknowledged;
+    results[3].state = usecases::JobState::Failed;
+    results[4].state = usecases::JobState::NotSent;
+    results[5].state = usecases::JobState::Sent;
     const RunSummary summary = summarise(results);
     EXPECT_EQ(summary.failed, 2);
     EXPECT_EQ(summaryLine(summary),
               QStringLiteral("6 device(s): 2 verified, 1 acknowledged, 2 failed\n"));
     EXPECT_EQ(summaryLine(summarise({})),
               QStringLiteral("0 device(s): 0 verified, 0 acknowledged, 0 failed\n"));
-    results[5].state = JobState::Unchanged;
+    results[5].state = usecases::JobState::Unchanged;
     EXPECT_EQ(summaryLine(summarise(results)),
               QStringLiteral("6 device(s): 2 verified, 1 acknowledged, 2 failed, 1 unchanged\n"));
 }
@@ -176,24 +176,27 @@ TEST(RunJsonTest, EachEntryEndsInOneStateAndNoPasswordIsWritten) {
 
     // (entries' results, dry run, the states expected)
     struct Case {
-        std::vector<JobState> states;
+        std::vector<usecases::JobState> states;
         bool dryRun;
         std::vector<const char*> expected;
     };
     const std::vector<PlanEntry> entries{found, renamed, missing, refused};
     const std::vector<Case> cases{
-        {{JobState::Unchanged, JobState::NotSent, JobState::NotSent, JobState::NotSent},
+        {{usecases::JobState::Unchanged, usecases::JobState::NotSent, usecases::JobState::NotSent,
+          usecases::JobState::NotSent},
          true,
          {"unchanged", "would_change", "not_found", "failed"}},
-        {{JobState::Verified, JobState::Acknowledged, JobState::NotSent, JobState::Failed},
+        {{usecases::JobState::Verified, usecases::JobState::Acknowledged,
+          usecases::JobState::NotSent, usecases::JobState::Failed},
          false,
          {"verified", "acknowledged", "not_found", "failed"}},
-        {{JobState::Sent, JobState::NotSent, JobState::NotSent, JobState::NotSent},
+        {{usecases::JobState::Sent, usecases::JobState::NotSent, usecases::JobState::NotSent,
+          usecases::JobState::NotSent},
          false,
          {"failed", "failed", "not_found", "failed"}},
     };
     for (const Case& c : cases) {
-        std::vector<JobResult> results(c.states.size());
+        std::vector<usecases::JobResult> results(c.states.size());
         for (std::size_t i = 0; i < results.size(); ++i)
             results[i].state = c.states[i];
         results[0].handedOver = true;

@@ -22,9 +22,9 @@
 namespace kavren::cli {
 namespace {
 
-FoundDevice device(const std::string& mac, const std::string& ip,
-                   const std::string& gateway = "0.0.0.0") {
-    FoundDevice d;
+usecases::FoundDevice device(const std::string& mac, const std::string& ip,
+                             const std::string& gateway = "0.0.0.0") {
+    usecases::FoundDevice d;
     d.mac = mac;
     d.name = "dev";
     d.ip = ip;
@@ -97,31 +97,31 @@ TEST(PlanFileTest, RefusesWhatCannotBeOneByteAndUnknownColumns) {
 // source gives the device the same Latin-1 bytes, or refuses.
 std::vector<std::uint8_t> requestBytes(const std::string& newPassword,
                                        const std::string& currentPassword) {
-    const auto settings = config::checkSettings({.mac = "02-AA-00-00-00-01",
-                                                 .deviceIp = "10.0.0.1",
-                                                 .ip = "10.0.0.1",
-                                                 .mask = "255.0.0.0",
-                                                 .gateway = "10.0.0.254",
-                                                 .description = "desc",
-                                                 .newPassword = newPassword},
-                                                false);
+    const auto settings = usecases::checkSettings({.mac = "02-AA-00-00-00-01",
+                                                   .deviceIp = "10.0.0.1",
+                                                   .ip = "10.0.0.1",
+                                                   .mask = "255.0.0.0",
+                                                   .gateway = "10.0.0.254",
+                                                   .description = "desc",
+                                                   .newPassword = newPassword},
+                                                  false);
     testsupport::RecordingSender sender;
-    config::sendConfiguration(*settings, currentPassword, sender);
+    usecases::sendConfiguration(*settings, currentPassword, sender);
     return sender.sent.at(0).bytes;
 }
 
 // The window: the grid cell and the confirmation's Password box.
 std::optional<std::vector<std::uint8_t>> windowRequest(const QString& typed,
                                                        std::vector<std::string>& events) {
-    DeviceList devices(16);
-    devices.append(testsupport::deviceRow("02-AA-00-00-00-01"));
-    if (const auto cell = passwordFromQt(typed))
-        devices.setField(DeviceField::NewPassword, 1, *cell);
+    devices::DeviceList list(16);
+    list.append(testsupport::deviceRow("02-AA-00-00-00-01"));
+    if (const auto cell = app::passwordFromQt(typed))
+        list.setField(devices::DeviceField::NewPassword, 1, *cell);
     testsupport::FakePrompts prompts;
     prompts.passwords = {typed.toUtf8().toStdString()};
     testsupport::RecordingSender sender;
     testsupport::FakeUpdateFrontEnd frontEnd;
-    config::UpdateCommands(devices, prompts, sender, frontEnd, frontEnd).updateRow(1);
+    usecases::UpdateCommands(list, prompts, sender, frontEnd, frontEnd).updateRow(1);
     events = prompts.events;
     if (sender.sent.empty())
         return std::nullopt;
@@ -185,7 +185,7 @@ TEST(PasswordBytesTest, WhatDoesNotFitIsRefusedEverywhere) {
     const QString euro = QStringLiteral(u"pw\u20ac");
     std::vector<std::string> events;
     EXPECT_FALSE(windowRequest(euro, events));
-    EXPECT_EQ(events.back(), "message:" + std::string(config::kPasswordCharsetError));
+    EXPECT_EQ(events.back(), "message:" + std::string(usecases::kPasswordCharsetError));
 
     std::string error;
     EXPECT_FALSE(fromFile(dir, euro.toUtf8(), error));
@@ -209,7 +209,8 @@ TEST(MacTextTest, NormalisesEitherSeparatorAndRefusesOthers) {
 }
 
 TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
-    const std::vector<FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5", "10.0.0.1")};
+    const std::vector<usecases::FoundDevice> found{
+        device("02-AA-00-00-00-01", "10.0.0.5", "10.0.0.1")};
     const auto entries = checkPlan({{1, "02-aa-00-00-00-01", "10.0.0.7", "", "", "", ""}}, found);
     ASSERT_EQ(entries.size(), 1U);
     EXPECT_TRUE(entries[0].ok());
@@ -221,7 +222,7 @@ TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
 }
 
 TEST(PlanCheckTest, FlagsEveryKindOfError) {
-    const std::vector<FoundDevice> found{
+    const std::vector<usecases::FoundDevice> found{
         device("02-AA-00-00-00-01", "10.0.0.5"), device("02-AA-00-00-00-02", "10.0.0.6"),
         device("02-AA-00-00-00-03", "10.0.0.7"), device("02-AA-00-00-00-04", "10.0.0.8")};
     const auto entries = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.300", "", "", "", ""},
@@ -243,8 +244,8 @@ TEST(PlanCheckTest, FlagsEveryKindOfError) {
 }
 
 TEST(PlanCheckTest, AddressOfAnotherDeviceIsTakenUnlessThatDeviceMoves) {
-    const std::vector<FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5"),
-                                         device("02-AA-00-00-00-02", "10.0.0.6")};
+    const std::vector<usecases::FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5"),
+                                                   device("02-AA-00-00-00-02", "10.0.0.6")};
     const auto taken = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""}}, found);
     EXPECT_TRUE(hasError(taken[0], "used by 02-AA-00-00-00-02"));
     const auto moved = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""},
@@ -269,7 +270,7 @@ TEST(PlanLockOutTest, BrokenQuotesAreErrorsAndNoRowIsRead) {
 }
 
 TEST(PlanLockOutTest, NewPasswordsTheDeviceCannotKeepAreErrors) {
-    const std::vector<FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5")};
+    const std::vector<usecases::FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5")};
     const struct {
         std::string password;
         const char* error;  // nullptr: accepted
@@ -295,8 +296,8 @@ TEST(PlanLockOutTest, NewPasswordsTheDeviceCannotKeepAreErrors) {
 }
 
 TEST(SequentialPlanTest, NumbersInMacOrderAndStopsAtTheEnd) {
-    const std::vector<FoundDevice> found{device("02-AA-00-00-00-0B", "10.0.0.5"),
-                                         device("02-AA-00-00-00-0A", "10.0.0.6")};
+    const std::vector<usecases::FoundDevice> found{device("02-AA-00-00-00-0B", "10.0.0.5"),
+                                                   device("02-AA-00-00-00-0A", "10.0.0.6")};
     const auto rows = sequentialPlan(found, "10.0.0.255");
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 2U);
@@ -315,7 +316,7 @@ TEST(OutputTest, CsvQuotesOnlyWhereNeeded) {
 }
 
 TEST(OutputTest, DeviceBytesBecomeOneCharacterEach) {
-    FoundDevice d = device("02-AA-00-00-00-01", "10.0.0.5");
+    usecases::FoundDevice d = device("02-AA-00-00-00-01", "10.0.0.5");
     d.name = "Caf\xE9\x80";
     const QByteArray json = devicesJson({d});
     const QJsonObject object = QJsonDocument::fromJson(json).array().at(0).toObject();
@@ -422,10 +423,10 @@ TEST(AuditTrailTest, TornLinesAreSkippedWithTheirNumberAndNeverGlued) {
 }
 
 TEST(ChangeRecorderTest, LinesOfAChangeShareItsIdAndNeverHoldAPassword) {
-    ConfigJob job{device("02-AA-00-00-00-01", "10.0.0.5"),
-                  {"10.0.0.6", "255.255.255.0", "0.0.0.0", "new"},
-                  "n3wpass"};
-    JobResult result;
+    usecases::ConfigJob job{device("02-AA-00-00-00-01", "10.0.0.5"),
+                            {"10.0.0.6", "255.255.255.0", "0.0.0.0", "new"},
+                            "n3wpass"};
+    usecases::JobResult result;
     result.change = "c-1";
     result.attempt = 2;
     result.destination = "10.0.0.5";
@@ -440,7 +441,7 @@ TEST(ChangeRecorderTest, LinesOfAChangeShareItsIdAndNeverHoldAPassword) {
               QStringLiteral("10.0.0.6"));
     EXPECT_TRUE(sending.value(QStringLiteral("new_password")).toBool());
     EXPECT_FALSE(sending.contains(QStringLiteral("sent")));  // it is not known yet
-    result.state = JobState::Failed;
+    result.state = usecases::JobState::Failed;
     result.handedOver = false;
     const QJsonObject failed = ChangeRecorder::line(job, result, QStringLiteral("failed"));
     EXPECT_EQ(failed.value(QStringLiteral("change")), QStringLiteral("c-1"));

@@ -16,7 +16,7 @@
 #include "app/dialogprompts.h"
 #include "app/pwddlg.h"
 
-namespace kavren::config {
+namespace kavren::app {
 namespace {
 
 // Runs `step` once the modal dialog is up. A watchdog closes the dialog if
@@ -189,4 +189,4 @@ TEST_F(DialogTest, SelectionEnterIsOk) {
 }
 
 }  // namespace
-}  // namespace kavren::config
+}  // namespace kavren::app

@@ -5,7 +5,7 @@
 
 #include <array>
 
-namespace kavren::config {
+namespace kavren::usecases {
 namespace {
 
 TEST(SecretWipe, OverwritesTheWholeCapacityOfAString) {
@@ -37,4 +37,4 @@ TEST(SecretWipe, ZeroesABuffer) {
 }
 
 }  // namespace
-}  // namespace kavren::config
+}  // namespace kavren::usecases

@@ -43,7 +43,7 @@
 #include "usecases/discovery.h"
 #include "usecases/updatecommands.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 namespace {
 
 using namespace std::chrono_literals;
@@ -67,7 +67,7 @@ public:
         ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_port = htons(packet::kHostPort);
+        address.sin_port = htons(protocol::kHostPort);
         m_bound = ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
     ~ReplyListener() { ::close(m_fd); }
@@ -99,8 +99,8 @@ public:
                 deadline - std::chrono::steady_clock::now()));
             if (!datagram)
                 break;
-            const packet::Reply reply = packet::recognise(*datagram);
-            if (const auto* result = std::get_if<packet::ResultMessageReply>(&reply))
+            const protocol::Reply reply = protocol::recognise(*datagram);
+            if (const auto* result = std::get_if<protocol::ResultMessageReply>(&reply))
                 return result->text;
         }
         return {};
@@ -123,7 +123,7 @@ public:
         std::function<void()> before;  // runs first, while the dialog is open
     };
 
-    DialogDriver(TPwdDlg& pwd, TCfgDlg& cfg) : m_pwd(pwd), m_cfg(cfg) {
+    DialogDriver(app::TPwdDlg& pwd, app::TCfgDlg& cfg) : m_pwd(pwd), m_cfg(cfg) {
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, &m_pwd, [this] { tick(); });
         m_timer.start();
@@ -161,8 +161,8 @@ private:
         }
     }
 
-    TPwdDlg& m_pwd;
-    TCfgDlg& m_cfg;
+    app::TPwdDlg& m_pwd;
+    app::TCfgDlg& m_cfg;
     QTimer m_timer;
 };
 
@@ -213,11 +213,11 @@ protected:
         ASSERT_TRUE(listener.bound());
 
         testsupport::FakeAdapterQuery query(
-            std::vector<AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {lab::kHostA}}});
+            std::vector<net::AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {lab::kHostA}}});
         adapters.fill(query);
         for (std::size_t i = 0; i < listed; ++i) {
             const Device& d = kDevices[i];
-            DeviceRecord t;
+            devices::DeviceRecord t;
             t.mac = d.mac;
             t.name = d.name;
             t.version = "1.0";
@@ -225,7 +225,7 @@ protected:
             t.mask = "255.255.255.0";
             t.gateway = "198.18.0.1";
             t.description = d.name;
-            devices.append(t);
+            list.append(t);
         }
     }
     void TearDown() override {
@@ -245,16 +245,16 @@ protected:
 
     std::unique_ptr<lab::EmulatorProcess> emulator;
     ReplyListener listener;
-    AdapterList adapters;
-    TIdUDPClient client;
-    EndpointSender sender{client, adapters};
-    DeviceList devices;
-    TPwdDlg pwd;
-    TCfgDlg cfg;
+    net::AdapterList adapters;
+    net::TIdUDPClient client;
+    net::EndpointSender sender{client, adapters};
+    devices::DeviceList list;
+    app::TPwdDlg pwd;
+    app::TCfgDlg cfg;
     std::vector<std::string> messages;
-    DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
+    app::DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
     testsupport::FakeUpdateFrontEnd frontEnd;
-    UpdateCommands commands{devices, prompts, sender, frontEnd, frontEnd};
+    UpdateCommands commands{list, prompts, sender, frontEnd, frontEnd};
     DialogDriver driver{pwd, cfg};
 
 private:
@@ -262,11 +262,11 @@ private:
 };
 
 TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
-    devices.setField(DeviceField::Ip, 1, "198.18.0.140");
-    devices.setField(DeviceField::Mask, 1, "255.255.0.0");
-    devices.setField(DeviceField::Gateway, 1, "198.18.0.254");
-    devices.setField(DeviceField::Description, 1, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
-    devices.setField(DeviceField::NewPassword, 1, "s3cret");
+    list.setField(devices::DeviceField::Ip, 1, "198.18.0.140");
+    list.setField(devices::DeviceField::Mask, 1, "255.255.0.0");
+    list.setField(devices::DeviceField::Gateway, 1, "198.18.0.254");
+    list.setField(devices::DeviceField::Description, 1, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    list.setField(devices::DeviceField::NewPassword, 1, "s3cret");
     driver.steps = {password("admin")};
     commands.updateRow(1);
 
@@ -283,7 +283,7 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     const auto configs = configsReceived(1);
     ASSERT_EQ(configs.size(), 1u);
     EXPECT_EQ(configs[0].destination, "198.18.0.130");
-    EXPECT_EQ(configs[0].destinationPort, packet::kDevicePort);
+    EXPECT_EQ(configs[0].destinationPort, protocol::kDevicePort);
     EXPECT_EQ(configs[0].source, lab::kHostA);
     EXPECT_EQ(lab::toHex(configs[0].bytes),
               lab::toHex(std::string(expected.begin(), expected.end())));
@@ -291,9 +291,9 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     const auto answer = listener.next();
     ASSERT_TRUE(answer.has_value());
     testsupport::RecordingReplyEvents events;
-    handleReply(devices, events, *answer);
+    handleReply(list, events, *answer);
     EXPECT_EQ(events.results, (std::vector<std::string>{"Setting OK"}));
-    EXPECT_EQ(devices.field(DeviceField::NewPassword, 1), "");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, 1), "");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -327,7 +327,7 @@ TEST_F(UpdateLab, UpdateMultiSendsToTheFirstAndThirdTicked) {
 }
 
 TEST_F(UpdateLab, UpdateAllSkipsARowWithABadNetMask) {
-    devices.setField(DeviceField::Mask, 2, "255.255.0");
+    list.setField(devices::DeviceField::Mask, 2, "255.255.0");
     driver.steps = {password("admin"), password("admin")};
     commands.updateAll();
     const auto configs = configsReceived(2);
@@ -345,7 +345,7 @@ protected:
 };
 
 TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmation) {
-    ASSERT_EQ(devices.size(), 1);
+    ASSERT_EQ(list.size(), 1);
     testsupport::RecordingReplyEvents events;
     const auto discover = [&] {
         sendDiscoveryRequest(sender);
@@ -354,12 +354,12 @@ TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmatio
             const auto reply = listener.next();
             if (!reply)
                 break;
-            handleReply(devices, events, *reply);
+            handleReply(list, events, *reply);
         }
     };
     driver.steps = {password("admin", discover), password("admin"), password("admin")};
     commands.updateAll();
-    EXPECT_EQ(devices.size(), 3);
+    EXPECT_EQ(list.size(), 3);
     std::vector<std::string> destinations;
     for (const auto& d : configsReceived(4))  // the discovery request and three requests
         destinations.push_back(d.destination);
@@ -369,4 +369,4 @@ TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmatio
 }
 
 }  // namespace
-}  // namespace kavren::config
+}  // namespace kavren::usecases

@@ -9,7 +9,7 @@
 
 #include "tests/support/fakes.h"
 
-namespace kavren::config {
+namespace kavren::usecases {
 namespace {
 
 using testsupport::FakePrompts;
@@ -17,8 +17,8 @@ using testsupport::FakeUpdateFrontEnd;
 using testsupport::RecordingSender;
 using Bytes = std::vector<std::uint8_t>;
 
-DeviceRecord device(std::string name, std::string mac, std::string deviceIp) {
-    DeviceRecord t;
+devices::DeviceRecord device(std::string name, std::string mac, std::string deviceIp) {
+    devices::DeviceRecord t;
     t.mac = std::move(mac);
     t.name = std::move(name);
     t.version = "v1.0";
@@ -33,8 +33,8 @@ class UpdateTest : public ::testing::Test {
 protected:
     int addDevice(const std::string& name, const std::string& mac,
                   const std::string& deviceIp = "192.168.0.100") {
-        const int row = devices.append(device(name, mac, deviceIp));
-        devices.setField(DeviceField::Ip, row, "192.168.0.50");
+        const int row = list.append(device(name, mac, deviceIp));
+        list.setField(devices::DeviceField::Ip, row, "192.168.0.50");
         return row;
     }
     void addThree() {
@@ -47,11 +47,11 @@ protected:
             std::count(prompts.events.begin(), prompts.events.end(), event));
     }
 
-    DeviceList devices;
+    devices::DeviceList list;
     FakePrompts prompts;
     RecordingSender sender;
     FakeUpdateFrontEnd frontEnd;
-    UpdateCommands commands{devices, prompts, sender, frontEnd, frontEnd};
+    UpdateCommands commands{list, prompts, sender, frontEnd, frontEnd};
 };
 
 // --- rows that are not device rows ------------------------------------------
@@ -106,8 +106,8 @@ TEST_F(UpdateTest, CaptionAndTenMemoLinesInTheirExactShape) {
 
 TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
     const int row = addDevice("%s%n", "00-1A-2B-3C-4D-5E");
-    devices.setField(DeviceField::NewPassword, row, "n3w");
-    devices.setField(DeviceField::Description, row, "100% %s \xE9t\xE9");
+    list.setField(devices::DeviceField::NewPassword, row, "n3w");
+    list.setField(devices::DeviceField::Description, row, "100% %s \xE9t\xE9");
     commands.updateRow(row);
     EXPECT_EQ(prompts.events.front(), "confirm:%s%n (00-1A-2B-3C-4D-5E)");
     EXPECT_EQ(prompts.lastLines[5], "NewPassword     \t: n3w");
@@ -117,9 +117,10 @@ TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
 // --- address checks ----------------------------------------------------------
 
 TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
-    for (const DeviceField field : {DeviceField::Ip, DeviceField::Mask, DeviceField::Gateway}) {
+    for (const devices::DeviceField field :
+         {devices::DeviceField::Ip, devices::DeviceField::Mask, devices::DeviceField::Gateway}) {
         SCOPED_TRACE(static_cast<int>(field));
-        DeviceList g;
+        devices::DeviceList g;
         const int row = g.append(device("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1"));
         g.setField(field, row, "10.0.0");
         FakePrompts p;
@@ -134,20 +135,20 @@ TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
 
 TEST_F(UpdateTest, SeveralInvalidAddressesGiveOneMessage) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    devices.setField(DeviceField::Ip, row, "192.168.0.300");
-    devices.setField(DeviceField::Gateway, row, "10..0.1");
-    devices.setField(DeviceField::NewPassword, row, "keep");
+    list.setField(devices::DeviceField::Ip, row, "192.168.0.300");
+    list.setField(devices::DeviceField::Gateway, row, "10..0.1");
+    list.setField(devices::DeviceField::NewPassword, row, "keep");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, std::vector<std::string>{"message:IP address Error !!"});
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "keep");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 TEST_F(UpdateTest, OneDigitFirstPartIsAccepted) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    devices.setField(DeviceField::Ip, row, "1.2.3.4");
+    list.setField(devices::DeviceField::Ip, row, "1.2.3.4");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -173,13 +174,13 @@ TEST_F(UpdateTest, UnparsableDeviceIpIsAnAddressErrorUnlessBroadcasting) {
 
 TEST_F(UpdateTest, EmptyPasswordCancelsAndChangesNothing) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    devices.setField(DeviceField::NewPassword, row, "keep");
+    list.setField(devices::DeviceField::NewPassword, row, "keep");
     prompts.passwords = {""};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, (std::vector<std::string>{"confirm:AB (00-1A-2B-3C-4D-5E)",
                                                         "message:Cancel Configuration"}));
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "keep");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -197,12 +198,13 @@ TEST_F(UpdateTest, PasswordBoxIsEmptiedBeforeTheSendAndNeverShown) {
 
 TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", "192.168.0.100");
-    devices.setField(DeviceField::Ip, row, "10.1.2.3");
-    devices.setField(DeviceField::Mask, row, "255.255.0.0");
-    devices.setField(DeviceField::Gateway, row, "10.1.0.254");
+    list.setField(devices::DeviceField::Ip, row, "10.1.2.3");
+    list.setField(devices::DeviceField::Mask, row, "255.255.0.0");
+    list.setField(devices::DeviceField::Gateway, row, "10.1.0.254");
     // 40 bytes: only the first 32 are sent, "%s" byte for byte.
-    devices.setField(DeviceField::Description, row, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
-    devices.setField(DeviceField::NewPassword, row, "new\xE9");
+    list.setField(devices::DeviceField::Description, row,
+                  "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    list.setField(devices::DeviceField::NewPassword, row, "new\xE9");
     prompts.passwords = {"abcdefghijklmnopqrst"};  // 20 characters; 16 count
     commands.updateRow(row);
 
@@ -231,7 +233,7 @@ TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
 // the bytes and the destination must be the window's for the same texts.
 TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", " 192.168.000.100 ");
-    devices.setField(DeviceField::NewPassword, row, "n%s");
+    list.setField(devices::DeviceField::NewPassword, row, "n%s");
     prompts.passwords = {"secret"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -299,23 +301,23 @@ TEST_F(UpdateTest, ForceBroadcastIsReadOnceAtTheStart) {
 
 TEST_F(UpdateTest, AfterASendUpdateDeviceIsDisabledAndNewPasswordEmptied) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    devices.setField(DeviceField::NewPassword, row, "next");
-    devices.setField(DeviceField::Ip, row, "192.168.0.77");
+    list.setField(devices::DeviceField::NewPassword, row, "next");
+    list.setField(devices::DeviceField::Ip, row, "192.168.0.77");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(frontEnd.requestsSent, 1);
-    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "");
-    EXPECT_EQ(devices.field(DeviceField::Ip, row), "192.168.0.77");  // the sent values stay
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "");
+    EXPECT_EQ(list.field(devices::DeviceField::Ip, row), "192.168.0.77");  // the sent values stay
 }
 
 TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    devices.setField(DeviceField::NewPassword, row, "next");
+    list.setField(devices::DeviceField::NewPassword, row, "next");
     prompts.passwords = {"pw"};
     sender.failOnCall = 0;
     EXPECT_THROW(commands.updateRow(row), std::runtime_error);
-    EXPECT_EQ(devices.field(DeviceField::NewPassword, row), "next");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "next");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -323,7 +325,7 @@ TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
 
 TEST_F(UpdateTest, UpdateAllSkipsABadRowWithItsMessageInBetween) {
     addThree();
-    devices.setField(DeviceField::Mask, 2, "255.255.0");
+    list.setField(devices::DeviceField::Mask, 2, "255.255.0");
     prompts.passwords = {"p1", "p3"};
     commands.updateAll();
     EXPECT_EQ(prompts.events,
@@ -410,7 +412,7 @@ TEST_F(UpdateTest, UpdateMultiIgnoresARowAppendedDuringAConfirmation) {
     addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
     prompts.selection = std::vector<int>{0};
     prompts.onConfirm = [&] {
-        if (devices.size() == 1)
+        if (list.size() == 1)
             addDevice("LATE", "00-1A-2B-3C-4D-61", "10.0.0.9");
     };
     prompts.passwords = {"p1", "p2"};
@@ -430,4 +432,4 @@ TEST_F(UpdateTest, UpdateMultiStopsAtTheRowWhoseSendFails) {
 }
 
 }  // namespace
-}  // namespace kavren::config
+}  // namespace kavren::usecases

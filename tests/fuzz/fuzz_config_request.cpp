@@ -26,17 +26,17 @@ std::string_view take(std::string_view& rest) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kavren;
     std::string_view rest(reinterpret_cast<const char*>(data), size);
-    packet::ConfigFields f;
-    f.mac = codec::parseMac(take(rest));
-    f.ip = codec::parseIpv4(take(rest)).bytes();
-    f.mask = codec::parseIpv4(take(rest)).bytes();
-    f.gateway = codec::parseIpv4(take(rest)).bytes();
+    protocol::ConfigFields f;
+    f.mac = protocol::parseMac(take(rest));
+    f.ip = protocol::parseIpv4(take(rest)).bytes();
+    f.mask = protocol::parseIpv4(take(rest)).bytes();
+    f.gateway = protocol::parseIpv4(take(rest)).bytes();
     f.description = std::string(take(rest));
     f.currentPassword = std::string(take(rest));
     f.newPassword = std::string(take(rest));
 
-    const packet::ConfigRequest r = packet::buildConfigRequest(f);
-    static_assert(std::tuple_size_v<packet::ConfigRequest> == 98);
+    const protocol::ConfigRequest r = protocol::buildConfigRequest(f);
+    static_assert(std::tuple_size_v<protocol::ConfigRequest> == 98);
     if (std::string_view(reinterpret_cast<const char*>(r.data()), 8) != "KAVRENut")
         std::abort();
     if (r[8] != 0x00 || r[9] != 0x90)
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             i < f.currentPassword.size() ? static_cast<std::uint8_t>(f.currentPassword[i]) : 0;
         const std::uint8_t nxt =
             i < f.newPassword.size() ? static_cast<std::uint8_t>(f.newPassword[i]) : 0;
-        if (r[64 + i] != packet::scrambleByte(cur) || r[80 + i] != packet::scrambleByte(nxt))
+        if (r[64 + i] != protocol::scrambleByte(cur) || r[80 + i] != protocol::scrambleByte(nxt))
             std::abort();
     }
     return 0;

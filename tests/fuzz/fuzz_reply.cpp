@@ -16,7 +16,7 @@
 
 namespace {
 
-struct CheckingEvents final : kavren::ReplyEvents {
+struct CheckingEvents final : kavren::usecases::ReplyEvents {
     // A name and a result text are at most one 32-byte field each; a MAC
     // text is 17 characters.
     static void check(std::string_view name, std::string_view mac) {
@@ -33,8 +33,8 @@ struct CheckingEvents final : kavren::ReplyEvents {
     void listFull() override {}
 };
 
-void checkRow(const kavren::DeviceList& devices, int r) {
-    using kavren::DeviceField;
+void checkRow(const kavren::devices::DeviceList& devices, int r) {
+    using kavren::devices::DeviceField;
     const std::string& mac = devices.field(DeviceField::Mac, r);
     if (mac.size() != 17)
         std::abort();
@@ -53,24 +53,25 @@ void checkRow(const kavren::DeviceList& devices, int r) {
 }
 
 // Past the last device there is nothing to read.
-void checkPastTheEnd(const kavren::DeviceList& devices) {
-    for (int f = 0; f < kavren::kDeviceFieldCount; ++f) {
-        if (!devices.field(static_cast<kavren::DeviceField>(f), devices.size() + 1).empty())
+void checkPastTheEnd(const kavren::devices::DeviceList& devices) {
+    for (int f = 0; f < kavren::devices::kDeviceFieldCount; ++f) {
+        if (!devices.field(static_cast<kavren::devices::DeviceField>(f), devices.size() + 1)
+                 .empty())
             std::abort();
     }
 }
 
 // The whole list, once at the end: every device as above and no MAC twice.
-void checkInvariants(const kavren::DeviceList& devices) {
+void checkInvariants(const kavren::devices::DeviceList& devices) {
     checkPastTheEnd(devices);
     std::set<std::string> macs;
     for (int r = 1; r <= devices.size(); ++r) {
         checkRow(devices, r);
         // Every row knows its first sender; rivals stay bounded.
         if (devices.firstSender(r) == 0 ||
-            devices.rivalSenders(r).size() > kavren::DeviceSenders::kRivalsKept)
+            devices.rivalSenders(r).size() > kavren::devices::DeviceSenders::kRivalsKept)
             std::abort();
-        if (!macs.insert(devices.field(kavren::DeviceField::Mac, r)).second)
+        if (!macs.insert(devices.field(kavren::devices::DeviceField::Mac, r)).second)
             std::abort();
     }
 }
@@ -81,7 +82,7 @@ void checkInvariants(const kavren::DeviceList& devices) {
 // (big-endian, cut to 1,024 as the receive buffer does). A zero byte pair
 // with value 0xFFFF clears the list, as Refresh does.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    kavren::DeviceList devices(64);  // a full-size index per input would dominate the run
+    kavren::devices::DeviceList devices(64);  // a full-size index per input would dominate the run
     CheckingEvents events;
     std::size_t pos = 0;
     while (pos + 2 <= size) {
@@ -103,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The sender is taken from the length pair, so one MAC sent with
         // several lengths comes from several senders.
         const auto sender = static_cast<std::uint32_t>(0x0A000000U | declared);
-        kavren::handleReply(devices, events, std::span<const std::uint8_t>(data + pos, n), sender);
+        kavren::usecases::handleReply(devices, events, std::span<const std::uint8_t>(data + pos, n),
+                                      sender);
         const int after = devices.size();
         if (after != before && after != before + 1)
             std::abort();

@@ -13,36 +13,36 @@
 #include "usecases/devicecsv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace kavren::codec;
+    using namespace kavren::protocol;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    const Ipv4Parse ip = parseIpv4(text);
+    const protocol::Ipv4Parse ip = protocol::parseIpv4(text);
     if (ip.valid) {
         for (const int v : ip.values) {
             if (v < 0 || v > 255)
                 std::abort();
         }
-        const std::string dotted = formatDotted(ip.values);
+        const std::string dotted = protocol::formatDotted(ip.values);
         if (dotted.size() < 7 || dotted.size() > 15)
             std::abort();
-        const Ipv4Parse again = parseIpv4(dotted);
+        const protocol::Ipv4Parse again = protocol::parseIpv4(dotted);
         if (!again.valid || again.values != ip.values)
             std::abort();
-        if (formatDotted(again.bytes()) != dotted)
+        if (protocol::formatDotted(again.bytes()) != dotted)
             std::abort();
     }
 
-    const kavren::MacBytes mac = parseMac(text);
-    const std::string macText = formatMac(mac);
-    if (macText.size() != 17 || parseMac(macText) != mac)
+    const kavren::protocol::MacBytes mac = protocol::parseMac(text);
+    const std::string macText = protocol::formatMac(mac);
+    if (macText.size() != 17 || protocol::parseMac(macText) != mac)
         std::abort();
 
     std::string line;
-    kavren::appendCsvField(line, text);
+    kavren::usecases::appendCsvField(line, text);
     line += ",\r\n";
-    const kavren::CsvRecords read = kavren::readCsvRecords(line);
+    const kavren::usecases::CsvRecords read = kavren::usecases::readCsvRecords(line);
     if (!read.errors.empty() || read.records.size() != 1 || read.records[0].fields.size() != 2 ||
-        latin1FromUtf8(read.records[0].fields[0]) != std::string(text))
+        protocol::latin1FromUtf8(read.records[0].fields[0]) != std::string(text))
         std::abort();
     return 0;
 }

@@ -9,24 +9,24 @@ namespace kavren::lab {
 bool sendToLoopback(std::span<const std::uint8_t> datagram, std::uint16_t port) {
     if (!isIsolated(nullptr))
         return false;
-    const socketapi::LibraryUse library;
-    const socketapi::Handle socket = socketapi::openDatagram();
-    if (socket == socketapi::kNoSocket)
+    const net::socketapi::LibraryUse library;
+    const net::socketapi::Handle socket = net::socketapi::openDatagram();
+    if (socket == net::socketapi::kNoSocket)
         return false;
     constexpr std::uint32_t kLoopback = 0x7F000001;
-    const long long sent = socketapi::sendTo(socket, datagram, kLoopback, port, 0);
-    socketapi::close(socket);
+    const long long sent = net::socketapi::sendTo(socket, datagram, kLoopback, port, 0);
+    net::socketapi::close(socket);
     return sent == static_cast<long long>(datagram.size());
 }
 
-PortHolder::PortHolder(std::uint16_t port) : m_socket(socketapi::openDatagram()) {
-    m_holding = m_socket != socketapi::kNoSocket && socketapi::bind(m_socket, 0, port);
+PortHolder::PortHolder(std::uint16_t port) : m_socket(net::socketapi::openDatagram()) {
+    m_holding = m_socket != net::socketapi::kNoSocket && net::socketapi::bind(m_socket, 0, port);
 }
 
 void PortHolder::release() {
-    if (m_socket != socketapi::kNoSocket)
-        socketapi::close(m_socket);
-    m_socket = socketapi::kNoSocket;
+    if (m_socket != net::socketapi::kNoSocket)
+        net::socketapi::close(m_socket);
+    m_socket = net::socketapi::kNoSocket;
     m_holding = false;
 }
 

@@ -27,8 +27,8 @@ public:
     void release();
 
 private:
-    socketapi::LibraryUse m_library;
-    socketapi::Handle m_socket = socketapi::kNoSocket;
+    net::socketapi::LibraryUse m_library;
+    net::socketapi::Handle m_socket = net::socketapi::kNoSocket;
     bool m_holding = false;
 };
 

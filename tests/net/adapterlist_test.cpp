@@ -4,7 +4,7 @@
 #include "net/adapters.h"
 #include "tests/support/fakes.h"
 
-namespace kavren {
+namespace kavren::net {
 namespace {
 
 using testsupport::FakeAdapterQuery;
@@ -16,8 +16,8 @@ AdapterList filled(std::optional<std::vector<AdapterInfo>> answer) {
     return list;
 }
 
-const MacBytes kMacA{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-const MacBytes kMacB{0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f};
+const protocol::MacBytes kMacA{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+const protocol::MacBytes kMacB{0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f};
 
 TEST(AdapterList, OneAdapterOneAddressIsSelectedAndBecomesTheSource) {
     const AdapterList list = filled(std::vector<AdapterInfo>{{kMacA, {"192.168.0.10"}}});
@@ -112,4 +112,4 @@ TEST(AdapterList, OnlyTheFirst256AddressesBecomeEntries) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::net

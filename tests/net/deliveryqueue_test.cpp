@@ -9,7 +9,7 @@
 
 #include "net/deliveryqueue.h"
 
-namespace kavren {
+namespace kavren::net {
 namespace {
 
 // Datagrams of one tag byte each (or `length` bytes of it), from one peer.
@@ -163,4 +163,4 @@ TEST(DeliveryQueue, ProducerAndConsumerOnTwoThreadsKeepOrder) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::net

@@ -22,7 +22,7 @@
 #include "tests/lab/udpcounters.h"
 #include "tests/support/fakes.h"
 
-namespace kavren {
+namespace kavren::net {
 namespace {
 
 using namespace std::chrono_literals;
@@ -439,4 +439,4 @@ TEST_F(SendSequence, EndpointSenderFollowsTheChosenAdapter) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::net

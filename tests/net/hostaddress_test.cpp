@@ -5,7 +5,7 @@
 #include "net/idsockethandle.h"
 #include "net/idudpclient.h"
 
-namespace kavren {
+namespace kavren::net {
 namespace {
 
 TEST(HostAddress, DottedDecimalWithFourPartsOfZeroTo255) {
@@ -43,4 +43,4 @@ TEST(HostAddress, LocalhostInAnyCaseIsLoopbackWithoutALookup) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::net

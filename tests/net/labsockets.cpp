@@ -18,18 +18,18 @@ namespace {
 
 std::uint32_t addressOf(const std::string& text) {
     std::uint32_t address = 0;
-    if (!parseDottedQuad(text, address))
+    if (!net::parseDottedQuad(text, address))
         throw std::runtime_error("not a dotted address: " + text);
     return address;
 }
 
-socketapi::Handle openBound(const std::string& bindAddress, std::uint16_t port) {
-    const socketapi::Handle handle = socketapi::openDatagram();
-    if (handle == socketapi::kNoSocket)
+net::socketapi::Handle openBound(const std::string& bindAddress, std::uint16_t port) {
+    const net::socketapi::Handle handle = net::socketapi::openDatagram();
+    if (handle == net::socketapi::kNoSocket)
         throw std::runtime_error("socket failed");
-    (void)socketapi::setBroadcast(handle, true);
-    if (!socketapi::bind(handle, addressOf(bindAddress), port)) {
-        socketapi::close(handle);
+    (void)net::socketapi::setBroadcast(handle, true);
+    if (!net::socketapi::bind(handle, addressOf(bindAddress), port)) {
+        net::socketapi::close(handle);
         throw std::runtime_error("bind of test socket failed");
     }
     return handle;
@@ -47,33 +47,33 @@ PeerSocket::PeerSocket(const std::string& bindAddress, std::uint16_t port, const
 }
 
 PeerSocket::~PeerSocket() {
-    socketapi::close(m_handle);
+    net::socketapi::close(m_handle);
 }
 
 std::uint16_t PeerSocket::port() const {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
-    (void)socketapi::localAddress(m_handle, address, port);
+    (void)net::socketapi::localAddress(m_handle, address, port);
     return port;
 }
 
 void PeerSocket::sendTo(const std::string& address, std::uint16_t port,
                         std::span<const std::uint8_t> data) const {
-    if (socketapi::sendTo(m_handle, data, addressOf(address), port, 0) < 0)
+    if (net::socketapi::sendTo(m_handle, data, addressOf(address), port, 0) < 0)
         throw std::runtime_error("test send failed");
 }
 
 std::optional<PeerSocket::Datagram> PeerSocket::receive(std::chrono::milliseconds wait) const {
-    socketapi::ReadinessWait readiness({m_handle});
+    net::socketapi::ReadinessWait readiness({m_handle});
     if (!readiness.wait(static_cast<int>(wait.count())))
         return std::nullopt;
-    socketapi::ReceiveBatch batch(1, 65536);
+    net::socketapi::ReceiveBatch batch(1, 65536);
     if (batch.receive(m_handle) != 1)
         return std::nullopt;
-    const socketapi::Received& received = batch[0];
+    const net::socketapi::Received& received = batch[0];
     Datagram d;
     d.data.assign(received.data.begin(), received.data.end());
-    d.peerIP = dottedQuad(received.peerAddress);
+    d.peerIP = net::dottedQuad(received.peerAddress);
     d.peerPort = received.peerPort;
     return d;
 }

@@ -37,8 +37,8 @@ public:
     std::optional<Datagram> receive(std::chrono::milliseconds wait) const;
 
 private:
-    socketapi::LibraryUse m_library;
-    socketapi::Handle m_handle = socketapi::kNoSocket;
+    net::socketapi::LibraryUse m_library;
+    net::socketapi::Handle m_handle = net::socketapi::kNoSocket;
 };
 
 // The environment variable's value; the test fails when it is unset.

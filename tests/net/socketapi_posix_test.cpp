@@ -8,7 +8,7 @@
 
 // The POSIX socket file reports errno values as the Windows Sockets numbers
 // of the same conditions, so the texts are the same everywhere.
-namespace kavren::socketapi {
+namespace kavren::net::socketapi {
 namespace {
 
 TEST(PosixSocketErrors, PosixNumbersBecomeWindowsSocketsNumbers) {
@@ -40,4 +40,4 @@ TEST(PosixSocketErrors, ErrnoWithoutCounterpartShowsItsOwnNumberAndNoText) {
 }
 
 }  // namespace
-}  // namespace kavren::socketapi
+}  // namespace kavren::net::socketapi

@@ -4,7 +4,7 @@
 #include "net/idexception.h"
 #include "net/socketerrors.h"
 
-namespace kavren {
+namespace kavren::net {
 namespace {
 
 TEST(SocketErrors, MessageIsNumberThenCarriageReturnLineFeedThenText) {
@@ -67,4 +67,4 @@ TEST(SocketErrors, EveryErrorIsAnEIdException) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::net

@@ -16,7 +16,7 @@
 #include "tests/support/fakes.h"
 #include "usecases/discovery.h"
 
-namespace kavren {
+namespace kavren::net {
 namespace {
 
 using namespace std::chrono_literals;
@@ -44,7 +44,7 @@ TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
     adapters.fill(query);
     EndpointSender sender(client, adapters);
 
-    sendDiscoveryRequest(sender);
+    usecases::sendDiscoveryRequest(sender);
     auto seen = onA.receive(1000ms);
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(seen->peerIP, lab::kHostA);
@@ -52,7 +52,7 @@ TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
     EXPECT_FALSE(onB.receive(300ms).has_value());
 
     adapters.selectionChanged(1);
-    sendDiscoveryRequest(sender);
+    usecases::sendDiscoveryRequest(sender);
     seen = onB.receive(1000ms);
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(seen->peerIP, lab::kHostB);
@@ -70,7 +70,7 @@ std::string macTextOf(const char* interface) {
         ::close(probe);
     if (!ok)
         return "?";
-    MacBytes mac{};
+    protocol::MacBytes mac{};
     std::memcpy(mac.data(), request.ifr_hwaddr.sa_data, mac.size());
     return AdapterList::macText(mac);
 }
@@ -106,4 +106,4 @@ TEST_F(TwoSegments, PlatformQueryLeavesOutAnAdapterThatIsDown) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::net

@@ -35,11 +35,10 @@
 #include "tests/support/windowlabfixture.h"
 #include "tests/support/windowsupport.h"
 
-namespace kavren::robustness {
+namespace kavren::app {
 namespace {
 
 using namespace std::chrono_literals;
-using app::DeviceGrid;
 using app::TMainF;
 using testsupport::ModalWatcher;
 
@@ -48,7 +47,7 @@ constexpr const char* kHostLink = "kva0";
 
 // The message the general error display shows for a socket error.
 QString socketErrorShown(int number) {
-    return QString::fromLatin1(socketErrorMessage(number).c_str());
+    return QString::fromLatin1(net::socketErrorMessage(number).c_str());
 }
 
 class NetworkFaultTest : public testsupport::WindowLabTest {
@@ -140,7 +139,7 @@ TEST_F(NetworkFaultTest, AnUpdateToADestinationWithoutARouteShowsNetworkUnreacha
 
     const QString secret = QStringLiteral("Tr0ub4dor&3");
     ModalWatcher watcher([&](QWidget* w, int) {
-        if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
+        if (auto* pwd = qobject_cast<app::TPwdDlg*>(w)) {
             pwd->Password->setText(secret);
             pwd->OKBtn->click();
             return true;
@@ -226,9 +225,9 @@ TEST_F(NetworkFaultTest, ClosingWhileDatagramsWaitHandlesNoneOfThemAndEndsWithin
     int handledAfterClose = 0;
     int handledBefore = 0;
     auto handler = window->IdUDPServer.OnUDPRead;
-    window->IdUDPServer.OnUDPRead = [&, handler](TIdUDPServer& server,
+    window->IdUDPServer.OnUDPRead = [&, handler](net::TIdUDPServer& server,
                                                  std::span<const std::uint8_t> data,
-                                                 TIdSocketHandle& binding) {
+                                                 net::TIdSocketHandle& binding) {
         ++(closing ? handledAfterClose : handledBefore);
         handler(server, data, binding);
     };
@@ -249,8 +248,8 @@ TEST_F(NetworkFaultTest, ClosingWhileDatagramsWaitHandlesNoneOfThemAndEndsWithin
     std::printf("closed with %zu datagrams waiting (%d handled before) in %lld ms\n", waiting,
                 handledBefore, static_cast<long long>(closedAfter));
     EXPECT_EQ(handledAfterClose, 0);
-    EXPECT_LT(closedAfter, TIdUDPListenerThread::kReceiveWaitMs + 200);
+    EXPECT_LT(closedAfter, net::TIdUDPListenerThread::kReceiveWaitMs + 200);
 }
 
 }  // namespace
-}  // namespace kavren::robustness
+}  // namespace kavren::app

@@ -32,11 +32,10 @@
 #include "tests/support/windowlabfixture.h"
 #include "tests/support/windowsupport.h"
 
-namespace kavren::robustness {
+namespace kavren::app {
 namespace {
 
 using namespace std::chrono_literals;
-using app::DeviceGrid;
 using app::TMainF;
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -131,9 +130,9 @@ protected:
         }
         // Every datagram that reaches the handler is counted on its way.
         auto handler = window->IdUDPServer.OnUDPRead;
-        window->IdUDPServer.OnUDPRead = [this, handler](TIdUDPServer& server,
+        window->IdUDPServer.OnUDPRead = [this, handler](net::TIdUDPServer& server,
                                                         std::span<const std::uint8_t> data,
-                                                        TIdSocketHandle& binding) {
+                                                        net::TIdSocketHandle& binding) {
             ++delivered;
             handler(server, data, binding);
         };
@@ -156,7 +155,7 @@ protected:
             return;
         EXPECT_EQ(grid.deviceRowCount(), 100);
         for (const LabDevice& d : devices) {
-            const auto row = window->devices().findByMac(d.mac);
+            const auto row = window->deviceList().findByMac(d.mac);
             ASSERT_TRUE(row) << d.mac << " is not listed";
             EXPECT_EQ(grid.cell(DeviceGrid::ColName, *row), d.name) << d.mac;
             EXPECT_EQ(grid.cell(DeviceGrid::ColVersion, *row), d.version) << d.mac;
@@ -209,7 +208,7 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
     QTest::qWait(300);  // the closing message's repeats and any late reply
     watch.stop();
 
-    const ReceiveStatistics stats = window->IdUDPServer.statistics();
+    const net::ReceiveStatistics stats = window->IdUDPServer.statistics();
     const std::int64_t kernelDrops = lab::udpReceiveBufferErrors() - kernelDropsBefore;
     const long residentPeak = peakResidentKb();
     std::printf(
@@ -227,7 +226,7 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
         static_cast<unsigned long long>(stats.zeroLengthDropped),
         static_cast<unsigned long long>(stats.queueFullDropped),
         static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(kernelDrops),
-        watch.longestQueue(), DeliveryQueue::kDefaultCapacity,
+        watch.longestQueue(), net::DeliveryQueue::kDefaultCapacity,
         static_cast<long long>(watch.longestGap()), watch.clicksAnswered(),
         static_cast<long long>(watch.longestClickWait()), residentPeak, residentBefore);
 
@@ -244,7 +243,7 @@ TEST_F(HostileTrafficTest, AFloodDuringRefreshLeavesExactlyTheHundredDevicesWith
                                   window->IdUDPServer.pendingCount());
     EXPECT_GT(stats.received, static_cast<std::uint64_t>(count) / 2);
     EXPECT_GT(stats.truncated, 0u);  // the oversized ones were cut to 1024 bytes
-    EXPECT_LE(watch.longestQueue(), DeliveryQueue::kDefaultCapacity);
+    EXPECT_LE(watch.longestQueue(), net::DeliveryQueue::kDefaultCapacity);
     EXPECT_LT(watch.longestGap(), 1000);
     EXPECT_GT(watch.clicksAnswered(), 0);
     EXPECT_LT(watch.longestClickWait(), 1000);
@@ -315,17 +314,17 @@ TEST_F(HostileTrafficTest, AStalledWindowHoldsNoMoreThanTheQueuesBoundAndCatches
     std::this_thread::sleep_for(300ms);  // the receive thread takes the rest
 
     const std::size_t held = window->IdUDPServer.pendingCount();
-    const ReceiveStatistics stalled = window->IdUDPServer.statistics();
+    const net::ReceiveStatistics stalled = window->IdUDPServer.statistics();
     std::printf("stalled window: flood %sreceived %llu, queued %zu, dropped by the bound %llu\n",
                 summary->c_str(), static_cast<unsigned long long>(stalled.received), held,
                 static_cast<unsigned long long>(stalled.queueFullDropped));
-    EXPECT_LE(held, DeliveryQueue::kDefaultCapacity);
+    EXPECT_LE(held, net::DeliveryQueue::kDefaultCapacity);
     // All but the flood's three closing messages were cut to 1024 bytes.
     EXPECT_GE(stalled.truncated + 3, stalled.received - stalled.zeroLengthDropped);
-    if (stalled.received - stalled.zeroLengthDropped > DeliveryQueue::kDefaultCapacity) {
-        EXPECT_EQ(held, DeliveryQueue::kDefaultCapacity);
-        EXPECT_EQ(stalled.queueFullDropped,
-                  stalled.received - stalled.zeroLengthDropped - DeliveryQueue::kDefaultCapacity);
+    if (stalled.received - stalled.zeroLengthDropped > net::DeliveryQueue::kDefaultCapacity) {
+        EXPECT_EQ(held, net::DeliveryQueue::kDefaultCapacity);
+        EXPECT_EQ(stalled.queueFullDropped, stalled.received - stalled.zeroLengthDropped -
+                                                net::DeliveryQueue::kDefaultCapacity);
     }
 
     // Once the thread is free again, the queue drains in slices and the
@@ -357,8 +356,8 @@ TEST_F(HostileTrafficTest, AStalledWindowHoldsNoMoreThanTheQueuesBoundAndCatches
     late.name = "After the flood";
     ASSERT_TRUE(sendToLoopback(testsupport::infoReply(late)));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return window->devices().findByMac("02-C4-7E-01-00-01").has_value(); }, 3000));
+        [&] { return window->deviceList().findByMac("02-C4-7E-01-00-01").has_value(); }, 3000));
 }
 
 }  // namespace
-}  // namespace kavren::robustness
+}  // namespace kavren::app

@@ -18,7 +18,7 @@
 #include <sstream>
 #include <thread>
 
-namespace kavren::robustness {
+namespace kavren::app {
 
 namespace {
 
@@ -238,4 +238,4 @@ long peakResidentKb() {
     return -1;
 }
 
-}  // namespace kavren::robustness
+}  // namespace kavren::app

@@ -12,7 +12,7 @@
 // Helpers of the robustness tests that act on the lab: its links and
 // addresses, the hostile sender, the kernel's UDP counters. Everything here
 // is only called after KAVREN_REQUIRE_LAB().
-namespace kavren::robustness {
+namespace kavren::app {
 
 // One device of the test's device file, as the emulator plays it.
 struct LabDevice {
@@ -71,4 +71,4 @@ long peakResidentKb();
 // Sends one datagram to 127.0.0.1:62631 in this namespace (lab support).
 using ::kavren::lab::sendToLoopback;
 
-}  // namespace kavren::robustness
+}  // namespace kavren::app

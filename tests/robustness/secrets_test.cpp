@@ -26,10 +26,9 @@
 #include "protocol/packets.h"
 #include "tests/support/windowsupport.h"
 
-namespace kavren::robustness {
+namespace kavren::app {
 namespace {
 
-using app::DeviceGrid;
 using app::TMainF;
 using testsupport::ModalWatcher;
 
@@ -61,7 +60,7 @@ protected:
     void SetUp() override {
         logLines().clear();
         previousHandler = qInstallMessageHandler(recordMessage);
-        std::vector<AdapterInfo> adapters = {
+        std::vector<net::AdapterInfo> adapters = {
             {.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, .addresses = {"192.168.0.10"}}};
         window = testsupport::openProgramWindows(
             {std::make_unique<testsupport::FakeAdapterQuery>(adapters), &sender, 0});
@@ -116,9 +115,9 @@ protected:
 };
 
 // Types the secret into the confirmation dialog, then leaves it by `leave`.
-ModalWatcher::Answer typeSecretThen(std::function<void(config::TPwdDlg*)> leave) {
+ModalWatcher::Answer typeSecretThen(std::function<void(app::TPwdDlg*)> leave) {
     return [leave = std::move(leave)](QWidget* w, int) {
-        if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
+        if (auto* pwd = qobject_cast<app::TPwdDlg*>(w)) {
             QTest::keyClicks(pwd->Password, kSecret);
             leave(pwd);
             return true;
@@ -128,7 +127,7 @@ ModalWatcher::Answer typeSecretThen(std::function<void(config::TPwdDlg*)> leave)
 }
 
 TEST_F(SecretTest, TheBoxIsEmptyAfterOk) {
-    ModalWatcher watcher(typeSecretThen([](config::TPwdDlg* pwd) { pwd->OKBtn->click(); }));
+    ModalWatcher watcher(typeSecretThen([](app::TPwdDlg* pwd) { pwd->OKBtn->click(); }));
     window->MnuUpdateAll->trigger();
     ASSERT_EQ(sender.sent.size(), 2u);
     expectPasswordBoxEmpty();
@@ -136,10 +135,10 @@ TEST_F(SecretTest, TheBoxIsEmptyAfterOk) {
 }
 
 TEST_F(SecretTest, TheBoxIsEmptyAfterCancelEscapeAndTheCloseControl) {
-    const std::vector<std::function<void(config::TPwdDlg*)>> ways = {
-        [](config::TPwdDlg* pwd) { pwd->CancelBtn->click(); },
-        [](config::TPwdDlg* pwd) { QTest::keyClick(pwd, Qt::Key_Escape); },
-        [](config::TPwdDlg* pwd) { pwd->close(); },
+    const std::vector<std::function<void(app::TPwdDlg*)>> ways = {
+        [](app::TPwdDlg* pwd) { pwd->CancelBtn->click(); },
+        [](app::TPwdDlg* pwd) { QTest::keyClick(pwd, Qt::Key_Escape); },
+        [](app::TPwdDlg* pwd) { pwd->close(); },
     };
     for (std::size_t i = 0; i < ways.size(); ++i) {
         SCOPED_TRACE(i);
@@ -156,7 +155,7 @@ TEST_F(SecretTest, TheBoxIsEmptyAfterCancelEscapeAndTheCloseControl) {
 
 TEST_F(SecretTest, AFailedSendShowsItsErrorWithoutTheSecretAndEmptiesTheBox) {
     sender.failWith = "Socket Error # 10051\r\nNetwork is unreachable.";
-    ModalWatcher watcher(typeSecretThen([](config::TPwdDlg* pwd) { pwd->OKBtn->click(); }));
+    ModalWatcher watcher(typeSecretThen([](app::TPwdDlg* pwd) { pwd->OKBtn->click(); }));
     window->MnuUpdateAll->trigger();
     ASSERT_EQ(watcher.seen().size(), 2u);  // the failure ends Update All at its first row
     EXPECT_EQ(watcher.seen()[1].kind, QStringLiteral("ErrorDisplay"));
@@ -167,16 +166,16 @@ TEST_F(SecretTest, AFailedSendShowsItsErrorWithoutTheSecretAndEmptiesTheBox) {
 }
 
 TEST_F(SecretTest, TheRequestThatCarriedTheSecretIsOverwrittenOnceSent) {
-    const packet::ScrambledPassword scrambled = packet::scramblePassword(kSecret.toStdString());
+    const protocol::ScrambledPassword scrambled = protocol::scramblePassword(kSecret.toStdString());
     const std::vector<std::uint8_t> carried(scrambled.begin(), scrambled.end());
     std::vector<std::uint8_t> leftAfterFirst;
     // Update All sends row 1, then asks for row 2 from the same frame: while
     // the second confirmation is up, row 1's request memory is looked at.
     ModalWatcher watcher([&](QWidget* w, int) {
-        if (auto* pwd = qobject_cast<config::TPwdDlg*>(w)) {
+        if (auto* pwd = qobject_cast<app::TPwdDlg*>(w)) {
             if (sender.buffers.size() == 1) {
-                leftAfterFirst =
-                    peek(sender.buffers[0] + packet::kConfigCurrentPasswordOffset, carried.size());
+                leftAfterFirst = peek(sender.buffers[0] + protocol::kConfigCurrentPasswordOffset,
+                                      carried.size());
             }
             QTest::keyClicks(pwd->Password, kSecret);
             pwd->OKBtn->click();
@@ -188,9 +187,9 @@ TEST_F(SecretTest, TheRequestThatCarriedTheSecretIsOverwrittenOnceSent) {
     ASSERT_EQ(sender.sent.size(), 2u);
     // What was sent did carry the scrambled secret...
     const std::vector<std::uint8_t> sentPart(
-        sender.sent[0].bytes.begin() + packet::kConfigCurrentPasswordOffset,
-        sender.sent[0].bytes.begin() + packet::kConfigCurrentPasswordOffset +
-            packet::kPasswordWidth);
+        sender.sent[0].bytes.begin() + protocol::kConfigCurrentPasswordOffset,
+        sender.sent[0].bytes.begin() + protocol::kConfigCurrentPasswordOffset +
+            protocol::kPasswordWidth);
     EXPECT_EQ(sentPart, carried);
     // ...and the memory it was sent from no longer does.
     ASSERT_EQ(leftAfterFirst.size(), carried.size());
@@ -198,4 +197,4 @@ TEST_F(SecretTest, TheRequestThatCarriedTheSecretIsOverwrittenOnceSent) {
 }
 
 }  // namespace
-}  // namespace kavren::robustness
+}  // namespace kavren::app

@@ -27,7 +27,7 @@
 namespace kavren::testsupport {
 
 // Records what would have been sent; can be told to fail instead.
-class RecordingSender final : public DatagramSender {
+class RecordingSender final : public net::DatagramSender {
 public:
     struct Sent {
         std::string host;
@@ -50,7 +50,7 @@ public:
 // and handed to `onSend`, which answers by scheduling datagrams with
 // deliver(); receive() plays time forward to the next arrival or to its
 // deadline, so a run that waits seconds takes none.
-class FakeDevicePort final : public DevicePort, public RunClock {
+class FakeDevicePort final : public usecases::DevicePort, public usecases::RunClock {
 public:
     struct Sent {
         std::string source;
@@ -85,19 +85,19 @@ private:
     std::vector<Arrival> m_arrivals;  // in the order they were scheduled
 };
 
-class FakeAdapterQuery final : public AdapterQuery {
+class FakeAdapterQuery final : public net::AdapterQuery {
 public:
-    explicit FakeAdapterQuery(std::optional<std::vector<AdapterInfo>> answer)
+    explicit FakeAdapterQuery(std::optional<std::vector<net::AdapterInfo>> answer)
         : m_answer(std::move(answer)) {}
-    std::optional<std::vector<AdapterInfo>> query() override { return m_answer; }
+    std::optional<std::vector<net::AdapterInfo>> query() override { return m_answer; }
 
 private:
-    std::optional<std::vector<AdapterInfo>> m_answer;
+    std::optional<std::vector<net::AdapterInfo>> m_answer;
 };
 
 // Logs every reply event as one line: "listed NAME (MAC)",
 // "result NAME (MAC): TEXT" or "full"; result texts also on their own.
-class RecordingReplyEvents final : public ReplyEvents {
+class RecordingReplyEvents final : public usecases::ReplyEvents {
 public:
     void deviceListed(std::string_view name, std::string_view mac) override;
     void resultReceived(std::string_view name, std::string_view mac,
@@ -112,7 +112,7 @@ public:
 
 // Records every prompt in one ordered event log, so tests can check both
 // what was shown and in which order ("message:", "confirm:", "clear", ...).
-class FakePrompts final : public config::UpdatePrompts {
+class FakePrompts final : public usecases::UpdatePrompts {
 public:
     void message(std::string_view text) override;
     std::string confirm(std::string_view caption, const std::vector<std::string>& lines) override;
@@ -129,7 +129,7 @@ public:
 
 // The update's option, set by the test and counted when read, and a count
 // of the requests it reports sent.
-class FakeUpdateFrontEnd final : public config::UpdateOptions, public config::UpdateEvents {
+class FakeUpdateFrontEnd final : public usecases::UpdateOptions, public usecases::UpdateEvents {
 public:
     bool alwaysBroadcast() const override {
         ++broadcastReads;
@@ -144,7 +144,7 @@ public:
 
 // A device with plain texts in every field, for tests about the list's
 // devices rather than their contents.
-inline DeviceRecord deviceRow(const std::string& mac, const std::string& name = "dev") {
+inline devices::DeviceRecord deviceRow(const std::string& mac, const std::string& name = "dev") {
     return {.mac = mac,
             .name = name,
             .version = "1.0",

@@ -24,15 +24,15 @@ using app::TMainF;
 class MainWindowTest : public ::testing::Test {
 protected:
     // A test's own additions to what the window is built on.
-    virtual void addServices(MainWindowServices& /*services*/) {}
+    virtual void addServices(app::MainWindowServices& /*services*/) {}
 
     void SetUp() override {
         openedUrls().clear();
-        std::vector<AdapterInfo> adapters = {
+        std::vector<net::AdapterInfo> adapters = {
             {.mac = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E},
              .addresses = {"192.168.0.10", "10.0.0.5"}},
             {.mac = {0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F}, .addresses = {"172.16.1.2"}}};
-        MainWindowServices services{std::make_unique<FakeAdapterQuery>(adapters), &sender, 0};
+        app::MainWindowServices services{std::make_unique<FakeAdapterQuery>(adapters), &sender, 0};
         addServices(services);
         window = openProgramWindows(std::move(services));
     }
@@ -55,7 +55,7 @@ protected:
     QModelIndex cellIndex(int col, int row) const { return window->gridModel()->indexOf(col, row); }
 
     void clickCell(int col, int row) {
-        DevListView* view = window->DevList;
+        app::DevListView* view = window->DevList;
         const QRect rect = view->visualRect(cellIndex(col, row));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
     }
@@ -68,7 +68,7 @@ protected:
     }
 
     RecordingSender sender;
-    std::unique_ptr<TMainF> window;
+    std::unique_ptr<app::TMainF> window;
 };
 
 }  // namespace kavren::testsupport

@@ -74,19 +74,19 @@ void ModalWatcher::poll() {
 
 std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services) {
     auto window = std::make_unique<app::TMainF>(std::move(services));
-    MainF = window.get();
-    PwdDlg = new config::TPwdDlg();
-    CfgDlg = new config::TCfgDlg();
+    ::MainF = window.get();
+    ::PwdDlg = new app::TPwdDlg();
+    ::CfgDlg = new app::TCfgDlg();
     return window;
 }
 
 void closeProgramWindows(std::unique_ptr<app::TMainF>& window) {
-    delete CfgDlg;
-    CfgDlg = nullptr;
-    delete PwdDlg;
-    PwdDlg = nullptr;
+    delete ::CfgDlg;
+    ::CfgDlg = nullptr;
+    delete ::PwdDlg;
+    ::PwdDlg = nullptr;
     window.reset();
-    MainF = nullptr;
+    ::MainF = nullptr;
 }
 
 std::vector<QUrl>& openedUrls() {

@@ -9,7 +9,7 @@
 
 #include "devices/devicelist.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 DeviceRecord device(const std::string& mac, const std::string& ip) {
@@ -143,4 +143,4 @@ TEST(SameSubnet, ComparesUnderTheMask) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

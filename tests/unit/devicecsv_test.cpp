@@ -8,7 +8,7 @@
 
 #include "devices/devicelist.h"
 
-namespace kavren {
+namespace kavren::usecases {
 namespace {
 
 TEST(DeviceCsv, QuotesOnlyWhereNeededAndWritesLatin1AsUtf8) {
@@ -112,22 +112,22 @@ TEST(DeviceCsv, HeaderAndColumnsForEachFrontEnd) {
 }
 
 TEST(DeviceCsv, TheGridsDeviceRowsWithoutThePasswordOrNewAddress) {
-    DeviceList devices(16);
-    EXPECT_EQ(listedDevicesCsv(devices), "mac,name,version,ip,mask,gateway,description\r\n");
-    devices.append({.mac = "02-00-00-00-00-01",
-                    .name = "A,B",
-                    .version = "1",
-                    .deviceIp = "10.0.0.1",
-                    .mask = "255.0.0.0",
-                    .gateway = "10.0.0.254",
-                    .description = "x"});
-    devices.setField(DeviceField::NewPassword, 1, "secret");
-    devices.setField(DeviceField::Ip, 1, "10.0.0.77");
-    devices.setField(DeviceField::Description, 1, "typed");
-    EXPECT_EQ(listedDevicesCsv(devices),
+    devices::DeviceList list(16);
+    EXPECT_EQ(listedDevicesCsv(list), "mac,name,version,ip,mask,gateway,description\r\n");
+    list.append({.mac = "02-00-00-00-00-01",
+                 .name = "A,B",
+                 .version = "1",
+                 .deviceIp = "10.0.0.1",
+                 .mask = "255.0.0.0",
+                 .gateway = "10.0.0.254",
+                 .description = "x"});
+    list.setField(devices::DeviceField::NewPassword, 1, "secret");
+    list.setField(devices::DeviceField::Ip, 1, "10.0.0.77");
+    list.setField(devices::DeviceField::Description, 1, "typed");
+    EXPECT_EQ(listedDevicesCsv(list),
               "mac,name,version,ip,mask,gateway,description\r\n"
               "02-00-00-00-00-01,\"A,B\",1,10.0.0.1,255.0.0.0,10.0.0.254,typed\r\n");
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -8,7 +8,7 @@
 
 #include "devices/devicelist.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 // Writes every notification as a short line, so a test compares the whole
@@ -121,4 +121,4 @@ TEST(DeviceListIndex, FindsEveryDeviceBeyondTheExpectedCount) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -8,7 +8,7 @@
 
 #include "tests/support/fakes.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 class DeviceListTest : public testing::Test {
@@ -114,4 +114,4 @@ TEST_F(DeviceListTest, OutOfRangeAccessIsHarmless) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -7,7 +7,7 @@
 
 #include "devices/devicelist.h"
 
-namespace kavren {
+namespace kavren::devices {
 namespace {
 
 using Direction = DeviceSearch::Direction;
@@ -132,4 +132,4 @@ TEST_F(DeviceSearchTest, TheIndexFollowsAppendsEditsAndClear) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::devices

@@ -13,7 +13,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/replybuilder.h"
 
-namespace kavren {
+namespace kavren::usecases {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -21,36 +21,36 @@ using Bytes = std::vector<std::uint8_t>;
 using Events = testsupport::RecordingReplyEvents;
 using testsupport::resultReply;
 
-Bytes infoReply(MacBytes mac, Ipv4Bytes ip, const std::string& name) {
+Bytes infoReply(protocol::MacBytes mac, protocol::Ipv4Bytes ip, const std::string& name) {
     return testsupport::infoReply({.mac = mac, .name = name, .ip = ip, .mask = {255, 255, 255, 0}});
 }
 
-constexpr MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
-constexpr MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+constexpr protocol::MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
+constexpr protocol::MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
 TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
-    DeviceList devices;
+    devices::DeviceList list;
     Events events;
-    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    ASSERT_EQ(devices.size(), 1);
-    EXPECT_EQ(devices.field(DeviceField::Mac, 1), "02-C4-7E-0A-1B-FF");
-    EXPECT_EQ(devices.field(DeviceField::DeviceIp, 1), "10.0.0.1");
-    EXPECT_EQ(devices.field(DeviceField::Ip, 1), "10.0.0.1");
-    EXPECT_EQ(devices.field(DeviceField::Mask, 1), "255.255.255.0");
-    EXPECT_EQ(devices.field(DeviceField::Gateway, 1), "0.0.0.0");
-    EXPECT_EQ(devices.field(DeviceField::NewPassword, 1), "");
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list.field(devices::DeviceField::Mac, 1), "02-C4-7E-0A-1B-FF");
+    EXPECT_EQ(list.field(devices::DeviceField::DeviceIp, 1), "10.0.0.1");
+    EXPECT_EQ(list.field(devices::DeviceField::Ip, 1), "10.0.0.1");
+    EXPECT_EQ(list.field(devices::DeviceField::Mask, 1), "255.255.255.0");
+    EXPECT_EQ(list.field(devices::DeviceField::Gateway, 1), "0.0.0.0");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, 1), "");
     EXPECT_EQ(events.log, (std::vector<std::string>{"listed Pump (02-C4-7E-0A-1B-FF)"}));
 
-    handleReply(devices, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
-    EXPECT_EQ(devices.size(), 2);
-    EXPECT_EQ(devices.field(DeviceField::Ip, 2), "192.168.0.100");
+    handleReply(list, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
+    EXPECT_EQ(list.size(), 2);
+    EXPECT_EQ(list.field(devices::DeviceField::Ip, 2), "192.168.0.100");
     EXPECT_EQ(events.last(), "listed  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
 }
 
 // The command line reads devices without a list; it must see the same texts
 // the window lists, and nothing for a datagram that is not a device.
 TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
-    const auto record = deviceRecordOf(infoReply(kMac1, {10, 0, 0, 1}, "Pump <b>%s"));
+    const auto record = devices::deviceRecordOf(infoReply(kMac1, {10, 0, 0, 1}, "Pump <b>%s"));
     ASSERT_TRUE(record);
     EXPECT_EQ(record->mac, "02-C4-7E-0A-1B-FF");
     EXPECT_EQ(record->name, "Pump <b>%s");
@@ -58,60 +58,60 @@ TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
     EXPECT_EQ(record->mask, "255.255.255.0");
     EXPECT_EQ(record->gateway, "0.0.0.0");
 
-    EXPECT_FALSE(deviceRecordOf(resultReply(kMac1, "Setting OK")));
+    EXPECT_FALSE(devices::deviceRecordOf(resultReply(kMac1, "Setting OK")));
     Bytes cut = infoReply(kMac1, {10, 0, 0, 1}, "Pump");
     cut.resize(9);
-    EXPECT_FALSE(deviceRecordOf(cut));
+    EXPECT_FALSE(devices::deviceRecordOf(cut));
 }
 
 TEST(ReplyHandler, IgnoresAListedDeviceEntirely) {
-    DeviceList devices;
+    devices::DeviceList list;
     Events events;
-    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     const std::size_t reported = events.log.size();
-    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
-    EXPECT_EQ(devices.size(), 2);
-    EXPECT_EQ(devices.field(DeviceField::Name, 1), "Pump");
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
+    EXPECT_EQ(list.size(), 2);
+    EXPECT_EQ(list.field(devices::DeviceField::Name, 1), "Pump");
     EXPECT_EQ(events.log.size(), reported);
 }
 
 TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
-    DeviceList devices;
+    devices::DeviceList list;
     Events events;
-    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(devices, events, resultReply(kMac1, "Setting OK"));
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(list, events, resultReply(kMac1, "Setting OK"));
     EXPECT_EQ(events.last(), "result Pump (02-C4-7E-0A-1B-FF): Setting OK");
 
-    handleReply(devices, events, resultReply(kMac2, "Password Error"));
+    handleReply(list, events, resultReply(kMac2, "Password Error"));
     EXPECT_EQ(events.last(), "result  (00-1A-2B-3C-4D-5E): Password Error");
-    EXPECT_EQ(devices.size(), 1);
+    EXPECT_EQ(list.size(), 1);
 }
 
 TEST(ReplyHandler, DropsWhatIsNotAReply) {
-    DeviceList devices;
+    devices::DeviceList list;
     Events events;
     Bytes request(16, 0xFF);
     const std::string magic = "KAVRENut";
     std::copy(magic.begin(), magic.end(), request.begin());
     request[8] = 0;
     request[9] = 0x16;
-    handleReply(devices, events, request);
-    handleReply(devices, events, Bytes{});
-    handleReply(devices, events, Bytes(1024, 0xFF));
-    EXPECT_EQ(devices.size(), 0);
+    handleReply(list, events, request);
+    handleReply(list, events, Bytes{});
+    handleReply(list, events, Bytes(1024, 0xFF));
+    EXPECT_EQ(list.size(), 0);
     EXPECT_TRUE(events.log.empty());
 }
 
 TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
-    DeviceList devices;
+    devices::DeviceList list;
     Events events;
-    handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
-    devices.clear();
-    handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
-    EXPECT_EQ(devices.size(), 1);
-    EXPECT_EQ(devices.field(DeviceField::Name, 1), "Valve");
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    list.clear();
+    handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    EXPECT_EQ(list.size(), 1);
+    EXPECT_EQ(list.field(devices::DeviceField::Name, 1), "Valve");
 }
 
 // --- impostors and floods: what a hostile host on the segment can send ----------
@@ -140,22 +140,22 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        DeviceList devices;
+        devices::DeviceList list;
         Events events;
-        handleReply(devices, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
+        handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
         for (std::size_t i = 0; i < c.senders.size(); ++i)
-            handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
+            handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
                         c.senders[i]);
-        ASSERT_EQ(devices.size(), 2);
-        EXPECT_EQ(devices.field(DeviceField::Name, 2), "Pump");
-        EXPECT_EQ(devices.firstSender(2), c.first);
-        const auto rivals = devices.rivalSenders(2);
+        ASSERT_EQ(list.size(), 2);
+        EXPECT_EQ(list.field(devices::DeviceField::Name, 2), "Pump");
+        EXPECT_EQ(list.firstSender(2), c.first);
+        const auto rivals = list.rivalSenders(2);
         EXPECT_EQ(std::vector<std::uint32_t>(rivals.begin(), rivals.end()), c.rivals);
-        EXPECT_TRUE(devices.rivalSenders(1).empty());
-        devices.clear();
-        handleReply(devices, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
-        EXPECT_EQ(devices.firstSender(1), B);
-        EXPECT_TRUE(devices.rivalSenders(1).empty()) << "a Refresh forgets the senders";
+        EXPECT_TRUE(list.rivalSenders(1).empty());
+        list.clear();
+        handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
+        EXPECT_EQ(list.firstSender(1), B);
+        EXPECT_TRUE(list.rivalSenders(1).empty()) << "a Refresh forgets the senders";
     }
 }
 
@@ -163,27 +163,27 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
 // stops at its bound, says so once, and says it again
 // after a Refresh that fills it again; listed devices still count.
 TEST(ReplyHandler, AFullListTakesNoMoreDevicesAndSaysSoOnce) {
-    DeviceList devices(16, 3);
+    devices::DeviceList list(16, 3);
     Events events;
     const auto flood = [&](int count) {
         for (int i = 0; i < count; ++i) {
-            const MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
-            handleReply(devices, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
+            const protocol::MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
+            handleReply(list, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
         }
     };
     flood(3);
     EXPECT_NE(events.last(), "full");
     const std::size_t reported = events.log.size();
     flood(10);
-    EXPECT_EQ(devices.size(), 3);
+    EXPECT_EQ(list.size(), 3);
     EXPECT_EQ(events.last(), "full");
     EXPECT_EQ(events.log.size(), reported + 1);
-    handleReply(devices, events, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
+    handleReply(list, events, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
                 0x0A000002);
-    EXPECT_EQ(devices.rivalSenders(2).size(), 1u) << "a listed device is still heard";
-    devices.clear();
+    EXPECT_EQ(list.rivalSenders(2).size(), 1u) << "a listed device is still heard";
+    list.clear();
     flood(10);
-    EXPECT_EQ(devices.size(), 3);
+    EXPECT_EQ(list.size(), 3);
     EXPECT_EQ(events.log.size(), reported + 1 + 3 + 1);
 }
 
@@ -193,9 +193,9 @@ TEST(Refresh, BroadcastsOneDiscoveryRequest) {
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
     EXPECT_TRUE(sender.sent[0].broadcast);
-    const packet::DiscoveryRequest expected = packet::buildDiscoveryRequest();
+    const protocol::DiscoveryRequest expected = protocol::buildDiscoveryRequest();
     EXPECT_EQ(sender.sent[0].bytes, Bytes(expected.begin(), expected.end()));
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::usecases

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kavren::packet {
+namespace kavren::protocol {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -223,4 +223,4 @@ TEST(ConfigRequest, EmptyNewPasswordGivesSixteenZeroBytes) {
 }
 
 }  // namespace
-}  // namespace kavren::packet
+}  // namespace kavren::protocol

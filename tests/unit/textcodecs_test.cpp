@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-namespace kavren::codec {
+namespace kavren::protocol {
 namespace {
 
 TEST(FormatText, MacIsTwoUpperCaseDigitsPerByte) {
@@ -121,4 +121,4 @@ TEST(ParseIpv4Bounds, RoundTripsFormattedAddresses) {
 }
 
 }  // namespace
-}  // namespace kavren::codec
+}  // namespace kavren::protocol

@@ -14,7 +14,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/replybuilder.h"
 
-namespace kavren {
+namespace kavren::usecases {
 namespace {
 
 using std::chrono::milliseconds;
@@ -60,7 +60,7 @@ private:
     }
 
     void answer(const std::vector<std::uint8_t>& bytes) {
-        if (bytes[packet::kKindOffset] == packet::kKindDiscovery) {
+        if (bytes[protocol::kKindOffset] == protocol::kKindDiscovery) {
             if (m_behaviour.impostor)
                 m_port.deliver(testsupport::infoReply(m_original), kImpostor, milliseconds(1));
             if (!m_behaviour.silent)
@@ -72,11 +72,11 @@ private:
             return;
         const std::string from = address();
         if (m_behaviour.answer.starts_with("Setting OK")) {
-            std::copy_n(&bytes[packet::kConfigIpOffset], 4, m_texts.ip.begin());
-            std::copy_n(&bytes[packet::kConfigMaskOffset], 4, m_texts.mask.begin());
-            std::copy_n(&bytes[packet::kConfigGatewayOffset], 4, m_texts.gateway.begin());
-            const auto field = bytes.begin() + packet::kConfigDescriptionOffset;
-            const auto end = field + packet::kConfigDescriptionWidth;
+            std::copy_n(&bytes[protocol::kConfigIpOffset], 4, m_texts.ip.begin());
+            std::copy_n(&bytes[protocol::kConfigMaskOffset], 4, m_texts.mask.begin());
+            std::copy_n(&bytes[protocol::kConfigGatewayOffset], 4, m_texts.gateway.begin());
+            const auto field = bytes.begin() + protocol::kConfigDescriptionOffset;
+            const auto end = field + protocol::kConfigDescriptionWidth;
             m_texts.description.assign(field, std::find(field, end, std::uint8_t{0}));
         }
         if (!m_behaviour.resultLost) {
@@ -219,4 +219,4 @@ TEST(ConfigurationRun, SettlesEachDeviceByWhatCameBack) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::usecases

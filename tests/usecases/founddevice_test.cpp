@@ -11,7 +11,7 @@
 #include "tests/support/fakes.h"
 #include "tests/support/replybuilder.h"
 
-namespace kavren {
+namespace kavren::usecases {
 namespace {
 
 using std::chrono::milliseconds;
@@ -87,4 +87,4 @@ TEST(FindDevices, MergesRepliesByMacAcrossAdapters) {
 }
 
 }  // namespace
-}  // namespace kavren
+}  // namespace kavren::usecases
