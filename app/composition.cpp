@@ -23,8 +23,9 @@ void createProgramWindows(MainWindowServices services) {
     // they send and report through the window.
     auto prompts = std::make_unique<DialogPrompts>(
         *PwdDlg, *CfgDlg, [](std::string_view text) { PlainMessageBox::show(text); });
-    auto commands = std::make_unique<usecases::UpdateCommands>(
-        MainF->grid(), *prompts, MainF->sender(), MainF->updateOptions(), MainF->updateEvents());
+    auto commands =
+        std::make_unique<usecases::UpdateCommands>(MainF->deviceList(), *prompts, MainF->sender(),
+                                                   MainF->updateOptions(), MainF->updateEvents());
     MainF->useUpdateCommands(std::move(prompts), std::move(commands));
 }
 

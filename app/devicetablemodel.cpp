@@ -27,12 +27,12 @@ QColor markColour(const QColor& base) {
 // would otherwise make one as tall as the screen.
 constexpr std::size_t kRowsNamed = 4;
 
-QString rowList(const devices::DeviceGrid& grid, const std::vector<int>& rows) {
+QString rowList(const DeviceGrid& grid, const std::vector<int>& rows) {
     QStringList named;
     for (std::size_t i = 0; i < rows.size() && i < kRowsNamed; ++i) {
         named << QStringLiteral("row %1 (%2)")
                      .arg(rows[i])
-                     .arg(toQt(grid.cell(devices::DeviceGrid::ColMac, rows[i])));
+                     .arg(toQt(grid.cell(DeviceGrid::ColMac, rows[i])));
     }
     QString text = named.join(QStringLiteral(", "));
     if (rows.size() > kRowsNamed)
@@ -42,7 +42,7 @@ QString rowList(const devices::DeviceGrid& grid, const std::vector<int>& rows) {
 
 }  // namespace
 
-DeviceTableModel::DeviceTableModel(devices::DeviceGrid& grid, QObject* parent)
+DeviceTableModel::DeviceTableModel(DeviceGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), m_grid(grid), m_rows(grid.rowCount() - 1) {
     m_grid.setObserver(this);
 }
@@ -56,7 +56,7 @@ int DeviceTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int DeviceTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : devices::DeviceGrid::kColCount;
+    return parent.isValid() ? 0 : DeviceGrid::kColCount;
 }
 
 QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
@@ -70,12 +70,12 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
             // The five fixed columns look like the header: they are labels,
             // not fields.
             const QPalette palette = QApplication::palette();
-            const QColor base = index.column() < devices::DeviceGrid::kFixedCols
+            const QColor base = index.column() < DeviceGrid::kFixedCols
                                     ? palette.color(QPalette::Button)
                                     : palette.color(QPalette::Base);
             if (addressMarks(index.column(), gridRow(index)) & (SharedAddress | SecondSender))
                 return QBrush(markColour(base));
-            if (index.column() < devices::DeviceGrid::kFixedCols)
+            if (index.column() < DeviceGrid::kFixedCols)
                 return palette.brush(QPalette::Button);
             return {};
         }
@@ -96,7 +96,7 @@ QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, 
     if (role == Qt::SizeHintRole)
         return QSize(m_grid.columnWidth(section), 18);
     // The row-number column shows no header; a screen reader still names it.
-    if (role == Qt::AccessibleTextRole && section == devices::DeviceGrid::ColRow)
+    if (role == Qt::AccessibleTextRole && section == DeviceGrid::ColRow)
         return QStringLiteral("Row number");
     return {};
 }
@@ -104,7 +104,7 @@ QVariant DeviceTableModel::headerData(int section, Qt::Orientation orientation, 
 Qt::ItemFlags DeviceTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    if (index.column() < devices::DeviceGrid::kFixedCols)
+    if (index.column() < DeviceGrid::kFixedCols)
         return Qt::ItemIsEnabled;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     // The grid-wide editing switch follows the row selected last; only the
@@ -117,7 +117,7 @@ Qt::ItemFlags DeviceTableModel::flags(const QModelIndex& index) const {
 bool DeviceTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole)
         return false;
-    if (index.column() == devices::DeviceGrid::ColNewPassword) {
+    if (index.column() == DeviceGrid::ColNewPassword) {
         const auto password = passwordFromQt(value.toString());
         if (!password)
             return false;
@@ -134,31 +134,30 @@ void DeviceTableModel::setSourceSubnet(const std::string& source, const std::str
     m_source = source;
     m_netmask = netmask;
     if (m_rows > 0) {
-        Q_EMIT dataChanged(index(0, devices::DeviceGrid::ColDeviceIp),
-                           index(m_rows - 1, devices::DeviceGrid::ColDeviceIp));
+        Q_EMIT dataChanged(index(0, DeviceGrid::ColDeviceIp),
+                           index(m_rows - 1, DeviceGrid::ColDeviceIp));
     }
 }
 
 int DeviceTableModel::addressMarks(int col, int row) const {
-    if ((col != devices::DeviceGrid::ColDeviceIp && col != devices::DeviceGrid::ColIp &&
-         col != devices::DeviceGrid::ColMac) ||
+    if ((col != DeviceGrid::ColDeviceIp && col != DeviceGrid::ColIp && col != DeviceGrid::ColMac) ||
         !m_grid.isDeviceRow(row) || row >= m_grid.rowCount() - 1)
         return NoMark;
-    if (col == devices::DeviceGrid::ColMac)
-        return m_grid.rivalSenders(row).empty() ? NoMark : SecondSender;
-    const devices::AddressIndex& addresses = m_grid.addresses();
+    if (col == DeviceGrid::ColMac)
+        return m_grid.list().rivalSenders(row).empty() ? NoMark : SecondSender;
+    const devices::AddressIndex& addresses = m_grid.list().addresses();
     const std::string& address = m_grid.cell(col, row);
-    if (col == devices::DeviceGrid::ColIp) {
+    if (col == DeviceGrid::ColIp) {
         // Unchanged, the new address only repeats the DeviceIP cell's mark.
         if (devices::AddressIndex::addressValue(address) ==
-            devices::AddressIndex::addressValue(m_grid.cell(devices::DeviceGrid::ColDeviceIp, row)))
+            devices::AddressIndex::addressValue(m_grid.cell(DeviceGrid::ColDeviceIp, row)))
             return NoMark;
         return addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
     }
     int marks = addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
     if (!m_netmask.empty() && devices::sameSubnet(address, m_source, m_netmask) == false)
         marks |= OutsideSubnet;
-    if (const std::uint32_t sender = m_grid.firstSender(row);
+    if (const std::uint32_t sender = m_grid.list().firstSender(row);
         sender != 0 && devices::AddressIndex::addressValue(address) != sender)
         marks |= ForeignSender;
     return marks;
@@ -169,18 +168,18 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
     if (marks == NoMark)
         return {};
     const std::string& address = m_grid.cell(col, row);
-    const std::vector<int> others = m_grid.addresses().rowsReporting(address, row);
+    const std::vector<int> others = m_grid.list().addresses().rowsReporting(address, row);
     QStringList lines;
-    if (col == devices::DeviceGrid::ColMac) {
-        QStringList senders{toQt(net::dottedQuad(m_grid.firstSender(row)))};
-        for (const std::uint32_t rival : m_grid.rivalSenders(row))
+    if (col == DeviceGrid::ColMac) {
+        QStringList senders{toQt(net::dottedQuad(m_grid.list().firstSender(row)))};
+        for (const std::uint32_t rival : m_grid.list().rivalSenders(row))
             senders << toQt(net::dottedQuad(rival));
         const QString last = senders.takeLast();
         lines << QStringLiteral(
                      "replies with this MAC came from %1 and %2: another host may be answering "
                      "in this device's place")
                      .arg(senders.join(QStringLiteral(", ")), last);
-    } else if (col == devices::DeviceGrid::ColIp) {
+    } else if (col == DeviceGrid::ColIp) {
         lines << QStringLiteral("already reported by %1").arg(rowList(m_grid, others));
     } else {
         if (marks & SharedAddress)
@@ -193,7 +192,7 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
         }
         if (marks & ForeignSender) {
             lines << QStringLiteral("the reply came from %1, not from this address")
-                         .arg(toQt(net::dottedQuad(m_grid.firstSender(row))));
+                         .arg(toQt(net::dottedQuad(m_grid.list().firstSender(row))));
         }
     }
     // Shown as plain text whatever it holds: QToolTip would take a text that
@@ -203,11 +202,10 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
 
 void DeviceTableModel::announceAddressMarks() {
     // Rows whose marks another row's arrival or change turned on or off.
-    for (const int row : m_grid.takeAddressMarkChanges()) {
+    for (const int row : m_grid.list().takeAddressMarkChanges()) {
         if (row < 1 || row > m_rows)
             continue;
-        Q_EMIT dataChanged(indexOf(devices::DeviceGrid::ColDeviceIp, row),
-                           indexOf(devices::DeviceGrid::ColIp, row));
+        Q_EMIT dataChanged(indexOf(DeviceGrid::ColDeviceIp, row), indexOf(DeviceGrid::ColIp, row));
     }
 }
 
@@ -226,9 +224,9 @@ void DeviceTableModel::gridReset() {
         endInsertRows();
     }
     // Clearing forgot every mark with the rows.
-    m_grid.takeAddressMarkChanges();
+    m_grid.list().takeAddressMarkChanges();
     if (m_rows > 0) {
-        Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, devices::DeviceGrid::kColCount - 1));
+        Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, DeviceGrid::kColCount - 1));
     }
 }
 
@@ -245,8 +243,7 @@ void DeviceTableModel::rowsAppended(int firstRow, int lastRow) {
     const int firstChanged = firstRow - 1;
     const int lastChanged = std::min(oldRows, lastRow) - 1;
     if (firstChanged >= 0 && firstChanged <= lastChanged) {
-        Q_EMIT dataChanged(index(firstChanged, 0),
-                           index(lastChanged, devices::DeviceGrid::kColCount - 1));
+        Q_EMIT dataChanged(index(firstChanged, 0), index(lastChanged, DeviceGrid::kColCount - 1));
     }
     announceAddressMarks();
 }
@@ -260,7 +257,7 @@ void DeviceTableModel::cellChanged(int col, int row) {
 }
 
 void DeviceTableModel::headersChanged() {
-    Q_EMIT headerDataChanged(Qt::Horizontal, 0, devices::DeviceGrid::kColCount - 1);
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, DeviceGrid::kColCount - 1);
     Q_EMIT columnWidthsChanged();
 }
 

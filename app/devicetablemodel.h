@@ -4,21 +4,21 @@
 #include <QAbstractTableModel>
 #include <string>
 
-#include "devices/devicegrid.h"
+#include "app/devicegrid.h"
 
 namespace kavren::app {
 
 // The device grid as a Qt table: grid row 0 (the headers) becomes the
-// horizontal header, grid row r (r >= 1) becomes model row r - 1. The grid
-// stays the only store of texts; this adapter keeps nothing but the row count
+// horizontal header, grid row r (r >= 1) becomes model row r - 1. The device
+// list stays the only store of texts; this adapter keeps nothing but the row count
 // the view last heard of, so that every change can be announced with the
 // begin/end pairs Qt expects even though the grid reports it afterwards.
-class DeviceTableModel final : public QAbstractTableModel, private devices::GridObserver {
+class DeviceTableModel final : public QAbstractTableModel, private GridObserver {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DeviceTableModel)
 
 public:
-    explicit DeviceTableModel(devices::DeviceGrid& grid, QObject* parent = nullptr);
+    explicit DeviceTableModel(DeviceGrid& grid, QObject* parent = nullptr);
     ~DeviceTableModel() override;
 
     // How an address cell is marked (AddressMarkRole): another listed device
@@ -65,7 +65,7 @@ private:
     QString addressToolTip(int col, int row) const;
     void announceAddressMarks();
 
-    devices::DeviceGrid& m_grid;
+    DeviceGrid& m_grid;
     std::string m_source;
     std::string m_netmask;
     int m_rows;  // model rows the view knows of: grid rows minus the header

@@ -11,17 +11,17 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "app/devicegrid.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistview.h"
 #include "app/errordisplay.h"
 #include "app/findbar.h"
 #include "app/textbridge.h"
-#include "devices/devicegrid.h"
 #include "usecases/devicecsv.h"
 
 namespace kavren::app {
 
-DevListCommands::DevListCommands(DevListView& view, devices::DeviceGrid& grid, FindBar& bar,
+DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& bar,
                                  ChooseFile chooseFile)
     : QObject(&view), m_view(view), m_grid(grid), m_bar(bar), m_chooseFile(std::move(chooseFile)) {
     // Find works from anywhere in the window, since the bar is not inside
@@ -80,7 +80,7 @@ DevListCommands::DevListCommands(DevListView& view, devices::DeviceGrid& grid, F
     // so that no keystroke waits for a burst's worth of them.
     connect(m_view.model(), &QAbstractItemModel::rowsInserted, this, [this] {
         if (m_bar.isVisible())
-            m_index.update(m_grid);
+            m_index.update(m_grid.list());
     });
 }
 
@@ -130,7 +130,7 @@ QModelIndex DevListCommands::target() const {
 
 void DevListCommands::openFind() {
     // The index is built as the bar opens, not at the first keystroke.
-    m_index.update(m_grid);
+    m_index.update(m_grid.list());
     m_bar.open();
     // Reopening the bar on an earlier text shows its match again.
     if (!m_bar.text().isEmpty())
@@ -148,7 +148,7 @@ void DevListCommands::find(devices::DeviceSearch::Direction direction, int step)
     const QModelIndex current = m_view.currentIndex();
     const int currentRow = current.isValid() ? DeviceTableModel::gridRow(current) : 0;
     const bool forward = direction == devices::DeviceSearch::Direction::Forward;
-    m_index.update(m_grid);
+    m_index.update(m_grid.list());
     const auto hit =
         search.find(m_index, forward ? currentRow + step : currentRow - step, direction);
     if (!hit) {
@@ -161,9 +161,9 @@ void DevListCommands::find(devices::DeviceSearch::Direction direction, int step)
                         : QString());
     // The column stays where it was (a selectable one), as when the user
     // moves up or down with the keyboard.
-    const int col = current.isValid() && current.column() >= devices::DeviceGrid::kFixedCols
+    const int col = current.isValid() && current.column() >= DeviceGrid::kFixedCols
                         ? current.column()
-                        : devices::DeviceGrid::kFixedCols;
+                        : DeviceGrid::kFixedCols;
     auto* model = static_cast<DeviceTableModel*>(m_view.model());
     const QModelIndex found = model->indexOf(col, hit->row);
     m_view.scrollTo(found);
@@ -190,7 +190,7 @@ void DevListCommands::copyRow() {
         return;
     const int row = DeviceTableModel::gridRow(cell);
     QString text;
-    for (int col = 0; col < devices::DeviceGrid::kColCount; ++col) {
+    for (int col = 0; col < DeviceGrid::kColCount; ++col) {
         if (col > 0)
             text += QLatin1Char('\t');
         text += toQt(m_grid.cell(col, row));
@@ -206,7 +206,7 @@ void DevListCommands::exportList() {
                                    QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
-    const std::string csv = usecases::gridDevicesCsv(m_grid);
+    const std::string csv = usecases::listedDevicesCsv(m_grid.list());
     QFile file(path);
     bool written =
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&

@@ -11,12 +11,9 @@
 class QAction;
 class QMenu;
 
-namespace kavren::devices {
-class DeviceGrid;
-}
-
 namespace kavren::app {
 
+class DeviceGrid;
 class DevListView;
 class DeviceTableModel;
 class FindBar;
@@ -33,8 +30,7 @@ public:
     // Asks for the file to export to; an empty text cancels.
     using ChooseFile = std::function<QString()>;
 
-    DevListCommands(DevListView& view, devices::DeviceGrid& grid, FindBar& bar,
-                    ChooseFile chooseFile);
+    DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& bar, ChooseFile chooseFile);
     ~DevListCommands() override;
 
     QAction* ActFind = nullptr;          // Ctrl+F
@@ -67,7 +63,7 @@ private:
     void showMenu(const QModelIndex& at, const QPoint& globalPos);
 
     DevListView& m_view;
-    devices::DeviceGrid& m_grid;
+    DeviceGrid& m_grid;
     FindBar& m_bar;
     ChooseFile m_chooseFile;
     QMenu* m_menu = nullptr;

@@ -7,8 +7,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "app/devicegrid.h"
 #include "app/devicetablemodel.h"
-#include "devices/devicegrid.h"
 
 namespace kavren::app {
 
@@ -25,7 +25,7 @@ DevListView::DevListView(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setMinimumSectionSize(0);
-    horizontalHeader()->setDefaultSectionSize(devices::DeviceGrid::kDefaultColWidth);
+    horizontalHeader()->setDefaultSectionSize(DeviceGrid::kDefaultColWidth);
     horizontalHeader()->setFixedHeight(kRowHeight);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
@@ -76,14 +76,14 @@ QString widestDeviceText(int col, const QFontMetrics& metrics) {
             });
     };
     switch (col) {
-        case devices::DeviceGrid::ColMac: {
+        case DeviceGrid::ColMac: {
             const QString digit = widest(QString::fromLatin1("0123456789ABCDEF").split(QString()));
             return QStringList(6, digit + digit).join(QLatin1Char('-'));
         }
-        case devices::DeviceGrid::ColDeviceIp:
-        case devices::DeviceGrid::ColIp:
-        case devices::DeviceGrid::ColMask:
-        case devices::DeviceGrid::ColGateway: {
+        case DeviceGrid::ColDeviceIp:
+        case DeviceGrid::ColIp:
+        case DeviceGrid::ColMask:
+        case DeviceGrid::ColGateway: {
             QStringList octets;
             for (int value = 0; value <= 255; ++value)
                 octets << QString::number(value);
@@ -165,17 +165,15 @@ void DevListView::fitRowNumbers(int modelRows) {
             widestDigit = digit;
     }
     const QString widestNumber(digits, widestDigit);
-    const int current = horizontalHeader()->sectionSize(devices::DeviceGrid::ColRow);
+    const int current = horizontalHeader()->sectionSize(DeviceGrid::ColRow);
     const int gridWidth =
-        m_model->headerData(devices::DeviceGrid::ColRow, Qt::Horizontal, Qt::SizeHintRole)
-            .toSize()
-            .width();
+        m_model->headerData(DeviceGrid::ColRow, Qt::Horizontal, Qt::SizeHintRole).toSize().width();
     const int wanted = std::max(gridWidth, widthFor(widestNumber));
     m_rowNumberDigits = digits;
     if (m_rowNumberWidth != 0 && current != m_rowNumberWidth && current >= wanted)
         return;  // widened by hand, and wide enough
     m_rowNumberWidth = wanted;
-    horizontalHeader()->resizeSection(devices::DeviceGrid::ColRow, wanted);
+    horizontalHeader()->resizeSection(DeviceGrid::ColRow, wanted);
 }
 
 void DevListView::onRowCountChanged(int oldCount, int newCount) {
@@ -221,7 +219,7 @@ void DevListView::setCurrentCellQuietly(int col, int gridRow) {
 }
 
 void DevListView::onCurrentChanged(const QModelIndex& current) {
-    if (m_quiet || !current.isValid() || current.column() < devices::DeviceGrid::kFixedCols)
+    if (m_quiet || !current.isValid() || current.column() < DeviceGrid::kFixedCols)
         return;
     Q_EMIT cellSelected(current.column(), DeviceTableModel::gridRow(current));
 }
@@ -230,15 +228,15 @@ QModelIndex DevListView::moveCursor(CursorAction cursorAction, Qt::KeyboardModif
     const QModelIndex target = QTableView::moveCursor(cursorAction, modifiers);
     // The keyboard never lands on a fixed column: Home goes to the first
     // selectable one, Left from it stays put.
-    if (target.isValid() && target.column() < devices::DeviceGrid::kFixedCols) {
-        return model()->index(target.row(), devices::DeviceGrid::kFixedCols);
+    if (target.isValid() && target.column() < DeviceGrid::kFixedCols) {
+        return model()->index(target.row(), DeviceGrid::kFixedCols);
     }
     return target;
 }
 
 bool DevListView::isFixedAt(const QPoint& pos) const {
     const QModelIndex index = indexAt(pos);
-    return index.isValid() && index.column() < devices::DeviceGrid::kFixedCols;
+    return index.isValid() && index.column() < DeviceGrid::kFixedCols;
 }
 
 void DevListView::mousePressEvent(QMouseEvent* event) {

@@ -106,13 +106,14 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 
 TMainF::TMainF(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
-      m_grid(devices::DeviceGrid::kExpectedDevices, services.maxDevices),
+      m_devices(devices::DeviceList::kExpectedDevices, services.maxDevices),
+      m_grid(m_devices),
       m_adapterQuery(std::move(services.adapterQuery)),
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
       m_netmaskOf(std::move(services.netmaskOf)),
-      m_pacer(m_grid, static_cast<usecases::ReplyEvents&>(*this),
+      m_pacer(m_devices, static_cast<usecases::ReplyEvents&>(*this),
               [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
     initKavrenResources();
     // Both endpoints take datagrams of at most 1024 bytes: the receive thread
@@ -188,7 +189,7 @@ void TMainF::createWidgets() {
                 DevListSetEditText(col, row, text);
             }));
     // The grid starts on its first selectable cell, without a selection event.
-    DevList->setCurrentCellQuietly(devices::DeviceGrid::kFixedCols, 1);
+    DevList->setCurrentCellQuietly(DeviceGrid::kFixedCols, 1);
 
     BtnRefresh = makeButton(client, "BtnRefresh", "Refresh", 216, 8, 80, 33);
     BtnRefresh->setIcon(QIcon(QStringLiteral(":/kavren/refresh.png")));
@@ -407,7 +408,7 @@ void TMainF::BtnRefreshClick() {
 }
 
 void TMainF::BtnUpdSelClick() {
-    updates().updateDevice();
+    updates().updateDevice(m_grid.currentRow());
 }
 
 void TMainF::BtnUpdMulClick() {
@@ -424,8 +425,8 @@ void TMainF::BtnConDevClick() {
         return;
     // The address is "http://" and the DeviceIP text, as it stands; whether a
     // browser opens it is not examined.
-    QDesktopServices::openUrl(QUrl(QStringLiteral("http://") +
-                                   toQt(m_grid.cell(devices::DeviceGrid::ColDeviceIp, *row))));
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("http://") + toQt(m_grid.cell(DeviceGrid::ColDeviceIp, *row))));
 }
 
 void TMainF::DevListSelectCell(int col, int row) {
@@ -434,7 +435,7 @@ void TMainF::DevListSelectCell(int col, int row) {
 
 void TMainF::DevListSetEditText(int col, int row, const QString& text) {
     std::string bytes;
-    if (col == devices::DeviceGrid::ColNewPassword) {
+    if (col == DeviceGrid::ColNewPassword) {
         // Refused, not changed: the cell keeps the last text that fits.
         auto password = passwordFromQt(text);
         if (!password) {
@@ -462,7 +463,7 @@ void TMainF::IdUDPServerUDPRead(net::TIdUDPServer& /*sender*/,
     std::uint32_t peer = 0;
     if (!net::parseDottedQuad(binding.peerIP(), peer))
         peer = 0;
-    usecases::handleReply(m_grid, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
+    usecases::handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
                           peer);
 }
 

@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "devices/devicegrid.h"
+#include "app/devicegrid.h"
+#include "devices/devicelist.h"
 #include "net/adapters.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
@@ -57,13 +58,13 @@ struct MainWindowServices {
     // The file the device list is exported to; null: a file dialog asks.
     std::function<QString()> chooseExportFile{};
     // Devices listed at most; tests that reach the bound ask for fewer.
-    int maxDevices = devices::DeviceGrid::kMaxDevices;
+    int maxDevices = devices::DeviceList::kMaxDevices;
 };
 
 // The main window. It is a thin adapter: each handler (named after its widget
 // and event) is a few lines that call into the core, which holds the logic.
 class TMainF final : public QMainWindow,
-                     private devices::GridEffects,
+                     private GridEffects,
                      private usecases::ReplyEvents,
                      private usecases::UpdateOptions,
                      private usecases::UpdateEvents {
@@ -124,7 +125,8 @@ public:
     void MnuBcastClick();
     void MnuVerClick();
 
-    devices::DeviceGrid& grid() { return m_grid; }
+    DeviceGrid& grid() { return m_grid; }
+    devices::DeviceList& deviceList() { return m_devices; }
     const net::AdapterList& adapters() const { return m_adapters; }
     DeviceTableModel* gridModel() const { return m_model.get(); }
     usecases::ReplyPacer& replyPacer() { return m_pacer; }
@@ -173,7 +175,9 @@ private:
     void postDelivery();
     void deliverReplies();
 
-    devices::DeviceGrid m_grid;
+    // The listed devices: the grid shows them, the use cases work on them.
+    devices::DeviceList m_devices;
+    DeviceGrid m_grid;
     net::AdapterList m_adapters;
     std::unique_ptr<net::AdapterQuery> m_adapterQuery;
     net::EndpointSender m_endpointSender;

@@ -15,7 +15,7 @@
 #include <QTextCursor>
 
 #include "app/dialogframe.h"
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::app {
 
@@ -78,7 +78,9 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
     // stands in one column and the values keep as much room as they can.
     const QFontMetricsF metrics(memoFont);
     qreal widest = 0;
-    for (const std::string_view header : devices::DeviceGrid::headerTexts()) {
+    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
+        const std::string_view header =
+            devices::DeviceList::fieldName(static_cast<devices::DeviceField>(f));
         QString padded = QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
         padded = padded.leftJustified(15) + QLatin1Char(' ');
         widest = std::max(widest, metrics.horizontalAdvance(padded));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the per-reply work: recognising a datagram, looking a
-// MAC up in the grid, and the whole reply handler on a grid of a given size.
+// MAC up in the device list, and the whole reply handler on a list of a
+// given size.
 #include <benchmark/benchmark.h>
 
 #include <deque>
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "devices/devicesearch.h"
 #include "net/deliveryqueue.h"
 #include "protocol/packets.h"
@@ -20,7 +21,8 @@
 
 namespace {
 
-using kavren::devices::DeviceGrid;
+using kavren::devices::DeviceList;
+using kavren::devices::DeviceRecord;
 using kavren::protocol::MacBytes;
 
 MacBytes macOf(int i) {
@@ -36,11 +38,11 @@ std::vector<std::uint8_t> reply(int i) {
     return kavren::testsupport::infoReply({.mac = macOf(i), .name = "Device " + std::to_string(i)});
 }
 
-void fill(DeviceGrid& grid, int rows) {
+void fill(DeviceList& devices, int rows) {
     for (int i = 0; i < rows; ++i) {
-        DeviceGrid::DeviceRowTexts t;
+        DeviceRecord t;
         t.mac = kavren::protocol::formatMac(macOf(i));
-        grid.appendDeviceRow(t);
+        devices.append(t);
     }
 }
 
@@ -70,32 +72,32 @@ void BM_RecogniseReply(benchmark::State& state) {
 BENCHMARK(BM_RecogniseReply);
 
 void BM_FindRowByMac(benchmark::State& state) {
-    DeviceGrid grid;
+    DeviceList devices;
     const int rows = static_cast<int>(state.range(0));
-    fill(grid, rows);
-    // Look up rows spread over the grid, and one MAC that is not listed.
+    fill(devices, rows);
+    // Look up devices spread over the list, and one MAC that is not listed.
     std::vector<std::string> keys;
     for (int i = 0; i < 64; ++i)
         keys.push_back(kavren::protocol::formatMac(macOf((i * 7919) % rows)));
     keys.push_back(kavren::protocol::formatMac(macOf(rows + 1)));
     std::size_t k = 0;
     for (auto _ : state) {
-        auto row = grid.findRowByMac(keys[k]);
+        auto row = devices.findByMac(keys[k]);
         benchmark::DoNotOptimize(row);
         k = (k + 1) % keys.size();
     }
 }
 BENCHMARK(BM_FindRowByMac)->Arg(1000)->Arg(50000);
 
-// A duplicate reply on a full grid: recognise, format the MAC, find it.
+// A duplicate reply on a full list: recognise, format the MAC, find it.
 void BM_HandleDuplicateReply(benchmark::State& state) {
-    DeviceGrid grid;
+    DeviceList devices;
     const int rows = static_cast<int>(state.range(0));
-    fill(grid, rows);
+    fill(devices, rows);
     NullEvents events;
     const auto datagram = reply(rows / 2);
     for (auto _ : state)
-        kavren::usecases::handleReply(grid, events, datagram);
+        kavren::usecases::handleReply(devices, events, datagram);
 }
 BENCHMARK(BM_HandleDuplicateReply)->Arg(1000)->Arg(50000);
 
@@ -105,18 +107,16 @@ void BM_HandleNewReply(benchmark::State& state) {
     std::vector<std::vector<std::uint8_t>> datagrams;
     for (int i = 0; i < kDevices; ++i)
         datagrams.push_back(reply(i));
-    DeviceGrid grid;
-    grid.setUp();
+    DeviceList devices;
     NullEvents events;
     int next = 0;
     for (auto _ : state) {
         if (next == kDevices) {
             state.PauseTiming();
-            grid.setUp();
             next = 0;
             state.ResumeTiming();
         }
-        kavren::usecases::handleReply(grid, events, datagrams[static_cast<std::size_t>(next++)]);
+        kavren::usecases::handleReply(devices, events, datagrams[static_cast<std::size_t>(next++)]);
     }
 }
 BENCHMARK(BM_HandleNewReply);
@@ -174,57 +174,56 @@ void BM_DeliveryQueuePerDatagramAllocation(benchmark::State& state) {
 }
 BENCHMARK(BM_DeliveryQueuePerDatagramAllocation);
 
-// Find over a grid of realistic rows: the worst case is a text no row holds,
-// which reads every searched cell of every row. The answer must come well
+// Find over a list of realistic devices: the worst case is a text no device
+// holds, which reads every searched field of every device. The answer must come well
 // inside one frame (16 ms) at 50,000 devices.
-void fillRealistic(DeviceGrid& grid, int rows) {
+void fillRealistic(DeviceList& devices, int rows) {
     for (int i = 0; i < rows; ++i) {
-        DeviceGrid::DeviceRowTexts t;
+        DeviceRecord t;
         t.mac = kavren::protocol::formatMac(macOf(i));
         t.name = "KAVREN-" + std::to_string(100000 + i);
         t.version = "1.0.0";
         t.deviceIp = "198.18." + std::to_string(i / 250) + "." + std::to_string(i % 250);
-        t.ip = t.deviceIp;
         t.mask = "255.255.255.0";
         t.gateway = "198.18.0.1";
         t.description = "Hall " + std::to_string(i % 40) + " line " + std::to_string(i % 7);
-        grid.appendDeviceRow(std::move(t));
+        devices.append(std::move(t));
     }
 }
 
 void BM_FindDevice(benchmark::State& state, const char* text) {
-    DeviceGrid grid;
+    DeviceList devices;
     const int rows = static_cast<int>(state.range(0));
-    fillRealistic(grid, rows);
+    fillRealistic(devices, rows);
     const kavren::devices::DeviceSearch search(text);
     for (auto _ : state) {
-        auto hit = search.find(grid, 1, kavren::devices::DeviceSearch::Direction::Forward);
+        auto hit = search.find(devices, 1, kavren::devices::DeviceSearch::Direction::Forward);
         benchmark::DoNotOptimize(hit);
     }
 }
 // The same through the search index the window keeps (built before the
 // loop, as after the first search of a burst), and building it once.
 void BM_FindDeviceIndexed(benchmark::State& state, const char* text) {
-    DeviceGrid grid;
+    DeviceList devices;
     const int rows = static_cast<int>(state.range(0));
-    fillRealistic(grid, rows);
+    fillRealistic(devices, rows);
     kavren::devices::DeviceSearchIndex index;
-    index.update(grid);
+    index.update(devices);
     const kavren::devices::DeviceSearch search(text);
     for (auto _ : state) {
-        index.update(grid);
+        index.update(devices);
         auto hit = search.find(index, 1, kavren::devices::DeviceSearch::Direction::Forward);
         benchmark::DoNotOptimize(hit);
     }
 }
 
 void BM_BuildSearchIndex(benchmark::State& state) {
-    DeviceGrid grid;
+    DeviceList devices;
     const int rows = static_cast<int>(state.range(0));
-    fillRealistic(grid, rows);
+    fillRealistic(devices, rows);
     for (auto _ : state) {
         kavren::devices::DeviceSearchIndex index;
-        index.update(grid);
+        index.update(devices);
         benchmark::DoNotOptimize(index.rowCount());
     }
 }
@@ -252,20 +251,19 @@ void BM_AppendSharedAddresses(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        auto grid = std::make_unique<DeviceGrid>();
-        std::vector<DeviceGrid::DeviceRowTexts> texts(static_cast<std::size_t>(rows));
+        auto devices = std::make_unique<DeviceList>();
+        std::vector<DeviceRecord> texts(static_cast<std::size_t>(rows));
         for (int i = 0; i < rows; ++i) {
             auto& t = texts[static_cast<std::size_t>(i)];
             t.mac = kavren::protocol::formatMac(macOf(i));
             t.deviceIp = "198.18.0." + std::to_string(129 + i % 126);
-            t.ip = t.deviceIp;
         }
         state.ResumeTiming();
         for (auto& t : texts)
-            grid->appendDeviceRow(std::move(t));
-        benchmark::DoNotOptimize(grid->rowCount());
+            devices->append(std::move(t));
+        benchmark::DoNotOptimize(devices->size());
         state.PauseTiming();
-        grid.reset();
+        devices.reset();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * rows);

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "net/deliveryqueue.h"
 #include "usecases/discovery.h"
 
@@ -54,8 +54,7 @@ int main(int argc, char** argv) {
     std::vector<std::vector<std::uint8_t>> replies;
     for (int i = 0; i < count; ++i)
         replies.push_back(reply(i));
-    kavren::devices::DeviceGrid grid;
-    grid.setUp();
+    kavren::devices::DeviceList devices;
     LastDevice events;
     kavren::net::DeliveryQueue queue(static_cast<std::size_t>(count) + 64, 1024);
 
@@ -71,9 +70,9 @@ int main(int argc, char** argv) {
     }
     kavren::net::DeliveryEntry entry;
     while (queue.takeFront(entry))
-        kavren::usecases::handleReply(grid, events, entry.data);
+        kavren::usecases::handleReply(devices, events, entry.data);
     CALLGRIND_STOP_INSTRUMENTATION;
 
-    std::printf("rows=%d %s\n", grid.rowCount() - 2, events.line.c_str());
-    return grid.rowCount() - 2 == count ? 0 : 1;
+    std::printf("rows=%d %s\n", devices.size(), events.line.c_str());
+    return devices.size() == count ? 0 : 1;
 }

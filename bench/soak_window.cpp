@@ -41,6 +41,7 @@
 namespace kavren::bench {
 namespace {
 
+using app::DeviceGrid;
 using app::TMainF;
 using Clock = std::chrono::steady_clock;
 
@@ -241,9 +242,9 @@ private:
     void checkUpdate() {
         if (!m_pendingMac || m_ticks < m_checkAtTick)
             return;
-        const auto row = m_window->grid().findRowByMac(*m_pendingMac);
-        const bool verified = row && m_window->grid().cell(devices::DeviceGrid::ColDescription,
-                                                           *row) == m_pendingText;
+        const auto row = m_window->deviceList().findByMac(*m_pendingMac);
+        const bool verified =
+            row && m_window->grid().cell(DeviceGrid::ColDescription, *row) == m_pendingText;
         if (m_acknowledged && verified) {
             ++m_updatesVerified;
         } else {
@@ -257,15 +258,14 @@ private:
     // Through the window as a person does it: select the device's
     // Description cell, type, press Update Device, answer the dialog.
     void startUpdate() {
-        devices::DeviceGrid& grid = m_window->grid();
+        DeviceGrid& grid = m_window->grid();
         if (grid.deviceRowCount() == 0)
             return;
         const int row = 1 + m_updates % grid.deviceRowCount();
-        const std::string mac = grid.cell(devices::DeviceGrid::ColMac, row);
+        const std::string mac = grid.cell(DeviceGrid::ColMac, row);
         const std::string text = "soak update " + std::to_string(m_updates + 1);
-        m_window->DevListSelectCell(devices::DeviceGrid::ColDescription, row);
-        m_window->DevListSetEditText(devices::DeviceGrid::ColDescription, row,
-                                     QString::fromStdString(text));
+        m_window->DevListSelectCell(DeviceGrid::ColDescription, row);
+        m_window->DevListSetEditText(DeviceGrid::ColDescription, row, QString::fromStdString(text));
         m_pendingMac = mac;
         m_pendingText = text;
         m_acknowledged = false;

@@ -4,7 +4,7 @@
 #include <QDateTime>
 
 #include "cli/subnets.h"
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::cli {
 
@@ -12,7 +12,7 @@ std::string SystemRunClock::utcText() const {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
 }
 
-DeviceFinder::DeviceFinder() : m_maxDevices(devices::DeviceGrid::kMaxDevices) {}
+DeviceFinder::DeviceFinder() : m_maxDevices(devices::DeviceList::kMaxDevices) {}
 
 void DeviceFinder::send(const std::string& source, std::string_view host, bool broadcast,
                         std::span<const std::uint8_t> datagram) {

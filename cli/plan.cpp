@@ -10,7 +10,7 @@
 
 #include "cli/subnets.h"
 #include "devices/addressindex.h"
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/devicecsv.h"
@@ -181,8 +181,8 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             if (!text->empty() && !protocol::ipv4Value(*text))
                 entry.errors.push_back(std::string(what) + " " + quoted(*text) + " not readable");
         }
-        if (const auto warning = devices::DeviceGrid::lengthWarning(
-                devices::DeviceGrid::ColDescription, row.description)) {
+        if (const auto warning = devices::DeviceList::lengthWarning(
+                devices::DeviceField::Description, row.description)) {
             entry.warnings.emplace_back(*warning);
         }
         // A password the device would cut, or one nobody can type again,

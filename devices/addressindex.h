@@ -10,11 +10,11 @@
 
 namespace kavren::devices {
 
-// Which device rows report which IPv4 address, so that the window can mark
-// two devices answering from one address (devices that all left the factory
-// with the same default address) without walking the grid. DeviceGrid keeps
-// it true as rows are appended, edited and cleared; each change costs one
-// hash lookup.
+// Which devices report which IPv4 address, so that the window can mark two
+// devices answering from one address (devices that all left the factory with
+// the same default address) without walking the list. DeviceList keeps it
+// true as devices are appended, edited and cleared; each change costs one
+// hash lookup. A row is a device's number in the list.
 //
 // Two kinds of entries: the address a device reports (its DeviceIP), and an
 // address typed as the one a device is to take (its IP Address) when it
@@ -40,7 +40,7 @@ public:
     // being inserted or erased is not among them: its own change is known to
     // whoever made it). Each call hands over what gathered since the last.
     std::vector<int> takeChangedRows();
-    // Off: nothing is gathered (a grid that nobody shows).
+    // Off: nothing is gathered (a list that nobody shows).
     void collectChanges(bool on);
 
     // The address value of a text, as the update would send it.

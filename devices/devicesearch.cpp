@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::devices {
 
@@ -33,9 +33,8 @@ bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-constexpr std::array kSearchedColumns = {DeviceGrid::ColMac, DeviceGrid::ColName,
-                                         DeviceGrid::ColVersion, DeviceGrid::ColDeviceIp,
-                                         DeviceGrid::ColDescription};
+constexpr std::array kSearchedFields = {DeviceField::Mac, DeviceField::Name, DeviceField::Version,
+                                        DeviceField::DeviceIp, DeviceField::Description};
 
 }  // namespace
 
@@ -114,14 +113,14 @@ bool DeviceSearch::macDigitsContain(std::string_view mac) const {
     return haystack.find(m_macDigits) != std::string_view::npos;
 }
 
-bool DeviceSearch::matches(const DeviceGrid& grid, int row) const {
-    if (empty() || !grid.isDeviceRow(row) || row >= grid.rowCount() - 1)
+bool DeviceSearch::matches(const DeviceList& devices, int row) const {
+    if (empty() || !devices.contains(row))
         return false;
-    for (const int col : kSearchedColumns) {
-        if (contains(grid.cell(col, row)))
+    for (const DeviceField field : kSearchedFields) {
+        if (contains(devices.field(field, row)))
             return true;
     }
-    return macDigitsContain(grid.cell(DeviceGrid::ColMac, row));
+    return macDigitsContain(devices.field(DeviceField::Mac, row));
 }
 
 namespace {
@@ -164,10 +163,9 @@ std::optional<DeviceSearch::Hit> DeviceSearch::findIn(int count, int start, Dire
     return std::nullopt;
 }
 
-std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceGrid& grid, int start,
+std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceList& devices, int start,
                                                     Direction direction) const {
-    return findIn(grid.deviceRowCount(), start, direction,
-                  [&](int row) { return matches(grid, row); });
+    return findIn(devices.size(), start, direction, [&](int row) { return matches(devices, row); });
 }
 
 std::optional<DeviceSearch::Hit> DeviceSearch::find(const DeviceSearchIndex& index, int start,
@@ -247,13 +245,13 @@ std::optional<int> DeviceSearchIndex::search(std::string_view needle, int first,
     return std::nullopt;
 }
 
-void DeviceSearchIndex::update(const DeviceGrid& grid) {
-    if (grid.searchedChanges() != m_gridChanges || rowCount() > grid.deviceRowCount()) {
-        m_gridChanges = grid.searchedChanges();
+void DeviceSearchIndex::update(const DeviceList& devices) {
+    if (devices.searchedChanges() != m_listChanges || rowCount() > devices.size()) {
+        m_listChanges = devices.searchedChanges();
         m_text.clear();
         m_starts.assign(1, 0);
     }
-    const int rows = grid.deviceRowCount();
+    const int rows = devices.size();
     if (rows <= rowCount())
         return;
     // Grown once for the rows to come (texts of a typical row), so that a
@@ -262,26 +260,24 @@ void DeviceSearchIndex::update(const DeviceGrid& grid) {
     m_text.reserve(m_text.size() + static_cast<std::size_t>(rows - rowCount()) * kTypicalRowText);
     m_starts.reserve(static_cast<std::size_t>(rows) + 1);
     for (int row = rowCount() + 1; row <= rows; ++row)
-        appendRow(grid, row);
+        appendRow(devices, row);
 }
 
-void DeviceSearchIndex::appendRow(const DeviceGrid& grid, int row) {
-    if (grid.isDeviceRow(row)) {
-        const std::string& mac = grid.cell(DeviceGrid::ColMac, row);
-        for (const char c : mac) {
-            if (isHexDigit(c))
-                m_text.push_back(fold(c));
-        }
-        m_text.push_back('\0');
-        for (const int col : kSearchedColumns) {
-            const std::string& cell = col == DeviceGrid::ColMac ? mac : grid.cell(col, row);
-            const std::size_t at = m_text.size();
-            m_text.resize(at + cell.size() + 1);
-            char* out = m_text.data() + at;
-            for (const char c : cell)
-                *out++ = fold(c);
-            *out = '\0';
-        }
+void DeviceSearchIndex::appendRow(const DeviceList& devices, int row) {
+    const ListedDevice& device = devices.device(row);
+    for (const char c : device.mac) {
+        if (isHexDigit(c))
+            m_text.push_back(fold(c));
+    }
+    m_text.push_back('\0');
+    for (const DeviceField field : kSearchedFields) {
+        const std::string& text = devices.field(field, row);
+        const std::size_t at = m_text.size();
+        m_text.resize(at + text.size() + 1);
+        char* out = m_text.data() + at;
+        for (const char c : text)
+            *out++ = fold(c);
+        *out = '\0';
     }
     m_starts.push_back(static_cast<std::uint32_t>(m_text.size()));
 }

@@ -9,17 +9,17 @@
 
 namespace kavren::devices {
 
-class DeviceGrid;
+class DeviceList;
 
-// The searched texts of every device row, case-folded, one after the other
-// in one buffer. Reading the grid's cells means several scattered cache
-// misses per row; at 50,000 rows that alone takes longer than a frame on a
-// busy machine, while this buffer is read in one sweep. Rows appended since
-// the last update are added to it; any other change of the grid's searched
-// cells rebuilds it at the next update.
+// The searched texts of every listed device, case-folded, one after the other
+// in one buffer. Reading the devices' texts means several scattered cache
+// misses per device; at 50,000 devices that alone takes longer than a frame
+// on a busy machine, while this buffer is read in one sweep. Devices appended
+// since the last update are added to it; any other change of a searched
+// field rebuilds it at the next update. Row r is device r of the list.
 class DeviceSearchIndex final {
 public:
-    void update(const DeviceGrid& grid);
+    void update(const DeviceList& devices);
     int rowCount() const { return static_cast<int>(m_starts.size()) - 1; }
     // Row `row` (1-based): its MAC's hex digits, then MAC, name, version,
     // DeviceIP and description, each folded and ended by a zero byte.
@@ -30,11 +30,11 @@ public:
                               bool digitsOnly) const;
 
 private:
-    void appendRow(const DeviceGrid& grid, int row);
+    void appendRow(const DeviceList& devices, int row);
 
     std::string m_text;
     std::vector<std::uint32_t> m_starts{0};  // row r starts at m_starts[r - 1]
-    std::uint64_t m_gridChanges = ~std::uint64_t{0};
+    std::uint64_t m_listChanges = ~std::uint64_t{0};
 };
 
 // Finds device rows by part of what identifies them: the MAC, name, version,
@@ -55,13 +55,13 @@ public:
     explicit DeviceSearch(std::string_view text);
 
     bool empty() const { return m_folded.empty(); }
-    bool matches(const DeviceGrid& grid, int row) const;
+    bool matches(const DeviceList& devices, int row) const;
     // The first matching device row from `start` (included) in `direction`,
     // going round past the end once. A start past the last row (forward) or
     // before the first (backward) goes round at once; a start beyond the
     // other end begins at that end. nullopt: no row matches.
-    std::optional<Hit> find(const DeviceGrid& grid, int start, Direction direction) const;
-    // The same over an index that is up to date with the grid.
+    std::optional<Hit> find(const DeviceList& devices, int start, Direction direction) const;
+    // The same over an index that is up to date with the list.
     std::optional<Hit> find(const DeviceSearchIndex& index, int start, Direction direction) const;
 
 private:

@@ -63,7 +63,7 @@ private:
     std::string m_refusal;
 };
 
-std::string differences(const DeviceRecord& found, const DeviceSettings& target) {
+std::string differences(const devices::DeviceRecord& found, const DeviceSettings& target) {
     std::string text;
     auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
         if (now == wanted)

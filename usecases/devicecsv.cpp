@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::usecases {
 
@@ -157,22 +157,20 @@ void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
     appendLine(out, fields.data(), columnCount(columns));
 }
 
-std::string gridDevicesCsv(const devices::DeviceGrid& grid) {
+std::string listedDevicesCsv(const devices::DeviceList& list) {
     std::string out;
     appendDeviceCsvHeader(out, DeviceCsvColumns::WithoutDiscoveryPath);
-    for (int row = 1; row < grid.rowCount() - 1; ++row) {
-        if (!grid.isDeviceRow(row))
-            continue;
-        const DeviceCsvRecord device{
-            .mac = grid.cell(devices::DeviceGrid::ColMac, row),
-            .name = grid.cell(devices::DeviceGrid::ColName, row),
-            .version = grid.cell(devices::DeviceGrid::ColVersion, row),
-            .deviceIp = grid.cell(devices::DeviceGrid::ColDeviceIp, row),
-            .mask = grid.cell(devices::DeviceGrid::ColMask, row),
-            .gateway = grid.cell(devices::DeviceGrid::ColGateway, row),
-            .description = grid.cell(devices::DeviceGrid::ColDescription, row),
-            .foundVia = {},
-            .sender = {}};
+    for (int n = 1; n <= list.size(); ++n) {
+        const devices::ListedDevice& listed = list.device(n);
+        const DeviceCsvRecord device{.mac = listed.mac,
+                                     .name = listed.name,
+                                     .version = listed.version,
+                                     .deviceIp = listed.deviceIp,
+                                     .mask = listed.mask,
+                                     .gateway = listed.gateway,
+                                     .description = listed.description,
+                                     .foundVia = {},
+                                     .sender = {}};
         appendDeviceCsvLine(out, device, DeviceCsvColumns::WithoutDiscoveryPath);
     }
     return out;

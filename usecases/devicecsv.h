@@ -6,7 +6,7 @@
 #include <vector>
 
 namespace kavren::devices {
-class DeviceGrid;
+class DeviceList;
 }
 
 namespace kavren::usecases {
@@ -62,9 +62,9 @@ CsvRecords readCsvRecords(std::string_view text);
 void appendDeviceCsvHeader(std::string& out, DeviceCsvColumns columns);
 void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device, DeviceCsvColumns columns);
 
-// Every device row of the grid, header first. The grid knows no discovery
-// path; mask, gateway and description are the texts its rows hold, which are
-// what the device reported unless the user has typed over them.
-std::string gridDevicesCsv(const devices::DeviceGrid& grid);
+// Every listed device, header first. The list knows no discovery path; mask,
+// gateway and description are the texts it holds, which are what the device
+// reported unless the user has typed over them.
+std::string listedDevicesCsv(const devices::DeviceList& list);
 
 }  // namespace kavren::usecases

@@ -6,7 +6,7 @@
 #include <string_view>
 
 namespace kavren::devices {
-class DeviceGrid;
+class DeviceList;
 }
 
 namespace kavren::net {
@@ -32,12 +32,12 @@ public:
 };
 
 // Handles one received datagram from `sender` (its source address, host
-// order; 0 when not known): a device information reply adds a row unless its
-// MAC is listed already, in which case a sender not seen for that MAC before
-// is kept beside the row; a result message reply shows its text. Anything
+// order; 0 when not known): a device information reply lists a device unless
+// its MAC is listed already, in which case a sender not seen for that MAC
+// before is kept with the device; a result message reply shows its text. Anything
 // else is dropped without a trace. A full list takes no new devices, and says
 // so once.
-void handleReply(devices::DeviceGrid& grid, ReplyEvents& events,
+void handleReply(devices::DeviceList& list, ReplyEvents& events,
                  std::span<const std::uint8_t> datagram, std::uint32_t sender = 0);
 
 // What the window and the command line say when the list is full.

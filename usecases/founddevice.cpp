@@ -5,11 +5,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "devices/devicerecord.h"
 #include "devices/devicesenders.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
-#include "usecases/devicerecord.h"
 
 namespace kavren::usecases {
 
@@ -52,7 +52,7 @@ std::string claimantsText(const FoundDevice& device) {
     return text;
 }
 
-bool reportsSettings(const DeviceRecord& found, const DeviceSettings& target) {
+bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& target) {
     using protocol::ipv4Value;
     return protocol::ipv4Value(found.deviceIp) == protocol::ipv4Value(target.ip) &&
            protocol::ipv4Value(found.mask) == protocol::ipv4Value(target.mask) &&
@@ -78,27 +78,27 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
             port.send(adapter, kBroadcastHost, true, request);
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
-            port.receive(nextSend,
-                         [&](std::span<const std::uint8_t> data, const std::string& peer) {
-                             std::optional<DeviceRecord> record = deviceRecordOf(data);
-                             if (!record)
-                                 return false;
-                             const auto it = listed.find(record->mac);
-                             if (it == listed.end() && found.size() >= rounds.maxDevices) {
-                                 result.leftOut = true;
-                                 return false;
-                             }
-                             FoundDevice device{std::move(*record), adapter, peer};
-                             if (heard.insert(device.mac).second && progress.heard)
-                                 progress.heard(device);
-                             if (it != listed.end()) {
-                                 addClaim(found[it->second], std::move(device));
-                                 return false;
-                             }
-                             listed.emplace(device.mac, found.size());
-                             found.push_back(std::move(device));
-                             return false;
-                         });
+            port.receive(
+                nextSend, [&](std::span<const std::uint8_t> data, const std::string& peer) {
+                    std::optional<devices::DeviceRecord> record = devices::deviceRecordOf(data);
+                    if (!record)
+                        return false;
+                    const auto it = listed.find(record->mac);
+                    if (it == listed.end() && found.size() >= rounds.maxDevices) {
+                        result.leftOut = true;
+                        return false;
+                    }
+                    FoundDevice device{std::move(*record), adapter, peer};
+                    if (heard.insert(device.mac).second && progress.heard)
+                        progress.heard(device);
+                    if (it != listed.end()) {
+                        addClaim(found[it->second], std::move(device));
+                        return false;
+                    }
+                    listed.emplace(device.mac, found.size());
+                    found.push_back(std::move(device));
+                    return false;
+                });
         }
     }
     return result;

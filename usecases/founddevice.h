@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
+#include "devices/devicerecord.h"
 #include "usecases/deviceport.h"
-#include "usecases/devicerecord.h"
 
 namespace kavren::usecases {
 
 // One device as a discovery found it: the record its reply describes, as the
 // window lists it too, with the adapter address whose request it answered and
 // the address the reply came from. Texts are the device's bytes, unconverted.
-struct FoundDevice : DeviceRecord {
+struct FoundDevice : devices::DeviceRecord {
     std::string foundVia;  // adapter address the request went out from
     std::string sender;    // source address of the reply
     // Replies with the same MAC from other senders, each with its own texts
@@ -49,7 +49,7 @@ struct DeviceSettings {
 
 // Whether a device reports these settings, as it would once it took them
 // (the description is cut to the request's field).
-bool reportsSettings(const DeviceRecord& found, const DeviceSettings& target);
+bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& target);
 
 // How one discovery goes: one round per adapter address, one after the
 // other, so the adapter whose request a device answered is known without
@@ -59,7 +59,7 @@ struct DiscoveryRounds {
     std::vector<std::string> adapters;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
-    std::size_t maxDevices = devices::DeviceGrid::kMaxDevices;
+    std::size_t maxDevices = devices::DeviceList::kMaxDevices;
 };
 
 struct DiscoveryResult {

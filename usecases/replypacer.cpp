@@ -3,13 +3,13 @@
 
 #include <utility>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::usecases {
 
-ReplyPacer::ReplyPacer(devices::DeviceGrid& grid, ReplyEvents& heard, DeliverReplies deliver,
+ReplyPacer::ReplyPacer(devices::DeviceList& list, ReplyEvents& heard, DeliverReplies deliver,
                        Clock clock)
-    : m_grid(grid), m_heard(heard), m_deliver(std::move(deliver)), m_clock(std::move(clock)) {}
+    : m_devices(list), m_heard(heard), m_deliver(std::move(deliver)), m_clock(std::move(clock)) {}
 
 std::chrono::microseconds ReplyPacer::delayBeforeSlice() const {
     if (!m_lastSliceEmptied)
@@ -29,12 +29,12 @@ bool ReplyPacer::runSlice() {
     struct Slice {
         ReplyPacer& pacer;
         explicit Slice(ReplyPacer& p) : pacer(p) {
-            pacer.m_grid.beginAppendBatch();
+            pacer.m_devices.beginAppendBatch();
             ++pacer.m_sliceDepth;
         }
         ~Slice() {
             --pacer.m_sliceDepth;
-            pacer.m_grid.endAppendBatch();
+            pacer.m_devices.endAppendBatch();
             pacer.passHeldEvents();
         }
         Slice(const Slice&) = delete;

@@ -11,7 +11,7 @@
 #include "usecases/discovery.h"
 
 namespace kavren::devices {
-class DeviceGrid;
+class DeviceList;
 }
 
 namespace kavren::usecases {
@@ -22,7 +22,7 @@ namespace kavren::usecases {
 // posts again while it returns true; the pacer itself owns no thread, timer
 // or event loop.
 //
-// While a slice runs the grid gathers its appended rows into one
+// While a slice runs the device list gathers its appended devices into one
 // notification, and the handler's events are held here: at the end of the
 // slice the front end hears only what the last replies left, the latest
 // device event (listed or result) and, when it came after that, the list
@@ -43,7 +43,7 @@ public:
     // repaints for each slice instead of for every few replies.
     static constexpr std::chrono::microseconds kInterval{6000};
 
-    ReplyPacer(devices::DeviceGrid& grid, ReplyEvents& heard, DeliverReplies deliver,
+    ReplyPacer(devices::DeviceList& list, ReplyEvents& heard, DeliverReplies deliver,
                Clock clock = &std::chrono::steady_clock::now);
     ReplyPacer(const ReplyPacer&) = delete;
     ReplyPacer& operator=(const ReplyPacer&) = delete;
@@ -69,7 +69,7 @@ private:
 
     void passHeldEvents();
 
-    devices::DeviceGrid& m_grid;
+    devices::DeviceList& m_devices;
     ReplyEvents& m_heard;
     const DeliverReplies m_deliver;
     Clock m_clock;

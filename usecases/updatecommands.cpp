@@ -27,39 +27,40 @@ std::string settingLine(std::string_view header, std::string_view value) {
 
 }  // namespace
 
-UpdateCommands::UpdateCommands(devices::DeviceGrid& grid, UpdatePrompts& prompts,
+UpdateCommands::UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts,
                                net::DatagramSender& sender, const UpdateOptions& options,
                                UpdateEvents& events)
-    : m_grid(grid), m_prompts(prompts), m_sender(sender), m_options(options), m_events(events) {}
+    : m_devices(list), m_prompts(prompts), m_sender(sender), m_options(options), m_events(events) {}
 
-std::string UpdateCommands::confirmationCaption(const devices::DeviceGrid& grid, int row) {
-    std::string caption = grid.cell(devices::DeviceGrid::ColName, row);
+std::string UpdateCommands::confirmationCaption(const devices::DeviceList& list, int row) {
+    std::string caption = list.field(devices::DeviceField::Name, row);
     caption += " (";
-    caption += grid.cell(devices::DeviceGrid::ColMac, row);
+    caption += list.field(devices::DeviceField::Mac, row);
     caption += ')';
     return caption;
 }
 
-std::vector<std::string> UpdateCommands::confirmationLines(const devices::DeviceGrid& grid,
+std::vector<std::string> UpdateCommands::confirmationLines(const devices::DeviceList& list,
                                                            int row) {
     std::vector<std::string> lines;
-    lines.reserve(devices::DeviceGrid::kColCount);
+    lines.reserve(1 + devices::kDeviceFieldCount);
     lines.emplace_back(kSettingInfo);
-    for (int col = devices::DeviceGrid::ColMac; col < devices::DeviceGrid::kColCount; ++col) {
-        std::string_view value = grid.cell(col, row);
-        if (col == devices::DeviceGrid::ColNewPassword && value.empty())
+    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
+        const auto field = static_cast<devices::DeviceField>(f);
+        std::string_view value = list.field(field, row);
+        if (field == devices::DeviceField::NewPassword && value.empty())
             value = kNoChange;
-        lines.push_back(settingLine(grid.cell(col, 0), value));
+        lines.push_back(settingLine(devices::DeviceList::fieldName(field), value));
     }
     return lines;
 }
 
-std::string UpdateCommands::selectionItem(const devices::DeviceGrid& grid, int row) {
-    std::string item = grid.cell(devices::DeviceGrid::ColRow, row);
+std::string UpdateCommands::selectionItem(const devices::DeviceList& list, int row) {
+    std::string item = protocol::formatRowNumber(row);
     item += " - ";
-    item += grid.cell(devices::DeviceGrid::ColName, row);
+    item += list.field(devices::DeviceField::Name, row);
     item += " (";
-    item += grid.cell(devices::DeviceGrid::ColMac, row);
+    item += list.field(devices::DeviceField::Mac, row);
     item += ") ";
     return item;
 }
@@ -68,17 +69,18 @@ void UpdateCommands::updateRow(int row) {
     // Read once: changing the option while the confirmation is open does
     // not change where this row's request goes.
     const bool broadcast = m_options.alwaysBroadcast();
-    if (!m_grid.isDeviceRow(row))
+    if (!m_devices.contains(row))
         return;
 
+    const devices::ListedDevice& device = m_devices.device(row);
     const std::optional<CheckedSettings> settings =
-        checkSettings({.mac = m_grid.cell(devices::DeviceGrid::ColMac, row),
-                       .deviceIp = m_grid.cell(devices::DeviceGrid::ColDeviceIp, row),
-                       .ip = m_grid.cell(devices::DeviceGrid::ColIp, row),
-                       .mask = m_grid.cell(devices::DeviceGrid::ColMask, row),
-                       .gateway = m_grid.cell(devices::DeviceGrid::ColGateway, row),
-                       .description = m_grid.cell(devices::DeviceGrid::ColDescription, row),
-                       .newPassword = m_grid.cell(devices::DeviceGrid::ColNewPassword, row)},
+        checkSettings({.mac = device.mac,
+                       .deviceIp = device.deviceIp,
+                       .ip = device.ip,
+                       .mask = device.mask,
+                       .gateway = device.gateway,
+                       .description = device.description,
+                       .newPassword = m_devices.field(devices::DeviceField::NewPassword, row)},
                       broadcast);
     // Judged before the user is asked for a password.
     if (!settings) {
@@ -87,7 +89,7 @@ void UpdateCommands::updateRow(int row) {
     }
 
     std::string typed =
-        m_prompts.confirm(confirmationCaption(m_grid, row), confirmationLines(m_grid, row));
+        m_prompts.confirm(confirmationCaption(m_devices, row), confirmationLines(m_devices, row));
     const StringWiper wipeTyped(typed);
     if (typed.empty()) {
         m_prompts.message(kCancelled);
@@ -106,20 +108,21 @@ void UpdateCommands::updateRow(int row) {
     sendConfiguration(*settings, *currentPassword, m_sender);
 
     m_events.requestSent();
-    m_grid.setCell(devices::DeviceGrid::ColNewPassword, row, std::string());
+    m_devices.setField(devices::DeviceField::NewPassword, row, std::string());
 }
 
-void UpdateCommands::updateDevice() {
-    if (const auto row = m_grid.currentRow())
+void UpdateCommands::updateDevice(std::optional<int> row) {
+    if (row)
         updateRow(*row);
 }
 
 void UpdateCommands::updateMulti() {
     std::vector<std::string> items;
-    // Item i stands for row i + 1; rows are only ever appended at the end
-    // while a command runs, so the mapping holds until the loop below ends.
-    for (int row = 1; row < m_grid.rowCount() - 1; ++row)
-        items.push_back(selectionItem(m_grid, row));
+    // Item i stands for device i + 1; devices are only ever appended at the
+    // end while a command runs, so the mapping holds until the loop below
+    // ends.
+    for (int row = 1; row <= m_devices.size(); ++row)
+        items.push_back(selectionItem(m_devices, row));
 
     const std::optional<std::vector<int>> ticked = m_prompts.selectDevices(items);
     if (!ticked)
@@ -132,9 +135,9 @@ void UpdateCommands::updateMulti() {
 }
 
 void UpdateCommands::updateAll() {
-    // The row count is read before every pass: a device that answered while
-    // an earlier confirmation was open is appended and updated too.
-    for (int row = 1; row < m_grid.rowCount() - 1; ++row)
+    // The count is read before every pass: a device that answered while an
+    // earlier confirmation was open is appended and updated too.
+    for (int row = 1; row <= m_devices.size(); ++row)
         updateRow(row);
 }
 

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "net/sender.h"
 #include "usecases/configuration.h"
 #include "usecases/updateprompts.h"
@@ -27,9 +28,9 @@ public:
     virtual void requestSent() = 0;
 };
 
-// The configuration update of one grid row, and the two commands that run it
-// over ticked rows and over every row. Each row is read afresh, confirmed on
-// its own and sent at most once. Errors thrown by the sender propagate
+// The configuration update of one listed device, and the two commands that
+// run it over ticked devices and over every device. Each device is read
+// afresh, confirmed on its own and sent at most once. Errors thrown by the sender propagate
 // unchanged and end the running command at that row.
 class UpdateCommands final {
 public:
@@ -37,26 +38,27 @@ public:
     static constexpr std::string_view kCancelled = "Cancel Configuration";
     static constexpr std::string_view kBroadcastHost = usecases::kBroadcastHost;
 
-    UpdateCommands(devices::DeviceGrid& grid, UpdatePrompts& prompts, net::DatagramSender& sender,
+    UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts, net::DatagramSender& sender,
                    const UpdateOptions& options, UpdateEvents& events);
 
-    // Checks, confirms and sends the settings of one device row.
+    // Checks, confirms and sends the settings of device `row` (its number in
+    // the list); nothing for a number that names no device.
     void updateRow(int row);
-    // Updates the grid's current row; nothing when there is none.
-    void updateDevice();
-    // Updates the rows the user ticks in the selection prompt.
+    // Updates the device the user is on; nothing when there is none.
+    void updateDevice(std::optional<int> row);
+    // Updates the devices the user ticks in the selection prompt.
     void updateMulti();
-    // Updates every device row, including rows appended while it runs.
+    // Updates every device, including devices listed while it runs.
     void updateAll();
 
-    // The confirmation's caption and setting lines for `row`.
-    static std::string confirmationCaption(const devices::DeviceGrid& grid, int row);
-    static std::vector<std::string> confirmationLines(const devices::DeviceGrid& grid, int row);
-    // "%s - %s (%s) ": row number, device name, MAC text, trailing space.
-    static std::string selectionItem(const devices::DeviceGrid& grid, int row);
+    // The confirmation's caption and setting lines for device `row`.
+    static std::string confirmationCaption(const devices::DeviceList& list, int row);
+    static std::vector<std::string> confirmationLines(const devices::DeviceList& list, int row);
+    // "%s - %s (%s) ": device number, device name, MAC text, trailing space.
+    static std::string selectionItem(const devices::DeviceList& list, int row);
 
 private:
-    devices::DeviceGrid& m_grid;
+    devices::DeviceList& m_devices;
     UpdatePrompts& m_prompts;
     net::DatagramSender& m_sender;
     const UpdateOptions& m_options;

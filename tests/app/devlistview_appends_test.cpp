@@ -23,13 +23,13 @@ protected:
     }
 
     void append(int count) {
-        grid.beginAppendBatch();
+        list.beginAppendBatch();
         for (int i = 0; i < count; ++i) {
-            devices::DeviceGrid::DeviceRowTexts texts;
-            texts.mac = "M" + std::to_string(m_next++);
-            grid.appendDeviceRow(texts);
+            devices::DeviceRecord record;
+            record.mac = "M" + std::to_string(m_next++);
+            list.append(record);
         }
-        grid.endAppendBatch();
+        list.endAppendBatch();
         QCoreApplication::processEvents();
     }
 
@@ -40,7 +40,8 @@ protected:
         return {kept, view.verticalScrollBar()->maximum()};
     }
 
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
+    DeviceGrid grid{list};
     DeviceTableModel model{grid};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     DevListView view;
@@ -57,7 +58,7 @@ TEST_F(DevListViewAppendsTest, TheScrollRangeFollowsAppendsBelowTheScreen) {
     EXPECT_GT(view.verticalScrollBar()->maximum(), 300);
     // The new last device row can be scrolled to and read.
     view.scrollToBottom();
-    const QModelIndex last = model.indexOf(devices::DeviceGrid::ColMac, grid.deviceRowCount());
+    const QModelIndex last = model.indexOf(DeviceGrid::ColMac, grid.deviceRowCount());
     EXPECT_TRUE(view.viewport()->rect().intersects(view.visualRect(last)));
     EXPECT_EQ(last.data().toString(), QStringLiteral("M355"));
 }

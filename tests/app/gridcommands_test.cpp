@@ -64,10 +64,10 @@ protected:
     FindBar& bar() const { return *window->findBar(); }
     void receiveAll(const std::vector<DeviceTexts>& devices) {
         // As one slice of a burst: the rows are announced together.
-        window->grid().beginAppendBatch();
+        window->deviceList().beginAppendBatch();
         for (const DeviceTexts& d : devices)
             receive(testsupport::infoReply(d));
-        window->grid().endAppendBatch();
+        window->deviceList().endAppendBatch();
     }
     int currentRow() const {
         return DeviceTableModel::gridRow(widget<DevListView>(*window, "DevList")->currentIndex());
@@ -214,7 +214,7 @@ TEST_F(FindTest, EscClosesTheBarAndTheGridHasTheFocusAgain) {
     EXPECT_EQ(currentRow(), 4);
     // The column a find selects in is the one that was current.
     EXPECT_EQ(widget<DevListView>(*window, "DevList")->currentIndex().column(),
-              devices::DeviceGrid::ColNewPassword);
+              DeviceGrid::ColNewPassword);
 }
 
 // --- copy and export ---------------------------------------------------------------
@@ -231,8 +231,8 @@ TEST_F(GridCommandsTest, CopyTakesTheCellAndCopyRowItsTenCells) {
                                 "\t192.168.0.101\t255.255.255.0\t192.168.0.1\ta,\"b\""));
     // Opened on a fixed cell, the menu's Copy takes that cell, which the
     // keyboard cannot make current.
-    const QRect mac = widget<DevListView>(*window, "DevList")
-                          ->visualRect(cellIndex(devices::DeviceGrid::ColMac, 1));
+    const QRect mac =
+        widget<DevListView>(*window, "DevList")->visualRect(cellIndex(DeviceGrid::ColMac, 1));
     QContextMenuEvent click(
         QContextMenuEvent::Mouse, mac.center(),
         widget<DevListView>(*window, "DevList")->viewport()->mapToGlobal(mac.center()));
@@ -251,7 +251,7 @@ TEST_F(GridCommandsTest, ExportWritesWhatACsvReaderReadsBackAsTheGrid) {
     receiveAll({device(1, "Caf\xE9 \x80\xFF", {192, 168, 0, 101}, "a,\"b\"\r\nc"),
                 device(2, "<b>%s%n</b>", {192, 168, 0, 102}, "=1+2"),
                 device(3, "", {10, 0, 0, 1})});
-    window->grid().setCell(devices::DeviceGrid::ColNewPassword, 1, "secret");
+    window->grid().setCell(DeviceGrid::ColNewPassword, 1, "secret");
     commands().ActExport->trigger();
 
     // Python's csv module stands in for a spreadsheet: it hands back every
@@ -320,51 +320,50 @@ TEST_F(GridCommandsTest, AnExportThatCannotBeWrittenShowsTheSystemsReason) {
 TEST_F(GridCommandsTest, DevicesSharingAnAddressInABurstAreMarked) {
     showWindow();
     receiveAll({device(1, "a", {192, 168, 0, 100}), device(2, "b", {192, 168, 0, 7})});
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
-    EXPECT_EQ(tip(devices::DeviceGrid::ColDeviceIp, 1), QString());
-    const QVariant plain = cellIndex(devices::DeviceGrid::ColDeviceIp, 2).data(Qt::BackgroundRole);
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
+    EXPECT_EQ(tip(DeviceGrid::ColDeviceIp, 1), QString());
+    const QVariant plain = cellIndex(DeviceGrid::ColDeviceIp, 2).data(Qt::BackgroundRole);
 
     QSignalSpy changed(window->gridModel(), &QAbstractItemModel::dataChanged);
     receiveAll({device(3, "c", {192, 168, 0, 100}), device(4, "d", {192, 168, 0, 100})});
     for (int row : {1, 3, 4})
-        EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, row), Mark::SharedAddress) << row;
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 2), Mark::NoMark);
+        EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, row), Mark::SharedAddress) << row;
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 2), Mark::NoMark);
     EXPECT_EQ(
-        tip(devices::DeviceGrid::ColDeviceIp, 1),
+        tip(DeviceGrid::ColDeviceIp, 1),
         QStringLiteral("also reported by row 3 (02-4B-56-00-00-03), row 4 (02-4B-56-00-00-04)"));
-    EXPECT_NE(cellIndex(devices::DeviceGrid::ColDeviceIp, 1).data(Qt::BackgroundRole), plain);
+    EXPECT_NE(cellIndex(DeviceGrid::ColDeviceIp, 1).data(Qt::BackgroundRole), plain);
     // Row 1 was on screen before the burst: it was told to repaint.
     const bool rowOneRepainted = std::any_of(changed.begin(), changed.end(), [](const auto& args) {
         const auto top = args[0].template value<QModelIndex>();
         const auto bottom = args[1].template value<QModelIndex>();
-        return top.row() <= 0 && bottom.row() >= 0 &&
-               top.column() <= devices::DeviceGrid::ColDeviceIp &&
-               bottom.column() >= devices::DeviceGrid::ColDeviceIp;
+        return top.row() <= 0 && bottom.row() >= 0 && top.column() <= DeviceGrid::ColDeviceIp &&
+               bottom.column() >= DeviceGrid::ColDeviceIp;
     });
     EXPECT_TRUE(rowOneRepainted);
     // The row's new IP Address repeats the mark of its DeviceIP; no second one.
-    EXPECT_EQ(mark(devices::DeviceGrid::ColIp, 1), Mark::NoMark);
+    EXPECT_EQ(mark(DeviceGrid::ColIp, 1), Mark::NoMark);
 
     // Refresh clears the grid, and the marks with it.
     window->BtnRefreshClick();
     receiveAll({device(1, "a", {192, 168, 0, 100}), device(9, "z", {192, 168, 0, 9})});
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
-    EXPECT_EQ(tip(devices::DeviceGrid::ColDeviceIp, 1), QString());
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
+    EXPECT_EQ(tip(DeviceGrid::ColDeviceIp, 1), QString());
 }
 
 TEST_F(GridCommandsTest, TypingAnotherDevicesAddressMarksItBeforeUpdate) {
     showWindow();
     receiveAll({device(1, "a", {192, 168, 0, 101}), device(2, "b", {192, 168, 0, 102})});
     ModalWatcher watcher;
-    ASSERT_TRUE(window->gridModel()->setData(cellIndex(devices::DeviceGrid::ColIp, 2),
+    ASSERT_TRUE(window->gridModel()->setData(cellIndex(DeviceGrid::ColIp, 2),
                                              QStringLiteral(" 192.168.0.101"), Qt::EditRole));
-    EXPECT_EQ(mark(devices::DeviceGrid::ColIp, 2), Mark::SharedAddress);
-    EXPECT_EQ(tip(devices::DeviceGrid::ColIp, 2),
+    EXPECT_EQ(mark(DeviceGrid::ColIp, 2), Mark::SharedAddress);
+    EXPECT_EQ(tip(DeviceGrid::ColIp, 2),
               QStringLiteral("already reported by row 1 (02-4B-56-00-00-01)"));
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 2), Mark::NoMark);
-    ASSERT_TRUE(window->gridModel()->setData(cellIndex(devices::DeviceGrid::ColIp, 2),
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 2), Mark::NoMark);
+    ASSERT_TRUE(window->gridModel()->setData(cellIndex(DeviceGrid::ColIp, 2),
                                              QStringLiteral("192.168.0.55"), Qt::EditRole));
-    EXPECT_EQ(mark(devices::DeviceGrid::ColIp, 2), Mark::NoMark);
+    EXPECT_EQ(mark(DeviceGrid::ColIp, 2), Mark::NoMark);
     // Marks only: nothing was shown or sent.
     QCoreApplication::processEvents();
     EXPECT_TRUE(watcher.seen().empty());
@@ -374,17 +373,17 @@ TEST_F(GridCommandsTest, TypingAnotherDevicesAddressMarksItBeforeUpdate) {
 TEST_F(GridCommandsTest, AnAddressOutsideTheAdaptersSubnetSaysForceBroadcastIsNeeded) {
     showWindow();
     receiveAll({device(1, "near", {192, 168, 0, 101}), device(2, "far", {10, 1, 2, 3})});
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 2), Mark::OutsideSubnet);
-    EXPECT_EQ(tip(devices::DeviceGrid::ColDeviceIp, 2),
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 2), Mark::OutsideSubnet);
+    EXPECT_EQ(tip(DeviceGrid::ColDeviceIp, 2),
               QStringLiteral("outside the subnet of 192.168.0.10 (255.255.255.0): an update will "
                              "not reach it without Control Packet Force Broadcast"));
     widget<QComboBox>(*window, "EthList")->setCurrentIndex(1);  // 10.0.0.5, 255.0.0.0
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 1), Mark::OutsideSubnet);
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 2), Mark::NoMark);
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 1), Mark::OutsideSubnet);
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 2), Mark::NoMark);
     widget<QComboBox>(*window, "EthList")
         ->setCurrentIndex(2);  // no net mask known: nothing is said
-    EXPECT_EQ(mark(devices::DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
+    EXPECT_EQ(mark(DeviceGrid::ColDeviceIp, 1), Mark::NoMark);
 }
 
 TEST(PlainToolTip, TextThatLooksLikeMarkupIsShownLiterally) {

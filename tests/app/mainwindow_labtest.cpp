@@ -84,7 +84,7 @@ protected:
         return window->gridModel()->indexOf(col, row).data().toString();
     }
 
-    std::optional<int> rowOf(const char* mac) const { return window->grid().findRowByMac(mac); }
+    std::optional<int> rowOf(const char* mac) const { return window->deviceList().findByMac(mac); }
 };
 
 TEST_F(MainWindowLabTest, RefreshListsEveryDeviceOnceWithItsTexts) {
@@ -279,13 +279,13 @@ TEST_F(MainWindowLabTest, TwoDevicesWithOneAddressAreMarked) {
     ASSERT_TRUE(first && second && third);
     const auto mark = [this](int row) {
         return window->gridModel()
-            ->indexOf(devices::DeviceGrid::ColDeviceIp, row)
+            ->indexOf(DeviceGrid::ColDeviceIp, row)
             .data(DeviceTableModel::AddressMarkRole)
             .toInt();
     };
     const auto tip = [this](int row) {
         return window->gridModel()
-            ->indexOf(devices::DeviceGrid::ColDeviceIp, row)
+            ->indexOf(DeviceGrid::ColDeviceIp, row)
             .data(Qt::ToolTipRole)
             .toString();
     };

@@ -355,21 +355,21 @@ TEST_F(MainWindowTest, SecondSendersAndForeignSendersAreMarkedOnTheirRows) {
     const auto brush = [this](int col, int row) {
         return cellIndex(col, row).data(Qt::BackgroundRole).value<QBrush>().color();
     };
-    const QColor tint = brush(devices::DeviceGrid::ColDeviceIp, 3);  // the shared-address mark
+    const QColor tint = brush(DeviceGrid::ColDeviceIp, 3);  // the shared-address mark
     struct Case {
         int col, row, marks;
         bool tinted;
         QString tip;  // a line of the tooltip; empty: none
     };
     const std::vector<Case> cases = {
-        {devices::DeviceGrid::ColMac, 1, Model::SecondSender, true,
+        {DeviceGrid::ColMac, 1, Model::SecondSender, true,
          QStringLiteral("replies with this MAC came from 192.168.0.100 and 192.168.0.66: another "
                         "host may be answering in this device's place")},
-        {devices::DeviceGrid::ColMac, 2, Model::NoMark, false, {}},
-        {devices::DeviceGrid::ColMac, 3, Model::NoMark, false, {}},
-        {devices::DeviceGrid::ColDeviceIp, 2, Model::ForeignSender, false,
+        {DeviceGrid::ColMac, 2, Model::NoMark, false, {}},
+        {DeviceGrid::ColMac, 3, Model::NoMark, false, {}},
+        {DeviceGrid::ColDeviceIp, 2, Model::ForeignSender, false,
          QStringLiteral("the reply came from 10.0.0.77, not from this address")},
-        {devices::DeviceGrid::ColDeviceIp, 1, Model::SharedAddress, true,
+        {DeviceGrid::ColDeviceIp, 1, Model::SharedAddress, true,
          QStringLiteral("also reported by row 3 (00-1A-2B-3C-4D-60)")},
     };
     for (const Case& c : cases) {

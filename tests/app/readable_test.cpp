@@ -41,7 +41,7 @@ protected:
 
     std::vector<int> widths() const {
         std::vector<int> sizes;
-        for (int c = 0; c < devices::DeviceGrid::kColCount; ++c)
+        for (int c = 0; c < DeviceGrid::kColCount; ++c)
             sizes.push_back(header()->sectionSize(c));
         return sizes;
     }
@@ -55,11 +55,11 @@ protected:
 
     // Appends `count` device rows in one batch; row r shows the number r.
     void appendRows(int count) {
-        devices::DeviceGrid& grid = window->grid();
-        grid.beginAppendBatch();
+        devices::DeviceList& list = window->deviceList();
+        list.beginAppendBatch();
         for (int i = 0; i < count; ++i)
-            grid.appendDeviceRow({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", "", ""});
-        grid.endAppendBatch();
+            list.append({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", ""});
+        list.endAppendBatch();
     }
 };
 
@@ -100,7 +100,7 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     // The headers, inside the header's margins.
     const int headerMargin =
         header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
-    for (int c = 0; c < devices::DeviceGrid::kColCount; ++c) {
+    for (int c = 0; c < DeviceGrid::kColCount; ++c) {
         const QString title =
             window->gridModel()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
         EXPECT_LE(header()->fontMetrics().horizontalAdvance(title),
@@ -110,25 +110,24 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     // Where the face fits, the grid keeps its own widths.
     const int seedWidths[] = {16, 96, 80, 80, 80, 72, 72, 72, 72, 116};
     if (narrowFace()) {
-        for (int c = 0; c < devices::DeviceGrid::kColCount; ++c)
+        for (int c = 0; c < DeviceGrid::kColCount; ++c)
             EXPECT_EQ(header()->sectionSize(c), seedWidths[c]) << c;
     }
     // Every uniform MAC text (the widest hex digit gives the widest one) and
     // every octet value as a whole address, in every column that shows one.
-    devices::DeviceGrid& grid = window->grid();
+    devices::DeviceList& list = window->deviceList();
     for (int value = 0; value <= 255; ++value) {
         const QString hex = QStringLiteral("%1").arg(value % 16, 0, 16).toUpper().repeated(2);
         const std::string mac = QStringList(6, hex).join(QLatin1Char('-')).toStdString();
         const std::string address =
             QStringList(4, QString::number(value)).join(QLatin1Char('.')).toStdString();
-        grid.appendDeviceRow({mac, "", "", address, address, address, address, ""});
+        list.append({mac, "", "", address, address, address, ""});
     }
     const QFontMetrics cells = widget<DevListView>(*window, "DevList")->fontMetrics();
     QStringList cut;
-    for (int row = 1; row < grid.rowCount() - 1; ++row) {
-        for (const int col : {devices::DeviceGrid::ColMac, devices::DeviceGrid::ColDeviceIp,
-                              devices::DeviceGrid::ColIp, devices::DeviceGrid::ColMask,
-                              devices::DeviceGrid::ColGateway}) {
+    for (int row = 1; row <= list.size(); ++row) {
+        for (const int col : {DeviceGrid::ColMac, DeviceGrid::ColDeviceIp, DeviceGrid::ColIp,
+                              DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
             const QModelIndex index = cellIndex(col, row);
             if (cells.horizontalAdvance(index.data().toString()) > cellRoom(index))
                 cut << QStringLiteral("%1 (column %2)").arg(index.data().toString()).arg(col);
@@ -168,9 +167,8 @@ TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
 
 TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
     showWindow();
-    window->grid().appendDeviceRow({"02-C4-7E-0A-1C-0E", "a much longer device name than fits",
-                                    "1.0", "192.168.0.101", "192.168.0.101", "255.255.255.0",
-                                    "192.168.0.1", ""});
+    window->deviceList().append({"02-C4-7E-0A-1C-0E", "a much longer device name than fits", "1.0",
+                                 "192.168.0.101", "255.255.255.0", "192.168.0.1", ""});
     const std::vector<int> startWidths = widths();
     QWidget* handleArea = header()->viewport();
     const auto divider = [this](int col) {
@@ -298,7 +296,7 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
         if (child && child->role() == QAccessible::ColumnHeader)
             headers << child->text(QAccessible::Name);
     }
-    ASSERT_EQ(headers.size(), devices::DeviceGrid::kColCount);
+    ASSERT_EQ(headers.size(), DeviceGrid::kColCount);
     EXPECT_EQ(headers.at(0), QStringLiteral("Row number"));
     EXPECT_EQ(headers.at(1), QStringLiteral("MAC Address"));
     EXPECT_TRUE(

@@ -104,9 +104,8 @@ TEST_F(ReplySlicesLabTest, ABurstIsListedInArrivalOrderInAFewInsertions) {
     ASSERT_EQ(window->grid().deviceRowCount(), kDevices);
     EXPECT_EQ(window->gridModel()->rowCount(), kDevices + 1);
     for (int n = 0; n < kDevices; ++n) {
-        ASSERT_EQ(window->grid().cell(devices::DeviceGrid::ColMac, n + 1), macText(n)) << n;
-        ASSERT_EQ(window->grid().cell(devices::DeviceGrid::ColName, n + 1),
-                  "dev" + std::to_string(n));
+        ASSERT_EQ(window->grid().cell(DeviceGrid::ColMac, n + 1), macText(n)) << n;
+        ASSERT_EQ(window->grid().cell(DeviceGrid::ColName, n + 1), "dev" + std::to_string(n));
     }
     const std::string last =
         "Device : dev" + std::to_string(kDevices - 1) + " (" + macText(kDevices - 1) + ")";
@@ -163,7 +162,7 @@ TEST_F(ReplySlicesLabTest, ClosingInTheMiddleOfASliceStopsAtOnce) {
     EXPECT_EQ(handled, 100);
     EXPECT_EQ(window->grid().deviceRowCount(), 100);
     EXPECT_EQ(window->gridModel()->rowCount(), 101);
-    EXPECT_EQ(window->grid().cell(devices::DeviceGrid::ColMac, 100), macText(99));
+    EXPECT_EQ(window->grid().cell(DeviceGrid::ColMac, 100), macText(99));
     EXPECT_EQ(window->IdUDPServer.pendingCount(), 0u);
 }
 

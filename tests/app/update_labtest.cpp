@@ -32,7 +32,7 @@
 #include "app/cfgdlg.h"
 #include "app/dialogprompts.h"
 #include "app/pwddlg.h"
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "net/adapters.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
@@ -196,7 +196,7 @@ class UpdateLab : public ::testing::Test {
 protected:
     void SetUp() override { startLab(kDevices.size()); }
 
-    // The emulator with every device; the grid lists the first `listed`.
+    // The emulator with every device; the list holds the first `listed`.
     void startLab(std::size_t listed) {
         KAVREN_REQUIRE_LAB();
         std::ostringstream out;
@@ -218,19 +218,17 @@ protected:
         testsupport::FakeAdapterQuery query(
             std::vector<net::AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {lab::kHostA}}});
         adapters.fill(query);
-        grid.setUp();
         for (std::size_t i = 0; i < listed; ++i) {
             const Device& d = kDevices[i];
-            devices::DeviceGrid::DeviceRowTexts t;
+            devices::DeviceRecord t;
             t.mac = d.mac;
             t.name = d.name;
             t.version = "1.0";
             t.deviceIp = d.ip;
-            t.ip = d.ip;
             t.mask = "255.255.255.0";
             t.gateway = "198.18.0.1";
             t.description = d.name;
-            grid.appendDeviceRow(t);
+            list.append(t);
         }
     }
     void TearDown() override {
@@ -253,13 +251,13 @@ protected:
     net::AdapterList adapters;
     net::TIdUDPClient client;
     net::EndpointSender sender{client, adapters};
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     app::TPwdDlg pwd;
     app::TCfgDlg cfg;
     std::vector<std::string> messages;
     app::DialogPrompts prompts{pwd, cfg, [this](std::string_view t) { messages.emplace_back(t); }};
     testsupport::FakeUpdateFrontEnd frontEnd;
-    UpdateCommands commands{grid, prompts, sender, frontEnd, frontEnd};
+    UpdateCommands commands{list, prompts, sender, frontEnd, frontEnd};
     DialogDriver driver{pwd, cfg};
 
 private:
@@ -267,12 +265,11 @@ private:
 };
 
 TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
-    grid.setCell(devices::DeviceGrid::ColIp, 1, "198.18.0.140");
-    grid.setCell(devices::DeviceGrid::ColMask, 1, "255.255.0.0");
-    grid.setCell(devices::DeviceGrid::ColGateway, 1, "198.18.0.254");
-    grid.setCell(devices::DeviceGrid::ColDescription, 1,
-                 "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, 1, "s3cret");
+    list.setField(devices::DeviceField::Ip, 1, "198.18.0.140");
+    list.setField(devices::DeviceField::Mask, 1, "255.255.0.0");
+    list.setField(devices::DeviceField::Gateway, 1, "198.18.0.254");
+    list.setField(devices::DeviceField::Description, 1, "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    list.setField(devices::DeviceField::NewPassword, 1, "s3cret");
     driver.steps = {password("admin")};
     commands.updateRow(1);
 
@@ -297,9 +294,9 @@ TEST_F(UpdateLab, UnicastRequestArrivesByteForByteAndTheDeviceTakesIt) {
     const auto answer = listener.next();
     ASSERT_TRUE(answer.has_value());
     testsupport::RecordingReplyEvents events;
-    handleReply(grid, events, *answer);
+    handleReply(list, events, *answer);
     EXPECT_EQ(events.results, (std::vector<std::string>{"Setting OK"}));
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, 1), "");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, 1), "");
     EXPECT_TRUE(messages.empty());
 }
 
@@ -333,7 +330,7 @@ TEST_F(UpdateLab, UpdateMultiSendsToTheFirstAndThirdTicked) {
 }
 
 TEST_F(UpdateLab, UpdateAllSkipsARowWithABadNetMask) {
-    grid.setCell(devices::DeviceGrid::ColMask, 2, "255.255.0");
+    list.setField(devices::DeviceField::Mask, 2, "255.255.0");
     driver.steps = {password("admin"), password("admin")};
     commands.updateAll();
     const auto configs = configsReceived(2);
@@ -344,14 +341,14 @@ TEST_F(UpdateLab, UpdateAllSkipsARowWithABadNetMask) {
 }
 
 // A device that answers discovery while the first confirmation is open is
-// appended to the grid and updated by the same Update All.
+// appended to the list and updated by the same Update All.
 class UpdateLabOneListed : public UpdateLab {
 protected:
     void SetUp() override { startLab(1); }
 };
 
 TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmation) {
-    ASSERT_EQ(grid.deviceRowCount(), 1);
+    ASSERT_EQ(list.size(), 1);
     testsupport::RecordingReplyEvents events;
     const auto discover = [&] {
         sendDiscoveryRequest(sender);
@@ -360,12 +357,12 @@ TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmatio
             const auto reply = listener.next();
             if (!reply)
                 break;
-            handleReply(grid, events, *reply);
+            handleReply(list, events, *reply);
         }
     };
     driver.steps = {password("admin", discover), password("admin"), password("admin")};
     commands.updateAll();
-    EXPECT_EQ(grid.deviceRowCount(), 3);
+    EXPECT_EQ(list.size(), 3);
     std::vector<std::string> destinations;
     for (const auto& d : configsReceived(4))  // the discovery request and three requests
         destinations.push_back(d.destination);

@@ -113,16 +113,15 @@ std::vector<std::uint8_t> requestBytes(const std::string& newPassword,
 // The window: the grid cell and the confirmation's Password box.
 std::optional<std::vector<std::uint8_t>> windowRequest(const QString& typed,
                                                        std::vector<std::string>& events) {
-    devices::DeviceGrid grid(16);
-    grid.setUp();
-    grid.appendDeviceRow(testsupport::deviceRow("02-AA-00-00-00-01"));
+    devices::DeviceList list(16);
+    list.append(testsupport::deviceRow("02-AA-00-00-00-01"));
     if (const auto cell = app::passwordFromQt(typed))
-        grid.setCell(devices::DeviceGrid::ColNewPassword, 1, *cell);
+        list.setField(devices::DeviceField::NewPassword, 1, *cell);
     testsupport::FakePrompts prompts;
     prompts.passwords = {typed.toUtf8().toStdString()};
     testsupport::RecordingSender sender;
     testsupport::FakeUpdateFrontEnd frontEnd;
-    usecases::UpdateCommands(grid, prompts, sender, frontEnd, frontEnd).updateRow(1);
+    usecases::UpdateCommands(list, prompts, sender, frontEnd, frontEnd).updateRow(1);
     events = prompts.events;
     if (sender.sent.empty())
         return std::nullopt;

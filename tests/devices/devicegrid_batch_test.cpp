@@ -6,121 +6,118 @@
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::devices {
 namespace {
 
 // Writes every notification as a short line, so a test compares the whole
 // sequence an observer saw.
-struct RecordingObserver final : GridObserver {
+struct RecordingObserver final : DeviceListObserver {
     std::vector<std::string> heard;
-    void gridReset() override { heard.push_back("reset"); }
-    void rowsAppended(int firstRow, int lastRow) override {
-        heard.push_back("rows " + std::to_string(firstRow) + "-" + std::to_string(lastRow));
+    void listCleared() override { heard.push_back("cleared"); }
+    void devicesAppended(int first, int last) override {
+        heard.push_back("devices " + std::to_string(first) + "-" + std::to_string(last));
     }
-    void cellChanged(int col, int row) override {
-        heard.push_back("cell " + std::to_string(col) + "," + std::to_string(row));
+    void fieldChanged(DeviceField field, int device) override {
+        heard.push_back("field " + std::to_string(static_cast<int>(field)) + "," +
+                        std::to_string(device));
     }
-    void headersChanged() override { heard.push_back("headers"); }
 };
 
-DeviceGrid::DeviceRowTexts withMac(std::string mac) {
-    DeviceGrid::DeviceRowTexts texts;
-    texts.mac = std::move(mac);
-    texts.name = "dev";
-    return texts;
+DeviceRecord withMac(std::string mac) {
+    DeviceRecord record;
+    record.mac = std::move(mac);
+    record.name = "dev";
+    return record;
 }
 
-DeviceGrid::DeviceRowTexts device(int n) {
+DeviceRecord device(int n) {
     return withMac("02-00-00-00-00-" + std::to_string(10 + n));
 }
 
-class DeviceGridBatchTest : public testing::Test {
+class DeviceListBatchTest : public testing::Test {
 protected:
-    DeviceGridBatchTest() {
-        grid.setUp();
-        grid.setObserver(&observer);
-        observer.heard.clear();
-    }
-    DeviceGrid grid;
+    DeviceListBatchTest() { devices.setObserver(&observer); }
+    DeviceList devices;
     RecordingObserver observer;
 };
 
-TEST_F(DeviceGridBatchTest, OutsideABatchEveryAppendIsAnnouncedAtOnce) {
-    grid.appendDeviceRow(device(1));
-    grid.appendDeviceRow(device(2));
-    EXPECT_EQ(observer.heard, (std::vector<std::string>{"rows 1-2", "rows 2-3"}));
+TEST_F(DeviceListBatchTest, OutsideABatchEveryAppendIsAnnouncedAtOnce) {
+    devices.append(device(1));
+    devices.append(device(2));
+    EXPECT_EQ(observer.heard, (std::vector<std::string>{"devices 1-1", "devices 2-2"}));
 }
 
-TEST_F(DeviceGridBatchTest, ABatchAnnouncesItsRowsOnceAtTheEnd) {
-    grid.appendDeviceRow(device(1));
+TEST_F(DeviceListBatchTest, ABatchAnnouncesItsDevicesOnceAtTheEnd) {
+    devices.append(device(1));
     observer.heard.clear();
-    grid.beginAppendBatch();
+    devices.beginAppendBatch();
     for (int i = 2; i <= 5; ++i)
-        grid.appendDeviceRow(device(i));
-    // The rows are there at once: a duplicate inside the batch is found.
+        devices.append(device(i));
+    // The devices are there at once: a duplicate inside the batch is found.
     EXPECT_TRUE(observer.heard.empty());
-    EXPECT_EQ(grid.findRowByMac(device(4).mac), 4);
-    EXPECT_EQ(grid.deviceRowCount(), 5);
-    grid.endAppendBatch();
-    // Rows 2..5 and the new trailing row 6, as one append of old row 2 on.
-    EXPECT_EQ(observer.heard, (std::vector<std::string>{"rows 2-6"}));
-    grid.endAppendBatch();  // an unmatched end changes nothing
+    EXPECT_EQ(devices.findByMac(device(4).mac), 4);
+    EXPECT_EQ(devices.size(), 5);
+    devices.endAppendBatch();
+    EXPECT_EQ(observer.heard, (std::vector<std::string>{"devices 2-5"}));
+    devices.endAppendBatch();  // an unmatched end changes nothing
     EXPECT_EQ(observer.heard.size(), 1u);
 }
 
-TEST_F(DeviceGridBatchTest, AnEmptyBatchAnnouncesNothing) {
-    grid.beginAppendBatch();
-    grid.endAppendBatch();
+TEST_F(DeviceListBatchTest, AnEmptyBatchAnnouncesNothing) {
+    devices.beginAppendBatch();
+    devices.endAppendBatch();
     EXPECT_TRUE(observer.heard.empty());
 }
 
-TEST_F(DeviceGridBatchTest, OtherChangesAnnounceTheWaitingRowsFirst) {
-    grid.beginAppendBatch();
-    grid.appendDeviceRow(device(1));
-    grid.appendDeviceRow(device(2));
-    grid.setCell(DeviceGrid::ColName, 1, "renamed");
-    grid.appendDeviceRow(device(3));
-    grid.setCell(DeviceGrid::ColName, 0, "Name");
-    grid.appendDeviceRow(device(4));
-    grid.clear();
-    grid.appendDeviceRow(device(5));
-    grid.endAppendBatch();
+TEST_F(DeviceListBatchTest, OtherChangesAnnounceTheWaitingDevicesFirst) {
+    devices.beginAppendBatch();
+    devices.append(device(1));
+    devices.append(device(2));
+    devices.setField(DeviceField::Name, 1, "renamed");
+    devices.append(device(3), 0x0A000001);
+    EXPECT_TRUE(devices.noteSender(3, 0x0A000002));  // a rival sender: the MAC is marked
+    devices.append(device(4));
+    devices.announceAppended();  // a view's own change goes next
+    devices.append(device(5));
+    devices.clear();
+    devices.append(device(6));
+    devices.endAppendBatch();
     EXPECT_EQ(observer.heard,
-              (std::vector<std::string>{"rows 1-3", "cell 2,1", "rows 3-4", "headers", "rows 4-5",
-                                        "reset", "rows 1-2"}));
-    EXPECT_EQ(grid.deviceRowCount(), 1);
+              (std::vector<std::string>{"devices 1-2", "field 1,1", "devices 3-3", "field 0,3",
+                                        "devices 4-4", "devices 5-5", "cleared", "devices 1-1"}));
+    EXPECT_EQ(devices.size(), 1);
 }
 
-TEST_F(DeviceGridBatchTest, NestedBatchesAnnounceAtEachEndWhatWasAppendedSoFar) {
-    grid.beginAppendBatch();
-    grid.appendDeviceRow(device(1));
-    grid.beginAppendBatch();
-    grid.appendDeviceRow(device(2));
-    grid.endAppendBatch();
-    EXPECT_EQ(observer.heard, (std::vector<std::string>{"rows 1-3"}));
-    grid.appendDeviceRow(device(3));
-    EXPECT_EQ(observer.heard.size(), 1u);  // the outer batch still holds row 3
-    grid.endAppendBatch();
-    EXPECT_EQ(observer.heard, (std::vector<std::string>{"rows 1-3", "rows 3-4"}));
-    grid.appendDeviceRow(device(4));  // no batch any more
-    EXPECT_EQ(observer.heard.back(), "rows 4-5");
+TEST_F(DeviceListBatchTest, NestedBatchesAnnounceAtEachEndWhatWasAppendedSoFar) {
+    devices.beginAppendBatch();
+    devices.append(device(1));
+    devices.beginAppendBatch();
+    devices.append(device(2));
+    devices.endAppendBatch();
+    EXPECT_EQ(observer.heard, (std::vector<std::string>{"devices 1-2"}));
+    devices.append(device(3));
+    EXPECT_EQ(observer.heard.size(), 1u);  // the outer batch still holds device 3
+    devices.endAppendBatch();
+    EXPECT_EQ(observer.heard, (std::vector<std::string>{"devices 1-2", "devices 3-3"}));
+    devices.append(device(4));  // no batch any more
+    EXPECT_EQ(observer.heard.back(), "devices 4-4");
 }
 
 // The index is made for a large burst up front; past that size it grows
-// and every listed MAC must still be found, the first row of each.
-TEST(DeviceGridIndex, FindsEveryDeviceBeyondTheExpectedCount) {
-    DeviceGrid grid;
-    const int count = static_cast<int>(DeviceGrid::kExpectedDevices) + 1000;
-    grid.beginAppendBatch();
+// and every listed MAC must still be found, the first device of each.
+TEST(DeviceListIndex, FindsEveryDeviceBeyondTheExpectedCount) {
+    DeviceList devices;
+    const int count = static_cast<int>(DeviceList::kExpectedDevices) + 1000;
+    devices.beginAppendBatch();
     for (int i = 0; i < count; ++i)
-        grid.appendDeviceRow(withMac("M" + std::to_string(i)));
-    grid.endAppendBatch();
+        devices.append(withMac("M" + std::to_string(i)));
+    devices.endAppendBatch();
     for (int i = 0; i < count; i += 997)
-        ASSERT_EQ(grid.findRowByMac("M" + std::to_string(i)), i + 1) << i;
-    EXPECT_EQ(grid.findRowByMac("M" + std::to_string(count - 1)), count);
-    EXPECT_FALSE(grid.findRowByMac("M" + std::to_string(count)));
+        ASSERT_EQ(devices.findByMac("M" + std::to_string(i)), i + 1) << i;
+    EXPECT_EQ(devices.findByMac("M" + std::to_string(count - 1)), count);
+    EXPECT_FALSE(devices.findByMac("M" + std::to_string(count)));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 #include <gtest/gtest.h>
 
@@ -11,169 +11,106 @@
 namespace kavren::devices {
 namespace {
 
-struct RecordingEffects final : GridEffects {
-    int selections = 0;
-    std::vector<std::string> messages;
-    void cellSelected() override { ++selections; }
-    void showMessage(std::string_view text) override { messages.emplace_back(text); }
-};
-
-class DeviceGridTest : public testing::Test {
+class DeviceListTest : public testing::Test {
 protected:
-    DeviceGridTest() {
-        grid.setEffects(&effects);
-        grid.setUp();
-    }
-    DeviceGrid grid;
-    RecordingEffects effects;
+    DeviceList devices;
 };
 
-TEST_F(DeviceGridTest, StartsWithHeadersAndOneEmptyRow) {
-    EXPECT_EQ(grid.rowCount(), 2);
-    EXPECT_EQ(grid.deviceRowCount(), 0);
-    EXPECT_FALSE(grid.isDeviceRow(1));
-    EXPECT_EQ(grid.cell(DeviceGrid::ColMac, 0), "MAC Address");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColDescription, 0), "Description");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 0), "");
-    int total = 0;
-    for (int c = 0; c < DeviceGrid::kColCount; ++c)
-        total += grid.columnWidth(c);
-    EXPECT_EQ(total, 756);
-    EXPECT_EQ(grid.currentRow(), 1);
-    EXPECT_EQ(grid.currentCol(), DeviceGrid::ColNewPassword);
-    EXPECT_FALSE(grid.editing());
-    EXPECT_EQ(effects.selections, 0);
+TEST_F(DeviceListTest, AppendNumbersDevicesInArrivalOrder) {
+    EXPECT_EQ(devices.size(), 0);
+    EXPECT_FALSE(devices.contains(1));
+    EXPECT_EQ(devices.append(testsupport::deviceRow("00-00-00-00-00-01")), 1);
+    EXPECT_EQ(devices.append(testsupport::deviceRow("00-00-00-00-00-02")), 2);
+    EXPECT_EQ(devices.size(), 2);
+    EXPECT_EQ(devices.field(DeviceField::Mac, 2), "00-00-00-00-00-02");
+    EXPECT_EQ(devices.field(DeviceField::NewPassword, 2), "");
+    EXPECT_EQ(devices.field(DeviceField::Ip, 2), "10.0.0.1");  // the reported address
+    EXPECT_EQ(devices.field(DeviceField::Gateway, 2), "10.0.0.254");
+    EXPECT_FALSE(devices.contains(3));
+    for (int f = 0; f < kDeviceFieldCount; ++f)
+        EXPECT_EQ(devices.field(static_cast<DeviceField>(f), 3), "");
 }
 
-TEST_F(DeviceGridTest, WidthsStayAtTheDefaultUntilSetUp) {
-    DeviceGrid fresh;
-    for (int c = 0; c < DeviceGrid::kColCount; ++c)
-        EXPECT_EQ(fresh.columnWidth(c), 64);
-    EXPECT_EQ(fresh.cell(DeviceGrid::ColMac, 0), "");
-}
-
-TEST_F(DeviceGridTest, AppendFillsTheTrailingRowAndAddsANewOne) {
-    EXPECT_EQ(grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01")), 1);
-    EXPECT_EQ(grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-02")), 2);
-    EXPECT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 2), "2");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 2), "");
-    EXPECT_EQ(grid.cell(DeviceGrid::ColGateway, 2), "10.0.0.254");
-    EXPECT_FALSE(grid.isDeviceRow(3));
-    for (int c = 0; c < DeviceGrid::kColCount; ++c)
-        EXPECT_EQ(grid.cell(c, 3), "");
-}
-
-TEST_F(DeviceGridTest, ClearLeavesNoTextOfEarlierDevices) {
+TEST_F(DeviceListTest, ClearLeavesNoTextOfEarlierDevices) {
     for (int i = 0; i < 5; ++i)
-        grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
-    grid.setCell(DeviceGrid::ColNewPassword, 3, "secret");
-    grid.clear();
-    EXPECT_EQ(grid.rowCount(), 2);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColMac, 0), "MAC Address");
-    EXPECT_FALSE(grid.findRowByMac("00-00-00-00-00-00"));
+        devices.append(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
+    devices.setField(DeviceField::NewPassword, 1, "secret");
+    devices.clear();
+    EXPECT_EQ(devices.size(), 0);
+    EXPECT_FALSE(devices.findByMac("00-00-00-00-00-00"));
 
-    DeviceGrid::DeviceRowTexts sparse;
+    DeviceRecord sparse;
     sparse.mac = "AA-AA-AA-AA-AA-AA";
-    EXPECT_EQ(grid.appendDeviceRow(sparse), 1);
-    EXPECT_EQ(grid.cell(DeviceGrid::ColRow, 1), "1");
-    for (int c = 2; c < DeviceGrid::kColCount; ++c)
-        EXPECT_EQ(grid.cell(c, 1), "") << c;
-    EXPECT_EQ(grid.cell(DeviceGrid::ColNewPassword, 3), "");  // beyond the grid now
+    EXPECT_EQ(devices.append(sparse), 1);
+    for (int f = 1; f < kDeviceFieldCount; ++f)
+        EXPECT_EQ(devices.field(static_cast<DeviceField>(f), 1), "") << f;
 }
 
-TEST_F(DeviceGridTest, FindRowByMacIsExactAndCaseSensitive) {
-    grid.appendDeviceRow(testsupport::deviceRow("00-1A-2B-3C-4D-5E"));
-    grid.appendDeviceRow(testsupport::deviceRow("00-1A-2B-3C-4D-5F"));
-    EXPECT_EQ(grid.findRowByMac("00-1A-2B-3C-4D-5F"), 2);
-    EXPECT_EQ(grid.findRowByMac("00-1A-2B-3C-4D-5E"), 1);
-    EXPECT_FALSE(grid.findRowByMac("00-1a-2b-3c-4d-5e"));
-    EXPECT_FALSE(grid.findRowByMac(""));  // the trailing row's empty MAC is no key
+TEST_F(DeviceListTest, FindByMacIsExactAndCaseSensitive) {
+    devices.append(testsupport::deviceRow("00-1A-2B-3C-4D-5E"));
+    devices.append(testsupport::deviceRow("00-1A-2B-3C-4D-5F"));
+    EXPECT_EQ(devices.findByMac("00-1A-2B-3C-4D-5F"), 2);
+    EXPECT_EQ(devices.findByMac("00-1A-2B-3C-4D-5E"), 1);
+    EXPECT_FALSE(devices.findByMac("00-1a-2b-3c-4d-5e"));
+    EXPECT_FALSE(devices.findByMac(""));
 }
 
-TEST_F(DeviceGridTest, FindRowByMacFollowsCellEdits) {
-    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01"));
-    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-02"));
-    grid.appendDeviceRow(
-        testsupport::deviceRow("00-00-00-00-00-02"));  // a second row with the same text
-    EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-02"), 2);
-    grid.setCell(DeviceGrid::ColMac, 2, "00-00-00-00-00-09");
-    EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-02"), 3);  // the next row that holds it
-    EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-09"), 2);
-    grid.setCell(DeviceGrid::ColMac, 1, "00-00-00-00-00-09");
-    EXPECT_EQ(grid.findRowByMac("00-00-00-00-00-09"), 1);      // the lowest row wins
-    grid.setCell(DeviceGrid::ColMac, 4, "00-00-00-00-00-07");  // the trailing row is no device
-    EXPECT_FALSE(grid.findRowByMac("00-00-00-00-00-07"));
+// The index holds no copy of a MAC: it views the text of the device it
+// names, so every edit of a MAC must leave it viewing a live, unchanged text.
+TEST_F(DeviceListTest, FindByMacFollowsFieldEdits) {
+    devices.append(testsupport::deviceRow("00-00-00-00-00-01"));
+    devices.append(testsupport::deviceRow("00-00-00-00-00-02"));
+    devices.append(testsupport::deviceRow("00-00-00-00-00-02"));  // a second device with it
+    EXPECT_EQ(devices.findByMac("00-00-00-00-00-02"), 2);
+    devices.setField(DeviceField::Mac, 2, "00-00-00-00-00-09");
+    EXPECT_EQ(devices.findByMac("00-00-00-00-00-02"), 3);  // the next device that holds it
+    EXPECT_EQ(devices.findByMac("00-00-00-00-00-09"), 2);
+    devices.setField(DeviceField::Mac, 1, "00-00-00-00-00-09");
+    EXPECT_EQ(devices.findByMac("00-00-00-00-00-09"), 1);        // the lowest device wins
+    devices.setField(DeviceField::Mac, 2, "00-00-00-00-00-07");  // the one that lost it
+    EXPECT_EQ(devices.findByMac("00-00-00-00-00-09"), 1);
+    EXPECT_EQ(devices.findByMac("00-00-00-00-00-07"), 2);
+    devices.setField(DeviceField::Mac, 4, "00-00-00-00-00-05");  // no such device
+    EXPECT_FALSE(devices.findByMac("00-00-00-00-00-05"));
 }
 
-TEST_F(DeviceGridTest, SelectionIsReportedAndSetsEditingByRow) {
-    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01"));
-    grid.selectCell(DeviceGrid::ColIp, 1);
-    EXPECT_EQ(effects.selections, 1);
-    EXPECT_TRUE(grid.editing());
-    grid.selectCell(DeviceGrid::ColIp, 2);  // the trailing row
-    EXPECT_EQ(effects.selections, 2);
-    EXPECT_FALSE(grid.editing());
-    EXPECT_EQ(grid.currentRow(), 2);
-
-    grid.selectCell(DeviceGrid::ColMac, 1);  // fixed cells cannot be selected
-    grid.selectCell(DeviceGrid::ColIp, 0);
-    EXPECT_EQ(effects.selections, 2);
-    EXPECT_EQ(grid.currentRow(), 2);
-}
-
-TEST_F(DeviceGridTest, AppendingUnderTheCurrentCellLeavesEditingOff) {
-    grid.selectCell(DeviceGrid::ColDescription, 1);
-    EXPECT_FALSE(grid.editing());
-    grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-01"));
-    EXPECT_FALSE(grid.editing());  // appending raises no selection
-    grid.selectCell(DeviceGrid::ColDescription, 1);
-    EXPECT_TRUE(grid.editing());
-}
-
-TEST_F(DeviceGridTest, ClearMovesACurrentCellBelowRowOneAndSelectsIt) {
-    for (int i = 0; i < 3; ++i)
-        grid.appendDeviceRow(testsupport::deviceRow("00-00-00-00-00-0" + std::to_string(i)));
-    grid.selectCell(DeviceGrid::ColMask, 3);
-    ASSERT_TRUE(grid.editing());
-    const int before = effects.selections;
-    grid.clear();
-    EXPECT_EQ(grid.currentRow(), 1);
-    EXPECT_EQ(grid.currentCol(), DeviceGrid::ColMask);
-    EXPECT_EQ(effects.selections, before + 1);
-    EXPECT_FALSE(grid.editing());
-
-    // Already on row 1: nothing moves, nothing is selected.
-    grid.clear();
-    EXPECT_EQ(effects.selections, before + 1);
-}
-
-TEST_F(DeviceGridTest, LengthWarningsFireJustPastTheirThresholds) {
-    auto warn = [&](int col, std::size_t length) {
-        effects.messages.clear();
-        grid.setEditText(col, 1, std::string(length, '1'));
-        return effects.messages.empty() ? std::string() : effects.messages.front();
+TEST(DeviceListRules, EditableFieldsAndTheirLengthWarnings) {
+    struct Case {
+        DeviceField field;
+        bool editable;
+        std::size_t longestQuiet;
+        std::string_view warning;  // for one byte more; empty: none
     };
-    for (const int col : {DeviceGrid::ColIp, DeviceGrid::ColMask, DeviceGrid::ColGateway}) {
-        EXPECT_EQ(warn(col, 16), "");
-        EXPECT_EQ(warn(col, 17), "IP address Length Error !!");
+    const std::vector<Case> cases = {
+        {DeviceField::Mac, false, 100, ""},
+        {DeviceField::Name, false, 100, ""},
+        {DeviceField::Version, false, 100, ""},
+        {DeviceField::DeviceIp, false, 100, ""},
+        {DeviceField::NewPassword, true, 17, "Password Length must less than 16 !!"},
+        {DeviceField::Ip, true, 16, "IP address Length Error !!"},
+        {DeviceField::Mask, true, 16, "IP address Length Error !!"},
+        {DeviceField::Gateway, true, 16, "IP address Length Error !!"},
+        {DeviceField::Description, true, 33, "Description Length must less than 32 !!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(DeviceList::fieldName(c.field));
+        EXPECT_EQ(DeviceList::editable(c.field), c.editable);
+        EXPECT_FALSE(DeviceList::lengthWarning(c.field, std::string(c.longestQuiet, '1')));
+        EXPECT_EQ(
+            DeviceList::lengthWarning(c.field, std::string(c.longestQuiet + 1, '1')).value_or(""),
+            c.warning);
     }
-    EXPECT_EQ(warn(DeviceGrid::ColNewPassword, 16), "");
-    EXPECT_EQ(warn(DeviceGrid::ColNewPassword, 17), "");
-    EXPECT_EQ(warn(DeviceGrid::ColNewPassword, 18), "Password Length must less than 16 !!");
-    EXPECT_EQ(warn(DeviceGrid::ColDescription, 33), "");
-    EXPECT_EQ(warn(DeviceGrid::ColDescription, 34), "Description Length must less than 32 !!");
-    EXPECT_EQ(warn(DeviceGrid::ColMac, 100), "");
 }
 
-TEST_F(DeviceGridTest, OutOfRangeAccessIsHarmless) {
-    EXPECT_EQ(grid.cell(-1, 0), "");
-    EXPECT_EQ(grid.cell(10, 1), "");
-    EXPECT_EQ(grid.cell(1, 99), "");
-    grid.setCell(3, 99, "x");
-    grid.setCell(-3, 1, "x");
-    EXPECT_EQ(grid.rowCount(), 2);
+TEST_F(DeviceListTest, OutOfRangeAccessIsHarmless) {
+    EXPECT_EQ(devices.field(DeviceField::Mac, 0), "");
+    EXPECT_EQ(devices.field(DeviceField::Mac, -1), "");
+    EXPECT_EQ(devices.field(static_cast<DeviceField>(99), 1), "");
+    devices.setField(DeviceField::Name, 99, "x");
+    devices.setField(static_cast<DeviceField>(-3), 1, "x");
+    EXPECT_FALSE(devices.noteSender(1, 0x0A000001));
+    EXPECT_EQ(devices.firstSender(1), 0U);
+    EXPECT_EQ(devices.size(), 0);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::devices {
 namespace {
@@ -15,7 +15,6 @@ using Direction = DeviceSearch::Direction;
 class DeviceSearchTest : public testing::Test {
 protected:
     DeviceSearchTest() {
-        grid.setUp();
         add("02-4B-56-00-00-01", "Pump North", "1.0.0", "198.18.0.130", "Loading bay");
         add("02-4B-56-00-00-02", "Gate-South", "2.14", "198.18.0.131", "");
         add("00-1A-2B-3C-4D-5E", "Caf\xC9 <b>", "1.0.0", "10.0.0.1", "100%s \xE9t\xE9");
@@ -23,21 +22,20 @@ protected:
     }
     void add(const std::string& mac, const std::string& name, const std::string& version,
              const std::string& ip, const std::string& description) {
-        grid.appendDeviceRow({.mac = mac,
-                              .name = name,
-                              .version = version,
-                              .deviceIp = ip,
-                              .ip = "172.31.0.1",
-                              .mask = "255.255.0.0",
-                              .gateway = "10.9.9.9",
-                              .description = description});
+        devices.append({.mac = mac,
+                        .name = name,
+                        .version = version,
+                        .deviceIp = ip,
+                        .mask = "255.255.0.0",
+                        .gateway = "10.9.9.9",
+                        .description = description});
     }
-    // Searches the grid's cells and the index; both must agree.
+    // Searches the list's fields and the index; both must agree.
     std::optional<int> find(const std::string& text, int start,
                             Direction direction = Direction::Forward) {
         const DeviceSearch search(text);
-        const auto hit = search.find(grid, start, direction);
-        index.update(grid);
+        const auto hit = search.find(devices, start, direction);
+        index.update(devices);
         const auto indexed = search.find(index, start, direction);
         EXPECT_EQ(hit.has_value(), indexed.has_value()) << text;
         if (hit && indexed) {
@@ -46,7 +44,7 @@ protected:
         }
         return hit ? std::optional<int>(hit->row) : std::nullopt;
     }
-    DeviceGrid grid{64};
+    DeviceList devices{64};
     DeviceSearchIndex index;
 };
 
@@ -73,7 +71,7 @@ TEST_F(DeviceSearchTest, AMacIsFoundWithOrWithoutSeparators) {
     EXPECT_EQ(find("4b56000004", 1), 4);
     EXPECT_EQ(find("4b 56-00", 2), 2);
     // The digits of a MAC piece are looked for in MACs only.
-    grid.setCell(DeviceGrid::ColDescription, 1, "code 1a2b");
+    devices.setField(DeviceField::Description, 1, "code 1a2b");
     EXPECT_EQ(find("1a:2b", 1), 3);
     EXPECT_EQ(find("1a:2b", 3, Direction::Backward), 3);
     EXPECT_EQ(find("1A2B", 4), 1);  // plain text, found in the description too
@@ -91,26 +89,26 @@ TEST_F(DeviceSearchTest, ForwardAndBackwardGoRoundOnce) {
     EXPECT_EQ(find("pump", 1), 1);  // the start row itself counts
 
     const DeviceSearch pump("pump");
-    const auto ahead = pump.find(grid, 2, Direction::Forward);
+    const auto ahead = pump.find(devices, 2, Direction::Forward);
     ASSERT_TRUE(ahead);
     EXPECT_FALSE(ahead->wrapped);
-    const auto round = pump.find(grid, 5, Direction::Forward);
+    const auto round = pump.find(devices, 5, Direction::Forward);
     ASSERT_TRUE(round);
     EXPECT_TRUE(round->wrapped);
-    const auto back = pump.find(grid, 0, Direction::Backward);
+    const auto back = pump.find(devices, 0, Direction::Backward);
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->wrapped);
-    const auto behind = pump.find(grid, 3, Direction::Backward);
+    const auto behind = pump.find(devices, 3, Direction::Backward);
     ASSERT_TRUE(behind);
     EXPECT_FALSE(behind->wrapped);
 }
 
 TEST_F(DeviceSearchTest, NothingMatchesOutsideTheDeviceRows) {
     EXPECT_FALSE(find("nobody", 1));
-    EXPECT_FALSE(DeviceSearch("MAC Address").matches(grid, 0));  // the headers
-    grid.setCell(DeviceGrid::ColName, 5, "pump in the trailing row");
-    EXPECT_FALSE(DeviceSearch("trailing").matches(grid, 5));
-    grid.clear();
+    EXPECT_FALSE(DeviceSearch("MAC Address").matches(devices, 0));  // the headers
+    devices.setField(DeviceField::Name, 5, "pump beyond the last device");
+    EXPECT_FALSE(DeviceSearch("beyond").matches(devices, 5));
+    devices.clear();
     EXPECT_FALSE(find("pump", 1));
 }
 
@@ -118,19 +116,19 @@ TEST_F(DeviceSearchTest, TheIndexFollowsAppendsEditsAndClear) {
     EXPECT_EQ(find("boiler", 1), std::nullopt);
     add("02-4B-56-00-00-05", "Boiler", "1.0.0", "198.18.0.134", "");
     EXPECT_EQ(find("boiler", 1), 5);  // appended since the last update
-    grid.setCell(DeviceGrid::ColDescription, 2, "Near the boiler");
+    devices.setField(DeviceField::Description, 2, "Near the boiler");
     EXPECT_EQ(find("boiler", 1), 2);  // an edit rebuilds it
-    grid.setCell(DeviceGrid::ColRow, 2, "");
-    EXPECT_EQ(find("boiler", 1), 5);  // no device row any more
-    grid.clear();
+    devices.setField(DeviceField::Description, 2, "");
+    EXPECT_EQ(find("boiler", 1), 5);  // and so does the next
+    devices.clear();
     EXPECT_EQ(find("boiler", 1), std::nullopt);
     add("02-4B-56-00-00-09", "x", "", "10.0.0.9", "");
     EXPECT_EQ(find("4b5600", 1), 1);
     // The settings to be sent are not searched, so they leave it as it is.
-    const std::uint64_t before = grid.searchedChanges();
-    grid.setCell(DeviceGrid::ColIp, 1, "10.0.0.99");
-    grid.setCell(DeviceGrid::ColNewPassword, 1, "pw");
-    EXPECT_EQ(grid.searchedChanges(), before);
+    const std::uint64_t before = devices.searchedChanges();
+    devices.setField(DeviceField::Ip, 1, "10.0.0.99");
+    devices.setField(DeviceField::NewPassword, 1, "pw");
+    EXPECT_EQ(devices.searchedChanges(), before);
 }
 
 }  // namespace

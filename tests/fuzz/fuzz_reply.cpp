@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds a stream of datagrams through recognition and the reply handler into
-// one grid, and checks the grid's invariants: after every datagram the row
-// conventions hold (at most one row added, at the end, its number its index,
-// its MAC found at that row, the trailing row empty); at the end no MAC is
-// listed twice and every row still holds.
+// one device list, and checks the list's invariants: after every datagram at
+// most one device was added, at the end, its MAC found as that device, nothing
+// to read past the last one; at the end no MAC is listed twice and every
+// device still holds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,8 +11,7 @@
 #include <span>
 #include <string>
 
-#include "devices/devicegrid.h"
-#include "protocol/textcodecs.h"
+#include "devices/devicelist.h"
 #include "usecases/discovery.h"
 
 namespace {
@@ -34,48 +33,45 @@ struct CheckingEvents final : kavren::usecases::ReplyEvents {
     void listFull() override {}
 };
 
-void checkRow(const kavren::devices::DeviceGrid& grid, int r) {
-    using kavren::devices::DeviceGrid;
-    if (grid.cell(devices::DeviceGrid::ColRow, r) != kavren::protocol::formatRowNumber(r))
-        std::abort();
-    const std::string& mac = grid.cell(devices::DeviceGrid::ColMac, r);
+void checkRow(const kavren::devices::DeviceList& devices, int r) {
+    using kavren::devices::DeviceField;
+    const std::string& mac = devices.field(DeviceField::Mac, r);
     if (mac.size() != 17)
         std::abort();
-    if (grid.findRowByMac(mac) != r)
+    if (devices.findByMac(mac) != r)
         std::abort();  // also: no earlier row holds this MAC
-    if (!grid.cell(devices::DeviceGrid::ColNewPassword, r).empty())
+    if (!devices.field(DeviceField::NewPassword, r).empty())
         std::abort();
-    if (grid.cell(devices::DeviceGrid::ColDeviceIp, r) != grid.cell(devices::DeviceGrid::ColIp, r))
+    if (devices.field(DeviceField::DeviceIp, r) != devices.field(DeviceField::Ip, r))
         std::abort();
-    if (grid.cell(devices::DeviceGrid::ColName, r).size() > 32)
+    if (devices.field(DeviceField::Name, r).size() > 32)
         std::abort();
-    if (grid.cell(devices::DeviceGrid::ColVersion, r).size() > 16)
+    if (devices.field(DeviceField::Version, r).size() > 16)
         std::abort();
-    if (grid.cell(devices::DeviceGrid::ColDescription, r).size() > 32)
+    if (devices.field(DeviceField::Description, r).size() > 32)
         std::abort();
 }
 
-void checkTrailingRow(const kavren::devices::DeviceGrid& grid) {
-    const int rows = grid.rowCount();
-    if (rows < 2)
-        std::abort();
-    for (int c = 0; c < kavren::devices::DeviceGrid::kColCount; ++c) {
-        if (!grid.cell(c, rows - 1).empty())
+// Past the last device there is nothing to read.
+void checkPastTheEnd(const kavren::devices::DeviceList& devices) {
+    for (int f = 0; f < kavren::devices::kDeviceFieldCount; ++f) {
+        if (!devices.field(static_cast<kavren::devices::DeviceField>(f), devices.size() + 1)
+                 .empty())
             std::abort();
     }
 }
 
-// The whole grid, once at the end: every row as above and no MAC twice.
-void checkInvariants(const kavren::devices::DeviceGrid& grid) {
-    checkTrailingRow(grid);
+// The whole list, once at the end: every device as above and no MAC twice.
+void checkInvariants(const kavren::devices::DeviceList& devices) {
+    checkPastTheEnd(devices);
     std::set<std::string> macs;
-    for (int r = 1; r <= grid.rowCount() - 2; ++r) {
-        checkRow(grid, r);
+    for (int r = 1; r <= devices.size(); ++r) {
+        checkRow(devices, r);
         // Every row knows its first sender; rivals stay bounded.
-        if (grid.firstSender(r) == 0 ||
-            grid.rivalSenders(r).size() > kavren::devices::DeviceSenders::kRivalsKept)
+        if (devices.firstSender(r) == 0 ||
+            devices.rivalSenders(r).size() > kavren::devices::DeviceSenders::kRivalsKept)
             std::abort();
-        if (!macs.insert(grid.cell(kavren::devices::DeviceGrid::ColMac, r)).second)
+        if (!macs.insert(devices.field(kavren::devices::DeviceField::Mac, r)).second)
             std::abort();
     }
 }
@@ -84,20 +80,19 @@ void checkInvariants(const kavren::devices::DeviceGrid& grid) {
 
 // The input is a sequence of datagrams, each preceded by a length byte pair
 // (big-endian, cut to 1,024 as the receive buffer does). A zero byte pair
-// with value 0xFFFF clears the grid, as Refresh does.
+// with value 0xFFFF clears the list, as Refresh does.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    kavren::devices::DeviceGrid grid(64);  // a full-size index per input would dominate the run
-    grid.setUp();
+    kavren::devices::DeviceList devices(64);  // a full-size index per input would dominate the run
     CheckingEvents events;
     std::size_t pos = 0;
     while (pos + 2 <= size) {
         const std::size_t declared = (std::size_t{data[pos]} << 8) | data[pos + 1];
         pos += 2;
         if (declared == 0xFFFF) {
-            grid.clear();
-            if (grid.rowCount() != 2)
+            devices.clear();
+            if (devices.size() != 0)
                 std::abort();
-            checkTrailingRow(grid);
+            checkPastTheEnd(devices);
             continue;
         }
         std::size_t n = declared < 1024 ? declared : 1024;
@@ -105,20 +100,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             n = size - pos;
         // Each datagram adds at most one row, at the end, and leaves the rows
         // before it alone; the new row is checked at once, the rest at the end.
-        const int before = grid.rowCount();
+        const int before = devices.size();
         // The sender is taken from the length pair, so one MAC sent with
         // several lengths comes from several senders.
         const auto sender = static_cast<std::uint32_t>(0x0A000000U | declared);
-        kavren::usecases::handleReply(grid, events, std::span<const std::uint8_t>(data + pos, n),
+        kavren::usecases::handleReply(devices, events, std::span<const std::uint8_t>(data + pos, n),
                                       sender);
-        const int after = grid.rowCount();
+        const int after = devices.size();
         if (after != before && after != before + 1)
             std::abort();
         if (after == before + 1)
-            checkRow(grid, after - 2);
-        checkTrailingRow(grid);
+            checkRow(devices, after);
+        checkPastTheEnd(devices);
         pos += n;
     }
-    checkInvariants(grid);
+    checkInvariants(devices);
     return 0;
 }

@@ -136,7 +136,7 @@ TEST_F(NetworkFaultTest, AnUpdateToADestinationWithoutARouteShowsNetworkUnreacha
     openWindow();
     widget<QPushButton>(*window, "BtnRefresh")->click();
     ASSERT_TRUE(waitForRows(1));
-    ASSERT_EQ(window->grid().cell(devices::DeviceGrid::ColDeviceIp, 1), "203.0.113.5");
+    ASSERT_EQ(window->grid().cell(DeviceGrid::ColDeviceIp, 1), "203.0.113.5");
 
     const QString secret = QStringLiteral("Tr0ub4dor&3");
     ModalWatcher watcher([&](QWidget* w, int) {

@@ -150,23 +150,23 @@ protected:
         std::set<std::string> known;
         for (const LabDevice& d : devices)
             known.insert(d.mac);
-        const devices::DeviceGrid& grid = window->grid();
+        const DeviceGrid& grid = window->grid();
         for (int row = 1; row <= grid.deviceRowCount(); ++row) {
-            EXPECT_TRUE(known.count(grid.cell(devices::DeviceGrid::ColMac, row)))
-                << "row " << row << ": " << grid.cell(devices::DeviceGrid::ColMac, row);
+            EXPECT_TRUE(known.count(grid.cell(DeviceGrid::ColMac, row)))
+                << "row " << row << ": " << grid.cell(DeviceGrid::ColMac, row);
         }
         if (!allOfThem)
             return;
         EXPECT_EQ(grid.deviceRowCount(), 100);
         for (const LabDevice& d : devices) {
-            const auto row = grid.findRowByMac(d.mac);
+            const auto row = window->deviceList().findByMac(d.mac);
             ASSERT_TRUE(row) << d.mac << " is not listed";
-            EXPECT_EQ(grid.cell(devices::DeviceGrid::ColName, *row), d.name) << d.mac;
-            EXPECT_EQ(grid.cell(devices::DeviceGrid::ColVersion, *row), d.version) << d.mac;
-            EXPECT_EQ(grid.cell(devices::DeviceGrid::ColDescription, *row), d.description) << d.mac;
-            EXPECT_EQ(grid.cell(devices::DeviceGrid::ColDeviceIp, *row), d.ip) << d.mac;
-            EXPECT_EQ(grid.cell(devices::DeviceGrid::ColIp, *row), d.ip) << d.mac;
-            EXPECT_EQ(grid.cell(devices::DeviceGrid::ColGateway, *row), "198.18.0.1") << d.mac;
+            EXPECT_EQ(grid.cell(DeviceGrid::ColName, *row), d.name) << d.mac;
+            EXPECT_EQ(grid.cell(DeviceGrid::ColVersion, *row), d.version) << d.mac;
+            EXPECT_EQ(grid.cell(DeviceGrid::ColDescription, *row), d.description) << d.mac;
+            EXPECT_EQ(grid.cell(DeviceGrid::ColDeviceIp, *row), d.ip) << d.mac;
+            EXPECT_EQ(grid.cell(DeviceGrid::ColIp, *row), d.ip) << d.mac;
+            EXPECT_EQ(grid.cell(DeviceGrid::ColGateway, *row), "198.18.0.1") << d.mac;
         }
     }
 
@@ -360,7 +360,7 @@ TEST_F(HostileTrafficTest, AStalledWindowHoldsNoMoreThanTheQueuesBoundAndCatches
     late.name = "After the flood";
     ASSERT_TRUE(sendToLoopback(testsupport::infoReply(late)));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return window->grid().findRowByMac("02-C4-7E-01-00-01").has_value(); }, 3000));
+        [&] { return window->deviceList().findByMac("02-C4-7E-01-00-01").has_value(); }, 3000));
 }
 
 }  // namespace

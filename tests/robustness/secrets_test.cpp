@@ -96,7 +96,7 @@ protected:
         for (const QString& line : logLines())
             EXPECT_FALSE(line.contains(kSecret)) << line.toStdString();
         for (int row = 0; row < window->grid().rowCount(); ++row) {
-            for (int col = 0; col < devices::DeviceGrid::kColCount; ++col)
+            for (int col = 0; col < DeviceGrid::kColCount; ++col)
                 EXPECT_EQ(window->grid().cell(col, row).find(kSecret.toStdString()),
                           std::string::npos);
         }

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicerecord.h"
 #include "net/adapters.h"
 #include "net/sender.h"
 #include "usecases/deviceport.h"
@@ -142,15 +142,13 @@ public:
     int requestsSent = 0;
 };
 
-// A device row with plain texts in every column, for tests about the grid's
-// rows rather than their contents.
-inline devices::DeviceGrid::DeviceRowTexts deviceRow(const std::string& mac,
-                                                     const std::string& name = "dev") {
+// A device with plain texts in every field, for tests about the list's
+// devices rather than their contents.
+inline devices::DeviceRecord deviceRow(const std::string& mac, const std::string& name = "dev") {
     return {.mac = mac,
             .name = name,
             .version = "1.0",
             .deviceIp = "10.0.0.1",
-            .ip = "10.0.0.1",
             .mask = "255.0.0.0",
             .gateway = "10.0.0.254",
             .description = "desc"};

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 
 namespace kavren::usecases {
 namespace {
@@ -112,21 +112,19 @@ TEST(DeviceCsv, HeaderAndColumnsForEachFrontEnd) {
 }
 
 TEST(DeviceCsv, TheGridsDeviceRowsWithoutThePasswordOrNewAddress) {
-    devices::DeviceGrid grid(16);
-    grid.setUp();
-    EXPECT_EQ(gridDevicesCsv(grid), "mac,name,version,ip,mask,gateway,description\r\n");
-    grid.appendDeviceRow({.mac = "02-00-00-00-00-01",
-                          .name = "A,B",
-                          .version = "1",
-                          .deviceIp = "10.0.0.1",
-                          .ip = "10.0.0.1",
-                          .mask = "255.0.0.0",
-                          .gateway = "10.0.0.254",
-                          .description = "x"});
-    grid.setCell(devices::DeviceGrid::ColNewPassword, 1, "secret");
-    grid.setCell(devices::DeviceGrid::ColIp, 1, "10.0.0.77");
-    grid.setCell(devices::DeviceGrid::ColDescription, 1, "typed");
-    EXPECT_EQ(gridDevicesCsv(grid),
+    devices::DeviceList list(16);
+    EXPECT_EQ(listedDevicesCsv(list), "mac,name,version,ip,mask,gateway,description\r\n");
+    list.append({.mac = "02-00-00-00-00-01",
+                 .name = "A,B",
+                 .version = "1",
+                 .deviceIp = "10.0.0.1",
+                 .mask = "255.0.0.0",
+                 .gateway = "10.0.0.254",
+                 .description = "x"});
+    list.setField(devices::DeviceField::NewPassword, 1, "secret");
+    list.setField(devices::DeviceField::Ip, 1, "10.0.0.77");
+    list.setField(devices::DeviceField::Description, 1, "typed");
+    EXPECT_EQ(listedDevicesCsv(list),
               "mac,name,version,ip,mask,gateway,description\r\n"
               "02-00-00-00-00-01,\"A,B\",1,10.0.0.1,255.0.0.0,10.0.0.254,typed\r\n");
 }

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "usecases/discovery.h"
-#include "usecases/devicerecord.h"
+#include "devices/devicerecord.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "net/sender.h"
 #include "protocol/packets.h"
 #include "tests/support/fakes.h"
@@ -29,30 +29,28 @@ constexpr protocol::MacBytes kMac1 = {0x02, 0xC4, 0x7E, 0x0A, 0x1B, 0xFF};
 constexpr protocol::MacBytes kMac2 = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
 TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    ASSERT_EQ(grid.rowCount(), 3);
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColRow, 1), "1");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColMac, 1), "02-C4-7E-0A-1B-FF");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColDeviceIp, 1), "10.0.0.1");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColIp, 1), "10.0.0.1");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColMask, 1), "255.255.255.0");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColGateway, 1), "0.0.0.0");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, 1), "");
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list.field(devices::DeviceField::Mac, 1), "02-C4-7E-0A-1B-FF");
+    EXPECT_EQ(list.field(devices::DeviceField::DeviceIp, 1), "10.0.0.1");
+    EXPECT_EQ(list.field(devices::DeviceField::Ip, 1), "10.0.0.1");
+    EXPECT_EQ(list.field(devices::DeviceField::Mask, 1), "255.255.255.0");
+    EXPECT_EQ(list.field(devices::DeviceField::Gateway, 1), "0.0.0.0");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, 1), "");
     EXPECT_EQ(events.log, (std::vector<std::string>{"listed Pump (02-C4-7E-0A-1B-FF)"}));
 
-    handleReply(grid, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
-    EXPECT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColRow, 2), "2");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColIp, 2), "192.168.0.100");
+    handleReply(list, events, infoReply(kMac2, {192, 168, 0, 100}, ""));
+    EXPECT_EQ(list.size(), 2);
+    EXPECT_EQ(list.field(devices::DeviceField::Ip, 2), "192.168.0.100");
     EXPECT_EQ(events.last(), "listed  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
 }
 
-// The command line reads devices without a grid; it must see the same texts
+// The command line reads devices without a list; it must see the same texts
 // the window lists, and nothing for a datagram that is not a device.
 TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
-    const auto record = deviceRecordOf(infoReply(kMac1, {10, 0, 0, 1}, "Pump <b>%s"));
+    const auto record = devices::deviceRecordOf(infoReply(kMac1, {10, 0, 0, 1}, "Pump <b>%s"));
     ASSERT_TRUE(record);
     EXPECT_EQ(record->mac, "02-C4-7E-0A-1B-FF");
     EXPECT_EQ(record->name, "Pump <b>%s");
@@ -60,61 +58,60 @@ TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
     EXPECT_EQ(record->mask, "255.255.255.0");
     EXPECT_EQ(record->gateway, "0.0.0.0");
 
-    EXPECT_FALSE(deviceRecordOf(resultReply(kMac1, "Setting OK")));
+    EXPECT_FALSE(devices::deviceRecordOf(resultReply(kMac1, "Setting OK")));
     Bytes cut = infoReply(kMac1, {10, 0, 0, 1}, "Pump");
     cut.resize(9);
-    EXPECT_FALSE(deviceRecordOf(cut));
+    EXPECT_FALSE(devices::deviceRecordOf(cut));
 }
 
 TEST(ReplyHandler, IgnoresAListedDeviceEntirely) {
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
     const std::size_t reported = events.log.size();
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
-    EXPECT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColName, 1), "Pump");
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 9}, "Renamed"));
+    EXPECT_EQ(list.size(), 2);
+    EXPECT_EQ(list.field(devices::DeviceField::Name, 1), "Pump");
     EXPECT_EQ(events.log.size(), reported);
 }
 
 TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, events, resultReply(kMac1, "Setting OK"));
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(list, events, resultReply(kMac1, "Setting OK"));
     EXPECT_EQ(events.last(), "result Pump (02-C4-7E-0A-1B-FF): Setting OK");
 
-    handleReply(grid, events, resultReply(kMac2, "Password Error"));
+    handleReply(list, events, resultReply(kMac2, "Password Error"));
     EXPECT_EQ(events.last(), "result  (00-1A-2B-3C-4D-5E): Password Error");
-    EXPECT_EQ(grid.rowCount(), 3);
+    EXPECT_EQ(list.size(), 1);
 }
 
 TEST(ReplyHandler, DropsWhatIsNotAReply) {
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     Events events;
     Bytes request(16, 0xFF);
     const std::string magic = "KAVRENut";
     std::copy(magic.begin(), magic.end(), request.begin());
     request[8] = 0;
     request[9] = 0x16;
-    handleReply(grid, events, request);
-    handleReply(grid, events, Bytes{});
-    handleReply(grid, events, Bytes(1024, 0xFF));
-    EXPECT_EQ(grid.rowCount(), 2);
+    handleReply(list, events, request);
+    handleReply(list, events, Bytes{});
+    handleReply(list, events, Bytes(1024, 0xFF));
+    EXPECT_EQ(list.size(), 0);
     EXPECT_TRUE(events.log.empty());
 }
 
 TEST(ReplyHandler, RefreshThenLateRepliesStartAgainAtRowOne) {
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     Events events;
-    handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
-    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
-    grid.clear();
-    handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
-    EXPECT_EQ(grid.rowCount(), 3);
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColRow, 1), "1");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColName, 1), "Valve");
+    handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"));
+    handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    list.clear();
+    handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"));
+    EXPECT_EQ(list.size(), 1);
+    EXPECT_EQ(list.field(devices::DeviceField::Name, 1), "Valve");
 }
 
 // --- impostors and floods: what a hostile host on the segment can send ----------
@@ -143,22 +140,22 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        devices::DeviceGrid grid;
+        devices::DeviceList list;
         Events events;
-        handleReply(grid, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
+        handleReply(list, events, infoReply(kMac2, {10, 0, 0, 2}, "Valve"), C);
         for (std::size_t i = 0; i < c.senders.size(); ++i)
-            handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
+            handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, i ? "Forged" : "Pump"),
                         c.senders[i]);
-        ASSERT_EQ(grid.deviceRowCount(), 2);
-        EXPECT_EQ(grid.cell(devices::DeviceGrid::ColName, 2), "Pump");
-        EXPECT_EQ(grid.firstSender(2), c.first);
-        const auto rivals = grid.rivalSenders(2);
+        ASSERT_EQ(list.size(), 2);
+        EXPECT_EQ(list.field(devices::DeviceField::Name, 2), "Pump");
+        EXPECT_EQ(list.firstSender(2), c.first);
+        const auto rivals = list.rivalSenders(2);
         EXPECT_EQ(std::vector<std::uint32_t>(rivals.begin(), rivals.end()), c.rivals);
-        EXPECT_TRUE(grid.rivalSenders(1).empty());
-        grid.clear();
-        handleReply(grid, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
-        EXPECT_EQ(grid.firstSender(1), B);
-        EXPECT_TRUE(grid.rivalSenders(1).empty()) << "a Refresh forgets the senders";
+        EXPECT_TRUE(list.rivalSenders(1).empty());
+        list.clear();
+        handleReply(list, events, infoReply(kMac1, {10, 0, 0, 1}, "Pump"), B);
+        EXPECT_EQ(list.firstSender(1), B);
+        EXPECT_TRUE(list.rivalSenders(1).empty()) << "a Refresh forgets the senders";
     }
 }
 
@@ -166,27 +163,27 @@ TEST(ReplyHandler, RemembersEverySenderClaimingAListedMac) {
 // stops at its bound, says so once, and says it again
 // after a Refresh that fills it again; listed devices still count.
 TEST(ReplyHandler, AFullListTakesNoMoreDevicesAndSaysSoOnce) {
-    devices::DeviceGrid grid(16, 3);
+    devices::DeviceList list(16, 3);
     Events events;
     const auto flood = [&](int count) {
         for (int i = 0; i < count; ++i) {
             const protocol::MacBytes mac = {0x02, 0x4B, 0x56, 0, 0, static_cast<std::uint8_t>(i)};
-            handleReply(grid, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
+            handleReply(list, events, infoReply(mac, {10, 0, 0, 1}, "Flood"), 0x0A000001);
         }
     };
     flood(3);
     EXPECT_NE(events.last(), "full");
     const std::size_t reported = events.log.size();
     flood(10);
-    EXPECT_EQ(grid.deviceRowCount(), 3);
+    EXPECT_EQ(list.size(), 3);
     EXPECT_EQ(events.last(), "full");
     EXPECT_EQ(events.log.size(), reported + 1);
-    handleReply(grid, events, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
+    handleReply(list, events, infoReply({0x02, 0x4B, 0x56, 0, 0, 1}, {10, 0, 0, 1}, "X"),
                 0x0A000002);
-    EXPECT_EQ(grid.rivalSenders(2).size(), 1u) << "a listed device is still heard";
-    grid.clear();
+    EXPECT_EQ(list.rivalSenders(2).size(), 1u) << "a listed device is still heard";
+    list.clear();
     flood(10);
-    EXPECT_EQ(grid.deviceRowCount(), 3);
+    EXPECT_EQ(list.size(), 3);
     EXPECT_EQ(events.log.size(), reported + 1 + 3 + 1);
 }
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "devices/devicegrid.h"
+#include "devices/devicelist.h"
 #include "tests/support/fakes.h"
 
 namespace kavren::usecases {
@@ -20,12 +20,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct CountingObserver final : devices::GridObserver {
+struct CountingObserver final : devices::DeviceListObserver {
     int appendNotices = 0;
-    void gridReset() override {}
-    void rowsAppended(int, int) override { ++appendNotices; }
-    void cellChanged(int, int) override {}
-    void headersChanged() override {}
+    void listCleared() override {}
+    void devicesAppended(int, int) override { ++appendNotices; }
+    void fieldChanged(devices::DeviceField, int) override {}
 };
 
 // A queue of numbered replies. Each delivered reply lists a device and
@@ -34,10 +33,7 @@ struct CountingObserver final : devices::GridObserver {
 // replies arrive meanwhile.
 class ReplyPacerTest : public testing::Test {
 protected:
-    ReplyPacerTest() {
-        grid.setUp();
-        grid.setObserver(&observer);
-    }
+    ReplyPacerTest() { list.setObserver(&observer); }
 
     void queueReplies(int count) {
         for (int i = 0; i < count; ++i)
@@ -51,9 +47,9 @@ protected:
             const int reply = queued.front();
             queued.pop_front();
             handled.push_back(reply);
-            devices::DeviceGrid::DeviceRowTexts texts;
+            devices::DeviceRecord texts;
             texts.mac = std::to_string(reply);
-            grid.appendDeviceRow(std::move(texts));
+            list.append(std::move(texts));
             pacer.deviceListed("dev", std::to_string(reply));
         }
         queueReplies(arrivePerCall);
@@ -67,10 +63,10 @@ protected:
     int deliverCalls = 0;
     std::deque<int> queued;
     std::vector<int> handled;
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     CountingObserver observer;
     testsupport::RecordingReplyEvents heard;
-    ReplyPacer pacer{grid, heard, [this](std::size_t n) { return deliver(n); },
+    ReplyPacer pacer{list, heard, [this](std::size_t n) { return deliver(n); },
                      [this] { return now; }};
 };
 
@@ -107,7 +103,7 @@ TEST_F(ReplyPacerTest, EveryReplyComesThroughOnceInOrderWithOneEventPerSlice) {
     ASSERT_EQ(handled.size(), 1000U);
     for (int i = 0; i < 1000; ++i)
         ASSERT_EQ(handled[static_cast<std::size_t>(i)], i);
-    EXPECT_EQ(grid.rowCount(), 1000 + 2);
+    EXPECT_EQ(list.size(), 1000);
     EXPECT_EQ(observer.appendNotices, slices);
     ASSERT_EQ(heard.log.size(), static_cast<std::size_t>(slices));
     EXPECT_EQ(heard.last(), "listed dev (999)");
@@ -170,7 +166,7 @@ TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
         SCOPED_TRACE(c.what);
         heard.log.clear();
         bool delivered = false;
-        ReplyPacer slicing{grid, heard,
+        ReplyPacer slicing{list, heard,
                            [&](std::size_t) {
                                if (!std::exchange(delivered, true))
                                    c.events(slicing);

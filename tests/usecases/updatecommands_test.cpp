@@ -17,14 +17,12 @@ using testsupport::FakeUpdateFrontEnd;
 using testsupport::RecordingSender;
 using Bytes = std::vector<std::uint8_t>;
 
-devices::DeviceGrid::DeviceRowTexts device(std::string name, std::string mac,
-                                           std::string deviceIp) {
-    devices::DeviceGrid::DeviceRowTexts t;
+devices::DeviceRecord device(std::string name, std::string mac, std::string deviceIp) {
+    devices::DeviceRecord t;
     t.mac = std::move(mac);
     t.name = std::move(name);
     t.version = "v1.0";
     t.deviceIp = std::move(deviceIp);
-    t.ip = "192.168.0.50";
     t.mask = "255.255.255.0";
     t.gateway = "192.168.0.1";
     t.description = "Lab";
@@ -33,11 +31,11 @@ devices::DeviceGrid::DeviceRowTexts device(std::string name, std::string mac,
 
 class UpdateTest : public ::testing::Test {
 protected:
-    void SetUp() override { grid.setUp(); }
-
     int addDevice(const std::string& name, const std::string& mac,
                   const std::string& deviceIp = "192.168.0.100") {
-        return grid.appendDeviceRow(device(name, mac, deviceIp));
+        const int row = list.append(device(name, mac, deviceIp));
+        list.setField(devices::DeviceField::Ip, row, "192.168.0.50");
+        return row;
     }
     void addThree() {
         addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
@@ -49,11 +47,11 @@ protected:
             std::count(prompts.events.begin(), prompts.events.end(), event));
     }
 
-    devices::DeviceGrid grid;
+    devices::DeviceList list;
     FakePrompts prompts;
     RecordingSender sender;
     FakeUpdateFrontEnd frontEnd;
-    UpdateCommands commands{grid, prompts, sender, frontEnd, frontEnd};
+    UpdateCommands commands{list, prompts, sender, frontEnd, frontEnd};
 };
 
 // --- rows that are not device rows ------------------------------------------
@@ -70,9 +68,8 @@ TEST_F(UpdateTest, RowsWithoutADeviceDoNothing) {
 
 TEST_F(UpdateTest, UpdateDeviceWithNoCurrentRowOrTheTrailingRowDoesNothing) {
     prompts.passwords = {"pw"};
-    commands.updateDevice();  // nothing selected yet, grid without devices
-    grid.selectCell(6, 1);    // the trailing row
-    commands.updateDevice();
+    commands.updateDevice(std::nullopt);  // nothing selected yet, no devices
+    commands.updateDevice(1);             // the trailing row
     EXPECT_TRUE(prompts.events.empty());
     EXPECT_TRUE(sender.sent.empty());
 }
@@ -80,9 +77,8 @@ TEST_F(UpdateTest, UpdateDeviceWithNoCurrentRowOrTheTrailingRowDoesNothing) {
 TEST_F(UpdateTest, UpdateDeviceUpdatesTheCurrentRow) {
     addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
     addDevice("CD", "00-1A-2B-3C-4D-5F", "10.0.0.2");
-    grid.selectCell(7, 2);
     prompts.passwords = {"pw"};
-    commands.updateDevice();
+    commands.updateDevice(2);
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].host, "10.0.0.2");
 }
@@ -110,8 +106,8 @@ TEST_F(UpdateTest, CaptionAndTenMemoLinesInTheirExactShape) {
 
 TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
     const int row = addDevice("%s%n", "00-1A-2B-3C-4D-5E");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "n3w");
-    grid.setCell(devices::DeviceGrid::ColDescription, row, "100% %s \xE9t\xE9");
+    list.setField(devices::DeviceField::NewPassword, row, "n3w");
+    list.setField(devices::DeviceField::Description, row, "100% %s \xE9t\xE9");
     commands.updateRow(row);
     EXPECT_EQ(prompts.events.front(), "confirm:%s%n (00-1A-2B-3C-4D-5E)");
     EXPECT_EQ(prompts.lastLines[5], "NewPassword     \t: n3w");
@@ -121,13 +117,12 @@ TEST_F(UpdateTest, NewPasswordIsShownReadableAndDeviceTextsLiterally) {
 // --- address checks ----------------------------------------------------------
 
 TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
-    for (const int col : {devices::DeviceGrid::ColIp, devices::DeviceGrid::ColMask,
-                          devices::DeviceGrid::ColGateway}) {
-        SCOPED_TRACE(col);
-        devices::DeviceGrid g;
-        g.setUp();
-        const int row = g.appendDeviceRow(device("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1"));
-        g.setCell(col, row, "10.0.0");
+    for (const devices::DeviceField field :
+         {devices::DeviceField::Ip, devices::DeviceField::Mask, devices::DeviceField::Gateway}) {
+        SCOPED_TRACE(static_cast<int>(field));
+        devices::DeviceList g;
+        const int row = g.append(device("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1"));
+        g.setField(field, row, "10.0.0");
         FakePrompts p;
         p.passwords = {"pw"};
         RecordingSender s;
@@ -140,20 +135,20 @@ TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
 
 TEST_F(UpdateTest, SeveralInvalidAddressesGiveOneMessage) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(devices::DeviceGrid::ColIp, row, "192.168.0.300");
-    grid.setCell(devices::DeviceGrid::ColGateway, row, "10..0.1");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "keep");
+    list.setField(devices::DeviceField::Ip, row, "192.168.0.300");
+    list.setField(devices::DeviceField::Gateway, row, "10..0.1");
+    list.setField(devices::DeviceField::NewPassword, row, "keep");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, std::vector<std::string>{"message:IP address Error !!"});
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "keep");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
 TEST_F(UpdateTest, OneDigitFirstPartIsAccepted) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(devices::DeviceGrid::ColIp, row, "1.2.3.4");
+    list.setField(devices::DeviceField::Ip, row, "1.2.3.4");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -179,13 +174,13 @@ TEST_F(UpdateTest, UnparsableDeviceIpIsAnAddressErrorUnlessBroadcasting) {
 
 TEST_F(UpdateTest, EmptyPasswordCancelsAndChangesNothing) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "keep");
+    list.setField(devices::DeviceField::NewPassword, row, "keep");
     prompts.passwords = {""};
     commands.updateRow(row);
     EXPECT_EQ(prompts.events, (std::vector<std::string>{"confirm:AB (00-1A-2B-3C-4D-5E)",
                                                         "message:Cancel Configuration"}));
     EXPECT_TRUE(sender.sent.empty());
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "keep");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -203,13 +198,13 @@ TEST_F(UpdateTest, PasswordBoxIsEmptiedBeforeTheSendAndNeverShown) {
 
 TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", "192.168.0.100");
-    grid.setCell(devices::DeviceGrid::ColIp, row, "10.1.2.3");
-    grid.setCell(devices::DeviceGrid::ColMask, row, "255.255.0.0");
-    grid.setCell(devices::DeviceGrid::ColGateway, row, "10.1.0.254");
+    list.setField(devices::DeviceField::Ip, row, "10.1.2.3");
+    list.setField(devices::DeviceField::Mask, row, "255.255.0.0");
+    list.setField(devices::DeviceField::Gateway, row, "10.1.0.254");
     // 40 bytes: only the first 32 are sent, "%s" byte for byte.
-    grid.setCell(devices::DeviceGrid::ColDescription, row,
-                 "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "new\xE9");
+    list.setField(devices::DeviceField::Description, row,
+                  "Line %s 4 / Hall B / Rack 7 / Slot 9+XYZ");
+    list.setField(devices::DeviceField::NewPassword, row, "new\xE9");
     prompts.passwords = {"abcdefghijklmnopqrst"};  // 20 characters; 16 count
     commands.updateRow(row);
 
@@ -234,11 +229,11 @@ TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     EXPECT_FALSE(sender.sent[0].broadcast);
 }
 
-// The command line sends from settings it holds as texts, without a grid;
+// The command line sends from settings it holds as texts, without a list;
 // the bytes and the destination must be the window's for the same texts.
 TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", " 192.168.000.100 ");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "n%s");
+    list.setField(devices::DeviceField::NewPassword, row, "n%s");
     prompts.passwords = {"secret"};
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
@@ -306,23 +301,23 @@ TEST_F(UpdateTest, ForceBroadcastIsReadOnceAtTheStart) {
 
 TEST_F(UpdateTest, AfterASendUpdateDeviceIsDisabledAndNewPasswordEmptied) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "next");
-    grid.setCell(devices::DeviceGrid::ColIp, row, "192.168.0.77");
+    list.setField(devices::DeviceField::NewPassword, row, "next");
+    list.setField(devices::DeviceField::Ip, row, "192.168.0.77");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
     EXPECT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(frontEnd.requestsSent, 1);
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "");
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColIp, row), "192.168.0.77");  // the sent values stay
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "");
+    EXPECT_EQ(list.field(devices::DeviceField::Ip, row), "192.168.0.77");  // the sent values stay
 }
 
 TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E");
-    grid.setCell(devices::DeviceGrid::ColNewPassword, row, "next");
+    list.setField(devices::DeviceField::NewPassword, row, "next");
     prompts.passwords = {"pw"};
     sender.failOnCall = 0;
     EXPECT_THROW(commands.updateRow(row), std::runtime_error);
-    EXPECT_EQ(grid.cell(devices::DeviceGrid::ColNewPassword, row), "next");
+    EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "next");
     EXPECT_EQ(frontEnd.requestsSent, 0);
 }
 
@@ -330,7 +325,7 @@ TEST_F(UpdateTest, SendErrorPropagatesAndLeavesTheRowAlone) {
 
 TEST_F(UpdateTest, UpdateAllSkipsABadRowWithItsMessageInBetween) {
     addThree();
-    grid.setCell(devices::DeviceGrid::ColMask, 2, "255.255.0");
+    list.setField(devices::DeviceField::Mask, 2, "255.255.0");
     prompts.passwords = {"p1", "p3"};
     commands.updateAll();
     EXPECT_EQ(prompts.events,
@@ -417,7 +412,7 @@ TEST_F(UpdateTest, UpdateMultiIgnoresARowAppendedDuringAConfirmation) {
     addDevice("AB", "00-1A-2B-3C-4D-5E", "10.0.0.1");
     prompts.selection = std::vector<int>{0};
     prompts.onConfirm = [&] {
-        if (grid.deviceRowCount() == 1)
+        if (list.size() == 1)
             addDevice("LATE", "00-1A-2B-3C-4D-61", "10.0.0.9");
     };
     prompts.passwords = {"p1", "p2"};

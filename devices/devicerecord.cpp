@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "usecases/devicerecord.h"
+#include "devices/devicerecord.h"
 
 #include <variant>
 
 #include "protocol/textcodecs.h"
 
-namespace kavren::usecases {
+namespace kavren::devices {
 
 DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply) {
     return {.mac = protocol::formatMac(reply.mac),
@@ -24,4 +24,4 @@ std::optional<DeviceRecord> deviceRecordOf(std::span<const std::uint8_t> datagra
     return std::nullopt;
 }
 
-}  // namespace kavren::usecases
+}  // namespace kavren::devices

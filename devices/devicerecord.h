@@ -8,11 +8,11 @@
 
 #include "protocol/packets.h"
 
-namespace kavren::usecases {
+namespace kavren::devices {
 
-// One device as its information reply describes it, in the texts the window
-// lists: the MAC as "00-1A-2B-3C-4D-5E", addresses dotted, the device's own
-// texts as their bytes. Front ends that keep no grid use it directly.
+// One device as its information reply describes it, in the texts both front
+// ends show: the MAC as "00-1A-2B-3C-4D-5E", addresses dotted, the device's
+// own texts as their bytes. DeviceList keeps one per listed device.
 struct DeviceRecord {
     std::string mac;
     std::string name;
@@ -28,4 +28,4 @@ DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply);
 // information reply.
 std::optional<DeviceRecord> deviceRecordOf(std::span<const std::uint8_t> datagram);
 
-}  // namespace kavren::usecases
+}  // namespace kavren::devices

@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "devices/addressindex.h"
+#include "devices/devicerecord.h"
+#include "devices/devicesenders.h"
+
+namespace kavren::devices {
+
+// The texts kept for a listed device, in the order the user reads them.
+// The first four are what the device reported; the other five are the
+// settings the user may change before an update.
+enum class DeviceField : int {
+    Mac,
+    Name,
+    Version,
+    DeviceIp,
+    NewPassword,
+    Ip,
+    Mask,
+    Gateway,
+    Description,
+};
+inline constexpr int kDeviceFieldCount = 9;
+
+// A listed device: the record of its first reply, and the address it is to
+// take. Mask, gateway and description start as reported and are changed in
+// place; the address to take starts as the reported one. The new password is
+// kept apart (DeviceList::field), as almost no device has one.
+struct ListedDevice : DeviceRecord {
+    std::string ip;
+};
+// Two of them fill one 512-byte block of the list's deque; a ninth text here
+// would cost each device a block of its own.
+static_assert(sizeof(ListedDevice) <= 256, "a listed device outgrows half a deque block");
+
+// Told about every change, so a view can repaint only what changed (one
+// notification per append, not per field).
+class DeviceListObserver {
+public:
+    virtual ~DeviceListObserver() = default;
+    virtual void listCleared() = 0;
+    // Devices first..last (numbers, see DeviceList) were appended.
+    virtual void devicesAppended(int first, int last) = 0;
+    virtual void fieldChanged(DeviceField field, int device) = 0;
+};
+
+// The listed devices, by MAC, in the order their first replies came. A device
+// is named by its number: 1 for the first, size() for the last; numbers never
+// change until clear(), as devices are only ever appended. Every text is an
+// 8-bit text as the device sent it.
+class DeviceList final {
+public:
+    // Devices the MAC index holds without growing (it grows beyond).
+    static constexpr std::size_t kExpectedDevices = 65536;
+    // Devices listed at most. A real segment holds a few thousand; the bound
+    // is for forged replies, each with a MAC of its own, which would otherwise
+    // take memory until the program ends (about 450 bytes a device).
+    static constexpr int kMaxDevices = 100000;
+
+    // `expectedDevices` sizes the MAC index up front; short-lived lists
+    // (tools, tests) can ask for less.
+    // `maxDevices` below kMaxDevices is for tests that reach the bound.
+    explicit DeviceList(std::size_t expectedDevices = kExpectedDevices,
+                        int maxDevices = kMaxDevices);
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+
+    void setObserver(DeviceListObserver* observer) {
+        m_observer = observer;
+        // Mark changes are gathered only for someone who shows them.
+        m_addresses.collectChanges(observer != nullptr);
+    }
+
+    // Forgets every device.
+    void clear();
+    // Lists a device as `reported`; returns its number. `sender` is the
+    // source address of the reply (host order, 0 when not known).
+    int append(DeviceRecord reported, std::uint32_t sender = 0);
+
+    int size() const { return static_cast<int>(m_devices.size()); }
+    bool contains(int device) const { return device >= 1 && device <= size(); }
+
+    // No more devices are taken once this holds (append still appends; the
+    // reply handler asks first).
+    bool full() const { return size() >= m_maxDevices; }
+    int maxDevices() const { return m_maxDevices; }
+    // A device was left out because the list is full: true the first time
+    // after each clear(), so that it is said once.
+    bool noteDeviceLeftOut() { return m_leftOut++ == 0; }
+
+    // Another reply for `device` came from `sender`. A sender not seen for it
+    // before is kept, and the observer hears of the MAC. Returns whether it
+    // was such a rival.
+    bool noteSender(int device, std::uint32_t sender);
+    // The first sender of a device and the others; 0 / empty when not known
+    // or no such device.
+    std::uint32_t firstSender(int device) const;
+    std::span<const std::uint32_t> rivalSenders(int device) const;
+
+    // Between these two, appended devices are announced to the observer
+    // once, at the end, as one range; any other change announces them first,
+    // so the observer still hears of every change in order. Batches may nest;
+    // each end announces what was appended so far.
+    void beginAppendBatch() { ++m_batchDepth; }
+    void endAppendBatch();
+    // Announces the devices appended so far, ahead of a change the observer
+    // hears of from elsewhere (a view's own headers).
+    void announceAppended();
+
+    // The first device whose MAC text equals `mac` exactly.
+    std::optional<int> findByMac(std::string_view mac) const;
+
+    // A field of a device; empty for no such device.
+    const std::string& field(DeviceField field, int device) const;
+    // Changes a field of a device, keeping the indexes true; nothing for no
+    // such device. Any field can be written (tools and tests rename devices);
+    // the user edits only the editable ones.
+    void setField(DeviceField field, int device, std::string text);
+    // The device as listed; `device` must be one (contains()).
+    const ListedDevice& device(int device) const {
+        return m_devices[static_cast<std::size_t>(device - 1)];
+    }
+
+    // Grows with every change of a searched field (MAC, name, version,
+    // DeviceIP, description) other than an append, and with every clear: a
+    // search index built before is out of date.
+    std::uint64_t searchedChanges() const { return m_searchedChanges; }
+
+    // Which devices report which address; true after every change.
+    const AddressIndex& addresses() const { return m_addresses; }
+    // Devices whose address marks changed through a change of another one.
+    std::vector<int> takeAddressMarkChanges() { return m_addresses.takeChangedRows(); }
+
+    // The settings the user may change: the new password, the address to
+    // take, net mask, gateway and description.
+    static bool editable(DeviceField field);
+    // A warning about a text too long for its field, to be shown to the user
+    // as it is; texts are never refused.
+    static std::optional<std::string_view> lengthWarning(DeviceField field, std::string_view text);
+    // The field's name as the user reads it (the confirmation's labels, the
+    // grid's headers).
+    static std::string_view fieldName(DeviceField field);
+
+private:
+    void indexMac(int device);
+    void unindexMac(int device);
+
+    // A deque, so that tens of thousands of devices grow without being moved:
+    // the MAC index points into them.
+    std::deque<ListedDevice> m_devices;
+    // The few new passwords typed, by device.
+    std::unordered_map<int, std::string> m_newPasswords;
+    // MAC text to the first device that holds it, so that a reply from a
+    // listed device is found without walking the list. The key views the
+    // device's own MAC text, which neither moves nor changes while indexed,
+    // so a MAC costs no second copy.
+    std::unordered_map<std::string_view, int> m_macIndex;
+    AddressIndex m_addresses;
+    // Device n is n - 1 here.
+    DeviceSenders m_senders;
+    int m_maxDevices;
+    std::uint64_t m_leftOut = 0;
+    std::uint64_t m_searchedChanges = 0;
+    int m_batchDepth = 0;
+    int m_firstUnannounced = 0;  // first appended device not yet announced; 0 for none
+    DeviceListObserver* m_observer = nullptr;
+};
+
+}  // namespace kavren::devices
