@@ -30,7 +30,7 @@ std::string planFileWarning(const std::string& path);
 // that is not valid UTF-8 is read in the console's code page.
 std::string systemTextAsUtf8(const std::string& bytes);
 
-// Reads the secret as the device's bytes (codec::latin1FromUtf8 of the
+// Reads the secret as the device's bytes (protocol::latin1FromUtf8 of the
 // source's text); on failure returns nothing and says why in `error` (which
 // never holds the secret): an empty password file, a character beyond
 // Latin-1. A prompt asks twice when `confirm` is set.

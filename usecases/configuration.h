@@ -12,7 +12,7 @@ namespace kavren::usecases {
 
 inline constexpr std::string_view kBroadcastHost = "255.255.255.255";
 
-// The settings of one device as the user typed them (a grid row, a plan
+// The settings of one device as the user typed them (a listed device, a plan
 // line), and the address the device reported.
 struct SettingsText {
     std::string_view mac{};
@@ -25,7 +25,7 @@ struct SettingsText {
 };
 
 // A password the device could not take as it is: a character beyond Latin-1
-// (every source converts with codec::latin1FromUtf8 and refuses rather than
+// (every source converts with protocol::latin1FromUtf8 and refuses rather than
 // substituting).
 inline constexpr std::string_view kPasswordCharsetError =
     "The password holds a character outside Latin-1, which the device cannot take.";
