@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
+#include <array>
 
 #include "app/devicegrid.h"
 #include "app/devicetablemodel.h"
@@ -65,33 +66,19 @@ void DevListView::setDeviceModel(DeviceTableModel* model) {
 
 namespace {
 
-// The widest text a device can put in a column: a MAC text of the face's
-// widest hex digit, a dotted address of its widest octets. Other columns
-// hold free text, for which no width is enough.
-QString widestDeviceText(int col, const QFontMetrics& metrics) {
-    const auto widest = [&metrics](const QStringList& candidates) {
-        return *std::max_element(
-            candidates.begin(), candidates.end(), [&metrics](const QString& a, const QString& b) {
-                return metrics.horizontalAdvance(a) < metrics.horizontalAdvance(b);
-            });
-    };
-    switch (col) {
-        case DeviceGrid::ColMac: {
-            const QString digit = widest(QString::fromLatin1("0123456789ABCDEF").split(QString()));
-            return QStringList(6, digit + digit).join(QLatin1Char('-'));
+// The text measured once per candidate: a comparison that measured both
+// sides would shape every octet hundreds of times, and shaping is most of what
+// the window costs before it first paints.
+QString widestOf(const QStringList& candidates, const QFontMetrics& metrics) {
+    QString widest;
+    int widestAdvance = -1;
+    for (const QString& candidate : candidates) {
+        if (const int advance = metrics.horizontalAdvance(candidate); advance > widestAdvance) {
+            widestAdvance = advance;
+            widest = candidate;
         }
-        case DeviceGrid::ColDeviceIp:
-        case DeviceGrid::ColIp:
-        case DeviceGrid::ColMask:
-        case DeviceGrid::ColGateway: {
-            QStringList octets;
-            for (int value = 0; value <= 255; ++value)
-                octets << QString::number(value);
-            return QStringList(4, widest(octets)).join(QLatin1Char('.'));
-        }
-        default:
-            return {};
     }
+    return widest;
 }
 
 int digitCount(int value) {
@@ -102,6 +89,52 @@ int digitCount(int value) {
 }
 
 }  // namespace
+
+const QString& DevListView::widestDeviceText(int col) const {
+    // The widest text a device can put in a column: a MAC text of the face's
+    // widest hex digit, a dotted address of its widest octets. Other columns
+    // hold free text, for which no width is enough. Worked out again only
+    // when the face changes.
+    if (const QString key = font().key(); key != m_widest.fontKey) {
+        const QFontMetrics metrics = fontMetrics();
+        const QString digit =
+            widestOf(QString::fromLatin1("0123456789ABCDEF").split(QString()), metrics);
+        m_widest.mac = QStringList(6, digit + digit).join(QLatin1Char('-'));
+        // Each digit is measured once; only the octets whose digits add up to
+        // within two pixels of the widest (rounding, kerning) are measured whole.
+        std::array<int, 10> digitAdvance{};
+        for (int d = 0; d < 10; ++d)
+            digitAdvance[static_cast<std::size_t>(d)] = metrics.horizontalAdvance(QChar(u'0' + d));
+        const auto digitSum = [&digitAdvance](int value) {
+            int sum = 0;
+            for (const QChar c : QString::number(value))
+                sum += digitAdvance[static_cast<std::size_t>(c.digitValue())];
+            return sum;
+        };
+        int widestSum = 0;
+        for (int value = 0; value <= 255; ++value)
+            widestSum = std::max(widestSum, digitSum(value));
+        QStringList octets;
+        for (int value = 0; value <= 255; ++value) {
+            if (digitSum(value) >= widestSum - 2)
+                octets << QString::number(value);
+        }
+        m_widest.address = QStringList(4, widestOf(octets, metrics)).join(QLatin1Char('.'));
+        m_widest.fontKey = key;
+    }
+    static const QString kNone;
+    switch (col) {
+        case DeviceGrid::ColMac:
+            return m_widest.mac;
+        case DeviceGrid::ColDeviceIp:
+        case DeviceGrid::ColIp:
+        case DeviceGrid::ColMask:
+        case DeviceGrid::ColGateway:
+            return m_widest.address;
+        default:
+            return kNone;
+    }
+}
 
 int DevListView::widthFor(const QString& text) const {
     // A cell draws its text inside a margin on either side, and the grid line
@@ -125,7 +158,7 @@ void DevListView::applyColumnWidths() {
         int width = hint.toSize().width();
         if (!title.isEmpty())
             width = std::max(width, headerWidthFor(title));
-        const QString widest = widestDeviceText(c, fontMetrics());
+        const QString widest = widestDeviceText(c);
         if (!widest.isEmpty())
             width = std::max(width, widthFor(widest));
         horizontalHeader()->resizeSection(c, width);

@@ -53,6 +53,7 @@ private:
     // whole in its header, with the view's fonts and style.
     int widthFor(const QString& text) const;
     int headerWidthFor(const QString& title) const;
+    const QString& widestDeviceText(int col) const;
     void onCurrentChanged(const QModelIndex& current);
 
     DeviceTableModel* m_model = nullptr;
@@ -61,6 +62,13 @@ private:
     // and the width it was given then (0: the grid's own width).
     int m_rowNumberDigits = 0;
     int m_rowNumberWidth = 0;
+    // The widest MAC and address texts in the face of `fontKey`.
+    struct WidestTexts {
+        QString fontKey;
+        QString mac;
+        QString address;
+    };
+    mutable WidestTexts m_widest;
 };
 
 }  // namespace kavren::app

@@ -72,20 +72,6 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
     // keeps a MAC text or a net mask on one line beside its header.
     memoFont.setPixelSize(11);
     CfgList->setFont(memoFont);
-    // Each line is a header padded to fifteen characters, a blank and a tab.
-    // In a proportional face the padded headers differ in width, so the
-    // first tab stop goes just past the widest of them: every colon then
-    // stands in one column and the values keep as much room as they can.
-    const QFontMetricsF metrics(memoFont);
-    qreal widest = 0;
-    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
-        const std::string_view header =
-            devices::DeviceList::fieldName(static_cast<devices::DeviceField>(f));
-        QString padded = QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
-        padded = padded.leftJustified(15) + QLatin1Char(' ');
-        widest = std::max(widest, metrics.horizontalAdvance(padded));
-    }
-    CfgList->setTabStopDistance(widest + 2);
     CfgList->setPlainText(QStringLiteral("CfgList"));
 
     setTabOrder(Password, OKBtn);
@@ -109,7 +95,30 @@ void TPwdDlg::reject() {
     CancelBtnClick();
 }
 
+void TPwdDlg::fitTabStop() {
+    // Each line is a header padded to fifteen characters, a blank and a tab.
+    // In a proportional face the padded headers differ in width, so the
+    // first tab stop goes just past the widest of them: every colon then
+    // stands in one column and the values keep as much room as they can.
+    const QFontMetricsF metrics(CfgList->font());
+    qreal widest = 0;
+    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
+        const std::string_view header =
+            devices::DeviceList::fieldName(static_cast<devices::DeviceField>(f));
+        QString padded = QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
+        padded = padded.leftJustified(15) + QLatin1Char(' ');
+        widest = std::max(widest, metrics.horizontalAdvance(padded));
+    }
+    CfgList->setTabStopDistance(widest + 2);
+}
+
 void TPwdDlg::showEvent(QShowEvent* event) {
+    // Measured when the dialog first opens, not when the program starts: the
+    // memo's face is loaded only then.
+    if (!m_tabStopFitted) {
+        fitTabStop();
+        m_tabStopFitted = true;
+    }
     QDialog::showEvent(event);
     centreOnScreen(*this);
     CfgList->moveCursor(QTextCursor::Start);

@@ -36,6 +36,11 @@ public Q_SLOTS:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    // The first tab stop of CfgList, just past the widest padded header.
+    void fitTabStop();
+    bool m_tabStopFitted = false;
 };
 
 }  // namespace kavren::app
