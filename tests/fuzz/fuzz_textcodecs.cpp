@@ -13,7 +13,7 @@
 #include "usecases/devicecsv.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace kavren::protocol;
+    namespace protocol = kavren::protocol;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     const protocol::Ipv4Parse ip = protocol::parseIpv4(text);
