@@ -29,8 +29,10 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && apt-get -o APT::Sandbox::User=root download -qq "$sans" "$narrow" >&2) || {
-    echo "faces.sh: could not fetch $sans $narrow (apt-get update first?)" >&2
+fetch() { (cd "$work" && apt-get -o APT::Sandbox::User=root download -qq "$sans" "$narrow" >&2); }
+# A machine whose package lists are old or missing learns the versions first.
+fetch || { apt-get update -qq >&2 && fetch; } || {
+    echo "faces.sh: could not fetch $sans $narrow" >&2
     exit 1
 }
 for deb in "$work"/*.deb; do
