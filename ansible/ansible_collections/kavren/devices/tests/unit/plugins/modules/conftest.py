@@ -19,16 +19,12 @@ from ansible.module_utils.common.text.converters import to_bytes
 
 
 class Finished(Exception):
-    def __init__(self, result, failed):
-        super(Finished, self).__init__(result)
-        self.result, self.failed = result, failed
+    pass
 
 
-def _record(argv, files):
-    for path in argv:
-        if os.path.isfile(path) and path.endswith((".csv", ".json")):
-            with open(path, newline="") as f:
-                files[path] = (stat.S_IMODE(os.stat(path).st_mode), f.read())
+def _read(path):
+    with open(path, newline="") as f:
+        return stat.S_IMODE(os.stat(path).st_mode), f.read()
 
 
 @pytest.fixture
@@ -41,9 +37,8 @@ def run_module(monkeypatch, tmp_path):
         monkeypatch.setattr(basic, "_ANSIBLE_ARGS", to_bytes(json.dumps(dict(ANSIBLE_MODULE_ARGS=args))))
 
         def run_command(self, argv, environ_update=None, **kwargs):
-            files = {}
-            _record(argv, files)
-            calls.append(dict(cmd=argv, env=environ_update, files=files))
+            calls.append(dict(cmd=argv, env=environ_update, files=dict(
+                (p, _read(p)) for p in argv if os.path.isfile(p) and p.endswith((".csv", ".json")))))
             answer = answers.pop(0)
             if isinstance(answer, Exception):
                 raise answer
@@ -51,7 +46,7 @@ def run_module(monkeypatch, tmp_path):
 
         def finish(failed):
             def raiser(self, **result):
-                raise Finished(result, failed)
+                raise Finished(dict(result, failed=failed))
             return raiser
         monkeypatch.setattr(basic.AnsibleModule, "run_command", run_command)
         monkeypatch.setattr(basic.AnsibleModule, "get_bin_path", lambda self, name, **kw: "/bin/" + name)
@@ -61,8 +56,6 @@ def run_module(monkeypatch, tmp_path):
         try:
             module.main()
         except Finished as end:
-            end.result.update(calls=calls, warnings=warnings, failed=end.failed,
-                              left=sorted(os.listdir(str(tmp_path))))
-            return end.result
+            return dict(end.args[0], calls=calls, warnings=warnings, left=os.listdir(str(tmp_path)))
         raise AssertionError("main() returned without exit_json or fail_json")
     return run

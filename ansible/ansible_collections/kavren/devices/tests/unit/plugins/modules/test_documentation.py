@@ -1,9 +1,7 @@
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The documentation against the schema rules of ansible-test's
-validate-modules (run from the installed ansible_test, which ansible-test
-sanity itself cannot do without a network), with the markup that the
-oldest ansible-core the collection supports renders."""
+"""The documentation against validate-modules' schema, from the installed
+ansible_test (ansible-test sanity needs a network), in 2.14's markup."""
 from __future__ import absolute_import, division, print_function
 
 __metaclass__ = type

@@ -8,7 +8,7 @@
 # included), and a build whose tarball must hold LICENSE, the changelog and
 # the docs. Nothing here needs a network; ansible-lint runs without one.
 set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 base=$root/ansible
 collection=$base/ansible_collections/kavren/devices
 # The Python that Ansible itself runs on, whatever python3 is first on PATH.
@@ -64,5 +64,5 @@ if [ -n "$tarball" ]; then
         fi
     done
 fi
-[ "$failed" -eq 0 ] || { echo "collection_checks: $failed check(s) failed"; exit 1; }
-echo "collection_checks: passed"
+[ "$failed" -eq 0 ] || { echo "ansible_checks: $failed check(s) failed"; exit 1; }
+echo "ansible_checks: passed"
