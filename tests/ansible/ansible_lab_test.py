@@ -321,6 +321,14 @@ def more_scenarios(sites, new_password):
     Check.that(status == 0 and os.path.exists(previous) and len(json.load(open(previous))) == 12,
                "the previous list is kept", output[-3000:])
 
+    # No site host answers: the list is left as it was, and the run says so.
+    before = open(sites.path("devices.json")).read()
+    status, output = sites.playbook("none", "discover.yml", "-e", "kavren_output=devices",
+                                    inventories=("down.yml",))
+    Check.that(status == 4 and "no site host answered" in output
+               and open(sites.path("devices.json")).read() == before,
+               "no answer leaves the older list, saying so", output[-3000:])
+
     # Two hosts serving one site, and --limit without localhost.
     status, output = sites.playbook("shared", "discover.yml", "-l", "site1,site2", "-e",
                                     "kavren_output=shared", inventories=("inventory.yml", "shared.yml"))

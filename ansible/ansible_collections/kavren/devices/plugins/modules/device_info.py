@@ -142,13 +142,22 @@ differences:
       type: list
       elements: dict
     changed:
-      description: Devices whose fields changed, with each field's old and new value.
+      description: One entry per changed field of a device, C(mac), C(field), C(old) and C(new).
+      type: list
+      elements: dict
+    impostors:
+      description: Devices whose MAC other senders newly claim, C(mac) and C(other_senders).
       type: list
       elements: dict
   sample:
     new: []
     gone: []
-    changed: []
+    changed:
+      - mac: 02-4B-56-00-00-00
+        field: ip
+        old: 192.168.10.129
+        new: 192.168.10.20
+    impostors: []
 rc:
   description: kavren's exit status.
   returned: on failure

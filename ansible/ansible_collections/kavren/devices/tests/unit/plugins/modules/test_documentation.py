@@ -20,39 +20,35 @@ from ansible_collections.kavren.devices.plugins.modules import device_config, de
 
 sys.path.insert(0, os.path.join(os.path.dirname(ansible_test.__file__),
                                 "_util", "controller", "sanity", "validate-modules"))
-schema = pytest.importorskip("validate_modules.schema")
+from validate_modules import schema  # noqa: E402 pylint: disable=wrong-import-position
 
-ROOT = os.path.join(os.path.dirname(__file__), "..", "..", "..", "..")
+FILTERS = os.path.join(os.path.dirname(__file__), "..", "..", "..", "..", "plugins", "filter", "*.yml")
 # Markup from ansible-core 2.15 on, shown as is by 2.14 (meta/runtime.yml).
 NEWER_MARKUP = re.compile(r"\b[OVERP]\(")
 
 
-def check(validator, document):
-    try:
-        validator(document)
-    except Exception as error:  # voluptuous gathers every error
-        pytest.fail("; ".join("%s at %s" % (e.msg, "/".join(map(str, e.path))) for e in error.errors))
+def documents():
+    fragment = network.ModuleDocFragment.DOCUMENTATION
+    for module in (device_info, device_config):
+        documentation = yaml.safe_load(module.DOCUMENTATION)
+        documentation["options"].update(yaml.safe_load(fragment)["options"])
+        documentation["requirements"] = yaml.safe_load(fragment)["requirements"]
+        yield pytest.param("module", documentation, yaml.safe_load(module.RETURN),
+                           module.DOCUMENTATION + module.RETURN + fragment, id=documentation["module"])
+    for path in sorted(glob.glob(FILTERS)):
+        with open(path) as f:
+            text = f.read()
+        yield pytest.param("filter", yaml.safe_load(text)["DOCUMENTATION"], yaml.safe_load(text)["RETURN"], text,
+                           id=os.path.basename(path))
 
 
-@pytest.mark.parametrize("module", [device_info, device_config])
-def test_module_documentation(module):
-    name = module.__name__.rsplit(".", 1)[1]
-    documentation = yaml.safe_load(module.DOCUMENTATION)
-    fragment = yaml.safe_load(network.ModuleDocFragment.DOCUMENTATION)
-    documentation["options"].update(fragment["options"])
-    documentation["requirements"] = fragment["requirements"]
-    check(schema.doc_schema(name, for_collection=True), documentation)
-    check(schema.return_schema(for_collection=True), yaml.safe_load(module.RETURN))
-    for text in (module.DOCUMENTATION, module.RETURN, network.ModuleDocFragment.DOCUMENTATION):
-        assert not NEWER_MARKUP.search(text), name
-
-
-@pytest.mark.parametrize("path", sorted(glob.glob(os.path.join(ROOT, "plugins", "filter", "*.yml"))))
-def test_filter_documentation(path):
-    with open(path) as f:
-        text = f.read()
-    document = yaml.safe_load(text)
-    name = os.path.basename(path)[:-4]
-    check(schema.doc_schema(name, for_collection=True, plugin_type="filter"), document["DOCUMENTATION"])
-    check(schema.return_schema(for_collection=True, plugin_type="filter"), document["RETURN"])
-    assert not NEWER_MARKUP.search(text), name
+@pytest.mark.parametrize("kind, documentation, returned, text", documents())
+def test_documentation(kind, documentation, returned, text):
+    for validator, document in ((schema.doc_schema(documentation.get("module") or documentation["name"],
+                                                   for_collection=True, plugin_type=kind), documentation),
+                                (schema.return_schema(for_collection=True, plugin_type=kind), returned)):
+        try:
+            validator(document)
+        except Exception as error:  # voluptuous gathers every error
+            pytest.fail("; ".join("%s at %s" % (e.msg, "/".join(map(str, e.path))) for e in error.errors))
+    assert not NEWER_MARKUP.search(text)
