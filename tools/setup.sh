@@ -19,6 +19,7 @@ packages=("$@")
   python3 iproute2 procps ansible-core openssh-server
   xvfb xauth x11-utils imagemagick fonts-liberation
   scdoc dpkg-dev lintian desktop-file-utils appstream bash-completion man-db
+  prometheus prometheus-node-exporter
 )
 
 missing=()

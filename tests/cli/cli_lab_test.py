@@ -13,6 +13,8 @@ import signal
 import socket
 import subprocess
 import sys
+import time
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import clilab  # noqa: E402
@@ -297,6 +299,79 @@ def scenario_impostor(lab):
                           "--password-env", "KAVREN_TEST_PW", *FAST)
     Check.that(relayed_run.returncode == 0, "a device answered for is not refused",
                text(relayed_run))
+
+
+def scenario_inventory(lab):
+    """Two lists a day apart: one device moved, one gone, one new, one claimed."""
+    lab.start("A", [device("02-AA-00-00-00-01", "198.18.0.130"),
+                    device("02-AA-00-00-00-02", "198.18.0.131", name="old")])
+    before = lab.run("discover", "--json", "--output", lab.path("a.json"), *FAST)
+    Check.that(before.returncode == 0 and before.stdout == b"", "--output: nothing on stdout",
+               text(before))
+    missing = lab.run("discover", "--output", lab.path("none/x.json"), *FAST)
+    Check.that(missing.returncode != 0 and b"none/x.json" in missing.stderr,
+               "an unwritable --output is named", text(missing))
+    lab.close()
+    lab.start("A", [device("02-AA-00-00-00-01", "198.18.0.150"),
+                    dict(device("02-AA-00-00-00-03", "198.18.0.132"), password="x"),
+                    dict(device("02-AA-00-00-00-03", "198.18.0.140"), password="y")])
+    lab.run("discover", "--json", "--output", lab.path("b.json"), *FAST)
+    same = lab.run("diff", lab.path("a.json"), lab.path("a.json"))
+    Check.that(same.returncode == 0 and same.stdout == b"", "diff of a list with itself: 0")
+    diff = lab.run("diff", "--json", lab.path("a.json"), lab.path("b.json"))
+    got = json.loads(diff.stdout or b"{}")
+    Check.that(diff.returncode == 1 and [d["mac"] for d in got["new"]] == ["02-AA-00-00-00-03"]
+               and [d["mac"] for d in got["gone"]] == ["02-AA-00-00-00-02"] and
+               [(c["field"], c["old"], c["new"]) for c in got["changed"]] ==
+               [("ip", "198.18.0.130", "198.18.0.150"), ("sender", "198.18.0.130",
+                                                          "198.18.0.150")] and
+               got["impostors"] == [{"mac": "02-AA-00-00-00-03",
+                                     "other_senders": ["198.18.0.140"]}],
+               "diff --json: new, gone, changed and impostors", text(diff))
+    table = lab.run("diff", lab.path("a.json"), lab.path("b.json")).stdout.decode()
+    Check.that("ip            198.18.0.130  198.18.0.150" in table, "the table: old and new", table)
+    broken = lab.run("diff", lab.path("a.json"), lab.path("nothing.json"))
+    Check.that(broken.returncode == 2 and b"nothing.json" in broken.stderr,
+               "an unreadable file: 2, named", text(broken))
+
+
+def scenario_monitoring(lab):
+    """The metrics of hostile device texts pass promtool, and node_exporter
+    serves them from its textfile folder on this lab's loopback."""
+    lab.start("A", [device("02-AA-00-00-00-01", "198.18.0.130", name='x"} 1\nevil{a="\\'),
+                    device("02-AA-00-00-00-02", "198.18.0.130", description="\u00e9\n")])
+    os.mkdir(lab.path("textfiles"))
+    prom = lab.path("textfiles/kavren.prom")
+    wrote = lab.run("discover", "--prometheus", "--output", prom, *FAST)
+    checked = subprocess.run(["promtool", "check", "metrics"], stdin=open(prom, "rb"),
+                             capture_output=True)
+    Check.that(wrote.returncode == 0 and checked.returncode == 0, "promtool accepts the metrics",
+               text(wrote) + text(checked))
+    exporter = subprocess.Popen(["prometheus-node-exporter", "--web.listen-address=127.0.0.1:19100",
+                                 "--collector.disable-defaults", "--collector.textfile",
+                                 "--collector.textfile.directory=" + lab.path("textfiles")],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    served = ""
+    try:
+        for _ in range(50):
+            try:
+                with urllib.request.urlopen("http://127.0.0.1:19100/metrics", timeout=1) as r:
+                    served = r.read().decode("utf-8")
+                break
+            except OSError:
+                time.sleep(0.1)
+    finally:
+        exporter.terminate()
+        exporter.wait(5)
+    Check.that('kavren_device_info{adapter="198.18.0.1",description="",gateway="0.0.0.0",'
+               'ip="198.18.0.130",mac="02-AA-00-00-00-01",mask="255.255.255.0",'
+               'name="x\\"} 1\\nevil{a=\\"\\\\",version=""} 1' in served and
+               "kavren_address_conflicts 1" in served and
+               'kavren_devices{adapter="198.18.0.1"} 2' in served, "node_exporter serves them",
+               served)
+    zabbix = json.loads(lab.run("discover", "--zabbix", *FAST).stdout or b"[]")
+    Check.that(sorted(d["{#MAC}"] for d in zabbix) == ["02-AA-00-00-00-01", "02-AA-00-00-00-02"],
+               "--zabbix: one object per device", str(zabbix))
 
 
 def main():
