@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A site's lists over time and for monitoring: the diff of two discovery
-// documents, Prometheus's text format and Zabbix's discovery data.
+// documents, Prometheus's text format and Zabbix's discovery data, and which
+// results a rollback takes up.
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
 
 #include "cli/inventorydiff.h"
 #include "cli/monitoringoutput.h"
+#include "cli/rollback.h"
+#include "cli/runoutput.h"
 
 namespace kavren::cli {
 namespace {
@@ -82,6 +85,47 @@ TEST(MonitoringOutputTest, PrometheusEscapesLabelsAndCountsPerAdapter) {
         QJsonDocument::fromJson(devicesZabbix({one})).toJson(QJsonDocument::Compact),
         QByteArray(R"([{"{#ADAPTER}":"198.18.0.1","{#DESCRIPTION}":"","{#GATEWAY}":"",)"
                    R"("{#IP}":"10.0.0.1","{#MAC}":"M1","{#MASK}":"","{#NAME}":"x\"}\n y 1"}])"));
+}
+
+TEST(RollbackTest, UndoesChangesThatWentOutAndDidNotHold) {
+    using usecases::JobState;
+    struct Case {
+        JobState state;
+        bool handedOver;
+        const char* message;
+        bool undo;
+    };
+    for (const Case c :
+         {Case{JobState::Failed, true, "", true}, Case{JobState::Failed, true, "Setting OK", true},
+          Case{JobState::Failed, true, "Password Error", false},
+          Case{JobState::NotSent, false, "", false},
+          Case{JobState::Verified, true, "Setting OK", false}}) {
+        usecases::JobResult result;
+        result.state = c.state;
+        result.handedOver = c.handedOver;
+        result.message = c.message;
+        EXPECT_EQ(needsRollback(result), c.undo) << c.message;
+    }
+    usecases::ConfigJob job{found("M", "10.0.0.1"), {"10.0.0.50", "255.0.0.0", "", ""}, {}};
+    job.device.foundVia = "10.0.0.254";
+    // Not seen again: where it was asked to move; seen: where it is.
+    EXPECT_EQ(rollbackJob(job, {}).device.deviceIp, "10.0.0.50");
+    EXPECT_EQ(rollbackJob(job, {}).target.ip, "10.0.0.1");
+    usecases::FoundDevice seen = job.device;
+    seen.deviceIp = "10.0.0.77";
+    EXPECT_EQ(rollbackJob(job, {seen}).device.deviceIp, "10.0.0.77");
+    usecases::JobResult undone;
+    undone.state = JobState::RollbackFailed;
+    undone.reason = "not found again";
+    EXPECT_EQ(resultLine(job, undone), QStringLiteral("M  rollback failed: not found again\n"));
+    undone.state = JobState::RolledBack;
+    EXPECT_EQ(resultLine(job, undone),
+              QStringLiteral("M  rolled back (reports its previous settings)\n"));
+    EXPECT_EQ(checkVariables(job),
+              (std::vector<std::pair<std::string, std::string>>{{"KAVREN_MAC", "M"},
+                                                                {"KAVREN_IP", "10.0.0.50"},
+                                                                {"KAVREN_PREVIOUS_IP", "10.0.0.1"},
+                                                                {"KAVREN_ADAPTER", "10.0.0.254"}}));
 }
 
 }  // namespace

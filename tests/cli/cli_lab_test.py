@@ -374,6 +374,83 @@ def scenario_monitoring(lab):
                "--zabbix: one object per device", str(zabbix))
 
 
+def rollback_run(lab, plan, *extra):
+    result = lab.run("configure", "--plan", plan, "--password-env", "KAVREN_TEST_PW", "--json",
+                     "--result-timeout", "0.5", *FAST, *extra)
+    document = json.loads(result.stdout or b"{}")
+    return result, {d["mac"]: d for d in document.get("devices", [])}
+
+
+def scenario_rollback_plan(lab):
+    """One device takes its change, one takes nothing, one only the address."""
+    macs = [generated_mac(i) for i in range(3)]
+    lab.start("A", [device(macs[0], "198.18.0.130"),
+                    dict(device(macs[1], "198.18.0.131"), takes="nothing"),
+                    dict(device(macs[2], "198.18.0.132"), takes="ip")])
+    plan = write_plan(lab, "plan.csv", [[mac, f"198.18.0.{150 + i}", "", "", "new", ""]
+                                        for i, mac in enumerate(macs)])
+    result, devices = rollback_run(lab, plan, "--rollback")
+    states = [devices.get(mac, {}).get("state") for mac in macs]
+    Check.that(result.returncode == 1 and states == ["verified", "rolled_back", "rolled_back"],
+               "the change that did not hold is rolled back", text(result))
+    Check.that(f"{macs[2]}  rolled back (reports its previous settings)" in text(result),
+               "the device line", text(result))
+    _, found = lab.discover_json()
+    Check.that([found[m]["ip"] for m in macs] == ["198.18.0.150", "198.18.0.131", "198.18.0.132"]
+               and found[macs[2]]["description"] == "", "previous settings back", str(found))
+    with open(os.path.join(lab.env["XDG_STATE_HOME"], "kavren", "audit.jsonl")) as f:
+        changes = audit_changes(f.read())
+    undone = {lines[0]["undoes"]: lines for lines in changes.values() if "undoes" in lines[0]}
+    Check.that(sorted(changes[c][0]["mac"] for c in undone) == macs[1:] and
+               all(lines[0]["after"]["ip"] == changes[c][0]["before"]["ip"] and
+                   lines[-1]["result"] == "verified" for c, lines in undone.items()),
+               "each rollback is a change of its own naming the one it undoes", str(changes))
+    Check.that([lines[0]["destination"] for lines in undone.values()
+                if lines[0]["mac"] == macs[2]] == ["198.18.0.152"],
+               "sent back where it was last seen", str(undone))
+
+
+def scenario_rollback_check(lab):
+    macs = [generated_mac(i) for i in range(2)]
+    lab.start("A", [device(mac, f"198.18.0.{130 + i}") for i, mac in enumerate(macs)])
+    plan = write_plan(lab, "plan.csv", [[mac, f"198.18.0.{150 + i}", "", "", "", ""]
+                                        for i, mac in enumerate(macs)])
+    seen = lab.path("seen")
+    check = (f'echo "$KAVREN_MAC $KAVREN_IP $KAVREN_PREVIOUS_IP $KAVREN_ADAPTER '
+             f'${{KAVREN_TEST_PW-none}}" >> {seen}; test "$KAVREN_MAC" != {macs[1]}')
+    result, devices = rollback_run(lab, plan, "--rollback", "--check", check)
+    Check.that(result.returncode == 1 and [devices[m]["state"] for m in macs] ==
+               ["verified", "rolled_back"] and
+               devices[macs[1]]["reason"] == "health check exited with status 1",
+               "a failing check rolls that device back", text(result))
+    with open(seen) as f:
+        Check.that(f.read().splitlines() == [
+            f"{macs[0]} 198.18.0.150 198.18.0.130 {ADAPTER_A} none",
+            f"{macs[1]} 198.18.0.151 198.18.0.131 {ADAPTER_A} none"],
+            "the check's variables, no password")
+    _, found = lab.discover_json()
+    Check.that([found[m]["ip"] for m in macs] == ["198.18.0.150", "198.18.0.131"],
+               "only the failing device is back", str(found))
+    hung = lab.run("configure", "--mac", macs[0], "--ip", "198.18.0.170", "--password-env",
+                   "KAVREN_TEST_PW", "--rollback", "--check", "sleep 30", "--check-timeout",
+                   "0.5", *FAST)
+    Check.that(hung.returncode == 1 and b"health check failed: timed out after 0.5 s" in
+               hung.stdout and b"rolled back" in hung.stdout, "a hanging check", text(hung))
+
+
+def scenario_no_rollback(lab):
+    mac = generated_mac(0)
+    lab.start("A", [dict(device(mac, "198.18.0.130"), takes="nothing")])
+    plan = write_plan(lab, "plan.csv", [[mac, "198.18.0.150", "", "", "", ""]])
+    result, devices = rollback_run(lab, plan, "--verify")
+    Check.that(result.returncode == 1 and devices[mac]["state"] == "failed" and
+               b"rolled back" not in result.stdout + result.stderr and
+               lab.logged_kinds(0).count("config") == 1,
+               "without --rollback: failed, and nothing more sent", text(result))
+    Check.that(lab.run("configure", "--plan", plan, "--check", "true").returncode == 2,
+               "--check wants --rollback")
+
+
 def main():
     clilab.main(lambda args: args.scenario,
                 lambda lab, args: globals()[f"scenario_{args.scenario}"](lab),
