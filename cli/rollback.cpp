@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "cli/audittrail.h"
-#include "cli/changerecord.h"
+#include "changes/audittrail.h"
+#include "changes/changerecord.h"
 #include "protocol/textcodecs.h"
 
 namespace kavren::cli {
@@ -171,7 +171,7 @@ void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
             undoJobs.push_back(rollbackJob(jobs[i], found));
             undone.push_back(results[i].change);
         }
-        ChangeRecorder recorder(context.audit, undoJobs);
+        changes::ChangeRecorder recorder(context.audit, undoJobs);
         recorder.setUndoes(undone);
         usecases::ConfigurationRun run(context.port, context.clock, *password, context.broadcast);
         run.setChangeIds(context.changeIds);

@@ -14,9 +14,11 @@
 #include "usecases/deviceport.h"
 #include "usecases/founddevice.h"
 
-namespace kavren::cli {
-
+namespace kavren::changes {
 class AuditTrail;
+}  // namespace kavren::changes
+
+namespace kavren::cli {
 
 // --rollback and --check: the client holds the safety net these devices
 // have no timer for. A change that does not verify, or whose device fails
@@ -54,7 +56,7 @@ std::vector<std::pair<std::string, std::string>> checkVariables(const usecases::
 struct RollbackContext {
     usecases::DevicePort& port;
     const usecases::RunClock& clock;
-    const AuditTrail& audit;
+    const changes::AuditTrail& audit;
     const std::string& password;
     bool broadcast = false;
     usecases::RunOptions options;

@@ -19,14 +19,14 @@ QString qs(const std::string& text) {
 
 }  // namespace
 
-QByteArray previewTable(const std::vector<PlanEntry>& entries) {
+QByteArray previewTable(const std::vector<changes::PlanEntry>& entries) {
     const QStringList headers{QStringLiteral("Line"),        QStringLiteral("MAC Address"),
                               QStringLiteral("Device Name"), QStringLiteral("DeviceIP"),
                               QStringLiteral("IP Address"),  QStringLiteral("NetMask"),
                               QStringLiteral("Gateway"),     QStringLiteral("Description"),
                               QStringLiteral("NewPassword"), QStringLiteral("Check")};
     std::vector<QStringList> rows;
-    for (const PlanEntry& entry : entries) {
+    for (const changes::PlanEntry& entry : entries) {
         QStringList notes;
         for (const std::string& e : entry.errors)
             notes << QStringLiteral("ERROR: ") + fromDevice(e);
@@ -130,7 +130,8 @@ QJsonArray textsJson(const std::vector<std::string>& texts) {
 }
 
 // The one word a script acts on.
-QString finalState(const PlanEntry& entry, const usecases::JobResult& result, bool dryRun) {
+QString finalState(const changes::PlanEntry& entry, const usecases::JobResult& result,
+                   bool dryRun) {
     if (!entry.device)
         return QStringLiteral("not_found");
     switch (result.state) {
@@ -157,7 +158,8 @@ QString finalState(const PlanEntry& entry, const usecases::JobResult& result, bo
 
 }  // namespace
 
-QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEntry>& entries,
+QByteArray runJson(const QString& command, bool dryRun,
+                   const std::vector<changes::PlanEntry>& entries,
                    const std::vector<usecases::JobResult>& results) {
     QJsonArray devices;
     std::map<QString, int> totals{{QStringLiteral("unchanged"), 0},
@@ -168,7 +170,7 @@ QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEn
     if (dryRun)
         totals[QStringLiteral("would_change")] = 0;
     for (std::size_t i = 0; i < entries.size() && i < results.size(); ++i) {
-        const PlanEntry& entry = entries[i];
+        const changes::PlanEntry& entry = entries[i];
         const usecases::JobResult& result = results[i];
         const QString state = finalState(entry, result, dryRun);
         ++totals[state];
@@ -178,7 +180,7 @@ QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEn
             {QStringLiteral("name"), entry.device ? fromDevice(entry.device->name) : QString()},
             {QStringLiteral("found_via"), entry.device ? qs(entry.device->foundVia) : QString()},
             {QStringLiteral("before"),
-             entry.device ? QJsonValue(settingsJson(currentSettings(*entry.device)))
+             entry.device ? QJsonValue(settingsJson(changes::currentSettings(*entry.device)))
                           : QJsonValue()},
             {QStringLiteral("requested"), settingsJson(entry.target)},
             {QStringLiteral("new_password"), !entry.newPassword.empty()},

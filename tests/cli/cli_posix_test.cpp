@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/audittrail.h"
+#include "changes/audittrail.h"
 #include "cli/diagnosis.h"
 #include "cli/healthcheck.h"
 #include "cli/passwordsource.h"
@@ -55,7 +55,7 @@ TEST(AuditTrailModesTest, CreatedPrivateWhateverTheUmask) {
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.path() + QStringLiteral("/state/kavren/audit.jsonl");
     QStringList warnings;
-    const AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
+    const changes::AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
     QString error;
     ASSERT_TRUE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
     EXPECT_EQ(modeOf(path), 0600U);
@@ -76,7 +76,7 @@ TEST(AuditTrailModesTest, WiderExistingModesAreKeptAndWarnedAboutOnce) {
     }
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
     QStringList warnings;
-    const AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
+    const changes::AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
     QString error;
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
@@ -102,7 +102,7 @@ TEST(AuditTrailLockTest, ConcurrentProcessesNeverMixLines) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            const AuditTrail audit(path);
+            const changes::AuditTrail audit(path);
             QString error;
             bool ok = true;
             for (int i = 0; i < kLines && ok; ++i) {
@@ -185,7 +185,7 @@ TEST(AuditTrailPlantedFileTest, SymbolicLinksAndForeignFilesAreRefused) {
     for (const auto& c : cases) {
         if (c.path == foreign && !canChown)
             continue;  // only root can give a file away
-        const AuditTrail audit(c.path);
+        const changes::AuditTrail audit(c.path);
         QString error;
         EXPECT_FALSE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/plan.h"
+#include "changes/plan.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -8,14 +8,13 @@
 #include <cctype>
 #include <map>
 
-#include "cli/subnets.h"
 #include "devices/addressindex.h"
 #include "devices/devicelist.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/devicecsv.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 namespace {
 
@@ -255,4 +254,4 @@ std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::F
     return rows;
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

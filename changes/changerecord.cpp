@@ -1,12 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/changerecord.h"
+#include "changes/changerecord.h"
 
 #include <QDateTime>
 
-#include "cli/deviceoutput.h"
-#include "cli/plan.h"
+#include "changes/plan.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
+
+QString fromDevice(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QJsonObject settingsJson(const usecases::DeviceSettings& settings) {
+    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
+            {QStringLiteral("mask"), fromDevice(settings.mask)},
+            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
+            {QStringLiteral("description"), fromDevice(settings.description)}};
+}
+
+usecases::DeviceSettings settingsFromJson(const QJsonObject& object) {
+    auto bytes = [&object](const char* key) {
+        return object.value(QLatin1String(key)).toString().toLatin1().toStdString();
+    };
+    return {bytes("ip"), bytes("mask"), bytes("gateway"), bytes("description")};
+}
 
 QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases::JobResult& result,
                                  const QString& state) {
@@ -71,4 +88,4 @@ bool ChangeRecorder::outcome(std::size_t job, const usecases::JobResult& result,
     return true;
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

@@ -10,7 +10,7 @@
 
 #include "usecases/founddevice.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device);
 
@@ -71,4 +71,4 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
 std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
                                                    const std::string& first);
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes
