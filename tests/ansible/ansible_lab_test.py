@@ -313,8 +313,16 @@ def more_scenarios(sites, new_password):
     # Discovery again: the older list is kept, each site's differences shown.
     status, output = sites.playbook("rediscover", "discover.yml", "-e", "kavren_output=devices")
     previous = sites.path("devices.previous.json")
-    Check.that(status == 0 and os.path.exists(previous) and len(json.load(open(previous))) == 12,
-               "the previous list is kept", output[-3000:])
+    Check.that(status == 0 and os.path.exists(previous) and len(json.load(open(previous))) == 12
+               and "site1: 02-5A-01-00-00-01 ip 198.19.11.131 -> 198.19.11.201" in output,
+               "the previous list is kept and each site's differences shown", output[-3000:])
+
+    # A device whose health check fails is rolled back and fails the task.
+    status, output = sites.playbook("rollback", "configure.yml", "-l", "site1", "-e", json.dumps(dict(
+        kavren_rollback=True, kavren_health_check="exit 3",
+        kavren_plan=[dict(mac="02-5A-01-00-00-03", ip="198.19.11.230")])))
+    Check.that(status == 2 and "02-5A-01-00-00-03 rolled_back (" in output,
+               "a rolled-back device fails the task with its reason", output[-3000:])
 
     # No site host answers: the list is left as it was, and the run says so.
     before = open(sites.path("devices.json")).read()
