@@ -20,6 +20,7 @@ packages=("$@")
   ansible-lint yamllint pylint pycodestyle python3-pytest python3-voluptuous
   xvfb xauth x11-utils imagemagick fonts-liberation
   scdoc dpkg-dev lintian desktop-file-utils appstream bash-completion man-db
+  prometheus prometheus-node-exporter
 )
 
 missing=()
