@@ -50,10 +50,17 @@ QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases:
     return entry;
 }
 
+QJsonObject ChangeRecorder::withUndoes(std::size_t job, QJsonObject entry) const {
+    if (job < m_undoes.size())
+        entry.insert(QStringLiteral("undoes"), QString::fromStdString(m_undoes[job]));
+    return entry;
+}
+
 bool ChangeRecorder::sending(std::size_t job, const usecases::JobResult& result,
                              std::string& error) const {
     QString failure;
-    if (m_trail.append(line(m_jobs[job], result, QStringLiteral("sending")), failure))
+    if (m_trail.append(withUndoes(job, line(m_jobs[job], result, QStringLiteral("sending"))),
+                       failure))
         return true;
     error = "the audit trail cannot be written: " + failure.toStdString();
     return false;
@@ -68,10 +75,14 @@ bool ChangeRecorder::outcome(std::size_t job, const usecases::JobResult& result,
         case usecases::JobState::Verified:
         case usecases::JobState::Failed:
             return m_trail.append(
-                line(m_jobs[job], result, QLatin1String(usecases::stateName(result.state))), error);
+                withUndoes(job, line(m_jobs[job], result,
+                                     QLatin1String(usecases::stateName(result.state)))),
+                error);
         case usecases::JobState::NotSent:
         case usecases::JobState::Sent:
         case usecases::JobState::Unchanged:
+        case usecases::JobState::RolledBack:
+        case usecases::JobState::RollbackFailed:
             return true;
     }
     return true;

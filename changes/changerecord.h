@@ -41,13 +41,20 @@ public:
     // could not be written.
     bool outcome(std::size_t job, const usecases::JobResult& result, QString& error) const;
 
+    // The jobs are rollbacks: each line of job i names the change
+    // `changes[i]` that it undoes.
+    void setUndoes(std::vector<std::string> changes) { m_undoes = std::move(changes); }
+
     // One line of the trail; `state` is "sending" or the outcome.
     static QJsonObject line(const usecases::ConfigJob& job, const usecases::JobResult& result,
                             const QString& state);
 
 private:
+    QJsonObject withUndoes(std::size_t job, QJsonObject entry) const;
+
     const AuditTrail& m_trail;
     const std::vector<usecases::ConfigJob>& m_jobs;
+    std::vector<std::string> m_undoes;
 };
 
 }  // namespace kavren::changes

@@ -227,11 +227,26 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
     return entries;
 }
 
-std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
-                                                   const std::string& first) {
+std::optional<std::vector<std::string>> consecutiveAddresses(const std::string& first,
+                                                             std::size_t count,
+                                                             const std::set<std::uint32_t>& taken) {
     const auto start = protocol::ipv4Value(first);
     if (!start)
         return std::nullopt;
+    std::vector<std::string> addresses;
+    std::uint64_t next = *start;
+    while (addresses.size() < count) {
+        if (next > 0xFFFFFFFFULL)
+            return std::nullopt;
+        const auto address = static_cast<std::uint32_t>(next++);
+        if (!taken.contains(address))
+            addresses.push_back(protocol::ipv4Text(address));
+    }
+    return addresses;
+}
+
+std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
+                                                   const std::string& first) {
     std::vector<const usecases::FoundDevice*> sorted;
     for (const usecases::FoundDevice& device : found)
         sorted.push_back(&device);
@@ -239,16 +254,16 @@ std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::F
               [](const usecases::FoundDevice* a, const usecases::FoundDevice* b) {
                   return a->mac < b->mac;
               });
-    if (!sorted.empty() && std::uint64_t{*start} + sorted.size() - 1 > 0xFFFFFFFFULL)
+    const auto addresses = consecutiveAddresses(first, sorted.size(), {});
+    if (!addresses)
         return std::nullopt;
     std::vector<PlanRow> rows;
-    std::uint32_t next = *start;
     int line = 0;
     for (const usecases::FoundDevice* device : sorted) {
         PlanRow row;
-        row.line = ++line;
+        row.line = line + 1;
         row.mac = device->mac;
-        row.ip = protocol::ipv4Text(next++);
+        row.ip = (*addresses)[static_cast<std::size_t>(line++)];
         rows.push_back(std::move(row));
     }
     return rows;

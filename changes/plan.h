@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,13 @@ std::optional<std::string> normaliseMac(const std::string& text);
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                  const std::vector<usecases::FoundDevice>& found,
                                  const std::vector<std::string>& trustedSenders = {});
+
+// `count` consecutive addresses from `first`, passing over those in
+// `taken`. Nothing when `first` is unreadable or the addresses would run
+// past the end of the address space.
+std::optional<std::vector<std::string>> consecutiveAddresses(const std::string& first,
+                                                             std::size_t count,
+                                                             const std::set<std::uint32_t>& taken);
 
 // Consecutive addresses from `first` for the found devices in MAC order,
 // everything else kept. Nothing when the addresses would run past the end

@@ -10,6 +10,7 @@
 #include "cli/console.h"
 #include "cli/devicefinder.h"
 #include "cli/passwordsource.h"
+#include "cli/rollback.h"
 #include "cli/runoutput.h"
 #include "protocol/textcodecs.h"
 #include "usecases/secretwipe.h"
@@ -87,6 +88,7 @@ void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
                                      "more than one sender answered with; such a device is "
                                      "refused without it. May be given more than once."),
                       QStringLiteral("ADDRESS")});
+    addRollbackOptions(parser);
 }
 
 std::optional<std::vector<std::string>> ChangeCommand::trustedSenders(
@@ -238,6 +240,10 @@ bool ChangeCommand::readRunOptions(const QCommandLineParser& parser, usecases::R
         return false;
     }
     options.verify = parser.isSet(QStringLiteral("verify"));
+    RollbackOptions rollback;
+    if (!readRollbackOptions(parser, {}, rollback, error))
+        return false;
+    options.verify = options.verify || rollback.enabled;
     return true;
 }
 
@@ -293,6 +299,24 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<usecases::Con
     });
     results = run.run(jobs, options);
     progress.clear();
+    RollbackOptions rollback;
+    QString error;
+    readRollbackOptions(parser, network.secretVariables, rollback, error);
+    RollbackContext context{
+        .port = finder,
+        .clock = clock,
+        .audit = audit,
+        .password = password,
+        .broadcast = parser.isSet(QStringLiteral("broadcast")),
+        .options = options,
+        .changeIds =
+            [] { return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(); },
+        .report =
+            [&](std::size_t index, const usecases::JobResult& result) {
+                writeReport(parser, resultLine(jobs[index], result).toUtf8());
+            },
+        .note = [&](const QString& text) { writeReport(parser, text.toUtf8()); }};
+    checkAndRollBack(rollback, context, jobs, results);
     return summarise(results).failed > 0 ? ExitFailed : ExitOk;
 }
 

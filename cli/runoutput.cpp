@@ -69,7 +69,11 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
             break;
         case usecases::JobState::Failed:
         case usecases::JobState::NotSent:
+        case usecases::JobState::RollbackFailed:
             line += QStringLiteral(": ") + visibleDeviceText(result.reason);
+            break;
+        case usecases::JobState::RolledBack:
+            line += QStringLiteral(" (reports its previous settings)");
             break;
         case usecases::JobState::Unchanged:
             line += QStringLiteral(" (reports its settings already; nothing sent)");
@@ -91,6 +95,8 @@ RunSummary summarise(const std::vector<usecases::JobResult>& results) {
                 break;
             case usecases::JobState::Failed:
             case usecases::JobState::NotSent:
+            case usecases::JobState::RolledBack:
+            case usecases::JobState::RollbackFailed:
                 ++summary.failed;
                 break;
             case usecases::JobState::Unchanged:
@@ -139,6 +145,10 @@ QString finalState(const changes::PlanEntry& entry, const usecases::JobResult& r
             if (dryRun && entry.ok())
                 return QStringLiteral("would_change");
             break;
+        case usecases::JobState::RolledBack:
+            return QStringLiteral("rolled_back");
+        case usecases::JobState::RollbackFailed:
+            return QStringLiteral("rollback_failed");
         case usecases::JobState::Sent:
         case usecases::JobState::Failed:
             break;

@@ -20,6 +20,7 @@
 
 #include "changes/audittrail.h"
 #include "cli/diagnosis.h"
+#include "cli/healthcheck.h"
 #include "cli/passwordsource.h"
 #include "cli/terminal.h"
 
@@ -289,6 +290,26 @@ TEST(DiagnosisTest, ProgramsStartedDoNotInheritPasswordVariables) {
     qunsetenv("KAVREN_UNIT_OTHER");
     EXPECT_TRUE(readable);
     EXPECT_EQ(rules, std::vector<std::string>{"drop udp dport 62631 pw=withheld other=kept"});
+}
+
+// A check sees the device's variables but no password, tells its exit status,
+// and one that hangs is ended with everything it started.
+TEST(HealthCheckTest, StatusVariablesAndTimeOut) {
+    qputenv("KAVREN_UNIT_PW", "s3cret");
+    QTemporaryDir dir;
+    const std::string mark = dir.filePath(QStringLiteral("late")).toStdString();
+    HealthCheck check{"test \"$KAVREN_MAC,${KAVREN_UNIT_PW-none}\" = M,none || exit 3",
+                      std::chrono::milliseconds(5000),
+                      {"KAVREN_UNIT_PW"}};
+    EXPECT_EQ(runHealthCheck(check, {{"KAVREN_MAC", "M"}}), "");
+    EXPECT_EQ(runHealthCheck(check, {{"KAVREN_MAC", "N"}}), "exited with status 3");
+    check = {"(sleep 0.3; touch " + mark + ") & sleep 30", std::chrono::milliseconds(100), {}};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runHealthCheck(check, {}), "timed out after 0.1 s");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ::usleep(600000);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(mark))) << "a child outlived the check";
+    qunsetenv("KAVREN_UNIT_PW");
 }
 
 }  // namespace
