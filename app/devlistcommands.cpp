@@ -56,6 +56,9 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     ActFillAddresses = makeAction(QStringLiteral("Fill Addresses…"), "ActFillAddresses",
                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
                                   Qt::WidgetWithChildrenShortcut, &DevListCommands::fillAddresses);
+    ActImportPlan = makeAction(QStringLiteral("Import Plan…"), "ActImportPlan",
+                               QKeySequence(Qt::CTRL | Qt::Key_I), Qt::WidgetWithChildrenShortcut,
+                               &DevListCommands::importPlan);
     if (auto* editors = qobject_cast<CellEditDelegate*>(m_view.itemDelegate())) {
         connect(editors, &CellEditDelegate::textForSelection, this,
                 guarded([this](int col, int row, const QString& text) {
@@ -81,6 +84,7 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     m_menu->addSeparator();
     m_menu->addAction(ActFillDown);
     m_menu->addAction(ActFillAddresses);
+    m_menu->addAction(ActImportPlan);
     // The actions run after the menu has gone: the cell it was opened on is
     // forgotten one turn of the event loop later.
     connect(m_menu, &QMenu::aboutToHide, this,
@@ -345,6 +349,56 @@ void DevListCommands::fillAddresses() {
         if (!gateway.isEmpty())
             m_grid.setCell(DeviceGrid::ColGateway, rows[i], fromQt(gateway));
     }
+}
+
+void DevListCommands::importPlan() {
+    const QString path = m_choosePlan
+                             ? m_choosePlan()
+                             : QFileDialog::getOpenFileName(
+                                   m_view.window(), QStringLiteral("Import Plan"), QString(),
+                                   QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw std::runtime_error("Cannot read " + fromQt(path) + ": " + fromQt(file.errorString()));
+    }
+    const changes::PlanFile plan = changes::parsePlan(file.readAll());
+    std::vector<std::string> problems = plan.errors;
+    std::vector<std::pair<int, const changes::PlanRow*>> listed;
+    std::string unlisted;
+    for (const changes::PlanRow& row : plan.rows) {
+        const auto mac = changes::normaliseMac(row.mac);
+        if (!mac) {
+            problems.push_back("line " + std::to_string(row.line) + ": MAC address \"" + row.mac +
+                               "\" not readable");
+        } else if (const auto device = m_grid.list().findByMac(*mac)) {
+            listed.emplace_back(*device, &row);
+        } else {
+            unlisted += (unlisted.empty() ? "" : ", ") + *mac;
+        }
+    }
+    if (!problems.empty()) {
+        std::string text = "The plan cannot be used:";
+        for (const std::string& problem : problems)
+            text += "\n" + problem;
+        PlainMessageBox::show(text);
+        return;
+    }
+    for (const auto& [row, planned] : listed) {
+        const std::pair<int, const std::string*> given[] = {
+            {DeviceGrid::ColNewPassword, &planned->newPassword},
+            {DeviceGrid::ColIp, &planned->ip},
+            {DeviceGrid::ColMask, &planned->mask},
+            {DeviceGrid::ColGateway, &planned->gateway},
+            {DeviceGrid::ColDescription, &planned->description}};
+        for (const auto& [col, text] : given) {
+            if (!text->empty())
+                m_grid.setCell(col, row, *text);
+        }
+    }
+    if (!unlisted.empty())
+        PlainMessageBox::show("Not in the list, so not filled: " + unlisted);
 }
 
 }  // namespace kavren::app

@@ -44,6 +44,7 @@ public:
     QAction* ActExport = nullptr;         // Ctrl+E
     QAction* ActFillDown = nullptr;       // Ctrl+D
     QAction* ActFillAddresses = nullptr;  // Ctrl+Shift+A
+    QAction* ActImportPlan = nullptr;     // Ctrl+I
 
     QMenu* contextMenu() const { return m_menu; }
 
@@ -67,6 +68,13 @@ public:
     // rows of the selected cells, or the current row, in row order. Nothing
     // is sent.
     void fillAddresses();
+    // Reads a plan CSV as kavren does and fills the editable cells of the
+    // rows whose MAC it names; an empty field keeps the cell. A plan with
+    // errors fills nothing and names them by line; MACs that are not
+    // listed are named afterwards. Nothing is sent.
+    void importPlan();
+    // Asks for the plan file to read; an empty text cancels.
+    void setPlanChooser(ChooseFile choose) { m_choosePlan = std::move(choose); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -88,6 +96,7 @@ private:
     DeviceGrid& m_grid;
     FindBar& m_bar;
     ChooseFile m_chooseFile;
+    ChooseFile m_choosePlan;
     QMenu* m_menu = nullptr;
     // The cell the context menu was opened on; the commands act on it while
     // the menu is up, and on the current cell otherwise.

@@ -3,8 +3,10 @@
 // addresses numbered for the rows of a selection. Nothing here sends.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include "app/devlistcommands.h"
 #include "app/filladdressesdlg.h"
@@ -102,6 +104,40 @@ TEST_F(ManyDevicesTest, FillAddressesNumbersTheSelectedRowsPastOtherDevicesAddre
     EXPECT_EQ(column(DeviceGrid::ColMask),
               (std::vector<std::string>{"255.0.0.0", "255.0.0.0", "255.0.0.0", "255.255.255.0"}));
     EXPECT_EQ(column(DeviceGrid::ColGateway)[0], "10.0.0.1");  // empty keeps
+    EXPECT_TRUE(sender.sent.empty());
+}
+
+TEST_F(ManyDevicesTest, ImportPlanFillsListedRowsNamesOthersAndRefusesBrokenPlans) {
+    receiveDevices(2, {192, 168, 0, 10});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.csv"));
+    commands().setPlanChooser([&path] { return path; });
+    const auto import = [&](const QByteArray& plan) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(plan);
+        file.close();
+        ModalWatcher watcher;
+        commands().ActImportPlan->trigger();
+        return watcher.texts();
+    };
+    // A broken quote: the rows are not read, nothing is filled.
+    EXPECT_EQ(import("02-4b-56-00-00-01,10.0.0.9\n02-4B-56-00-00-02,\"x\n"),
+              (std::vector<QString>{
+                  QStringLiteral("The plan cannot be used:\nline 2: the quote opened here "
+                                 "is never closed")}));
+    EXPECT_EQ(window->grid().cell(DeviceGrid::ColIp, 1), "192.168.0.10");
+    // Either separator and case; an empty field keeps; the formula rule's
+    // apostrophe comes off.
+    EXPECT_EQ(import("mac,ip,description,new_password\n"
+                     "02-4b-56-00-00-01,10.0.0.9,'=pump,secret\n"
+                     "02:4B:56:00:00:02,,,\n"
+                     "02-4B-56-00-00-09,10.0.0.8,,\n"),
+              (std::vector<QString>{
+                  QStringLiteral("Not in the list, so not filled: 02-4B-56-00-00-09")}));
+    EXPECT_EQ(column(DeviceGrid::ColIp), (std::vector<std::string>{"10.0.0.9", "192.168.0.10"}));
+    EXPECT_EQ(column(DeviceGrid::ColDescription), (std::vector<std::string>{"=pump", "d"}));
+    EXPECT_EQ(column(DeviceGrid::ColNewPassword), (std::vector<std::string>{"secret", ""}));
     EXPECT_TRUE(sender.sent.empty());
 }
 
