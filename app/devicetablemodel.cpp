@@ -7,7 +7,7 @@
 
 #include "app/plaintooltip.h"
 #include "app/textbridge.h"
-#include "net/idsockethandle.h"
+#include "protocol/ipv4.h"
 
 namespace kavren::app {
 
@@ -171,9 +171,9 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
     const std::vector<int> others = m_grid.list().addresses().rowsReporting(address, row);
     QStringList lines;
     if (col == DeviceGrid::ColMac) {
-        QStringList senders{toQt(net::dottedQuad(m_grid.list().firstSender(row)))};
+        QStringList senders{toQt(protocol::Ipv4Address(m_grid.list().firstSender(row)).text())};
         for (const std::uint32_t rival : m_grid.list().rivalSenders(row))
-            senders << toQt(net::dottedQuad(rival));
+            senders << toQt(protocol::Ipv4Address(rival).text());
         const QString last = senders.takeLast();
         lines << QStringLiteral(
                      "replies with this MAC came from %1 and %2: another host may be answering "
@@ -192,7 +192,7 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
         }
         if (marks & ForeignSender) {
             lines << QStringLiteral("the reply came from %1, not from this address")
-                         .arg(toQt(net::dottedQuad(m_grid.list().firstSender(row))));
+                         .arg(toQt(protocol::Ipv4Address(m_grid.list().firstSender(row)).text()));
         }
     }
     // Shown as plain text whatever it holds: QToolTip would take a text that

@@ -478,11 +478,8 @@ void TMainF::IdUDPServerUDPRead(net::TIdUDPServer& /*sender*/,
     std::array<std::uint8_t, kReplyBufferSize> buffer{};
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
-    std::uint32_t peer = 0;
-    if (!net::parseDottedQuad(binding.peerIP(), peer))
-        peer = 0;
     usecases::handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
-                          peer);
+                          binding.peerIP().value());
 }
 
 void TMainF::EthListChange() {

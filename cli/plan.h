@@ -63,7 +63,7 @@ std::optional<std::string> normaliseMac(const std::string& text);
 // over-long description is a warning.
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                  const std::vector<usecases::FoundDevice>& found,
-                                 const std::vector<std::string>& trustedSenders = {});
+                                 const std::vector<protocol::Ipv4Address>& trustedSenders = {});
 
 // Consecutive addresses from `first` for the found devices in MAC order,
 // everything else kept. Nothing when the addresses would run past the end

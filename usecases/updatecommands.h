@@ -36,7 +36,6 @@ class UpdateCommands final {
 public:
     static constexpr std::string_view kAddressError = "IP address Error !!";
     static constexpr std::string_view kCancelled = "Cancel Configuration";
-    static constexpr std::string_view kBroadcastHost = usecases::kBroadcastHost;
 
     UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts, net::DatagramSender& sender,
                    const UpdateOptions& options, UpdateEvents& events);

@@ -31,7 +31,7 @@ usecases::FoundDevice device(const std::string& mac, const std::string& ip,
     d.mask = "255.255.255.0";
     d.gateway = gateway;
     d.description = "old";
-    d.foundVia = "198.18.0.1";
+    d.foundVia = testsupport::ipv4("198.18.0.1");
     return d;
 }
 

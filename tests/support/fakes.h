@@ -26,6 +26,11 @@
 
 namespace kavren::testsupport {
 
+// The address a test writes as text; the test's own texts are always valid.
+inline protocol::Ipv4Address ipv4(std::string_view text) {
+    return protocol::Ipv4Address::parse(text).value();
+}
+
 // Records what would have been sent; can be told to fail instead.
 class RecordingSender final : public net::DatagramSender {
 public:
@@ -34,7 +39,7 @@ public:
         bool broadcast = false;
         std::vector<std::uint8_t> bytes;
     };
-    void send(std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
 
     std::vector<Sent> sent;
@@ -59,10 +64,10 @@ public:
         std::vector<std::uint8_t> bytes;
     };
 
-    void send(const std::string& source, std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
     void receive(Clock::time_point deadline, const DatagramHandler& handler) override;
-    std::optional<std::string> adapterMask(const std::string& address) override;
+    std::optional<protocol::Ipv4Address> adapterMask(protocol::Ipv4Address address) override;
     Clock::time_point now() const override { return m_now; }
     // Milliseconds since the port was made, "t+1500ms".
     std::string utcText() const override;
