@@ -56,6 +56,17 @@ void CellEditDelegate::setModelData(QWidget* editor, QAbstractItemModel* /*model
 }
 
 bool CellEditDelegate::eventFilter(QObject* object, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* line = qobject_cast<QLineEdit*>(object);
+        if (line && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers().testFlag(Qt::ControlModifier)) {
+            const QVariant col = line->property(kColProperty);
+            const QVariant row = line->property(kRowProperty);
+            if (col.isValid() && row.isValid())
+                Q_EMIT textForSelection(col.toInt(), row.toInt(), line->text());
+        }
+    }
     // Esc ends editing without handing the text back, but the cell already
     // holds what was typed (it follows every keystroke), so it keeps it; the
     // final length check runs as when leaving the cell.

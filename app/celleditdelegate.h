@@ -25,6 +25,9 @@ public:
 Q_SIGNALS:
     // col and row are grid coordinates (row 1 is the first device row).
     void textTaken(int col, int row, const QString& text) const;
+    // Ctrl+Enter: the editor's text is for every selected cell of its column.
+    // Raised before the editor closes and hands its own cell the text.
+    void textForSelection(int col, int row, const QString& text) const;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;

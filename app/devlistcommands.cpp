@@ -7,17 +7,27 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTimer>
+#include <algorithm>
+#include <set>
 #include <stdexcept>
 
+#include "app/celleditdelegate.h"
 #include "app/devicegrid.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistview.h"
 #include "app/errordisplay.h"
+#include "app/filladdressesdlg.h"
 #include "app/findbar.h"
+#include "app/plainmessagebox.h"
 #include "app/textbridge.h"
+#include "changes/plan.h"
+#include "protocol/ipv4.h"
+#include "protocol/textcodecs.h"
 #include "usecases/devicecsv.h"
+#include "usecases/updatecommands.h"
 
 namespace kavren::app {
 
@@ -41,6 +51,21 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     ActExport =
         makeAction(QStringLiteral("Export List…"), "ActExport", QKeySequence(Qt::CTRL | Qt::Key_E),
                    Qt::WidgetWithChildrenShortcut, &DevListCommands::exportList);
+    ActFillDown =
+        makeAction(QStringLiteral("Fill Down"), "ActFillDown", QKeySequence(Qt::CTRL | Qt::Key_D),
+                   Qt::WidgetWithChildrenShortcut, &DevListCommands::fillDown);
+    ActFillAddresses = makeAction(QStringLiteral("Fill Addresses…"), "ActFillAddresses",
+                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+                                  Qt::WidgetWithChildrenShortcut, &DevListCommands::fillAddresses);
+    ActImportPlan = makeAction(QStringLiteral("Import Plan…"), "ActImportPlan",
+                               QKeySequence(Qt::CTRL | Qt::Key_I), Qt::WidgetWithChildrenShortcut,
+                               &DevListCommands::importPlan);
+    if (auto* editors = qobject_cast<CellEditDelegate*>(m_view.itemDelegate())) {
+        connect(editors, &CellEditDelegate::textForSelection, this,
+                guarded([this](int col, int row, const QString& text) {
+                    fillSelection(col, row, text);
+                }));
+    }
     connect(ActFindNext, &QAction::triggered, this,
             guarded([this] { find(devices::DeviceSearch::Direction::Forward, 1); }));
     connect(ActFindPrevious, &QAction::triggered, this,
@@ -57,6 +82,10 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     m_menu->addAction(ActCopyRow);
     m_menu->addSeparator();
     m_menu->addAction(ActExport);
+    m_menu->addSeparator();
+    m_menu->addAction(ActFillDown);
+    m_menu->addAction(ActFillAddresses);
+    m_menu->addAction(ActImportPlan);
     // The actions run after the menu has gone: the cell it was opened on is
     // forgotten one turn of the event loop later.
     connect(m_menu, &QMenu::aboutToHide, this,
@@ -220,6 +249,157 @@ void DevListCommands::exportList() {
         throw std::runtime_error("Cannot write " + fromQt(path) + ": " +
                                  fromQt(file.errorString()));
     }
+}
+
+std::map<int, std::vector<int>> DevListCommands::selectedRowsByColumn() const {
+    std::map<int, std::vector<int>> rows;
+    for (const QModelIndex& index : m_view.selectionModel()->selectedIndexes()) {
+        const int row = DeviceTableModel::gridRow(index);
+        if (index.column() >= DeviceGrid::kFixedCols && m_grid.isDeviceRow(row))
+            rows[index.column()].push_back(row);
+    }
+    for (auto& [col, list] : rows)
+        std::sort(list.begin(), list.end());
+    return rows;
+}
+
+void DevListCommands::fillCells(int col, const std::vector<int>& rows, const QString& text) {
+    auto* model = static_cast<DeviceTableModel*>(m_view.model());
+    int written = 0;
+    for (const int row : rows) {
+        if (model->setData(model->indexOf(col, row), text, Qt::EditRole))
+            ++written;
+    }
+    // Every cell gets the same text under the same column's rule: one
+    // warning says it for all of them.
+    if (written > 0)
+        m_grid.setEditText(col, rows.front(), m_grid.cell(col, rows.front()));
+}
+
+void DevListCommands::fillDown() {
+    for (const auto& [col, rows] : selectedRowsByColumn()) {
+        if (rows.size() > 1)
+            fillCells(col, {rows.begin() + 1, rows.end()}, toQt(m_grid.cell(col, rows.front())));
+    }
+}
+
+void DevListCommands::fillSelection(int col, int row, const QString& text) {
+    const auto selected = selectedRowsByColumn();
+    const auto rows = selected.find(col);
+    if (rows == selected.end())
+        return;
+    std::vector<int> others;
+    std::copy_if(rows->second.begin(), rows->second.end(), std::back_inserter(others),
+                 [row](int r) { return r != row; });
+    // The edited cell itself takes its text, and its warning, as usual when
+    // the editor closes.
+    if (!others.empty())
+        fillCells(col, others, text);
+}
+
+std::vector<int> DevListCommands::chosenRows() const {
+    std::set<int> rows;
+    for (const auto& [col, list] : selectedRowsByColumn())
+        rows.insert(list.begin(), list.end());
+    if (rows.empty()) {
+        const QModelIndex current = m_view.currentIndex();
+        if (current.isValid() && m_grid.isDeviceRow(DeviceTableModel::gridRow(current)))
+            rows.insert(DeviceTableModel::gridRow(current));
+    }
+    return {rows.begin(), rows.end()};
+}
+
+void DevListCommands::fillAddresses() {
+    const std::vector<int> rows = chosenRows();
+    if (rows.empty())
+        return;
+    FillAddressesDlg dialog(m_view.window());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const std::string first = fromQt(dialog.First->text().trimmed());
+    const QString mask = dialog.Mask->text().trimmed();
+    const QString gateway = dialog.Gateway->text().trimmed();
+    const auto readable = [](const QString& text) {
+        return text.isEmpty() || protocol::Ipv4Address::parse(fromQt(text)).has_value();
+    };
+    if (!protocol::Ipv4Address::parse(first) || !readable(mask) || !readable(gateway)) {
+        PlainMessageBox::show(usecases::UpdateCommands::kAddressError);
+        return;
+    }
+    // Addresses that listed devices outside the fill report, or are about
+    // to take, are passed over: two devices on one address answer neither.
+    std::set<std::uint32_t> taken;
+    const std::set<int> filled(rows.begin(), rows.end());
+    for (int row = 1; m_grid.isDeviceRow(row); ++row) {
+        if (filled.contains(row))
+            continue;
+        for (const int col : {int{DeviceGrid::ColDeviceIp}, int{DeviceGrid::ColIp}}) {
+            if (const auto value = protocol::Ipv4Address::parse(m_grid.cell(col, row)))
+                taken.insert(value->value());
+        }
+    }
+    const auto addresses = changes::consecutiveAddresses(first, rows.size(), taken);
+    if (!addresses) {
+        PlainMessageBox::show("The addresses would run past 255.255.255.255.");
+        return;
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        m_grid.setCell(DeviceGrid::ColIp, rows[i], (*addresses)[i]);
+        if (!mask.isEmpty())
+            m_grid.setCell(DeviceGrid::ColMask, rows[i], fromQt(mask));
+        if (!gateway.isEmpty())
+            m_grid.setCell(DeviceGrid::ColGateway, rows[i], fromQt(gateway));
+    }
+}
+
+void DevListCommands::importPlan() {
+    const QString path = m_choosePlan
+                             ? m_choosePlan()
+                             : QFileDialog::getOpenFileName(
+                                   m_view.window(), QStringLiteral("Import Plan"), QString(),
+                                   QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw std::runtime_error("Cannot read " + fromQt(path) + ": " + fromQt(file.errorString()));
+    }
+    const changes::PlanFile plan = changes::parsePlan(file.readAll());
+    std::vector<std::string> problems = plan.errors;
+    std::vector<std::pair<int, const changes::PlanRow*>> listed;
+    std::string unlisted;
+    for (const changes::PlanRow& row : plan.rows) {
+        const auto mac = changes::normaliseMac(row.mac);
+        if (!mac) {
+            problems.push_back("line " + std::to_string(row.line) + ": MAC address \"" + row.mac +
+                               "\" not readable");
+        } else if (const auto device = m_grid.list().findByMac(*mac)) {
+            listed.emplace_back(*device, &row);
+        } else {
+            unlisted += (unlisted.empty() ? "" : ", ") + *mac;
+        }
+    }
+    if (!problems.empty()) {
+        std::string text = "The plan cannot be used:";
+        for (const std::string& problem : problems)
+            text += "\n" + problem;
+        PlainMessageBox::show(text);
+        return;
+    }
+    for (const auto& [row, planned] : listed) {
+        const std::pair<int, const std::string*> given[] = {
+            {DeviceGrid::ColNewPassword, &planned->newPassword},
+            {DeviceGrid::ColIp, &planned->ip},
+            {DeviceGrid::ColMask, &planned->mask},
+            {DeviceGrid::ColGateway, &planned->gateway},
+            {DeviceGrid::ColDescription, &planned->description}};
+        for (const auto& [col, text] : given) {
+            if (!text->empty())
+                m_grid.setCell(col, row, *text);
+        }
+    }
+    if (!unlisted.empty())
+        PlainMessageBox::show("Not in the list, so not filled: " + unlisted);
 }
 
 }  // namespace kavren::app

@@ -32,7 +32,10 @@ DevListView::DevListView(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setSelectionBehavior(QAbstractItemView::SelectItems);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ranges as in a spreadsheet (Shift+click, Shift+arrows, Ctrl+click) for
+    // the commands that fill many cells; the current cell alone stays what
+    // editing, the buttons and Update Device go by.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                     QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     // Tab leaves the grid for the next control, as in the rest of the window.

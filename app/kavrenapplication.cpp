@@ -5,6 +5,7 @@
 
 #include "app/apptitle.h"
 #include "app/errordisplay.h"
+#include "app/faces.h"
 
 static void initKavrenResources() {
     Q_INIT_RESOURCE(kavren);
@@ -33,6 +34,8 @@ KavrenApplication::KavrenApplication(int& argc, char** argv) : QApplication(argc
     setApplicationName(QString::fromLocal8Bit(applicationTitle(
         std::string_view(path.constData(), static_cast<std::size_t>(path.size())))));
     setWindowIcon(applicationIcon());
+    // Before any window: the first one to ask for a face loads the list.
+    registerEmbeddedFaces();
 }
 
 KavrenApplication::~KavrenApplication() = default;

@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +24,7 @@
 #include "app/devlistcommands.h"
 #include "app/devlistview.h"
 #include "app/errordisplay.h"
+#include "app/faces.h"
 #include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
@@ -56,53 +56,6 @@ constexpr int kWindowTop = 147;
 constexpr int kDevicePanelWidth = 250;
 // A received datagram is read into a buffer of this size.
 constexpr std::size_t kReplyBufferSize = protocol::kReceiveBufferSize;
-// One pixel below the form's 11: the cell margins leave a 72-pixel column 65
-// for its text, and a dotted address takes 61 at this size.
-constexpr int kGridPixelSize = 10;
-
-// Qt tries a font's families in turn, but each one that is not installed
-// costs a search of the system's fallbacks of its own, milliseconds of the
-// start-up for every face the window uses. The list is cut to the installed
-// families, in the same order, so the face found is the same.
-QStringList installedFamilies(const QStringList& wanted) {
-    // Not QFontDatabase::hasFamily: it asks the system to resolve each name as
-    // an alias, which costs more than the search it would save.
-    const QStringList families = QFontDatabase::families();
-    QStringList installed;
-    for (const QString& family : wanted) {
-        if (families.contains(family, Qt::CaseInsensitive))
-            installed << family;
-    }
-    return installed.isEmpty() ? wanted : installed;
-}
-
-QFont formFont(int pixelSize) {
-    QFont font;
-    // The form's own face on Windows; elsewhere faces of its widths (Arial's
-    // metrics, which Liberation Sans shares): the captions were measured for
-    // it, and wider faces would cut them. Last a condensed face, which fits
-    // too, before the desktop's default.
-    font.setFamilies(installedFamilies(
-        {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-         QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-         QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans Condensed")}));
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
-// The grid's columns hold a 17-character MAC text in 96 pixels and a full
-// dotted address in 72, which only a narrow face draws whole; where none is
-// installed the grid widens the columns that need it (DevListView).
-QFont gridFont() {
-    QFont font = formFont(kGridPixelSize);
-    font.setFamilies(installedFamilies(
-        {QStringLiteral("Arial Narrow"), QStringLiteral("Liberation Sans Narrow"),
-         QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("MS Sans Serif"),
-         QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-         QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")}));
-    return font;
-}
-
 template <class W>
 W* place(W* widget, const char* name, int left, int top, int width, int height) {
     widget->setObjectName(QLatin1String(name));

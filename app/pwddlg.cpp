@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include <QFont>
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include <QTextCursor>
 
 #include "app/dialogframe.h"
+#include "app/faces.h"
 #include "devices/devicelist.h"
 
 namespace kavren::app {
@@ -66,12 +66,9 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
     QPalette memoPalette = CfgList->palette();
     memoPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
     CfgList->setPalette(memoPalette);
-    QFont memoFont(QStringLiteral("MS Sans Serif"));
-    memoFont.setStyleHint(QFont::SansSerif);
-    // Faces found here run wider than the original narrow one; a pixel less
-    // keeps a MAC text or a net mask on one line beside its header.
-    memoFont.setPixelSize(11);
-    CfgList->setFont(memoFont);
+    // The form's face; a pixel below the design's 12 keeps a MAC text or a
+    // net mask on one line beside its header in the faces of Arial's widths.
+    CfgList->setFont(formFont(11));
     CfgList->setPlainText(QStringLiteral("CfgList"));
 
     setTabOrder(Password, OKBtn);

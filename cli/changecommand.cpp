@@ -4,13 +4,14 @@
 #include <QUuid>
 #include <algorithm>
 
-#include "cli/audittrail.h"
-#include "cli/changerecord.h"
+#include "changes/audittrail.h"
+#include "changes/changerecord.h"
+#include "changes/trailfile.h"
 #include "cli/console.h"
 #include "cli/devicefinder.h"
 #include "cli/passwordsource.h"
+#include "cli/rollback.h"
 #include "cli/runoutput.h"
-#include "cli/trailfile.h"
 #include "protocol/textcodecs.h"
 #include "usecases/secretwipe.h"
 
@@ -87,6 +88,7 @@ void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
                                      "more than one sender answered with; such a device is "
                                      "refused without it. May be given more than once."),
                       QStringLiteral("ADDRESS")});
+    addRollbackOptions(parser);
 }
 
 std::optional<std::vector<protocol::Ipv4Address>> ChangeCommand::trustedSenders(
@@ -136,22 +138,22 @@ bool ChangeCommand::readSecretOption(const QCommandLineParser& parser, const QSt
 
 QString ChangeCommand::auditPathOf(const QCommandLineParser& parser) {
     return parser.isSet(QStringLiteral("audit-file")) ? parser.value(QStringLiteral("audit-file"))
-                                                      : AuditTrail::defaultPath();
+                                                      : changes::AuditTrail::defaultPath();
 }
 
-AuditTrail ChangeCommand::auditTrail(const QString& path) {
-    return AuditTrail(path, [](const QString& text) {
+changes::AuditTrail ChangeCommand::auditTrail(const QString& path) {
+    return changes::AuditTrail(path, [](const QString& text) {
         writeErr(QStringLiteral("kavren: warning: ") + text + QStringLiteral("\n"));
     });
 }
 
-int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
+int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<changes::PlanEntry>& entries,
                              const QCommandLineParser& parser, const usecases::RunOptions& options,
                              const NetworkOptions& network, bool dryRun) {
     struct Wipe {
-        std::vector<PlanEntry>& entries;
+        std::vector<changes::PlanEntry>& entries;
         ~Wipe() {
-            for (PlanEntry& entry : entries)
+            for (changes::PlanEntry& entry : entries)
                 usecases::wipeString(entry.newPassword);
         }
     } const wipe{entries};
@@ -166,7 +168,7 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entri
 
     writeReport(parser, previewTable(entries));
     const auto errors = std::count_if(entries.begin(), entries.end(),
-                                      [](const PlanEntry& entry) { return !entry.ok(); });
+                                      [](const changes::PlanEntry& entry) { return !entry.ok(); });
     if (errors > 0) {
         writeErr(QStringLiteral("kavren: %1 of %2 device(s) have errors; nothing was sent\n")
                      .arg(errors)
@@ -238,6 +240,10 @@ bool ChangeCommand::readRunOptions(const QCommandLineParser& parser, usecases::R
         return false;
     }
     options.verify = parser.isSet(QStringLiteral("verify"));
+    RollbackOptions rollback;
+    if (!readRollbackOptions(parser, {}, rollback, error))
+        return false;
+    options.verify = options.verify || rollback.enabled;
     return true;
 }
 
@@ -258,8 +264,8 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<usecases::Con
     if (jobs.empty())
         return ExitOk;
 
-    const AuditTrail audit = auditTrail(auditPathOf(parser));
-    const ChangeRecorder recorder(audit, jobs);
+    const changes::AuditTrail audit = auditTrail(auditPathOf(parser));
+    const changes::ChangeRecorder recorder(audit, jobs);
     const SystemRunClock clock;
     usecases::ConfigurationRun run(finder, clock, password,
                                    parser.isSet(QStringLiteral("broadcast")));
@@ -269,7 +275,7 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<usecases::Con
     int handedOver = 0;
     run.setHandedOver([&](std::size_t) {
         if (++handedOver == stopAt)
-            endProcessAbruptly();
+            changes::endProcessAbruptly();
     });
     ProgressLine progress;
     std::size_t sent = 0;
@@ -293,6 +299,24 @@ int ChangeCommand::runJobs(DeviceFinder& finder, const std::vector<usecases::Con
     });
     results = run.run(jobs, options);
     progress.clear();
+    RollbackOptions rollback;
+    QString error;
+    readRollbackOptions(parser, network.secretVariables, rollback, error);
+    RollbackContext context{
+        .port = finder,
+        .clock = clock,
+        .audit = audit,
+        .password = password,
+        .broadcast = parser.isSet(QStringLiteral("broadcast")),
+        .options = options,
+        .changeIds =
+            [] { return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString(); },
+        .report =
+            [&](std::size_t index, const usecases::JobResult& result) {
+                writeReport(parser, resultLine(jobs[index], result).toUtf8());
+            },
+        .note = [&](const QString& text) { writeReport(parser, text.toUtf8()); }};
+    checkAndRollBack(rollback, context, jobs, results);
     return summarise(results).failed > 0 ? ExitFailed : ExitOk;
 }
 

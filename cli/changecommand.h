@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "changes/plan.h"
 #include "cli/command.h"
-#include "cli/plan.h"
 #include "usecases/configurationrun.h"
 #include "usecases/founddevice.h"
 
-namespace kavren::cli {
-
+namespace kavren::changes {
 class AuditTrail;
+}
+
+namespace kavren::cli {
 
 // The base of the commands that send devices new settings (configure,
 // restore): the password and run options, the audit trail and the run
@@ -62,7 +64,7 @@ protected:
 
     static QString auditPathOf(const QCommandLineParser& parser);
     // The trail, with its warnings going to standard error.
-    static AuditTrail auditTrail(const QString& path);
+    static changes::AuditTrail auditTrail(const QString& path);
 
     // Shows the preview of the checked entries and stops when one has an
     // error, or after it with `dryRun`; passes over the devices that report
@@ -70,7 +72,7 @@ protected:
     // read back); reads the current password and sends the rest. With
     // --json, one document on standard output tells how each entry ended.
     // Returns the exit status; the entries' new passwords are wiped.
-    int applyPlan(DeviceFinder& finder, std::vector<PlanEntry>& entries,
+    int applyPlan(DeviceFinder& finder, std::vector<changes::PlanEntry>& entries,
                   const QCommandLineParser& parser, const usecases::RunOptions& options,
                   const NetworkOptions& network, bool dryRun);
 

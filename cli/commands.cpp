@@ -11,6 +11,7 @@
 #include "cli/command.h"
 #include "cli/configurecommand.h"
 #include "cli/console.h"
+#include "cli/diffcommand.h"
 #include "cli/discovercommand.h"
 #include "cli/restorecommand.h"
 
@@ -29,6 +30,7 @@ std::vector<std::unique_ptr<Command>> makeCommands() {
     commands.push_back(std::make_unique<DiscoverCommand>());
     commands.push_back(std::make_unique<ConfigureCommand>());
     commands.push_back(std::make_unique<RestoreCommand>());
+    commands.push_back(std::make_unique<DiffCommand>());
     return commands;
 }
 

@@ -3,11 +3,11 @@
 
 #include <QFile>
 
+#include "changes/plan.h"
 #include "cli/console.h"
 #include "cli/devicefinder.h"
 #include "cli/deviceoutput.h"
 #include "cli/passwordsource.h"
-#include "cli/plan.h"
 #include "cli/subnets.h"
 #include "usecases/secretwipe.h"
 
@@ -90,7 +90,8 @@ QString ConfigureCommand::selectionError(const QCommandLineParser& parser) {
 // The rows the command line gives: a plan file's, or the one of --mac.
 // --sequential-from gives none here; its rows need the discovery first.
 // ExitOk, or the status to end with.
-int ConfigureCommand::readGivenRows(const QCommandLineParser& parser, std::vector<PlanRow>& rows) {
+int ConfigureCommand::readGivenRows(const QCommandLineParser& parser,
+                                    std::vector<changes::PlanRow>& rows) {
     const bool single = parser.isSet(QStringLiteral("mac"));
     if (parser.isSet(QStringLiteral("plan"))) {
         QFile file(parser.value(QStringLiteral("plan")));
@@ -101,7 +102,7 @@ int ConfigureCommand::readGivenRows(const QCommandLineParser& parser, std::vecto
             writeErr(QStringLiteral("kavren: warning: ") + QString::fromStdString(warning) +
                      QStringLiteral("\n"));
         }
-        PlanFile plan = parsePlan(file.readAll());
+        changes::PlanFile plan = changes::parsePlan(file.readAll());
         if (!plan.errors.empty()) {
             for (const std::string& e : plan.errors)
                 writeErr(QStringLiteral("kavren: ") + file.fileName() + QStringLiteral(": ") +
@@ -110,7 +111,7 @@ int ConfigureCommand::readGivenRows(const QCommandLineParser& parser, std::vecto
         }
         rows = std::move(plan.rows);
     } else if (single) {
-        PlanRow row;
+        changes::PlanRow row;
         row.line = 1;
         auto bytes = [&parser](const char* option) {
             const QString value = parser.value(QLatin1String(option));
@@ -140,7 +141,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
 
     // Everything given on the command line is judged before the adapters
     // are even looked at, so a broken plan never gets near a send.
-    std::vector<PlanRow> rows;
+    std::vector<changes::PlanRow> rows;
     if (const int status = readGivenRows(parser, rows); status != ExitOk)
         return status;
     NetworkOptions network;
@@ -153,8 +154,8 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
         return ExitFailed;
     std::vector<usecases::FoundDevice> found = std::move(*discovered);
     if (parser.isSet(QStringLiteral("sequential-from"))) {
-        auto plan =
-            sequentialPlan(found, parser.value(QStringLiteral("sequential-from")).toStdString());
+        auto plan = changes::sequentialPlan(
+            found, parser.value(QStringLiteral("sequential-from")).toStdString());
         if (!plan)
             return usageError(QStringLiteral("the addresses would run past 255.255.255.255"));
         rows = std::move(*plan);
@@ -177,8 +178,8 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
         rows.front().newPassword = newPassword;
     }
 
-    std::vector<PlanEntry> entries = checkPlan(rows, found, *trusted);
-    for (PlanRow& row : rows)
+    std::vector<changes::PlanEntry> entries = changes::checkPlan(rows, found, *trusted);
+    for (changes::PlanRow& row : rows)
         usecases::wipeString(row.newPassword);
     return applyPlan(finder, entries, parser, options, network,
                      parser.isSet(QStringLiteral("dry-run")));

@@ -3,8 +3,8 @@
 
 #include <vector>
 
+#include "changes/plan.h"
 #include "cli/changecommand.h"
-#include "cli/plan.h"
 
 namespace kavren::cli {
 
@@ -19,7 +19,7 @@ protected:
 
 private:
     static QString selectionError(const QCommandLineParser& parser);
-    static int readGivenRows(const QCommandLineParser& parser, std::vector<PlanRow>& rows);
+    static int readGivenRows(const QCommandLineParser& parser, std::vector<changes::PlanRow>& rows);
 };
 
 }  // namespace kavren::cli

@@ -23,17 +23,6 @@ QString visibleText(const QString& text) {
     return out;
 }
 
-QString fromDevice(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-QJsonObject settingsJson(const usecases::DeviceSettings& settings) {
-    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
-            {QStringLiteral("mask"), fromDevice(settings.mask)},
-            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
-            {QStringLiteral("description"), fromDevice(settings.description)}};
-}
-
 QString visibleDeviceText(const std::string& bytes) {
     return visibleText(fromDevice(bytes));
 }

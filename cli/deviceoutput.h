@@ -8,17 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "changes/changerecord.h"
 #include "usecases/founddevice.h"
 
 namespace kavren::cli {
 
-// Device texts are bytes. Every output reads them as Latin-1, one character
-// per byte, and writes UTF-8, so a reader that encodes the parsed text back
-// to Latin-1 has the device's exact bytes again.
-QString fromDevice(const std::string& bytes);
-// A device's four settings (ip, mask, gateway, description) as the audit
-// trail and the --json document of configure and restore write them.
-QJsonObject settingsJson(const usecases::DeviceSettings& settings);
+// Device texts and settings as the audit trail writes them.
+using changes::fromDevice;
+using changes::settingsJson;
 // Control characters as \xNN, for text that goes to a terminal.
 QString visibleText(const QString& text);
 // Device bytes as a terminal message shows them: both of the above.

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/discovercommand.h"
 
+#include <QDateTime>
+#include <QSaveFile>
+
 #include "cli/console.h"
 #include "cli/devicefinder.h"
 #include "cli/deviceoutput.h"
+#include "cli/monitoringoutput.h"
 
 namespace kavren::cli {
 
@@ -23,26 +27,64 @@ void DiscoverCommand::addOptions(QCommandLineParser& parser) const {
     addNetworkOptions(parser);
     parser.addOption({QStringLiteral("json"), QStringLiteral("Write a JSON array.")});
     parser.addOption({QStringLiteral("csv"), QStringLiteral("Write CSV with a header line.")});
+    parser.addOption({QStringLiteral("prometheus"),
+                      QStringLiteral("Write Prometheus's text format, for node_exporter's "
+                                     "textfile collector.")});
+    parser.addOption(
+        {QStringLiteral("zabbix"), QStringLiteral("Write Zabbix low-level discovery JSON.")});
+    parser.addOption({QStringLiteral("output"),
+                      QStringLiteral("Write the list to FILE instead of standard output: to a "
+                                     "temporary file beside it, renamed over FILE once "
+                                     "complete, so a reader never sees half a list."),
+                      QStringLiteral("FILE")});
 }
 
 int DiscoverCommand::run(const QCommandLineParser& parser) {
-    if (parser.isSet(QStringLiteral("json")) && parser.isSet(QStringLiteral("csv")))
-        return usageError(QStringLiteral("--json and --csv exclude each other"));
+    QStringList formats;
+    for (const char* format : {"json", "csv", "prometheus", "zabbix"}) {
+        if (parser.isSet(QLatin1String(format)))
+            formats << QStringLiteral("--") + QLatin1String(format);
+    }
+    if (formats.size() > 1)
+        return usageError(formats[0] + QStringLiteral(" and ") + formats[1] +
+                          QStringLiteral(" exclude each other"));
     NetworkOptions options;
     QString error;
     if (!readNetworkOptions(parser, options, error))
         return usageError(error);
+    // The file is opened before anything is sent, so a path that cannot be
+    // written is told at once; it replaces FILE only once it is complete, and
+    // a discovery that fails leaves the previous list in place.
+    QSaveFile file(parser.value(QStringLiteral("output")));
+    const bool toFile = parser.isSet(QStringLiteral("output"));
+    if (toFile && !file.open(QIODevice::WriteOnly)) {
+        writeErr(QStringLiteral("kavren: cannot write %1: %2\n")
+                     .arg(file.fileName(), file.errorString()));
+        return ExitFailed;
+    }
     DeviceFinder finder;
     auto discovered = openAndDiscover(finder, options);
     if (!discovered)
         return ExitFailed;
     const std::vector<usecases::FoundDevice> found = std::move(*discovered);
+    QByteArray document;
     if (parser.isSet(QStringLiteral("json"))) {
-        writeOut(devicesJson(found));
+        document = devicesJson(found);
     } else if (parser.isSet(QStringLiteral("csv"))) {
-        writeOut(devicesCsv(found));
+        document = devicesCsv(found);
+    } else if (parser.isSet(QStringLiteral("prometheus"))) {
+        document = devicesPrometheus(found, options.adapters, QDateTime::currentSecsSinceEpoch());
+    } else if (parser.isSet(QStringLiteral("zabbix"))) {
+        document = devicesZabbix(found);
     } else if (!found.empty()) {
-        writeOut(devicesTable(found));
+        document = devicesTable(found);
+    }
+    if (!toFile) {
+        writeOut(document);
+    } else if (file.write(document) != document.size() || !file.commit()) {
+        writeErr(QStringLiteral("kavren: cannot write %1: %2\n")
+                     .arg(file.fileName(), file.errorString()));
+        return ExitFailed;
     }
     if (found.empty()) {
         diagnoseSilence(options);

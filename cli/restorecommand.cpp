@@ -3,24 +3,13 @@
 
 #include <QJsonObject>
 
-#include "cli/audittrail.h"
+#include "changes/audittrail.h"
+#include "changes/changerecord.h"
+#include "changes/plan.h"
 #include "cli/console.h"
 #include "cli/devicefinder.h"
-#include "cli/plan.h"
 
 namespace kavren::cli {
-
-namespace {
-
-// The settings a trail line records, as the device's bytes again.
-usecases::DeviceSettings settingsFromJson(const QJsonObject& object) {
-    auto bytes = [&object](const char* key) {
-        return object.value(QLatin1String(key)).toString().toLatin1().toStdString();
-    };
-    return {bytes("ip"), bytes("mask"), bytes("gateway"), bytes("description")};
-}
-
-}  // namespace
 
 RestoreCommand::RestoreCommand()
     : ChangeCommand(QStringLiteral("restore"),
@@ -42,7 +31,7 @@ void RestoreCommand::addOptions(QCommandLineParser& parser) const {
 }
 
 int RestoreCommand::run(const QCommandLineParser& parser) {
-    const auto mac = normaliseMac(parser.value(QStringLiteral("mac")).toStdString());
+    const auto mac = changes::normaliseMac(parser.value(QStringLiteral("mac")).toStdString());
     if (!mac)
         return usageError(QStringLiteral("--mac wants a MAC address like 00-1A-2B-3C-4D-5E"));
     usecases::RunOptions options;
@@ -55,14 +44,14 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
         return usageError(error);
     withholdSecretVariables(parser, network);
 
-    const AuditTrail audit = auditTrail(auditPathOf(parser));
+    const changes::AuditTrail audit = auditTrail(auditPathOf(parser));
     const auto last = audit.lastChange(*mac, error);
     if (!last) {
         writeErr(QStringLiteral("kavren: ") + error + QStringLiteral("\n"));
         return ExitFailed;
     }
     const usecases::DeviceSettings before =
-        settingsFromJson(last->value(QStringLiteral("before")).toObject());
+        changes::settingsFromJson(last->value(QStringLiteral("before")).toObject());
     writeReport(parser, QStringLiteral("restoring %1 to the settings before the change of %2\n")
                             .arg(QString::fromStdString(*mac),
                                  last->value(QStringLiteral("time")).toString())
@@ -75,8 +64,8 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     if (!discovered)
         return ExitFailed;
     std::vector<usecases::FoundDevice> found = std::move(*discovered);
-    PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
-    std::vector<PlanEntry> entries = checkPlan({row}, found, *trusted);
+    changes::PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
+    std::vector<changes::PlanEntry> entries = changes::checkPlan({row}, found, *trusted);
     return applyPlan(finder, entries, parser, options, network, false);
 }
 

@@ -19,14 +19,14 @@ QString qs(const std::string& text) {
 
 }  // namespace
 
-QByteArray previewTable(const std::vector<PlanEntry>& entries) {
+QByteArray previewTable(const std::vector<changes::PlanEntry>& entries) {
     const QStringList headers{QStringLiteral("Line"),        QStringLiteral("MAC Address"),
                               QStringLiteral("Device Name"), QStringLiteral("DeviceIP"),
                               QStringLiteral("IP Address"),  QStringLiteral("NetMask"),
                               QStringLiteral("Gateway"),     QStringLiteral("Description"),
                               QStringLiteral("NewPassword"), QStringLiteral("Check")};
     std::vector<QStringList> rows;
-    for (const PlanEntry& entry : entries) {
+    for (const changes::PlanEntry& entry : entries) {
         QStringList notes;
         for (const std::string& e : entry.errors)
             notes << QStringLiteral("ERROR: ") + fromDevice(e);
@@ -69,7 +69,11 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
             break;
         case usecases::JobState::Failed:
         case usecases::JobState::NotSent:
+        case usecases::JobState::RollbackFailed:
             line += QStringLiteral(": ") + visibleDeviceText(result.reason);
+            break;
+        case usecases::JobState::RolledBack:
+            line += QStringLiteral(" (reports its previous settings)");
             break;
         case usecases::JobState::Unchanged:
             line += QStringLiteral(" (reports its settings already; nothing sent)");
@@ -91,6 +95,8 @@ RunSummary summarise(const std::vector<usecases::JobResult>& results) {
                 break;
             case usecases::JobState::Failed:
             case usecases::JobState::NotSent:
+            case usecases::JobState::RolledBack:
+            case usecases::JobState::RollbackFailed:
                 ++summary.failed;
                 break;
             case usecases::JobState::Unchanged:
@@ -124,7 +130,8 @@ QJsonArray textsJson(const std::vector<std::string>& texts) {
 }
 
 // The one word a script acts on.
-QString finalState(const PlanEntry& entry, const usecases::JobResult& result, bool dryRun) {
+QString finalState(const changes::PlanEntry& entry, const usecases::JobResult& result,
+                   bool dryRun) {
     if (!entry.device)
         return QStringLiteral("not_found");
     switch (result.state) {
@@ -138,6 +145,10 @@ QString finalState(const PlanEntry& entry, const usecases::JobResult& result, bo
             if (dryRun && entry.ok())
                 return QStringLiteral("would_change");
             break;
+        case usecases::JobState::RolledBack:
+            return QStringLiteral("rolled_back");
+        case usecases::JobState::RollbackFailed:
+            return QStringLiteral("rollback_failed");
         case usecases::JobState::Sent:
         case usecases::JobState::Failed:
             break;
@@ -147,7 +158,8 @@ QString finalState(const PlanEntry& entry, const usecases::JobResult& result, bo
 
 }  // namespace
 
-QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEntry>& entries,
+QByteArray runJson(const QString& command, bool dryRun,
+                   const std::vector<changes::PlanEntry>& entries,
                    const std::vector<usecases::JobResult>& results) {
     QJsonArray devices;
     std::map<QString, int> totals{{QStringLiteral("unchanged"), 0},
@@ -158,7 +170,7 @@ QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEn
     if (dryRun)
         totals[QStringLiteral("would_change")] = 0;
     for (std::size_t i = 0; i < entries.size() && i < results.size(); ++i) {
-        const PlanEntry& entry = entries[i];
+        const changes::PlanEntry& entry = entries[i];
         const usecases::JobResult& result = results[i];
         const QString state = finalState(entry, result, dryRun);
         ++totals[state];
@@ -169,7 +181,7 @@ QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEn
             {QStringLiteral("found_via"),
              entry.device ? qs(entry.device->foundVia.text()) : QString()},
             {QStringLiteral("before"),
-             entry.device ? QJsonValue(settingsJson(currentSettings(*entry.device)))
+             entry.device ? QJsonValue(settingsJson(changes::currentSettings(*entry.device)))
                           : QJsonValue()},
             {QStringLiteral("requested"), settingsJson(entry.target)},
             {QStringLiteral("new_password"), !entry.newPassword.empty()},

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "cli/plan.h"
+#include "changes/plan.h"
 #include "usecases/configurationrun.h"
 #include "usecases/founddevice.h"
 
@@ -17,7 +17,7 @@ namespace kavren::cli {
 
 // The checked plan as a table, one row per entry; its last column says "ok"
 // or lists the entry's errors and warnings.
-QByteArray previewTable(const std::vector<PlanEntry>& entries);
+QByteArray previewTable(const std::vector<changes::PlanEntry>& entries);
 
 // "MAC  state ..." for one result of a job, with a line end.
 QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& result);
@@ -41,7 +41,8 @@ QString summaryLine(const RunSummary& summary);
 // final state, then the totals. `results` holds one result per entry; an
 // entry whose device was not found is "not_found", and with `dryRun` one
 // that would be sent is "would_change".
-QByteArray runJson(const QString& command, bool dryRun, const std::vector<PlanEntry>& entries,
+QByteArray runJson(const QString& command, bool dryRun,
+                   const std::vector<changes::PlanEntry>& entries,
                    const std::vector<usecases::JobResult>& results);
 
 }  // namespace kavren::cli

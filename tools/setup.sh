@@ -17,8 +17,10 @@ packages=("$@")
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy valgrind
   python3 iproute2 procps ansible-core openssh-server
+  ansible-lint yamllint pylint pycodestyle python3-pytest python3-voluptuous
   xvfb xauth x11-utils imagemagick fonts-liberation
   scdoc dpkg-dev lintian desktop-file-utils appstream bash-completion man-db
+  prometheus prometheus-node-exporter
 )
 
 missing=()

@@ -96,6 +96,10 @@ const char* stateName(JobState state) {
             return "failed";
         case JobState::Unchanged:
             return "unchanged";
+        case JobState::RolledBack:
+            return "rolled back";
+        case JobState::RollbackFailed:
+            return "rollback failed";
     }
     return "";
 }

@@ -21,8 +21,18 @@ struct ConfigJob {
 };
 
 // Unchanged: the device already reports the wanted settings and is sent
-// nothing.
-enum class JobState { NotSent, Sent, Acknowledged, Verified, Failed, Unchanged };
+// nothing. RolledBack and RollbackFailed: the change did not hold and the
+// device was sent its settings from before, which it then reports, or not.
+enum class JobState {
+    NotSent,
+    Sent,
+    Acknowledged,
+    Verified,
+    Failed,
+    Unchanged,
+    RolledBack,
+    RollbackFailed
+};
 
 const char* stateName(JobState state);
 

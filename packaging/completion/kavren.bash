@@ -28,7 +28,7 @@ _kavren() {
         _filedir csv
         return
         ;;
-    --password-file | --new-password-file | --audit-file)
+    --password-file | --new-password-file | --audit-file | --output)
         _filedir
         return
         ;;
@@ -37,18 +37,28 @@ _kavren() {
         return
         ;;
     --timeout | --retries | --result-timeout | --mac | --ip | --mask | --gateway | \
-        --description | --sequential-from)
+        --description | --sequential-from | --check | --check-timeout)
         # A value of the user's own.
         return
         ;;
     esac
 
     local network="--adapter --timeout --retries --help"
-    local sending="--password-file --password-env --broadcast --verify --result-timeout --audit-file --json"
+    local sending="--password-file --password-env --broadcast --verify --result-timeout --audit-file --json
+        --rollback --check --check-timeout"
     local options
     case ${words[1]} in
     adapters) options="--help" ;;
-    discover) options="$network --json --csv" ;;
+    discover) options="$network --json --csv --prometheus --zabbix --output" ;;
+    diff)
+        # "diff" is typed whole: "di" completes to discover alone.
+        if [[ $cur == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "--json --help" -- "$cur")
+        else
+            _filedir json
+        fi
+        return
+        ;;
     configure)
         options="$network $sending --mac --ip --mask --gateway --description --new-password
             --new-password-file --new-password-env --plan --sequential-from --dry-run"

@@ -54,6 +54,7 @@ class Sites:
         self.dir = tempfile.mkdtemp(prefix="ansible_lab_")
         self.password = "pw-" + secrets.token_hex(5)
         self.processes = []
+        self.emulators = {}
         self.lab_id = os.environ["KAVREN_LAB_ID"]
 
     def path(self, *names):
@@ -74,14 +75,18 @@ class Sites:
             self.start_site(i)
         self.write_inventory(key)
 
+    def start_emulator(self, i, devices):
+        path = self.path(f"devices{i}.json")
+        with open(path, "w") as f:
+            json.dump(devices, f)
+        self.emulators[i] = labprocess.start_emulator(
+            None, self.path(f"ready{i}-{len(self.processes)}"),
+            ["--lifetime", "200", "--devices", path, "--log", self.path(f"emulator{i}.jsonl")],
+            emulator=self.emulator, netns=self.netns("d", i))
+        self.processes.append(self.emulators[i])
+
     def start_site(self, i):
-        devices = self.path(f"devices{i}.json")
-        with open(devices, "w") as f:
-            json.dump(site_devices(i, self.password), f)
-        self.processes.append(labprocess.start_emulator(
-            None, self.path(f"ready{i}"),
-            ["--lifetime", "200", "--devices", devices, "--log", self.path(f"emulator{i}.jsonl")],
-            emulator=self.emulator, netns=self.netns("d", i)))
+        self.start_emulator(i, site_devices(i, self.password))
         host_key = self.path("ssh", f"host{i}")
         subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", host_key], check=True)
         config = self.path("ssh", f"sshd{i}.conf")
@@ -122,6 +127,11 @@ class Sites:
         with open(self.path("down.yml"), "w") as f:
             json.dump(dict(kavren_sites=dict(hosts=dict(site4=dict(ansible_host="198.18.19.2")))),
                       f)
+        with open(self.path("shared.yml"), "w") as f:
+            json.dump(dict(kavren_sites=dict(hosts={f"site{i}": dict(kavren_site="plant")
+                                                    for i in (1, 2)})), f)
+        with open(self.path("unknown.csv"), "w") as f:
+            f.write("site,mac,ip\nsite1,02-5A-01-00-00-01,198.19.11.240\nsite9,02-5A-09-00-00-01,\n")
         with open(self.path("plan.csv"), "w") as f:
             f.write("site,mac,ip,description\n")
             for i in SITES:
@@ -200,7 +210,7 @@ def scenario(sites):
     Check.that(status == 4 and counts.get("site4", (0, 0, 0))[2] == 1,
                "the unreachable site host fails alone", recap_text(output))
     Check.that(all(counts.get(f"site{i}", (0, 0, 1, 1))[2:] == (0, 0) for i in SITES)
-               and counts.get("localhost", (0,))[0] >= 3 and "no list from site4" in output,
+               and "TASK [Write the merged list as JSON]" in output and "no list from site4" in output,
                "the other site hosts and the merge finish, naming the missing one",
                recap_text(output))
     rows = json.load(open(sites.path("devices.json"))) if os.path.exists(
@@ -248,7 +258,7 @@ def scenario(sites):
                    f"site {i} keeps the audit trail of its own devices", str(trail)[:2000])
 
     # Again: nothing to do, nothing sent.
-    status, output = sites.playbook("again", "configure.yml", *plan)
+    status, output = sites.playbook("again", "configure.yml", "-e", "kavren_plan_csv=plan.csv")
     print(recap_text(output))
     Check.that(status == 0 and all(recap(output).get(f"site{i}", (0, 1))[1] == 0 for i in SITES),
                "the second run changes nothing", recap_text(output))
@@ -257,7 +267,7 @@ def scenario(sites):
     # A new password cannot be read back: the device is sent it although its
     # settings match (a plan from inventory variables this time).
     new_password = "new-" + secrets.token_hex(5)
-    status, output = sites.playbook("password", "configure.yml", "--limit", "site1", "-e", json.dumps(
+    status, output = sites.playbook("password", "configure.yml", "-vvv", "--limit", "site1", "-e", json.dumps(
         dict(kavren_plan=[dict(mac="02-5A-01-00-00-02", new_password=new_password)])))
     Check.that(status == 0 and recap(output).get("site1", (0, 0))[1] == 1
                and output.count('"verified 02-5A-') == 1 and new_password not in output,
@@ -274,6 +284,7 @@ def scenario(sites):
                and "02-5A-02-00-00-01 failed (not sent: other devices" in output,
                "a missing device fails the task, named", output[-3000:])
     Check.that(sites.config_requests() == sent, "and nothing is sent at that site")
+    more_scenarios(sites, new_password)
 
     # No file the runs leave behind holds the password; the emulators' own
     # files are the devices' side and do.
@@ -290,6 +301,64 @@ def scenario(sites):
     Check.that(not leaks, "no file left behind holds the password", "\n".join(leaks))
     with open(sites.path("devices.csv")) as f:
         print(f.read(), end="")
+
+
+def more_scenarios(sites, new_password):
+    # A plan naming a site that no host serves fails, and nothing is sent.
+    sent = sites.config_requests()
+    status, output = sites.playbook("unknown", "configure.yml", "-e", "kavren_plan_csv=unknown.csv")
+    Check.that(status == 2 and "no host of the group serves, so nothing was sent: site9" in output
+               and sites.config_requests() == sent, "a plan's unknown site fails the run", output[-3000:])
+
+    # Discovery again: the older list is kept, each site's differences shown.
+    status, output = sites.playbook("rediscover", "discover.yml", "-e", "kavren_output=devices")
+    previous = sites.path("devices.previous.json")
+    Check.that(status == 0 and os.path.exists(previous) and len(json.load(open(previous))) == 12
+               and "site1: 02-5A-01-00-00-01 ip 198.19.11.131 -> 198.19.11.201" in output,
+               "the previous list is kept and each site's differences shown", output[-3000:])
+
+    # A device whose health check fails is rolled back and fails the task.
+    status, output = sites.playbook("rollback", "configure.yml", "-l", "site1", "-e", json.dumps(dict(
+        kavren_rollback=True, kavren_health_check="exit 3",
+        kavren_plan=[dict(mac="02-5A-01-00-00-03", ip="198.19.11.230")])))
+    Check.that(status == 2 and "02-5A-01-00-00-03 rolled_back (" in output,
+               "a rolled-back device fails the task with its reason", output[-3000:])
+
+    # No site host answers: the list is left as it was, and the run says so.
+    before = open(sites.path("devices.json")).read()
+    status, output = sites.playbook("none", "discover.yml", "-e", "kavren_output=devices",
+                                    inventories=("down.yml",))
+    Check.that(status == 4 and "no site host answered" in output
+               and open(sites.path("devices.json")).read() == before,
+               "no answer leaves the older list, saying so", output[-3000:])
+
+    # Two hosts serving one site, and --limit without localhost.
+    status, output = sites.playbook("shared", "discover.yml", "-l", "site1,site2", "-e",
+                                    "kavren_output=shared", inventories=("inventory.yml", "shared.yml"))
+    rows = json.load(open(sites.path("shared.json"))) if os.path.exists(sites.path("shared.json")) else []
+    Check.that(status == 0 and {(r["site"], r["host"]) for r in rows} == {("plant", "site1"), ("plant", "site2")}
+               and len(rows) == 8 and "no list from" not in output
+               and all("one of the site's 2 hosts" in r["flags"] for r in rows)
+               and sum("MAC also found by" in r["flags"] for r in rows) == 2,
+               "two hosts of one site keep both lists, flagged, within the limit", json.dumps(rows, indent=1))
+
+    # A contested MAC: the device's own reply named with sender.
+    sites.emulators[3].terminate()
+    sites.emulators[3].wait(5)
+    genuine = "02-5A-03-00-00-02"
+    sites.start_emulator(3, site_devices(3, sites.password) + [
+        dict(mac=genuine, ip="198.19.13.170", password=sites.password, description="impostor")])
+    status, output = sites.playbook("contested", "configure.yml", "-l", "site3", "-e", json.dumps(dict(
+        kavren_plan=[dict(mac=genuine, sender="198.19.13.132", description="trusted")])))
+    Check.that(status == 0 and f'"verified {genuine}"' in output,
+               "a contested MAC is configured through the sender named", output[-3000:])
+    status, output = sites.playbook("contested-list", "discover.yml", "-l", "site3", "-e",
+                                    "kavren_output=contested")
+    rows = json.load(open(sites.path("contested.json"))) if os.path.exists(
+        sites.path("contested.json")) else []
+    Check.that(status == 0 and any(r["mac"] == genuine and "MAC also claimed by" in r["flags"] for r in rows)
+               and {r["site"] for r in rows} == {"site3"}, "the merged list flags the contested MAC",
+               json.dumps(rows, indent=1))
 
 
 def main():

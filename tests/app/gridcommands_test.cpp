@@ -442,7 +442,9 @@ TEST_F(GridCommandsTest, TheMenuKeyOpensTheGridsMenuOnTheCurrentCell) {
     }
     EXPECT_EQ(texts, (QStringList{QStringLiteral("Find…"), QStringLiteral("Find Next"),
                                   QStringLiteral("Find Previous"), QStringLiteral("Copy"),
-                                  QStringLiteral("Copy Row"), QStringLiteral("Export List…")}));
+                                  QStringLiteral("Copy Row"), QStringLiteral("Export List…"),
+                                  QStringLiteral("Fill Down"), QStringLiteral("Fill Addresses…"),
+                                  QStringLiteral("Import Plan…")}));
     commands().ActCopy->trigger();
     menu->hide();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("192.168.0.1"));

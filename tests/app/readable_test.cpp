@@ -9,13 +9,16 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyleOptionButton>
+#include <QTextCursor>
 #include <cmath>
 
 #include "app/findbar.h"
 #include "app/logolabel.h"
+#include "app/pwddlg.h"
 #include "tests/support/mainwindowfixture.h"
 
 namespace kavren::app {
@@ -301,6 +304,64 @@ TEST_F(ReadableTest, AScreenReaderHearsEachLabelsTextAndPurpose) {
     EXPECT_EQ(headers.at(1), QStringLiteral("MAC Address"));
     EXPECT_TRUE(
         window->gridModel()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString().isEmpty());
+}
+
+// Whether `box` of `widget`, as drawn, holds ink: a pixel clearly darker
+// than the lightest one in the box, which is the paper beside the glyph.
+bool leavesInk(QWidget& widget, const QRectF& box) {
+    const QImage image = widget.grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    const QRect pixels =
+        QRectF(box.topLeft() * ratio, box.size() * ratio).toAlignedRect() & image.rect();
+    int paper = 0;
+    int ink = 255;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            paper = std::max(paper, qGray(image.pixel(x, y)));
+            ink = std::min(ink, qGray(image.pixel(x, y)));
+        }
+    }
+    return paper - ink > 80;
+}
+
+// Under Wine the capital I once drew as blank space, in the status bar and
+// the confirmation; each I's own advance must hold ink.
+TEST_F(ReadableTest, EveryCapitalILeavesInk) {
+    showWindow();
+    auto* status = widget<QLabel>(*window, "StatusPanel1");
+    status->setText(QStringLiteral("Get Device Information done."));
+    auto* memo = widget<QPlainTextEdit>(*PwdDlg, "CfgList");
+    memo->setPlainText(QStringLiteral("DeviceIP       : 10.0.0.5\nIP Address     : 10.0.0.5"));
+    PwdDlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(PwdDlg));
+    QStringList blank;
+    // The panel's text starts at its indent, half an "x" beside the frame.
+    const QFontMetricsF metrics(status->font());
+    const QRect room = status->contentsRect();
+    const qreal start = room.left() + metrics.horizontalAdvance(QLatin1Char('x')) / 2;
+    for (qsizetype i = status->text().indexOf(QLatin1Char('I')); i >= 0;
+         i = status->text().indexOf(QLatin1Char('I'), i + 1)) {
+        const qreal left = start + metrics.horizontalAdvance(status->text().left(i));
+        if (!leavesInk(*status, {left, qreal(room.top()), metrics.horizontalAdvance(u'I'),
+                                 qreal(room.height())}))
+            blank << QStringLiteral("status bar, character %1").arg(i);
+    }
+    // The memo's I between the cursor places before and after it.
+    const QString text = memo->toPlainText();
+    for (qsizetype i = text.indexOf(QLatin1Char('I')); i >= 0;
+         i = text.indexOf(QLatin1Char('I'), i + 1)) {
+        QTextCursor cursor(memo->document());
+        cursor.setPosition(static_cast<int>(i));
+        const QRect before = memo->cursorRect(cursor);
+        cursor.setPosition(static_cast<int>(i + 1));
+        const QRect after = memo->cursorRect(cursor);
+        if (!leavesInk(*memo->viewport(), QRectF(before.left(), before.top(),
+                                                 after.left() - before.left(), before.height())))
+            blank << QStringLiteral("confirmation, character %1").arg(i);
+    }
+    PwdDlg->hide();
+    EXPECT_TRUE(blank.isEmpty()) << blank.join(QStringLiteral(", ")).toStdString() << " in "
+                                 << QFontInfo(status->font()).family().toStdString();
 }
 
 }  // namespace

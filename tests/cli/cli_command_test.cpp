@@ -42,6 +42,7 @@ const std::string kOverview =
     "  configure   give one device (--mac), a plan (--plan) or every found device\n"
     "              (--sequential-from) new settings, with a preview first\n"
     "  restore     send a device its settings from before its last change\n"
+    "  diff        compare two lists that discover --json wrote\n"
     "\n"
     "\"kavren COMMAND --help\" describes a command's options.\n";
 

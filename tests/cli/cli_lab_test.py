@@ -13,6 +13,8 @@ import signal
 import socket
 import subprocess
 import sys
+import time
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import clilab  # noqa: E402
@@ -297,6 +299,156 @@ def scenario_impostor(lab):
                           "--password-env", "KAVREN_TEST_PW", *FAST)
     Check.that(relayed_run.returncode == 0, "a device answered for is not refused",
                text(relayed_run))
+
+
+def scenario_inventory(lab):
+    """Two lists a day apart: one device moved, one gone, one new, one claimed."""
+    lab.start("A", [device("02-AA-00-00-00-01", "198.18.0.130"),
+                    device("02-AA-00-00-00-02", "198.18.0.131", name="old")])
+    before = lab.run("discover", "--json", "--output", lab.path("a.json"), *FAST)
+    Check.that(before.returncode == 0 and before.stdout == b"", "--output: nothing on stdout",
+               text(before))
+    missing = lab.run("discover", "--output", lab.path("none/x.json"), *FAST)
+    Check.that(missing.returncode != 0 and b"none/x.json" in missing.stderr,
+               "an unwritable --output is named", text(missing))
+    lab.close()
+    lab.start("A", [device("02-AA-00-00-00-01", "198.18.0.150"),
+                    dict(device("02-AA-00-00-00-03", "198.18.0.132"), password="x"),
+                    dict(device("02-AA-00-00-00-03", "198.18.0.140"), password="y")])
+    lab.run("discover", "--json", "--output", lab.path("b.json"), *FAST)
+    same = lab.run("diff", lab.path("a.json"), lab.path("a.json"))
+    Check.that(same.returncode == 0 and same.stdout == b"", "diff of a list with itself: 0")
+    diff = lab.run("diff", "--json", lab.path("a.json"), lab.path("b.json"))
+    got = json.loads(diff.stdout or b"{}")
+    Check.that(diff.returncode == 1 and [d["mac"] for d in got["new"]] == ["02-AA-00-00-00-03"]
+               and [d["mac"] for d in got["gone"]] == ["02-AA-00-00-00-02"] and
+               [(c["field"], c["old"], c["new"]) for c in got["changed"]] ==
+               [("ip", "198.18.0.130", "198.18.0.150"), ("sender", "198.18.0.130",
+                                                          "198.18.0.150")] and
+               got["impostors"] == [{"mac": "02-AA-00-00-00-03",
+                                     "other_senders": ["198.18.0.140"]}],
+               "diff --json: new, gone, changed and impostors", text(diff))
+    table = lab.run("diff", lab.path("a.json"), lab.path("b.json")).stdout.decode()
+    Check.that("ip            198.18.0.130  198.18.0.150" in table, "the table: old and new", table)
+    broken = lab.run("diff", lab.path("a.json"), lab.path("nothing.json"))
+    Check.that(broken.returncode == 2 and b"nothing.json" in broken.stderr,
+               "an unreadable file: 2, named", text(broken))
+
+
+def scenario_monitoring(lab):
+    """The metrics of hostile device texts pass promtool, and node_exporter
+    serves them from its textfile folder on this lab's loopback."""
+    lab.start("A", [device("02-AA-00-00-00-01", "198.18.0.130", name='x"} 1\nevil{a="\\'),
+                    device("02-AA-00-00-00-02", "198.18.0.130", description="\u00e9\n")])
+    os.mkdir(lab.path("textfiles"))
+    prom = lab.path("textfiles/kavren.prom")
+    wrote = lab.run("discover", "--prometheus", "--output", prom, *FAST)
+    checked = subprocess.run(["promtool", "check", "metrics"], stdin=open(prom, "rb"),
+                             capture_output=True)
+    Check.that(wrote.returncode == 0 and checked.returncode == 0, "promtool accepts the metrics",
+               text(wrote) + text(checked))
+    exporter = subprocess.Popen(["prometheus-node-exporter", "--web.listen-address=127.0.0.1:19100",
+                                 "--collector.disable-defaults", "--collector.textfile",
+                                 "--collector.textfile.directory=" + lab.path("textfiles")],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    served = ""
+    try:
+        for _ in range(50):
+            try:
+                with urllib.request.urlopen("http://127.0.0.1:19100/metrics", timeout=1) as r:
+                    served = r.read().decode("utf-8")
+                break
+            except OSError:
+                time.sleep(0.1)
+    finally:
+        exporter.terminate()
+        exporter.wait(5)
+    Check.that('kavren_device_info{adapter="198.18.0.1",description="",gateway="0.0.0.0",'
+               'ip="198.18.0.130",mac="02-AA-00-00-00-01",mask="255.255.255.0",'
+               'name="x\\"} 1\\nevil{a=\\"\\\\",version=""} 1' in served and
+               "kavren_address_conflicts 1" in served and
+               'kavren_devices{adapter="198.18.0.1"} 2' in served, "node_exporter serves them",
+               served)
+    zabbix = json.loads(lab.run("discover", "--zabbix", *FAST).stdout or b"[]")
+    Check.that(sorted(d["{#MAC}"] for d in zabbix) == ["02-AA-00-00-00-01", "02-AA-00-00-00-02"],
+               "--zabbix: one object per device", str(zabbix))
+
+
+def rollback_run(lab, plan, *extra):
+    result = lab.run("configure", "--plan", plan, "--password-env", "KAVREN_TEST_PW", "--json",
+                     "--result-timeout", "0.5", *FAST, *extra)
+    document = json.loads(result.stdout or b"{}")
+    return result, {d["mac"]: d for d in document.get("devices", [])}
+
+
+def scenario_rollback_plan(lab):
+    """One device takes its change, one takes nothing, one only the address."""
+    macs = [generated_mac(i) for i in range(3)]
+    lab.start("A", [device(macs[0], "198.18.0.130"),
+                    dict(device(macs[1], "198.18.0.131"), takes="nothing"),
+                    dict(device(macs[2], "198.18.0.132"), takes="ip")])
+    plan = write_plan(lab, "plan.csv", [[mac, f"198.18.0.{150 + i}", "", "", "new", ""]
+                                        for i, mac in enumerate(macs)])
+    result, devices = rollback_run(lab, plan, "--rollback")
+    states = [devices.get(mac, {}).get("state") for mac in macs]
+    Check.that(result.returncode == 1 and states == ["verified", "rolled_back", "rolled_back"],
+               "the change that did not hold is rolled back", text(result))
+    Check.that(f"{macs[2]}  rolled back (reports its previous settings)" in text(result),
+               "the device line", text(result))
+    _, found = lab.discover_json()
+    Check.that([found[m]["ip"] for m in macs] == ["198.18.0.150", "198.18.0.131", "198.18.0.132"]
+               and found[macs[2]]["description"] == "", "previous settings back", str(found))
+    with open(os.path.join(lab.env["XDG_STATE_HOME"], "kavren", "audit.jsonl")) as f:
+        changes = audit_changes(f.read())
+    undone = {lines[0]["undoes"]: lines for lines in changes.values() if "undoes" in lines[0]}
+    Check.that(sorted(changes[c][0]["mac"] for c in undone) == macs[1:] and
+               all(lines[0]["after"]["ip"] == changes[c][0]["before"]["ip"] and
+                   lines[-1]["result"] == "verified" for c, lines in undone.items()),
+               "each rollback is a change of its own naming the one it undoes", str(changes))
+    Check.that([lines[0]["destination"] for lines in undone.values()
+                if lines[0]["mac"] == macs[2]] == ["198.18.0.152"],
+               "sent back where it was last seen", str(undone))
+
+
+def scenario_rollback_check(lab):
+    macs = [generated_mac(i) for i in range(2)]
+    lab.start("A", [device(mac, f"198.18.0.{130 + i}") for i, mac in enumerate(macs)])
+    plan = write_plan(lab, "plan.csv", [[mac, f"198.18.0.{150 + i}", "", "", "", ""]
+                                        for i, mac in enumerate(macs)])
+    seen = lab.path("seen")
+    check = (f'echo "$KAVREN_MAC $KAVREN_IP $KAVREN_PREVIOUS_IP $KAVREN_ADAPTER '
+             f'${{KAVREN_TEST_PW-none}}" >> {seen}; test "$KAVREN_MAC" != {macs[1]}')
+    result, devices = rollback_run(lab, plan, "--rollback", "--check", check)
+    Check.that(result.returncode == 1 and [devices[m]["state"] for m in macs] ==
+               ["verified", "rolled_back"] and
+               devices[macs[1]]["reason"] == "health check exited with status 1",
+               "a failing check rolls that device back", text(result))
+    with open(seen) as f:
+        Check.that(f.read().splitlines() == [
+            f"{macs[0]} 198.18.0.150 198.18.0.130 {ADAPTER_A} none",
+            f"{macs[1]} 198.18.0.151 198.18.0.131 {ADAPTER_A} none"],
+            "the check's variables, no password")
+    _, found = lab.discover_json()
+    Check.that([found[m]["ip"] for m in macs] == ["198.18.0.150", "198.18.0.131"],
+               "only the failing device is back", str(found))
+    hung = lab.run("configure", "--mac", macs[0], "--ip", "198.18.0.170", "--password-env",
+                   "KAVREN_TEST_PW", "--rollback", "--check", "sleep 30", "--check-timeout",
+                   "0.5", *FAST)
+    Check.that(hung.returncode == 1 and b"health check failed: timed out after 0.5 s" in
+               hung.stdout and b"rolled back" in hung.stdout, "a hanging check", text(hung))
+
+
+def scenario_no_rollback(lab):
+    mac = generated_mac(0)
+    lab.start("A", [dict(device(mac, "198.18.0.130"), takes="nothing")])
+    plan = write_plan(lab, "plan.csv", [[mac, "198.18.0.150", "", "", "", ""]])
+    result, devices = rollback_run(lab, plan, "--verify")
+    Check.that(result.returncode == 1 and devices[mac]["state"] == "failed" and
+               b"rolled back" not in result.stdout + result.stderr and
+               lab.logged_kinds(0).count("config") == 1,
+               "without --rollback: failed, and nothing more sent", text(result))
+    Check.that(lab.run("configure", "--plan", plan, "--check", "true").returncode == 2,
+               "--check wants --rollback")
 
 
 def main():

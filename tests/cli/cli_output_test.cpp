@@ -79,14 +79,14 @@ TEST(DeviceListOutputTest, NoDevicesStillGiveValidMachineOutput) {
 }
 
 TEST(PreviewTableTest, ShowsErrorsWarningsAndTheSecretOnlyAsSet) {
-    PlanEntry found;
+    changes::PlanEntry found;
     found.line = 2;
     found.mac = "02-AA-00-00-00-01";
     found.device = awkwardDevice();
     found.target = {"10.0.0.9", "255.255.255.0", "0.0.0.0", "new %s"};
     found.newPassword = "hunter2";
     found.warnings = {"description longer than the device keeps"};
-    PlanEntry missing;
+    changes::PlanEntry missing;
     missing.line = 3;
     missing.mac = "02-AA-00-00-00-09";
     missing.errors = {"no such device", "bad mask"};
@@ -162,16 +162,16 @@ TEST(RunSummaryTest, DevicesNeverSentCountAsFailedAndSentOnesAsNothing) {
 // The document scripts act on: one final state per entry, the totals, and
 // of a new password only that one was set.
 TEST(RunJsonTest, EachEntryEndsInOneStateAndNoPasswordIsWritten) {
-    PlanEntry found;
+    changes::PlanEntry found;
     found.mac = "02-AA-00-00-00-01";
     found.device = awkwardDevice();
     found.target = {"10.0.0.9", "255.255.255.0", "0.0.0.0", "x"};
-    PlanEntry renamed = found;
+    changes::PlanEntry renamed = found;
     renamed.newPassword = "hunter2-secret";
-    PlanEntry missing;
+    changes::PlanEntry missing;
     missing.mac = "02-AA-00-00-00-09";
     missing.errors = {"MAC address not found"};
-    PlanEntry refused = found;
+    changes::PlanEntry refused = found;
     refused.errors = {"gateway outside"};
 
     // (entries' results, dry run, the states expected)
@@ -180,7 +180,7 @@ TEST(RunJsonTest, EachEntryEndsInOneStateAndNoPasswordIsWritten) {
         bool dryRun;
         std::vector<const char*> expected;
     };
-    const std::vector<PlanEntry> entries{found, renamed, missing, refused};
+    const std::vector<changes::PlanEntry> entries{found, renamed, missing, refused};
     const std::vector<Case> cases{
         {{usecases::JobState::Unchanged, usecases::JobState::NotSent, usecases::JobState::NotSent,
           usecases::JobState::NotSent},

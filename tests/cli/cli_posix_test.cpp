@@ -18,8 +18,9 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/audittrail.h"
+#include "changes/audittrail.h"
 #include "cli/diagnosis.h"
+#include "cli/healthcheck.h"
 #include "cli/passwordsource.h"
 #include "cli/terminal.h"
 
@@ -54,7 +55,7 @@ TEST(AuditTrailModesTest, CreatedPrivateWhateverTheUmask) {
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.path() + QStringLiteral("/state/kavren/audit.jsonl");
     QStringList warnings;
-    const AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
+    const changes::AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
     QString error;
     ASSERT_TRUE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
     EXPECT_EQ(modeOf(path), 0600U);
@@ -75,7 +76,7 @@ TEST(AuditTrailModesTest, WiderExistingModesAreKeptAndWarnedAboutOnce) {
     }
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
     QStringList warnings;
-    const AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
+    const changes::AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
     QString error;
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
@@ -101,7 +102,7 @@ TEST(AuditTrailLockTest, ConcurrentProcessesNeverMixLines) {
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            const AuditTrail audit(path);
+            const changes::AuditTrail audit(path);
             QString error;
             bool ok = true;
             for (int i = 0; i < kLines && ok; ++i) {
@@ -184,7 +185,7 @@ TEST(AuditTrailPlantedFileTest, SymbolicLinksAndForeignFilesAreRefused) {
     for (const auto& c : cases) {
         if (c.path == foreign && !canChown)
             continue;  // only root can give a file away
-        const AuditTrail audit(c.path);
+        const changes::AuditTrail audit(c.path);
         QString error;
         EXPECT_FALSE(audit.append({{QStringLiteral("mac"), QStringLiteral("x")}}, error));
         EXPECT_TRUE(error.contains(QLatin1String(c.reason))) << error.toStdString();
@@ -289,6 +290,26 @@ TEST(DiagnosisTest, ProgramsStartedDoNotInheritPasswordVariables) {
     qunsetenv("KAVREN_UNIT_OTHER");
     EXPECT_TRUE(readable);
     EXPECT_EQ(rules, std::vector<std::string>{"drop udp dport 62631 pw=withheld other=kept"});
+}
+
+// A check sees the device's variables but no password, tells its exit status,
+// and one that hangs is ended with everything it started.
+TEST(HealthCheckTest, StatusVariablesAndTimeOut) {
+    qputenv("KAVREN_UNIT_PW", "s3cret");
+    QTemporaryDir dir;
+    const std::string mark = dir.filePath(QStringLiteral("late")).toStdString();
+    HealthCheck check{"test \"$KAVREN_MAC,${KAVREN_UNIT_PW-none}\" = M,none || exit 3",
+                      std::chrono::milliseconds(5000),
+                      {"KAVREN_UNIT_PW"}};
+    EXPECT_EQ(runHealthCheck(check, {{"KAVREN_MAC", "M"}}), "");
+    EXPECT_EQ(runHealthCheck(check, {{"KAVREN_MAC", "N"}}), "exited with status 3");
+    check = {"(sleep 0.3; touch " + mark + ") & sleep 30", std::chrono::milliseconds(100), {}};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runHealthCheck(check, {}), "timed out after 0.1 s");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    ::usleep(600000);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(mark))) << "a child outlived the check";
+    qunsetenv("KAVREN_UNIT_PW");
 }
 
 }  // namespace

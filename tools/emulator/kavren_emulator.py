@@ -142,8 +142,11 @@ class Device:
     """One emulated device: its current settings and its reply bytes."""
 
     def __init__(self, mac, ip, netmask, gateway, name, version, description, password,
-                 sender=None):
+                 sender=None, takes="all"):
         self.mac = mac
+        # What of an accepted request it keeps: "all", only the "ip", or
+        # "nothing" (a faulty unit that says "Setting OK" and changes nothing).
+        self.takes = takes
         self.ip = ip
         # The address its replies come from when that is not its own: a host
         # answering for it, or an impostor with another device's MAC.
@@ -193,7 +196,12 @@ class Device:
         def field(layout):
             offset, width = layout
             return request[offset:offset + width]
+        if self.takes == "nothing":
+            return
         self.ip = field(CONFIG_IP)
+        self._info = None
+        if self.takes == "ip":
+            return
         self.netmask = field(CONFIG_MASK)
         self.gateway = field(CONFIG_GATEWAY)
         self.description = field_text(field(CONFIG_DESCRIPTION))
@@ -208,7 +216,7 @@ def device_from_json(entry, index):
     if not isinstance(entry, dict):
         raise ConfigError(f"{what}: an object expected")
     known = {"mac", "ip", "netmask", "gateway", "name", "version", "description", "password",
-             "sender"}
+             "sender", "takes"}
     unknown = set(entry) - known
     if unknown:
         raise ConfigError(f"{what}: unknown keys {sorted(unknown)}")
@@ -226,7 +234,14 @@ def device_from_json(entry, index):
                                 f"{what} description"),
         password=parse_bytes(entry.get("password", "admin"), PASSWORD_WIDTH, f"{what} password"),
         sender=parse_ipv4(entry["sender"], f"{what} sender") if "sender" in entry else None,
+        takes=parse_takes(entry.get("takes", "all"), what),
     )
+
+
+def parse_takes(value, what):
+    if value not in ("all", "ip", "nothing"):
+        raise ConfigError(f"{what}: 'takes' is one of all, ip, nothing")
+    return value
 
 
 def device_to_json(device):

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the two Windows executables, single static files, and packs them
-# with the README and the licence into build/windows/Kavren_Utility-VERSION-win64.zip
+# with the README, the licence and the embedded faces' licences into build/windows/Kavren_Utility-VERSION-win64.zip
 # and an installer, build/windows/Kavren_Utility-VERSION-win64-setup.exe.
 #
 #   tools/windows/build.sh
@@ -9,7 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 KAVREN_QT_WIN=$(tools/windows/build-qt.sh | tail -n1)
-export KAVREN_QT_WIN
+KAVREN_FACES=$(tools/windows/faces.sh | tail -n1)
+export KAVREN_QT_WIN KAVREN_FACES
 # Both front ends on explicitly: the test stage may have configured the tree without Qt.
 cmake --preset windows -DKAVREN_BUILD_GUI=ON -DKAVREN_BUILD_CLI=ON >/dev/null
 cmake --build --preset windows --target Kavren_Utility kavren -j "$(nproc 2>/dev/null || echo 2)"
@@ -33,6 +34,8 @@ done
 version=$(sed -n 's/^project(Kavren_Utility VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 cp README.md "$out/"
 [ -f LICENSE ] && cp LICENSE "$out/"
+# The licences of the faces inside Kavren_Utility.exe.
+cp "$KAVREN_FACES/LICENSE-FONTS.txt" "$out/"
 zip=build/windows/Kavren_Utility-$version-win64.zip
 rm -f "$zip"
 (cd "$out" && zip -q -9 "../$(basename "$zip")" ./*)

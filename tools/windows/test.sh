@@ -33,7 +33,8 @@ start=$SECONDS
 if [ "$gui" = ON ]; then
   echo "== windows: Qt for Windows"
   KAVREN_QT_WIN=$(tools/windows/build-qt.sh | tail -n1)
-  export KAVREN_QT_WIN
+  KAVREN_FACES=$(tools/windows/faces.sh | tail -n1)
+  export KAVREN_QT_WIN KAVREN_FACES
   echo "   $KAVREN_QT_WIN ($((SECONDS - start)) s)"
 fi
 

@@ -58,18 +58,16 @@ export KAVREN_WINE_LAB_NETNS=$server_ns
 # time limit.
 "$KAVREN_WINE" wineboot --init >/dev/null 2>&1 </dev/null || true
 
-# Debian's Wine comes without Windows' interface fonts. Asked for the
-# window's "MS Sans Serif" or "Arial", it answers with a stand-in whose
-# metrics do not match what it draws, and Qt's line edits in those fonts
-# (the adapter list's text) then paint it above the box, out of sight. A
-# Windows machine has these fonts; here they are mapped to installed faces
-# of the same widths (Liberation Sans has Arial's, Liberation Sans Narrow
-# Arial Narrow's), so that the window is laid out as on Windows. The file
-# is imported again whenever the mapping changes.
+# Debian's Wine comes without Windows' interface fonts, as a Windows machine
+# may come without Arial Narrow: the program then draws with the faces it
+# carries. Earlier versions of this script mapped "MS Sans Serif", "Arial"
+# and the narrow face to Liberation Sans in the prefix; such a mapping hides
+# what the program does without them (and drew no capital I), so it is
+# removed from prefixes that still have it. The file is imported again
+# whenever it changes.
 printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
-    '"MS Sans Serif"="Liberation Sans"' '"Microsoft Sans Serif"="Liberation Sans"' \
-    '"Arial"="Liberation Sans"' '"Arial Narrow"="Liberation Sans Narrow"' \
+    '"MS Sans Serif"=-' '"Microsoft Sans Serif"=-' '"Arial"=-' '"Arial Narrow"=-' \
     >"$WINEPREFIX/kavren-fonts.reg.new"
 if ! cmp -s "$WINEPREFIX/kavren-fonts.reg.new" "$WINEPREFIX/kavren-fonts.reg"; then
     "$KAVREN_WINE" reg import "$WINEPREFIX/kavren-fonts.reg.new" >/dev/null 2>&1 </dev/null &&

@@ -11,7 +11,9 @@ __metaclass__ = type
 class ModuleDocFragment(object):
     DOCUMENTATION = r"""
 requirements:
-  - the kavren package on the managed host (C(tools/package.sh) builds it)
+  - the C(kavren) package on the managed host (its C(.deb), or the Windows zip), or the C(kavren)
+    program elsewhere, named by I(executable)
+  - Python 3.6 or later on the managed host
   - UDP port 62631 open for the devices' replies (the package's firewall profile C(kavren))
 options:
   adapters:
@@ -22,7 +24,7 @@ options:
     default: []
   executable:
     description:
-      - The kavren program to run, as a name on the host's E(PATH) or a path.
+      - The kavren program to run, as a name on the host's C(PATH) or a path.
     type: str
     default: kavren
 """

@@ -11,6 +11,7 @@ __metaclass__ = type
 
 import csv
 import io
+import ipaddress
 import json
 import os
 
@@ -97,6 +98,17 @@ def parse_devices(stdout):
     return devices
 
 
+def command_failure(what, rc, stdout, stderr):
+    """Why a kavren run gave no usable answer, in words: its own message,
+    else what it printed instead of its JSON, else its exit status."""
+    text = " ".join(stderr.split())
+    if text:
+        return "%s failed: %s" % (what, text)
+    if stdout.strip():
+        return "%s failed: its output is not the JSON expected: %s" % (what, stdout.strip()[:200])
+    return "%s failed with exit status %s and no output" % (what, rc)
+
+
 def parse_run(stdout, listed):
     """The document of `kavren configure --json`, or None when it is not
     one that answers every listed device."""
@@ -111,15 +123,15 @@ def parse_run(stdout, listed):
     return document
 
 
-def _message(entry):
-    if entry.get("message"):
-        return entry["message"]
-    if entry.get("reason"):
-        return entry["reason"]
-    return {
-        "unchanged": "reports the requested settings already; nothing sent",
-        "would_change": "would be sent",
-    }.get(entry.get("state"), "")
+# A device keeps this many bytes of a description and cuts the rest; kavren
+# compares the cut text, so the diff does too. kavren's JSON holds device
+# bytes read as Latin-1: one character is one byte.
+DESCRIPTION_WIDTH = 32
+
+STATE_MESSAGES = {
+    "unchanged": "reports the requested settings already; nothing sent",
+    "would_change": "would be sent",
+}
 
 
 def run_results(document, listed, check_mode):
@@ -131,7 +143,10 @@ def run_results(document, listed, check_mode):
     for device, entry in zip(listed, document["devices"]):
         mac = entry.get("mac") or device["mac"]
         state = entry.get("state", "failed")
-        results.append(dict(mac=mac, state=state, message=_message(entry)))
+        results.append(dict(mac=mac, state=state,
+                            message=entry.get("message") or STATE_MESSAGES.get(state, ""),
+                            reason=entry.get("reason") or "",
+                            warnings=list(entry.get("warnings") or [])))
         if check_mode:
             changed = changed or state == "would_change"
         else:
@@ -140,6 +155,7 @@ def run_results(document, listed, check_mode):
         if before is None:
             continue
         after = dict((key, entry["requested"].get(key, "")) for key in SETTING_KEYS)
+        after["description"] = (after["description"] or "")[:DESCRIPTION_WIDTH]
         before = dict((key, before.get(key, "")) for key in SETTING_KEYS)
         # A password is never shown, not even as a length: only that a new
         # one goes out.
@@ -152,7 +168,8 @@ def run_results(document, listed, check_mode):
 def failed_devices(results, verify, check_mode):
     """The results that fail the task: anything but unchanged or verified,
     acknowledged allowed when nothing is verified, and in check mode the
-    devices that would be sent."""
+    devices that would be sent. A rolled-back device fails: it does not
+    have what was asked."""
     allowed = {"unchanged", "verified"}
     if not verify:
         allowed.add("acknowledged")
@@ -162,6 +179,77 @@ def failed_devices(results, verify, check_mode):
 
 
 def failure_message(failed):
+    def why(result):
+        # The reason says what went wrong; the device's own message is
+        # added when it says something else (an acknowledged device that
+        # then failed verification said "Setting OK").
+        texts = [t for t in (result.get("reason"), result.get("message")) if t]
+        if len(texts) == 2:
+            return " (%s; the device said: %s)" % tuple(texts)
+        return " (%s)" % texts[0] if texts else ""
     return "%d device(s) did not end as requested: %s" % (len(failed), "; ".join(
-        "%s %s%s" % (r["mac"], r["state"], " (%s)" % r["message"] if r["message"] else "")
-        for r in failed))
+        "%s %s%s" % (r["mac"], r["state"], why(r)) for r in failed))
+
+
+def device_warnings(results):
+    """kavren's warnings about the listed devices (a description it cuts),
+    one text each, naming the device."""
+    return ["%s: %s" % (r["mac"], w) for r in results for w in r.get("warnings") or []]
+
+
+def sexagesimal_mac(value):
+    """The MAC that YAML 1.1 read as a base-60 integer: an unquoted
+    12:34:56:07:08:09 arrives as 9783961689, which no MAC text looks
+    like. None for anything else."""
+    text = str(value)
+    if not text.isdigit() or len(text) > 11:
+        return None
+    number = int(text)
+    pairs = [number // 60 ** 5] + [number // 60 ** k % 60 for k in range(4, -1, -1)]
+    if not 10 <= pairs[0] <= 99:
+        return None
+    return "-".join("%02d" % p for p in pairs)
+
+
+def outside_subnet(device_ip, adapter, adapters):
+    """Whether a device at device_ip, found via the adapter address, lies
+    outside that adapter's subnet, as kavren decides before it sends:
+    adapters maps each address of the host to its prefix length. None when
+    the adapter is not known."""
+    prefix = adapters.get(adapter)
+    if prefix is None:
+        return None
+    try:
+        network = ipaddress.ip_interface(u"%s/%d" % (adapter, prefix)).network
+        return ipaddress.ip_address(u"%s" % device_ip) not in network
+    except ValueError:
+        return None
+
+
+def host_prefixes(ip_output):
+    """Address -> prefix length from `ip -o -4 addr show`."""
+    found = {}
+    for line in ip_output.splitlines():
+        words = line.split()
+        if "inet" in words and words.index("inet") + 1 < len(words):
+            address = words[words.index("inet") + 1].split("/")
+            if len(address) == 2 and address[1].isdigit():
+                found[address[0]] = int(address[1])
+    return found
+
+
+BROADCAST_REASON = ("its address %s lies outside the subnet of adapter %s, so only a broadcast "
+                    "reaches it, and a broadcast hands the request and its password to every host "
+                    "on the segment; set broadcast to send it so")
+
+
+def apply_subnet_rule(document, adapters):
+    """Check mode's answer as the real run gives it: kavren's dry run says
+    would_change for a device that only a broadcast reaches, which the
+    real run without broadcast refuses."""
+    for entry in document["devices"]:
+        before = entry.get("before") or {}
+        if entry.get("state") == "would_change" and outside_subnet(
+                before.get("ip"), entry.get("found_via"), adapters):
+            entry["state"] = "failed"
+            entry["reason"] = BROADCAST_REASON % (before.get("ip"), entry.get("found_via"))

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/audittrail.h"
+#include "changes/audittrail.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <map>
 
-#include "cli/trailfile.h"
+#include "changes/trailfile.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 QString AuditTrail::defaultPath() {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
@@ -96,4 +96,4 @@ std::optional<QJsonObject> AuditTrail::lastChange(const std::string& mac, QStrin
     return newest->first;
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

@@ -8,11 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "cli/audittrail.h"
+#include "changes/audittrail.h"
 #include "usecases/configurationrun.h"
 #include "usecases/founddevice.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
+
+// Device texts are bytes. Every output reads them as Latin-1, one character
+// per byte, and writes UTF-8, so a reader that encodes the parsed text back
+// to Latin-1 has the device's exact bytes again.
+QString fromDevice(const std::string& bytes);
+// A device's four settings (ip, mask, gateway, description) as the audit
+// trail and the --json document of configure and restore write them.
+QJsonObject settingsJson(const usecases::DeviceSettings& settings);
+// The settings a trail line records, as the device's bytes again.
+usecases::DeviceSettings settingsFromJson(const QJsonObject& object);
 
 // Keeps a run's audit trail: one "sending" line before each request leaves,
 // written and synced first, and a line for each outcome after it, all of
@@ -31,13 +41,20 @@ public:
     // could not be written.
     bool outcome(std::size_t job, const usecases::JobResult& result, QString& error) const;
 
+    // The jobs are rollbacks: each line of job i names the change
+    // `changes[i]` that it undoes.
+    void setUndoes(std::vector<std::string> changes) { m_undoes = std::move(changes); }
+
     // One line of the trail; `state` is "sending" or the outcome.
     static QJsonObject line(const usecases::ConfigJob& job, const usecases::JobResult& result,
                             const QString& state);
 
 private:
+    QJsonObject withUndoes(std::size_t job, QJsonObject entry) const;
+
     const AuditTrail& m_trail;
     const std::vector<usecases::ConfigJob>& m_jobs;
+    std::vector<std::string> m_undoes;
 };
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

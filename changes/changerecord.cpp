@@ -1,12 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/changerecord.h"
+#include "changes/changerecord.h"
 
 #include <QDateTime>
 
-#include "cli/deviceoutput.h"
-#include "cli/plan.h"
+#include "changes/plan.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
+
+QString fromDevice(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+QJsonObject settingsJson(const usecases::DeviceSettings& settings) {
+    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
+            {QStringLiteral("mask"), fromDevice(settings.mask)},
+            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
+            {QStringLiteral("description"), fromDevice(settings.description)}};
+}
+
+usecases::DeviceSettings settingsFromJson(const QJsonObject& object) {
+    auto bytes = [&object](const char* key) {
+        return object.value(QLatin1String(key)).toString().toLatin1().toStdString();
+    };
+    return {bytes("ip"), bytes("mask"), bytes("gateway"), bytes("description")};
+}
 
 QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases::JobResult& result,
                                  const QString& state) {
@@ -34,10 +51,17 @@ QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases:
     return entry;
 }
 
+QJsonObject ChangeRecorder::withUndoes(std::size_t job, QJsonObject entry) const {
+    if (job < m_undoes.size())
+        entry.insert(QStringLiteral("undoes"), QString::fromStdString(m_undoes[job]));
+    return entry;
+}
+
 bool ChangeRecorder::sending(std::size_t job, const usecases::JobResult& result,
                              std::string& error) const {
     QString failure;
-    if (m_trail.append(line(m_jobs[job], result, QStringLiteral("sending")), failure))
+    if (m_trail.append(withUndoes(job, line(m_jobs[job], result, QStringLiteral("sending"))),
+                       failure))
         return true;
     error = "the audit trail cannot be written: " + failure.toStdString();
     return false;
@@ -52,13 +76,17 @@ bool ChangeRecorder::outcome(std::size_t job, const usecases::JobResult& result,
         case usecases::JobState::Verified:
         case usecases::JobState::Failed:
             return m_trail.append(
-                line(m_jobs[job], result, QLatin1String(usecases::stateName(result.state))), error);
+                withUndoes(job, line(m_jobs[job], result,
+                                     QLatin1String(usecases::stateName(result.state)))),
+                error);
         case usecases::JobState::NotSent:
         case usecases::JobState::Sent:
         case usecases::JobState::Unchanged:
+        case usecases::JobState::RolledBack:
+        case usecases::JobState::RollbackFailed:
             return true;
     }
     return true;
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

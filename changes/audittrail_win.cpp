@@ -4,9 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "cli/trailfile.h"
+#include "changes/trailfile.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 namespace {
 
@@ -123,4 +123,4 @@ void endProcessAbruptly() {
     ::ExitProcess(137);
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 // Every configuration request, one JSON object per line, appended. Written
 // ahead: a line with "result":"sending" is on disk before its request
@@ -45,4 +45,4 @@ private:
     mutable bool m_modesWarned = false;
 };
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/plan.h"
+#include "changes/plan.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -15,7 +15,7 @@
 #include "usecases/configuration.h"
 #include "usecases/devicecsv.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 namespace {
 
@@ -228,12 +228,26 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
     return entries;
 }
 
+std::optional<std::vector<std::string>> consecutiveAddresses(const std::string& first,
+                                                             std::size_t count,
+                                                             const std::set<std::uint32_t>& taken) {
+    const auto start = protocol::Ipv4Address::parse(first);
+    if (!start)
+        return std::nullopt;
+    std::vector<std::string> addresses;
+    std::uint64_t next = start->value();
+    while (addresses.size() < count) {
+        if (next > 0xFFFFFFFFULL)
+            return std::nullopt;
+        const auto address = static_cast<std::uint32_t>(next++);
+        if (!taken.contains(address))
+            addresses.push_back(protocol::Ipv4Address(address).text());
+    }
+    return addresses;
+}
+
 std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
                                                    const std::string& first) {
-    const auto parsed = protocol::Ipv4Address::parse(first);
-    if (!parsed)
-        return std::nullopt;
-    const std::uint32_t start = parsed->value();
     std::vector<const usecases::FoundDevice*> sorted;
     for (const usecases::FoundDevice& device : found)
         sorted.push_back(&device);
@@ -241,19 +255,19 @@ std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::F
               [](const usecases::FoundDevice* a, const usecases::FoundDevice* b) {
                   return a->mac < b->mac;
               });
-    if (!sorted.empty() && std::uint64_t{start} + sorted.size() - 1 > 0xFFFFFFFFULL)
+    const auto addresses = consecutiveAddresses(first, sorted.size(), {});
+    if (!addresses)
         return std::nullopt;
     std::vector<PlanRow> rows;
-    std::uint32_t next = start;
     int line = 0;
     for (const usecases::FoundDevice* device : sorted) {
         PlanRow row;
-        row.line = ++line;
+        row.line = line + 1;
         row.mac = device->mac;
-        row.ip = protocol::Ipv4Address(next++).text();
+        row.ip = (*addresses)[static_cast<std::size_t>(line++)];
         rows.push_back(std::move(row));
     }
     return rows;
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

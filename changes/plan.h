@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "usecases/founddevice.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device);
 
@@ -65,10 +66,17 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                  const std::vector<usecases::FoundDevice>& found,
                                  const std::vector<protocol::Ipv4Address>& trustedSenders = {});
 
+// `count` consecutive addresses from `first`, passing over those in
+// `taken`. Nothing when `first` is unreadable or the addresses would run
+// past the end of the address space.
+std::optional<std::vector<std::string>> consecutiveAddresses(const std::string& first,
+                                                             std::size_t count,
+                                                             const std::set<std::uint32_t>& taken);
+
 // Consecutive addresses from `first` for the found devices in MAC order,
 // everything else kept. Nothing when the addresses would run past the end
 // of the address space or `first` is unreadable.
 std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
                                                    const std::string& first);
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

@@ -10,9 +10,9 @@
 #include <csignal>
 #include <cstring>
 
-#include "cli/trailfile.h"
+#include "changes/trailfile.h"
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 namespace {
 
@@ -174,4 +174,4 @@ void endProcessAbruptly() {
     ::_exit(137);
 }
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

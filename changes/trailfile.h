@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace kavren::cli {
+namespace kavren::changes {
 
 // The file operations the audit trail needs from the platform, one file per
 // platform (audittrail_posix.cpp, audittrail_win.cpp).
@@ -37,4 +37,4 @@ bool trailFileUsable(const QString& path, QString& error);
 // buffers flushed.
 [[noreturn]] void endProcessAbruptly();
 
-}  // namespace kavren::cli
+}  // namespace kavren::changes

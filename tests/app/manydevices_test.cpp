@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window for many devices at once: ranges of cells, filling them, and
+// addresses numbered for the rows of a selection. Nothing here sends.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/devlistcommands.h"
+#include "app/filladdressesdlg.h"
+#include "tests/support/mainwindowfixture.h"
+
+namespace kavren::app {
+namespace {
+
+using testsupport::ModalWatcher;
+using testsupport::widget;
+
+class ManyDevicesTest : public testsupport::MainWindowTest {
+protected:
+    DevListView* view() const { return widget<DevListView>(*window, "DevList"); }
+    DevListCommands& commands() const { return *window->devListCommands(); }
+    // Devices 1..count, all on `ip` as out of the box.
+    void receiveDevices(int count, std::array<std::uint8_t, 4> ip) {
+        for (int n = 1; n <= count; ++n) {
+            receive(testsupport::infoReply({.mac = {0x02, 0x4B, 0x56, 0, 0, std::uint8_t(n)},
+                                            .name = "dev",
+                                            .version = "1.0",
+                                            .description = "d",
+                                            .ip = ip,
+                                            .mask = {255, 255, 255, 0},
+                                            .gateway = {ip[0], ip[1], ip[2], 1}}));
+        }
+    }
+    // Clicks (col, first) and extends the selection down to `last` by keys.
+    void selectDown(int col, int first, int last) {
+        clickCell(col, first);
+        for (int row = first; row < last; ++row)
+            QTest::keyClick(view(), Qt::Key_Down, Qt::ShiftModifier);
+    }
+    std::vector<std::string> column(int col) const {
+        std::vector<std::string> texts;
+        for (int row = 1; window->grid().isDeviceRow(row); ++row)
+            texts.push_back(window->grid().cell(col, row));
+        return texts;
+    }
+};
+
+TEST_F(ManyDevicesTest, RangesFillDownAndCtrlEnterFillsTheSelectedCellsOfTheColumn) {
+    showWindow();
+    receiveDevices(4, {192, 168, 0, 10});
+    const std::string longText(34, 'x');
+    window->gridModel()->setData(cellIndex(DeviceGrid::ColDescription, 2),
+                                 QString::fromStdString(longText), Qt::EditRole);
+    selectDown(DeviceGrid::ColDescription, 2, 4);
+    // The current cell moved with the keys and keeps its role.
+    EXPECT_EQ(DeviceTableModel::gridRow(view()->currentIndex()), 4);
+    EXPECT_TRUE(fourButtonsEnabled(true, false, false, true));
+    ModalWatcher watcher;
+    QTest::keyClick(view(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(column(DeviceGrid::ColDescription),
+              (std::vector<std::string>{"d", longText, longText, longText}));
+    // One length warning for the cells of one column.
+    EXPECT_EQ(watcher.texts(),
+              (std::vector<QString>{QStringLiteral("Description Length must less than 32 !!")}));
+
+    selectDown(DeviceGrid::ColGateway, 1, 3);
+    view()->edit(view()->currentIndex());
+    auto* editor = view()->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
+    ASSERT_NE(editor, nullptr);
+    editor->setFocus();
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("10.0.0.1"));
+    QTest::keyClick(editor, Qt::Key_Return, Qt::ControlModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(column(DeviceGrid::ColGateway),
+              (std::vector<std::string>{"10.0.0.1", "10.0.0.1", "10.0.0.1", "192.168.0.1"}));
+    EXPECT_TRUE(sender.sent.empty());
+}
+
+TEST_F(ManyDevicesTest, FillAddressesNumbersTheSelectedRowsPastOtherDevicesAddresses) {
+    showWindow();
+    receiveDevices(4, {10, 0, 0, 3});  // row 4 keeps 10.0.0.3
+    selectDown(DeviceGrid::ColIp, 1, 3);
+    bool focused = false;
+    ModalWatcher watcher([&focused](QWidget* dialog, int) {
+        auto* fill = qobject_cast<FillAddressesDlg*>(dialog);
+        if (!fill)
+            return ModalWatcher::pressOk(dialog);
+        focused = fill->focusWidget() == fill->First;
+        fill->First->setText(QStringLiteral("10.0.0.2"));
+        fill->Mask->setText(QStringLiteral("255.0.0.0"));
+        fill->OKBtn->click();
+        return true;
+    });
+    commands().ActFillAddresses->trigger();
+    ASSERT_EQ(watcher.seen().size(), 1u);
+    EXPECT_EQ(watcher.seen()[0].title, QStringLiteral("Fill Addresses"));
+    EXPECT_TRUE(focused);
+    EXPECT_EQ(column(DeviceGrid::ColIp),
+              (std::vector<std::string>{"10.0.0.2", "10.0.0.4", "10.0.0.5", "10.0.0.3"}));
+    EXPECT_EQ(column(DeviceGrid::ColMask),
+              (std::vector<std::string>{"255.0.0.0", "255.0.0.0", "255.0.0.0", "255.255.255.0"}));
+    EXPECT_EQ(column(DeviceGrid::ColGateway)[0], "10.0.0.1");  // empty keeps
+    EXPECT_TRUE(sender.sent.empty());
+}
+
+TEST_F(ManyDevicesTest, ImportPlanFillsListedRowsNamesOthersAndRefusesBrokenPlans) {
+    receiveDevices(2, {192, 168, 0, 10});
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.csv"));
+    commands().setPlanChooser([&path] { return path; });
+    const auto import = [&](const QByteArray& plan) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(plan);
+        file.close();
+        ModalWatcher watcher;
+        commands().ActImportPlan->trigger();
+        return watcher.texts();
+    };
+    // A broken quote: the rows are not read, nothing is filled.
+    EXPECT_EQ(import("02-4b-56-00-00-01,10.0.0.9\n02-4B-56-00-00-02,\"x\n"),
+              (std::vector<QString>{
+                  QStringLiteral("The plan cannot be used:\nline 2: the quote opened here "
+                                 "is never closed")}));
+    EXPECT_EQ(window->grid().cell(DeviceGrid::ColIp, 1), "192.168.0.10");
+    // Either separator and case; an empty field keeps; the formula rule's
+    // apostrophe comes off.
+    EXPECT_EQ(import("mac,ip,description,new_password\n"
+                     "02-4b-56-00-00-01,10.0.0.9,'=pump,secret\n"
+                     "02:4B:56:00:00:02,,,\n"
+                     "02-4B-56-00-00-09,10.0.0.8,,\n"),
+              (std::vector<QString>{
+                  QStringLiteral("Not in the list, so not filled: 02-4B-56-00-00-09")}));
+    EXPECT_EQ(column(DeviceGrid::ColIp), (std::vector<std::string>{"10.0.0.9", "192.168.0.10"}));
+    EXPECT_EQ(column(DeviceGrid::ColDescription), (std::vector<std::string>{"=pump", "d"}));
+    EXPECT_EQ(column(DeviceGrid::ColNewPassword), (std::vector<std::string>{"secret", ""}));
+    EXPECT_TRUE(sender.sent.empty());
+}
+
+}  // namespace
+}  // namespace kavren::app
