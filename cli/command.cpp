@@ -119,7 +119,7 @@ int Command::execute(const QStringList& arguments) {
         return ExitUsage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        writeOut(parser.helpText().toUtf8() + exitStatusesHelp());
+        writeOut(parser.helpText().toUtf8() + exitStatuses());
         return ExitOk;
     }
     return run(parser);

@@ -61,6 +61,9 @@ protected:
     virtual QString description() const = 0;
     virtual void addOptions(QCommandLineParser& parser) const = 0;
     virtual int run(const QCommandLineParser& parser) = 0;
+    // The exit statuses that --help ends with: those of every command that
+    // talks to devices, unless a command has its own.
+    virtual QByteArray exitStatuses() const { return exitStatusesHelp(); }
 
     // Says what is wrong on standard error; returns ExitUsage.
     static int usageError(const QString& text);

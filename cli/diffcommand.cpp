@@ -35,9 +35,16 @@ QString DiffCommand::description() const {
     return QStringLiteral(
         "Compares two device lists written by \"kavren discover --json\", device by MAC "
         "address: which devices are new, which are gone, which fields changed (old and new "
-        "value), and which devices are newly claimed by another sender. Nothing is sent. "
-        "Exit status as diff has it: 0 the lists are the same, 1 they differ, 2 a file "
-        "could not be read or is not such a list.");
+        "value), and which devices are newly claimed by another sender. Nothing is sent; "
+        "the exit status is the one diff gives.");
+}
+
+QByteArray DiffCommand::exitStatuses() const {
+    return QByteArrayLiteral(
+        "\nExit status:\n"
+        "  0  the lists are the same\n"
+        "  1  the lists differ\n"
+        "  2  usage error, or a file that cannot be read or is no discovery list\n");
 }
 
 void DiffCommand::addOptions(QCommandLineParser& parser) const {

@@ -15,6 +15,7 @@ protected:
     QString description() const override;
     void addOptions(QCommandLineParser& parser) const override;
     int run(const QCommandLineParser& parser) override;
+    QByteArray exitStatuses() const override;
 };
 
 }  // namespace kavren::cli

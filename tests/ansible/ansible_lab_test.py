@@ -79,10 +79,8 @@ class Sites:
         path = self.path(f"devices{i}.json")
         with open(path, "w") as f:
             json.dump(devices, f)
-        if os.path.exists(self.path(f"ready{i}")):
-            os.unlink(self.path(f"ready{i}"))
         self.emulators[i] = labprocess.start_emulator(
-            None, self.path(f"ready{i}"),
+            None, self.path(f"ready{i}-{len(self.processes)}"),
             ["--lifetime", "200", "--devices", path, "--log", self.path(f"emulator{i}.jsonl")],
             emulator=self.emulator, netns=self.netns("d", i))
         self.processes.append(self.emulators[i])
@@ -129,7 +127,6 @@ class Sites:
         with open(self.path("down.yml"), "w") as f:
             json.dump(dict(kavren_sites=dict(hosts=dict(site4=dict(ansible_host="198.18.19.2")))),
                       f)
-        # Two inventory hosts serving one site.
         with open(self.path("shared.yml"), "w") as f:
             json.dump(dict(kavren_sites=dict(hosts={f"site{i}": dict(kavren_site="plant")
                                                     for i in (1, 2)})), f)
@@ -307,19 +304,25 @@ def scenario(sites):
 
 
 def more_scenarios(sites, new_password):
-    # A plan naming a site that no host serves: the run fails, naming it,
-    # and nothing is sent anywhere.
+    # A plan naming a site that no host serves fails, and nothing is sent.
     sent = sites.config_requests()
     status, output = sites.playbook("unknown", "configure.yml", "-e", "kavren_plan_csv=unknown.csv")
     Check.that(status == 2 and "no host of the group serves, so nothing was sent: site9" in output
                and sites.config_requests() == sent, "a plan's unknown site fails the run", output[-3000:])
 
-    # Discovery again: the older list is kept and each site's differences
-    # from it are shown.
+    # Discovery again: the older list is kept, each site's differences shown.
     status, output = sites.playbook("rediscover", "discover.yml", "-e", "kavren_output=devices")
     previous = sites.path("devices.previous.json")
-    Check.that(status == 0 and os.path.exists(previous) and len(json.load(open(previous))) == 12,
-               "the previous list is kept", output[-3000:])
+    Check.that(status == 0 and os.path.exists(previous) and len(json.load(open(previous))) == 12
+               and "site1: 02-5A-01-00-00-01 ip 198.19.11.131 -> 198.19.11.201" in output,
+               "the previous list is kept and each site's differences shown", output[-3000:])
+
+    # A device whose health check fails is rolled back and fails the task.
+    status, output = sites.playbook("rollback", "configure.yml", "-l", "site1", "-e", json.dumps(dict(
+        kavren_rollback=True, kavren_health_check="exit 3",
+        kavren_plan=[dict(mac="02-5A-01-00-00-03", ip="198.19.11.230")])))
+    Check.that(status == 2 and "02-5A-01-00-00-03 rolled_back (" in output,
+               "a rolled-back device fails the task with its reason", output[-3000:])
 
     # No site host answers: the list is left as it was, and the run says so.
     before = open(sites.path("devices.json")).read()

@@ -3,12 +3,14 @@
 # Tries Kavren_Utility.exe as a user would, under Wine on a private Xvfb,
 # inside the lab against the twenty-three emulated devices of tools/demo.sh:
 # presses Refresh, types a new address into a device's row, presses Update
-# Device, confirms with the device password, and saves a screenshot after
-# each step. Before the window, kavren.exe discover runs in the same lab.
+# Device, confirms with the device password, opens Update Multi's selection
+# dialog, and saves a screenshot after each step. Before the window,
+# kavren.exe discover runs in the same lab.
 #
 #   tools/windows/demo.sh OUTDIR     after tools/windows/build.sh
 #
-# Writes OUTDIR/1-refresh.png, 2-confirm.png, 3-updated.png and discover.txt.
+# Writes OUTDIR/1-refresh.png, 2-confirm.png, 3-updated.png, 4-select.png
+# and discover.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
@@ -54,6 +56,11 @@ if [ "${1-}" = --inside ]; then
     keys type:admin key:Return
     sleep 2
     shot 3-updated.png
+    click 335 276 # Update Multi: the selection dialog, then Esc
+    sleep 1.5
+    shot 4-select.png
+    keys key:Escape
+    sleep 0.5
 
     exit 0
 fi

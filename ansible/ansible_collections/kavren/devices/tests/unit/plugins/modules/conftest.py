@@ -1,8 +1,7 @@
 # -*- coding: utf-8 -*-
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Runs a module's main() as Ansible would, with run_command answered from
-a script: each call is recorded with its command, its environment and the
-plan file as kavren would find it (mode and text)."""
+"""main() as Ansible runs it; run_command answers from a script and records
+each call: its command, its environment, and its files' mode and text."""
 
 from __future__ import absolute_import, division, print_function
 
@@ -56,6 +55,8 @@ def run_module(monkeypatch, tmp_path):
         try:
             module.main()
         except Finished as end:
-            return dict(end.args[0], calls=calls, warnings=warnings, left=os.listdir(str(tmp_path)))
-        raise AssertionError("main() returned without exit_json or fail_json")
+            result = end.args[0]
+        except Exception as error:  # pylint: disable=broad-except
+            result = dict(failed=True, msg="raised %r" % error)
+        return dict(result, calls=calls, warnings=warnings, left=os.listdir(str(tmp_path)))
     return run

@@ -32,8 +32,7 @@ def test_discovery_failures(run_module, answer, text):
 
 
 @pytest.mark.parametrize("answer, differences, warned", [
-    ((1, '{"new": [], "gone": [{"mac": "M"}], "changed": []}', ""), {"new": [], "gone": [{"mac": "M"}], "changed": []},
-     False),
+    ((1, '{"new": [], "gone": [{"mac": "M"}]}', ""), {"new": [], "gone": [{"mac": "M"}]}, False),
     ((2, "", "kavren: old.json: not a discovery document\n"), None, True),
 ])
 def test_differences_from_the_previous_list(run_module, answer, differences, warned):
