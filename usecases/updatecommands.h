@@ -57,11 +57,17 @@ public:
     static std::string selectionItem(const devices::DeviceList& list, int row);
 
 private:
+    // `remaining`: the devices of the run still to come after this one.
+    void update(int row, int remaining);
+
     devices::DeviceList& m_devices;
     UpdatePrompts& m_prompts;
     net::DatagramSender& m_sender;
     const UpdateOptions& m_options;
     UpdateEvents& m_events;
+    // The device bytes of a password the user chose for the rest of the run;
+    // empty when each device asks for its own. Wiped when the run ends.
+    std::string m_runPassword;
 };
 
 }  // namespace kavren::usecases

@@ -2,7 +2,9 @@
 // The window for many devices at once: ranges of cells, filling them, and
 // addresses numbered for the rows of a selection. Nothing here sends.
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 
 #include "app/devlistcommands.h"
 #include "app/filladdressesdlg.h"
+#include "app/pwddlg.h"
 #include "tests/support/mainwindowfixture.h"
 
 namespace kavren::app {
@@ -139,6 +142,37 @@ TEST_F(ManyDevicesTest, ImportPlanFillsListedRowsNamesOthersAndRefusesBrokenPlan
     EXPECT_EQ(column(DeviceGrid::ColDescription), (std::vector<std::string>{"=pump", "d"}));
     EXPECT_EQ(column(DeviceGrid::ColNewPassword), (std::vector<std::string>{"secret", ""}));
     EXPECT_TRUE(sender.sent.empty());
+}
+
+TEST_F(ManyDevicesTest, OnePasswordForTheRemainingDevicesOfARun) {
+    showWindow();
+    receiveDevices(3, {192, 168, 0, 10});
+    std::vector<bool> offered;
+    ModalWatcher watcher([&offered](QWidget* dialog, int) {
+        auto* confirm = qobject_cast<TPwdDlg*>(dialog);
+        if (!confirm)
+            return ModalWatcher::pressOk(dialog);
+        offered.push_back(!confirm->RunPassword->isHidden() && !confirm->RunPassword->isChecked());
+        confirm->Password->setText(QStringLiteral("pw"));
+        confirm->RunPassword->setChecked(true);  // taken only where offered
+        confirm->OKBtn->click();
+        return true;
+    });
+    clickCell(DeviceGrid::ColIp, 1);
+    widget<QAction>(*window, "MnuUpdateDev")->trigger();  // one device: no offer
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();  // asks once for three
+    EXPECT_EQ(offered, (std::vector<bool>{false, true}));
+    ASSERT_EQ(sender.sent.size(), 4u);
+    // Each device its own request (MAC at 10), all with the one password
+    // (at 64, 16 bytes).
+    const auto field = [this](std::size_t i, std::size_t at, std::size_t size) {
+        return std::vector<std::uint8_t>(sender.sent[i].bytes.begin() + long(at),
+                                         sender.sent[i].bytes.begin() + long(at + size));
+    };
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(field(i, 15, 1)[0], i);
+        EXPECT_EQ(field(i, 64, 16), field(0, 64, 16));
+    }
 }
 
 }  // namespace
