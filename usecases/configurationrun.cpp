@@ -200,7 +200,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
                            return false;
                        JobResult& result = results[it->second];
                        result.message = message->text;
-                       if (message->text.starts_with(kAcceptedText)) {
+                       if (accepted(message->text)) {
                            result.state = JobState::Acknowledged;
                        } else {
                            result.state = JobState::Failed;

@@ -26,6 +26,12 @@ public:
     virtual ~UpdateEvents() = default;
     // A configuration request was sent.
     virtual void requestSent() = 0;
+    // The same, saying to which device and where it went (the DeviceIP, or
+    // the broadcast host), for front ends that keep each outcome.
+    virtual void requestSentTo(std::string_view mac, std::string_view destination) {
+        static_cast<void>(mac);
+        static_cast<void>(destination);
+    }
 };
 
 // The configuration update of one listed device, and the two commands that

@@ -175,5 +175,37 @@ TEST_F(ManyDevicesTest, OnePasswordForTheRemainingDevicesOfARun) {
     }
 }
 
+TEST_F(ManyDevicesTest, EachOutcomeMarksItsRowApartFromTheConflictRed) {
+    receiveDevices(2, {192, 168, 0, 10});
+    ModalWatcher watcher([](QWidget* dialog, int) {
+        if (auto* confirm = qobject_cast<TPwdDlg*>(dialog))
+            confirm->Password->setText(QStringLiteral("pw"));
+        return ModalWatcher::pressOk(dialog);
+    });
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();
+    const auto mac = [](std::uint8_t n) {
+        return std::array<std::uint8_t, 6>{2, 0x4B, 0x56, 0, 0, n};
+    };
+    receive(testsupport::resultReply(mac(1), "Setting OK"));
+    receive(testsupport::resultReply(mac(2), "Password Error"));
+    const auto outcome = [this](int row) {
+        return cellIndex(DeviceGrid::ColRow, row).data(DeviceTableModel::OutcomeRole).toInt();
+    };
+    EXPECT_EQ(outcome(1), DeviceTableModel::Accepted);
+    EXPECT_EQ(outcome(2), DeviceTableModel::Refused);
+    const QColor ok = cellIndex(0, 1).data(Qt::BackgroundRole).value<QBrush>().color();
+    const QColor refused = cellIndex(0, 2).data(Qt::BackgroundRole).value<QBrush>().color();
+    const QColor conflict =
+        cellIndex(DeviceGrid::ColDeviceIp, 1).data(Qt::BackgroundRole).value<QBrush>().color();
+    EXPECT_NE(ok, refused);
+    EXPECT_NE(refused, conflict);
+    EXPECT_EQ(cellIndex(0, 2).data(Qt::AccessibleDescriptionRole).toString(),
+              QStringLiteral("Last update: sent to 192.168.0.10, answered \"Password Error\""));
+    EXPECT_EQ(cellIndex(0, 2).data(Qt::ToolTipRole),
+              cellIndex(0, 2).data(Qt::AccessibleDescriptionRole));
+    ASSERT_EQ(window->updateResults().size(), 2u);
+    EXPECT_EQ(window->updateResults()[1].answer, "Password Error");
+}
+
 }  // namespace
 }  // namespace kavren::app
