@@ -21,6 +21,7 @@
 #include "net/sender.h"
 #include "usecases/deviceport.h"
 #include "usecases/discovery.h"
+#include "usecases/founddevice.h"
 #include "usecases/updatecommands.h"
 #include "usecases/updateprompts.h"
 
@@ -157,6 +158,21 @@ inline devices::DeviceRecord deviceRow(const std::string& mac, const std::string
             .mask = "255.0.0.0",
             .gateway = "10.0.0.254",
             .description = "desc"};
+}
+
+// A device as discovery reports it, for the tests of plans and the audit
+// trail: what matters there is its MAC, its addresses and the adapter.
+inline usecases::FoundDevice foundDevice(const std::string& mac, const std::string& ip,
+                                         const std::string& gateway = "0.0.0.0") {
+    usecases::FoundDevice d;
+    d.mac = mac;
+    d.name = "dev";
+    d.deviceIp = ip;
+    d.mask = "255.255.255.0";
+    d.gateway = gateway;
+    d.description = "old";
+    d.foundVia = ipv4("198.18.0.1");
+    return d;
 }
 
 }  // namespace kavren::testsupport
