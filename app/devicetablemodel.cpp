@@ -7,7 +7,7 @@
 
 #include "app/plaintooltip.h"
 #include "app/textbridge.h"
-#include "net/idsockethandle.h"
+#include "protocol/ipv4.h"
 
 namespace kavren::app {
 
@@ -66,21 +66,38 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
         case Qt::EditRole:
             return toQt(m_grid.cell(index.column(), gridRow(index)));
-        case Qt::BackgroundRole: {
-            // The five fixed columns look like the header: they are labels,
-            // not fields.
-            const QPalette palette = QApplication::palette();
-            const QColor base = index.column() < DeviceGrid::kFixedCols
-                                    ? palette.color(QPalette::Button)
-                                    : palette.color(QPalette::Base);
-            if (addressMarks(index.column(), gridRow(index)) & (SharedAddress | SecondSender))
-                return QBrush(markColour(base));
-            if (index.column() < DeviceGrid::kFixedCols)
-                return palette.brush(QPalette::Button);
-            return {};
-        }
+        case Qt::BackgroundRole:
+            if (const auto outcome = m_outcomes.find(gridRow(index));
+                index.column() == DeviceGrid::ColRow && outcome != m_outcomes.end() &&
+                outcome->second.first >= Accepted) {
+                return QBrush(outcome->second.first == Accepted ? QColor(0xC8, 0xE6, 0xC9)
+                                                                : QColor(0xFF, 0xD5, 0x80));
+            }
+            {
+                // The five fixed columns look like the header: they are labels,
+                // not fields.
+                const QPalette palette = QApplication::palette();
+                const QColor base = index.column() < DeviceGrid::kFixedCols
+                                        ? palette.color(QPalette::Button)
+                                        : palette.color(QPalette::Base);
+                if (addressMarks(index.column(), gridRow(index)) & (SharedAddress | SecondSender))
+                    return QBrush(markColour(base));
+                if (index.column() < DeviceGrid::kFixedCols)
+                    return palette.brush(QPalette::Button);
+                return {};
+            }
         case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole:
+            if (const auto outcome = m_outcomes.find(gridRow(index));
+                index.column() == DeviceGrid::ColRow && outcome != m_outcomes.end())
+                return outcome->second.second;
+            if (role == Qt::AccessibleDescriptionRole)
+                return {};
             return addressToolTip(index.column(), gridRow(index));
+        case OutcomeRole: {
+            const auto outcome = m_outcomes.find(gridRow(index));
+            return outcome == m_outcomes.end() ? NoOutcome : outcome->second.first;
+        }
         case AddressMarkRole:
             return addressMarks(index.column(), gridRow(index));
         default:
@@ -171,9 +188,9 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
     const std::vector<int> others = m_grid.list().addresses().rowsReporting(address, row);
     QStringList lines;
     if (col == DeviceGrid::ColMac) {
-        QStringList senders{toQt(net::dottedQuad(m_grid.list().firstSender(row)))};
+        QStringList senders{toQt(protocol::Ipv4Address(m_grid.list().firstSender(row)).text())};
         for (const std::uint32_t rival : m_grid.list().rivalSenders(row))
-            senders << toQt(net::dottedQuad(rival));
+            senders << toQt(protocol::Ipv4Address(rival).text());
         const QString last = senders.takeLast();
         lines << QStringLiteral(
                      "replies with this MAC came from %1 and %2: another host may be answering "
@@ -192,7 +209,7 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
         }
         if (marks & ForeignSender) {
             lines << QStringLiteral("the reply came from %1, not from this address")
-                         .arg(toQt(net::dottedQuad(m_grid.list().firstSender(row))));
+                         .arg(toQt(protocol::Ipv4Address(m_grid.list().firstSender(row)).text()));
         }
     }
     // Shown as plain text whatever it holds: QToolTip would take a text that
@@ -209,7 +226,15 @@ void DeviceTableModel::announceAddressMarks() {
     }
 }
 
+void DeviceTableModel::setOutcome(int gridRow, Outcome outcome, const QString& text) {
+    m_outcomes[gridRow] = {outcome, text};
+    const QModelIndex cell = indexOf(DeviceGrid::ColRow, gridRow);
+    Q_EMIT dataChanged(cell, cell);
+}
+
 void DeviceTableModel::gridReset() {
+    // A cleared list renumbers its devices: their marks go with them.
+    m_outcomes.clear();
     // Removing the rows (rather than resetting the model) lets the view move
     // its current cell up to the first row by itself, which is the selection
     // the grid itself reports after a clear.

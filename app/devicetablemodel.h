@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <map>
 #include <string>
+#include <utility>
 
 #include "app/devicegrid.h"
 
@@ -37,6 +39,13 @@ public:
     };
     static constexpr int AddressMarkRole = Qt::UserRole + 1;
 
+    // The outcome of a row's last update (OutcomeRole), tinted on the row
+    // number in colours apart from the address marks' red, and told in its
+    // tooltip and accessible description.
+    enum Outcome : int { NoOutcome = 0, Sent = 1, Accepted = 2, Refused = 3 };
+    static constexpr int OutcomeRole = Qt::UserRole + 2;
+    void setOutcome(int gridRow, Outcome outcome, const QString& text);
+
     static int gridRow(const QModelIndex& index) { return index.row() + 1; }
     QModelIndex indexOf(int col, int gridRow) const { return index(gridRow - 1, col); }
 
@@ -66,6 +75,7 @@ private:
     void announceAddressMarks();
 
     DeviceGrid& m_grid;
+    std::map<int, std::pair<Outcome, QString>> m_outcomes;  // by grid row
     std::string m_source;
     std::string m_netmask;
     int m_rows;  // model rows the view knows of: grid rows minus the header

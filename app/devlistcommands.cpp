@@ -24,6 +24,7 @@
 #include "app/plainmessagebox.h"
 #include "app/textbridge.h"
 #include "changes/plan.h"
+#include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
 #include "usecases/devicecsv.h"
 #include "usecases/updatecommands.h"
@@ -319,9 +320,9 @@ void DevListCommands::fillAddresses() {
     const QString mask = dialog.Mask->text().trimmed();
     const QString gateway = dialog.Gateway->text().trimmed();
     const auto readable = [](const QString& text) {
-        return text.isEmpty() || protocol::ipv4Value(fromQt(text)).has_value();
+        return text.isEmpty() || protocol::Ipv4Address::parse(fromQt(text)).has_value();
     };
-    if (!protocol::ipv4Value(first) || !readable(mask) || !readable(gateway)) {
+    if (!protocol::Ipv4Address::parse(first) || !readable(mask) || !readable(gateway)) {
         PlainMessageBox::show(usecases::UpdateCommands::kAddressError);
         return;
     }
@@ -333,8 +334,8 @@ void DevListCommands::fillAddresses() {
         if (filled.contains(row))
             continue;
         for (const int col : {int{DeviceGrid::ColDeviceIp}, int{DeviceGrid::ColIp}}) {
-            if (const auto value = protocol::ipv4Value(m_grid.cell(col, row)))
-                taken.insert(*value);
+            if (const auto value = protocol::Ipv4Address::parse(m_grid.cell(col, row)))
+                taken.insert(value->value());
         }
     }
     const auto addresses = changes::consecutiveAddresses(first, rows.size(), taken);

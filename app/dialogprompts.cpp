@@ -2,6 +2,7 @@
 #include "app/dialogprompts.h"
 
 #include <QByteArray>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -38,6 +39,14 @@ std::string DialogPrompts::confirm(std::string_view caption,
     std::string password(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     utf8.fill('\0');
     return password;
+}
+
+void DialogPrompts::offerRunPassword(bool offer) {
+    m_pwdDlg.offerRunPassword(offer);
+}
+
+bool DialogPrompts::runPasswordTaken() const {
+    return !m_pwdDlg.RunPassword->isHidden() && m_pwdDlg.RunPassword->isChecked();
 }
 
 void DialogPrompts::clearPassword() {

@@ -20,6 +20,8 @@ public:
 
     void message(std::string_view text) override;
     std::string confirm(std::string_view caption, const std::vector<std::string>& lines) override;
+    void offerRunPassword(bool offer) override;
+    bool runPasswordTaken() const override;
     void clearPassword() override;
     std::optional<std::vector<int>> selectDevices(const std::vector<std::string>& items) override;
 

@@ -32,6 +32,7 @@
 #include "net/idsockethandle.h"
 #include "protocol/packets.h"
 #include "usecases/configuration.h"
+#include "usecases/configurationrun.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::app::TPwdDlg* PwdDlg = nullptr;
@@ -431,11 +432,8 @@ void TMainF::IdUDPServerUDPRead(net::TIdUDPServer& /*sender*/,
     std::array<std::uint8_t, kReplyBufferSize> buffer{};
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
-    std::uint32_t peer = 0;
-    if (!net::parseDottedQuad(binding.peerIP(), peer))
-        peer = 0;
     usecases::handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
-                          peer);
+                          binding.peerIP().value());
 }
 
 void TMainF::EthListChange() {
@@ -485,6 +483,19 @@ void TMainF::deviceListed(std::string_view name, std::string_view mac) {
 void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text) {
     showDevice(name, mac);
     showStatus(1, text);
+    // The answer belongs to the device's newest request still waiting.
+    const auto waiting = std::find_if(
+        m_updateResults.rbegin(), m_updateResults.rend(),
+        [mac](const UpdateResult& result) { return result.mac == mac && !result.answer; });
+    if (waiting == m_updateResults.rend())
+        return;
+    waiting->answer = std::string(text);
+    if (const auto row = m_grid.list().findByMac(mac)) {
+        const bool accepted = usecases::ConfigurationRun::accepted(text);
+        m_model->setOutcome(*row, accepted ? DeviceTableModel::Accepted : DeviceTableModel::Refused,
+                            QStringLiteral("Last update: sent to %1, answered \"%2\"")
+                                .arg(toQt(waiting->destination), toQt(text)));
+    }
 }
 
 void TMainF::listFull() {
@@ -505,6 +516,15 @@ void TMainF::showStatus(std::size_t panel, std::string_view text) {
 
 bool TMainF::alwaysBroadcast() const {
     return ChkBcast->isChecked();
+}
+
+void TMainF::requestSentTo(std::string_view mac, std::string_view destination) {
+    m_updateResults.push_back({std::string(mac), std::string(destination), std::nullopt});
+    if (const auto row = m_grid.list().findByMac(mac)) {
+        m_model->setOutcome(
+            *row, DeviceTableModel::Sent,
+            QStringLiteral("Last update: sent to %1, no answer yet").arg(toQt(destination)));
+    }
 }
 
 void TMainF::requestSent() {

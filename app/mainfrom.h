@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/devicegrid.h"
 #include "devices/devicelist.h"
@@ -148,6 +149,15 @@ public:
     void useUpdateCommands(std::unique_ptr<usecases::UpdatePrompts> prompts,
                            std::unique_ptr<usecases::UpdateCommands> commands);
 
+    // Every update since the window opened, newest last: the device, where
+    // its request went, and its answer as it came (none yet: empty).
+    struct UpdateResult {
+        std::string mac;
+        std::string destination;
+        std::optional<std::string> answer;
+    };
+    const std::vector<UpdateResult>& updateResults() const { return m_updateResults; }
+
 private:
     // GridEffects: a selection enables Update Device and Connect to Device.
     void cellSelected() override;
@@ -163,6 +173,7 @@ private:
     bool alwaysBroadcast() const override;
     // UpdateEvents: a sent request disables Update Device.
     void requestSent() override;
+    void requestSentTo(std::string_view mac, std::string_view destination) override;
 
     void createWidgets();
     void createGridCommands(std::function<QString()> chooseExportFile);
@@ -184,6 +195,7 @@ private:
     net::DatagramSender* m_senderOverride;
     std::uint16_t m_receivePort;
     std::unique_ptr<DeviceTableModel> m_model;
+    std::vector<UpdateResult> m_updateResults;
     std::function<std::optional<std::string>(std::string_view)> m_netmaskOf;
     AnchoredPlacement* m_placement = nullptr;
     FindBar* m_findBar = nullptr;

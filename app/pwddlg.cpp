@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include <QCheckBox>
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
@@ -71,9 +72,18 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
     CfgList->setFont(formFont(11));
     CfgList->setPlainText(QStringLiteral("CfgList"));
 
+    RunPassword =
+        new QCheckBox(QStringLiteral("Use this password for the remaining devices"), this);
+    RunPassword->setObjectName(QStringLiteral("RunPassword"));
+    RunPassword->setAccessibleName(RunPassword->text());
+    // Out of the tab chain unless offered.
+    RunPassword->setFocusPolicy(Qt::NoFocus);
+    RunPassword->hide();
+
     setTabOrder(Password, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
-    setTabOrder(CancelBtn, CfgList);
+    setTabOrder(CancelBtn, RunPassword);
+    setTabOrder(RunPassword, CfgList);
 
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &TPwdDlg::CancelBtnClick);
@@ -90,6 +100,20 @@ void TPwdDlg::CancelBtnClick() {
 // OK empties the box, so only a deliberate OK can confirm.
 void TPwdDlg::reject() {
     CancelBtnClick();
+}
+
+void TPwdDlg::offerRunPassword(bool offer) {
+    RunPassword->setChecked(false);
+    RunPassword->setVisible(offer);
+    RunPassword->setFocusPolicy(offer ? Qt::StrongFocus : Qt::NoFocus);
+    if (!offer) {
+        setFixedSize(kClientWidth, kClientHeight);
+        return;
+    }
+    // Below the buttons, so the rest stays where it always is.
+    const QSize hint = RunPassword->sizeHint();
+    RunPassword->setGeometry(8, kClientHeight, hint.width(), hint.height());
+    setFixedSize(std::max(kClientWidth, 8 + hint.width() + 8), kClientHeight + hint.height() + 8);
 }
 
 void TPwdDlg::fitTabStop() {

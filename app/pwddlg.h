@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -29,6 +30,11 @@ public:
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPlainTextEdit* CfgList = nullptr;
+    // "Use this password for the remaining devices": shown, unticked, only
+    // while a run of several devices offers it; the dialog grows to hold it.
+    QCheckBox* RunPassword = nullptr;
+
+    void offerRunPassword(bool offer);
 
 public Q_SLOTS:
     void CancelBtnClick();

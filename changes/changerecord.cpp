@@ -28,22 +28,23 @@ usecases::DeviceSettings settingsFromJson(const QJsonObject& object) {
 QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases::JobResult& result,
                                  const QString& state) {
     const bool sending = state == QStringLiteral("sending");
-    QJsonObject entry{{QStringLiteral("time"),
-                       sending ? QString::fromStdString(result.sentAt)
-                               : QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
-                      {QStringLiteral("change"), QString::fromStdString(result.change)},
-                      {QStringLiteral("attempt"), result.attempt},
-                      {QStringLiteral("adapter"), QString::fromStdString(job.device.foundVia)},
-                      {QStringLiteral("mac"), QString::fromStdString(job.device.mac)},
-                      {QStringLiteral("name"), fromDevice(job.device.name)},
-                      {QStringLiteral("before"), settingsJson(currentSettings(job.device))},
-                      {QStringLiteral("after"), settingsJson(job.target)},
-                      {QStringLiteral("new_password"), !job.newPassword.empty()},
-                      {QStringLiteral("destination"), QString::fromStdString(result.destination)},
-                      {QStringLiteral("broadcast"), result.broadcast},
-                      {QStringLiteral("result"), state},
-                      {QStringLiteral("message"), fromDevice(result.message)},
-                      {QStringLiteral("reason"), fromDevice(result.reason)}};
+    QJsonObject entry{
+        {QStringLiteral("time"), sending
+                                     ? QString::fromStdString(result.sentAt)
+                                     : QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("change"), QString::fromStdString(result.change)},
+        {QStringLiteral("attempt"), result.attempt},
+        {QStringLiteral("adapter"), QString::fromStdString(job.device.foundVia.text())},
+        {QStringLiteral("mac"), QString::fromStdString(job.device.mac)},
+        {QStringLiteral("name"), fromDevice(job.device.name)},
+        {QStringLiteral("before"), settingsJson(currentSettings(job.device))},
+        {QStringLiteral("after"), settingsJson(job.target)},
+        {QStringLiteral("new_password"), !job.newPassword.empty()},
+        {QStringLiteral("destination"), QString::fromStdString(result.destination)},
+        {QStringLiteral("broadcast"), result.broadcast},
+        {QStringLiteral("result"), state},
+        {QStringLiteral("message"), fromDevice(result.message)},
+        {QStringLiteral("reason"), fromDevice(result.reason)}};
     // Only an outcome can know that no request of the change ever left.
     if (!sending)
         entry.insert(QStringLiteral("sent"), result.handedOver);

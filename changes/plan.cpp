@@ -10,6 +10,7 @@
 
 #include "devices/addressindex.h"
 #include "devices/devicelist.h"
+#include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/devicecsv.h"
@@ -128,7 +129,7 @@ std::optional<std::string> normaliseMac(const std::string& text) {
 
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                  const std::vector<usecases::FoundDevice>& found,
-                                 const std::vector<std::string>& trustedSenders) {
+                                 const std::vector<protocol::Ipv4Address>& trustedSenders) {
     std::map<std::string, const usecases::FoundDevice*> byMac;
     for (const usecases::FoundDevice& device : found)
         byMac.emplace(device.mac, &device);
@@ -152,7 +153,7 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
         } else {
             // Whoever gets the request also gets the device's password, so a
             // MAC that two hosts answer for waits for the user to pick one.
-            for (const std::string& sender : trustedSenders) {
+            for (const protocol::Ipv4Address sender : trustedSenders) {
                 if (!entry.device)
                     entry.device = usecases::trustedClaim(*device->second, sender);
             }
@@ -177,7 +178,7 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
         const std::array<std::pair<const char*, const std::string*>, 3> addresses{
             {{"IP address", &row.ip}, {"net mask", &row.mask}, {"gateway", &row.gateway}}};
         for (const auto& [what, text] : addresses) {
-            if (!text->empty() && !protocol::ipv4Value(*text))
+            if (!text->empty() && !protocol::Ipv4Address::parse(*text))
                 entry.errors.push_back(std::string(what) + " " + quoted(*text) + " not readable");
         }
         if (const auto warning = devices::DeviceList::lengthWarning(
@@ -192,7 +193,7 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
     }
 
     // Checks between devices use the settings each will have afterwards.
-    std::map<std::uint32_t, const PlanEntry*> targets;
+    std::map<protocol::Ipv4Address, const PlanEntry*> targets;
     std::map<std::string, std::string> targetOfMac;
     for (const PlanEntry& entry : entries) {
         if (entry.device)
@@ -201,9 +202,9 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
     for (PlanEntry& entry : entries) {
         if (!entry.device)
             continue;
-        const auto ip = protocol::ipv4Value(entry.target.ip);
-        const auto mask = protocol::ipv4Value(entry.target.mask);
-        const auto gateway = protocol::ipv4Value(entry.target.gateway);
+        const auto ip = protocol::Ipv4Address::parse(entry.target.ip);
+        const auto mask = protocol::Ipv4Address::parse(entry.target.mask);
+        const auto gateway = protocol::Ipv4Address::parse(entry.target.gateway);
         if (!ip || !mask || !gateway)
             continue;
         if (const auto [it, fresh] = targets.emplace(*ip, &entry); !fresh) {
@@ -211,15 +212,15 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                    std::to_string(it->second->line));
         }
         for (const usecases::FoundDevice& other : found) {
-            if (other.mac == entry.mac || protocol::ipv4Value(other.deviceIp) != ip)
+            if (other.mac == entry.mac || protocol::Ipv4Address::parse(other.deviceIp) != ip)
                 continue;
             const auto moved = targetOfMac.find(other.mac);
             const bool keepsIt = moved == targetOfMac.end() || moved->second == other.deviceIp;
             if (keepsIt)
                 entry.errors.push_back("address " + entry.target.ip + " is used by " + other.mac);
         }
-        if (*gateway != 0 && devices::sameSubnet(entry.target.gateway, entry.target.ip,
-                                                 entry.target.mask) == false) {
+        if (!gateway->isAny() && devices::sameSubnet(entry.target.gateway, entry.target.ip,
+                                                     entry.target.mask) == false) {
             entry.errors.push_back("gateway " + entry.target.gateway + " outside the subnet of " +
                                    entry.target.ip + "/" + entry.target.mask);
         }
@@ -230,17 +231,17 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
 std::optional<std::vector<std::string>> consecutiveAddresses(const std::string& first,
                                                              std::size_t count,
                                                              const std::set<std::uint32_t>& taken) {
-    const auto start = protocol::ipv4Value(first);
+    const auto start = protocol::Ipv4Address::parse(first);
     if (!start)
         return std::nullopt;
     std::vector<std::string> addresses;
-    std::uint64_t next = *start;
+    std::uint64_t next = start->value();
     while (addresses.size() < count) {
         if (next > 0xFFFFFFFFULL)
             return std::nullopt;
         const auto address = static_cast<std::uint32_t>(next++);
         if (!taken.contains(address))
-            addresses.push_back(protocol::ipv4Text(address));
+            addresses.push_back(protocol::Ipv4Address(address).text());
     }
     return addresses;
 }

@@ -64,7 +64,7 @@ std::optional<std::string> normaliseMac(const std::string& text);
 // over-long description is a warning.
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                  const std::vector<usecases::FoundDevice>& found,
-                                 const std::vector<std::string>& trustedSenders = {});
+                                 const std::vector<protocol::Ipv4Address>& trustedSenders = {});
 
 // `count` consecutive addresses from `first`, passing over those in
 // `taken`. Nothing when `first` is unreadable or the addresses would run

@@ -91,16 +91,16 @@ void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
     addRollbackOptions(parser);
 }
 
-std::optional<std::vector<std::string>> ChangeCommand::trustedSenders(
+std::optional<std::vector<protocol::Ipv4Address>> ChangeCommand::trustedSenders(
     const QCommandLineParser& parser, QString& error) {
-    std::vector<std::string> senders;
+    std::vector<protocol::Ipv4Address> senders;
     for (const QString& value : parser.values(QStringLiteral("sender"))) {
-        const auto address = protocol::ipv4Value(value.toStdString());
+        const auto address = protocol::Ipv4Address::parse(value.toStdString());
         if (!address) {
             error = QStringLiteral("--sender wants an IPv4 address, not ") + value;
             return std::nullopt;
         }
-        senders.push_back(protocol::ipv4Text(*address));
+        senders.push_back(*address);
     }
     return senders;
 }

@@ -38,8 +38,8 @@ protected:
     static void addRunOptions(QCommandLineParser& parser);
     // The addresses of --sender, as the replies' senders are written; nullopt
     // (with `error`) when one is no IPv4 address.
-    static std::optional<std::vector<std::string>> trustedSenders(const QCommandLineParser& parser,
-                                                                  QString& error);
+    static std::optional<std::vector<protocol::Ipv4Address>> trustedSenders(
+        const QCommandLineParser& parser, QString& error);
 
     // What people read (the preview, each device's lines, the summary):
     // standard output, or standard error with --json, whose document then

@@ -19,7 +19,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr std::string_view kNoAdapterAddress = "0.0.0.0";
 // Repeats of the discovery request a user can ask for.
 constexpr int kMaxRetries = 10;
 
@@ -29,11 +28,12 @@ QString qs(const std::string& text) {
 
 // The adapters' addresses in the window's list order, without adapters that
 // have no IPv4 address.
-std::vector<std::string> adapterAddresses(net::AdapterList& list) {
-    std::vector<std::string> addresses;
+std::vector<protocol::Ipv4Address> adapterAddresses(net::AdapterList& list) {
+    std::vector<protocol::Ipv4Address> addresses;
     for (int i = 0; i < static_cast<int>(list.entryTexts().size()); ++i) {
-        if (list.tableSlot(i) != kNoAdapterAddress)
-            addresses.push_back(list.tableSlot(i));
+        const auto address = protocol::Ipv4Address::parse(list.tableSlot(i));
+        if (address && !address->isAny())
+            addresses.push_back(*address);
     }
     return addresses;
 }
@@ -67,8 +67,8 @@ std::vector<usecases::FoundDevice> discoverWithProgress(DeviceFinder& finder,
     std::vector<usecases::FoundDevice> found =
         finder.discover(options.adapters, options.timeout, options.retries,
                         {.roundStarts =
-                             [&](const std::string& adapter) {
-                                 via = adapter;
+                             [&](protocol::Ipv4Address adapter) {
+                                 via = adapter.text();
                                  show();
                              },
                          .heard =
@@ -160,21 +160,21 @@ bool Command::readNetworkOptions(const QCommandLineParser& parser, NetworkOption
     }
     net::AdapterList list;
     list.fill(*net::makePlatformAdapterQuery());
-    const std::vector<std::string> all = adapterAddresses(list);
+    const std::vector<protocol::Ipv4Address> all = adapterAddresses(list);
     const QStringList wanted = parser.values(QStringLiteral("adapter"));
     if (wanted.isEmpty()) {
         options.adapters = all;
         return true;
     }
     for (const QString& address : wanted) {
-        const std::string text = address.toStdString();
-        if (std::find(all.begin(), all.end(), text) == all.end()) {
+        const auto value = protocol::Ipv4Address::parse(address.toStdString());
+        if (!value || std::find(all.begin(), all.end(), *value) == all.end()) {
             error = QStringLiteral("no adapter has the address ") + address;
             return false;
         }
-        if (std::find(options.adapters.begin(), options.adapters.end(), text) ==
+        if (std::find(options.adapters.begin(), options.adapters.end(), *value) ==
             options.adapters.end()) {
-            options.adapters.push_back(text);
+            options.adapters.push_back(*value);
         }
     }
     return true;
@@ -199,8 +199,8 @@ std::optional<std::vector<usecases::FoundDevice>> Command::openAndDiscover(
 
 void Command::diagnoseSilence(const NetworkOptions& options) {
     QStringList adapters;
-    for (const std::string& adapter : options.adapters)
-        adapters << qs(adapter);
+    for (const protocol::Ipv4Address adapter : options.adapters)
+        adapters << qs(adapter.text());
     writeErr(QStringLiteral("kavren: no device answered on %1 within %2 s per adapter\n")
                  .arg(adapters.join(QStringLiteral(", ")))
                  .arg(static_cast<double>(options.timeout.count()) / 1000.0));

@@ -28,7 +28,7 @@ QByteArray exitStatusesHelp();
 
 // The adapters, waits and repeats of a command that talks to devices.
 struct NetworkOptions {
-    std::vector<std::string> adapters;
+    std::vector<protocol::Ipv4Address> adapters;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
     // Environment variables holding a password: left out of the environment

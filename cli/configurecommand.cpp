@@ -80,7 +80,8 @@ QString ConfigureCommand::selectionError(const QCommandLineParser& parser) {
                    QStringLiteral(" goes with --mac only");
     }
     if (parser.isSet(QStringLiteral("sequential-from")) &&
-        !protocol::ipv4Value(parser.value(QStringLiteral("sequential-from")).toStdString())) {
+        !protocol::Ipv4Address::parse(
+            parser.value(QStringLiteral("sequential-from")).toStdString())) {
         return QStringLiteral("--sequential-from wants an IPv4 address");
     }
     return {};

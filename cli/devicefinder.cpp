@@ -3,7 +3,6 @@
 
 #include <QDateTime>
 
-#include "cli/subnets.h"
 #include "devices/devicelist.h"
 
 namespace kavren::cli {
@@ -14,19 +13,19 @@ std::string SystemRunClock::utcText() const {
 
 DeviceFinder::DeviceFinder() : m_maxDevices(devices::DeviceList::kMaxDevices) {}
 
-void DeviceFinder::send(const std::string& source, std::string_view host, bool broadcast,
+void DeviceFinder::send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
                         std::span<const std::uint8_t> datagram) {
     m_exchange.send(source, host, broadcast, datagram);
     ++m_sent;
 }
 
-std::optional<std::string> DeviceFinder::adapterMask(const std::string& address) {
-    return localNetMask(address);
+std::optional<protocol::Ipv4Address> DeviceFinder::adapterMask(protocol::Ipv4Address address) {
+    return m_masks.of(address);
 }
 
 std::vector<usecases::FoundDevice> DeviceFinder::discover(
-    const std::vector<std::string>& adapters, std::chrono::milliseconds timeout, int retries,
-    const usecases::DiscoveryProgress& progress) {
+    const std::vector<protocol::Ipv4Address>& adapters, std::chrono::milliseconds timeout,
+    int retries, const usecases::DiscoveryProgress& progress) {
     const SystemRunClock clock;
     usecases::DiscoveryResult result = usecases::findDevices(
         *this, clock,

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/subnets.h"
 #include "net/datagramexchange.h"
 #include "usecases/deviceport.h"
 #include "usecases/founddevice.h"
@@ -27,17 +28,18 @@ public:
 
     // findDevices over this port and the system clock; a device beyond
     // maxDevices() is noted as left out.
-    std::vector<usecases::FoundDevice> discover(const std::vector<std::string>& adapters,
+    std::vector<usecases::FoundDevice> discover(const std::vector<protocol::Ipv4Address>& adapters,
                                                 std::chrono::milliseconds timeout, int retries,
                                                 const usecases::DiscoveryProgress& progress = {});
 
-    void send(const std::string& source, std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
     void receive(Clock::time_point deadline, const DatagramHandler& handler) override {
         m_exchange.receive(deadline, handler);
     }
-    // As the system reports the adapter's mask.
-    std::optional<std::string> adapterMask(const std::string& address) override;
+    // As the system reported the adapter's mask when this was made: the
+    // adapters are asked once per run, not once per request.
+    std::optional<protocol::Ipv4Address> adapterMask(protocol::Ipv4Address address) override;
 
     std::uint64_t datagramsSent() const { return m_sent; }
     // Devices listed per discovery at most; a device beyond it was left out.
@@ -48,6 +50,7 @@ public:
 
 private:
     net::DatagramExchange m_exchange;
+    LocalNetMasks m_masks;
     std::uint64_t m_sent = 0;
     std::size_t m_maxDevices;
     bool m_leftOut = false;

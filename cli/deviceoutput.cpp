@@ -96,9 +96,11 @@ const QStringList& deviceHeaders() {
 }
 
 QStringList deviceFields(const usecases::FoundDevice& device) {
-    return {fromDevice(device.mac),         fromDevice(device.name),     fromDevice(device.version),
-            fromDevice(device.deviceIp),    fromDevice(device.mask),     fromDevice(device.gateway),
-            fromDevice(device.description), fromDevice(device.foundVia), fromDevice(device.sender)};
+    return {fromDevice(device.mac),          fromDevice(device.name),
+            fromDevice(device.version),      fromDevice(device.deviceIp),
+            fromDevice(device.mask),         fromDevice(device.gateway),
+            fromDevice(device.description),  fromDevice(device.foundVia.text()),
+            fromDevice(device.sender.text())};
 }
 
 QJsonObject deviceJson(const usecases::FoundDevice& device) {
@@ -112,9 +114,9 @@ QJsonObject deviceJson(const usecases::FoundDevice& device) {
     // devices, so a difference is told, not refused).
     QJsonArray others;
     for (const usecases::FoundDevice& rival : device.rivals)
-        others.append(fromDevice(rival.sender));
+        others.append(fromDevice(rival.sender.text()));
     object.insert(QStringLiteral("other_senders"), others);
-    object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device.deviceIp);
+    object.insert(QStringLiteral("sender_is_device_ip"), device.sender.text() == device.deviceIp);
     return object;
 }
 
@@ -142,7 +144,7 @@ QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {
     for (const usecases::FoundDevice& d : devices) {
         usecases::appendDeviceCsvLine(out,
                                       {d.mac, d.name, d.version, d.deviceIp, d.mask, d.gateway,
-                                       d.description, d.foundVia, d.sender},
+                                       d.description, d.foundVia.text(), d.sender.text()},
                                       usecases::DeviceCsvColumns::All);
     }
     return QByteArray::fromStdString(out);

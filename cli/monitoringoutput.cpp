@@ -66,7 +66,7 @@ QString prometheusLabel(const QString& value) {
 }
 
 QByteArray devicesPrometheus(const std::vector<usecases::FoundDevice>& devices,
-                             const std::vector<std::string>& adapters, qint64 timestamp) {
+                             const std::vector<protocol::Ipv4Address>& adapters, qint64 timestamp) {
     QString text = family("kavren_device_info",
                           "A device that answered the discovery, with the settings it reports.");
     for (const usecases::FoundDevice& d : devices) {
@@ -78,14 +78,14 @@ QByteArray devicesPrometheus(const std::vector<usecases::FoundDevice>& devices,
                         {"mask", fromDevice(d.mask)},
                         {"gateway", fromDevice(d.gateway)},
                         {"description", fromDevice(d.description)},
-                        {"adapter", fromDevice(d.foundVia)}}) +
+                        {"adapter", fromDevice(d.foundVia.text())}}) +
                 QStringLiteral(" 1\n");
     }
     text += family("kavren_devices", "Devices found via each adapter searched.");
-    for (const std::string& adapter : adapters) {
+    for (const protocol::Ipv4Address adapter : adapters) {
         const auto count = std::count_if(devices.begin(), devices.end(),
                                          [&](const auto& d) { return d.foundVia == adapter; });
-        text += QStringLiteral("kavren_devices") + labels({{"adapter", qs(adapter)}}) +
+        text += QStringLiteral("kavren_devices") + labels({{"adapter", qs(adapter.text())}}) +
                 QStringLiteral(" %1\n").arg(count);
     }
     text += family("kavren_device_contested",
@@ -111,7 +111,7 @@ QByteArray devicesZabbix(const std::vector<usecases::FoundDevice>& devices) {
                                  {QStringLiteral("{#MASK}"), fromDevice(d.mask)},
                                  {QStringLiteral("{#GATEWAY}"), fromDevice(d.gateway)},
                                  {QStringLiteral("{#DESCRIPTION}"), fromDevice(d.description)},
-                                 {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia)}});
+                                 {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia.text())}});
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }

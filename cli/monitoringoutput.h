@@ -20,7 +20,7 @@ QString prometheusLabel(const QString& value);
 // many addresses more than one device reports, and when the discovery ended
 // (`timestamp`, seconds since the epoch).
 QByteArray devicesPrometheus(const std::vector<usecases::FoundDevice>& devices,
-                             const std::vector<std::string>& adapters, qint64 timestamp);
+                             const std::vector<protocol::Ipv4Address>& adapters, qint64 timestamp);
 
 // The devices as Zabbix low-level discovery data: an array of objects whose
 // macros ({#MAC}, {#NAME}, ...) are all strings.

@@ -5,6 +5,7 @@
 
 #include "changes/audittrail.h"
 #include "changes/changerecord.h"
+#include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
 
 namespace kavren::cli {
@@ -30,8 +31,8 @@ std::optional<usecases::FoundDevice> seenNow(const usecases::ConfigJob& job,
         if (device.rivals.empty())
             return device;
         auto claim = usecases::trustedClaim(device, job.device.sender);
-        if (const auto moved = protocol::ipv4Value(job.target.ip); !claim && moved)
-            claim = usecases::trustedClaim(device, protocol::ipv4Text(*moved));
+        if (const auto moved = protocol::Ipv4Address::parse(job.target.ip); !claim && moved)
+            claim = usecases::trustedClaim(device, *moved);
         return claim;
     }
     return std::nullopt;
@@ -102,18 +103,18 @@ usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job,
     if (auto seen = seenNow(job, found)) {
         undo.device = std::move(*seen);
         undo.device.rivals.clear();
-    } else if (const auto moved = protocol::ipv4Value(job.target.ip)) {
-        undo.device.deviceIp = protocol::ipv4Text(*moved);
+    } else if (const auto moved = protocol::Ipv4Address::parse(job.target.ip)) {
+        undo.device.deviceIp = moved->text();
     }
     return undo;
 }
 
 std::vector<std::pair<std::string, std::string>> checkVariables(const usecases::ConfigJob& job) {
-    const auto address = protocol::ipv4Value(job.target.ip);
+    const auto address = protocol::Ipv4Address::parse(job.target.ip);
     return {{"KAVREN_MAC", job.device.mac},
-            {"KAVREN_IP", address ? protocol::ipv4Text(*address) : job.device.deviceIp},
+            {"KAVREN_IP", address ? address->text() : job.device.deviceIp},
             {"KAVREN_PREVIOUS_IP", job.device.deviceIp},
-            {"KAVREN_ADAPTER", job.device.foundVia}};
+            {"KAVREN_ADAPTER", job.device.foundVia.text()}};
 }
 
 void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
@@ -144,7 +145,7 @@ void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
     usecases::DiscoveryRounds rounds{.adapters = {},
                                      .timeout = context.options.discoverTimeout,
                                      .retries = context.options.discoverRetries};
-    std::set<std::string> adapters;
+    std::set<protocol::Ipv4Address> adapters;
     for (const std::size_t i : undo) {
         if (adapters.insert(jobs[i].device.foundVia).second)
             rounds.adapters.push_back(jobs[i].device.foundVia);

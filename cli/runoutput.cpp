@@ -56,7 +56,7 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
                 line += QStringLiteral(" (by broadcast: its address ") +
                         visibleDeviceText(job.device.deviceIp) +
                         QStringLiteral(" lies outside the subnet of adapter ") +
-                        qs(job.device.foundVia) + QStringLiteral(")");
+                        qs(job.device.foundVia.text()) + QStringLiteral(")");
             }
             break;
         case usecases::JobState::Acknowledged:
@@ -178,7 +178,8 @@ QByteArray runJson(const QString& command, bool dryRun,
             {QStringLiteral("line"), entry.line},
             {QStringLiteral("mac"), fromDevice(entry.mac)},
             {QStringLiteral("name"), entry.device ? fromDevice(entry.device->name) : QString()},
-            {QStringLiteral("found_via"), entry.device ? qs(entry.device->foundVia) : QString()},
+            {QStringLiteral("found_via"),
+             entry.device ? qs(entry.device->foundVia.text()) : QString()},
             {QStringLiteral("before"),
              entry.device ? QJsonValue(settingsJson(changes::currentSettings(*entry.device)))
                           : QJsonValue()},

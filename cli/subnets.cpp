@@ -2,21 +2,27 @@
 #include "cli/subnets.h"
 
 #include "net/adapters.h"
-#include "protocol/textcodecs.h"
 
 namespace kavren::cli {
 
-std::optional<std::string> localNetMask(const std::string& address) {
-    // The same adapter query the adapter list uses, so both see the same
-    // addresses on every platform.
+LocalNetMasks::LocalNetMasks() {
     const auto adapters = net::makePlatformAdapterQuery()->query();
     if (!adapters)
-        return std::nullopt;
+        return;
     for (const net::AdapterInfo& adapter : *adapters) {
         for (std::size_t i = 0; i < adapter.addresses.size() && i < adapter.netmasks.size(); ++i) {
-            if (adapter.addresses[i] == address)
-                return adapter.netmasks[i];
+            const auto address = protocol::Ipv4Address::parse(adapter.addresses[i]);
+            const auto mask = protocol::Ipv4Address::parse(adapter.netmasks[i]);
+            if (address && mask)
+                m_masks.emplace_back(*address, *mask);
         }
+    }
+}
+
+std::optional<protocol::Ipv4Address> LocalNetMasks::of(protocol::Ipv4Address address) const {
+    for (const auto& [local, mask] : m_masks) {
+        if (local == address)
+            return mask;
     }
     return std::nullopt;
 }

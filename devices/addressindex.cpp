@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "protocol/textcodecs.h"
+#include "protocol/ipv4.h"
 
 namespace kavren::devices {
 
@@ -14,7 +14,8 @@ AddressIndex::AddressIndex(std::size_t expectedRows) {
 }
 
 std::optional<std::uint32_t> AddressIndex::addressValue(std::string_view text) {
-    return protocol::ipv4Value(text);
+    const auto address = protocol::Ipv4Address::parse(text);
+    return address ? std::optional(address->value()) : std::nullopt;
 }
 
 void AddressIndex::add(Map& map, std::uint32_t address, int row) {

@@ -3,6 +3,7 @@
 
 #include <variant>
 
+#include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
 
 namespace kavren::devices {
@@ -11,9 +12,9 @@ DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply) {
     return {.mac = protocol::formatMac(reply.mac),
             .name = reply.name,
             .version = reply.version,
-            .deviceIp = protocol::formatDotted(reply.ip),
-            .mask = protocol::formatDotted(reply.mask),
-            .gateway = protocol::formatDotted(reply.gateway),
+            .deviceIp = protocol::Ipv4Address(reply.ip).text(),
+            .mask = protocol::Ipv4Address(reply.mask).text(),
+            .gateway = protocol::Ipv4Address(reply.gateway).text(),
             .description = reply.description};
 }
 

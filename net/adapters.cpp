@@ -20,7 +20,7 @@ void AdapterList::fill(AdapterQuery& query) {
     m_entries.clear();
     m_table.fill(std::string());
     m_masks.fill(std::string());
-    m_sourceAddress.clear();
+    setSource(std::string());
 
     if (const auto adapters = query.query()) {
         for (const AdapterInfo& adapter : *adapters) {
@@ -46,7 +46,12 @@ void AdapterList::fill(AdapterQuery& query) {
         }
     }
     if (!m_entries.empty())
-        m_sourceAddress = m_table[0];
+        setSource(m_table[0]);
+}
+
+void AdapterList::setSource(const std::string& address) {
+    m_sourceAddress = address;
+    m_sourceIp = address.empty() ? protocol::Ipv4Address() : protocol::Ipv4Address::parse(address);
 }
 
 std::optional<std::string> AdapterList::netmaskOf(std::string_view address) const {
@@ -66,7 +71,7 @@ const std::string& AdapterList::tableSlot(int index) const {
 void AdapterList::selectionChanged(int index) {
     if (index < 0)
         return;
-    m_sourceAddress = tableSlot(index);
+    setSource(tableSlot(index));
 }
 
 }  // namespace kavren::net

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "protocol/bytes.h"
+#include "protocol/ipv4.h"
 
 namespace kavren::net {
 
@@ -53,6 +54,11 @@ public:
     // (dotted text); nothing when the address is not listed or has none.
     std::optional<std::string> netmaskOf(std::string_view address) const;
     const std::string& sourceAddress() const { return m_sourceAddress; }
+    // The source address as the sockets take it, read once per choice: empty
+    // text is every local address, and a text that names no address (the
+    // platform reports none such) nothing, which a send refuses as an
+    // address the host does not have.
+    std::optional<protocol::Ipv4Address> sourceIp() const { return m_sourceIp; }
     // The entry selected by fill: 0, or -1 when the list is empty.
     int initialSelection() const { return m_entries.empty() ? -1 : 0; }
 
@@ -69,6 +75,9 @@ private:
     std::array<std::string, kMaxEntries> m_table{};
     std::array<std::string, kMaxEntries> m_masks{};
     std::string m_sourceAddress;
+    std::optional<protocol::Ipv4Address> m_sourceIp = protocol::Ipv4Address();
+
+    void setSource(const std::string& address);
 };
 
 }  // namespace kavren::net

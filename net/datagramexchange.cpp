@@ -31,8 +31,8 @@ void DatagramExchange::open() {
     m_server.setActive(true);
 }
 
-void DatagramExchange::send(const std::string& source, std::string_view host, bool broadcast,
-                            std::span<const std::uint8_t> datagram) {
+void DatagramExchange::send(protocol::Ipv4Address source, protocol::Ipv4Address host,
+                            bool broadcast, std::span<const std::uint8_t> datagram) {
     sendSequence(m_client, source, host, broadcast, datagram);
 }
 

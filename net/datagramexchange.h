@@ -7,8 +7,6 @@
 #include <functional>
 #include <mutex>
 #include <span>
-#include <string>
-#include <string_view>
 
 #include "net/idudpclient.h"
 #include "net/idudpserver.h"
@@ -25,7 +23,7 @@ public:
     using Clock = std::chrono::steady_clock;
     // Told about every datagram; returns true when the wait may end early.
     using Handler =
-        std::function<bool(std::span<const std::uint8_t> data, const std::string& peer)>;
+        std::function<bool(std::span<const std::uint8_t> data, protocol::Ipv4Address peer)>;
 
     DatagramExchange();
     ~DatagramExchange();
@@ -36,7 +34,7 @@ public:
     // example when another program holds the port).
     void open();
     // One datagram by the send sequence, bound to `source`.
-    void send(const std::string& source, std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram);
     // Hands every received datagram to `handler` until `deadline`, or until
     // the handler returns true.

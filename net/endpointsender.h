@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "net/sender.h"
 
@@ -19,7 +18,7 @@ public:
     EndpointSender(TIdUDPClient& client, const AdapterList& adapters)
         : m_client(client), m_adapters(adapters) {}
 
-    void send(std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
 
 private:

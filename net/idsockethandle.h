@@ -6,6 +6,7 @@
 #include <string>
 
 #include "net/socketapi.h"
+#include "protocol/ipv4.h"
 
 namespace kavren::net {
 
@@ -13,23 +14,23 @@ namespace kavren::net {
 class TIdSocketHandle final {
 public:
     TIdSocketHandle() = default;
-    TIdSocketHandle(std::string ip, std::uint16_t port) : m_ip(std::move(ip)), m_port(port) {}
+    TIdSocketHandle(protocol::Ipv4Address ip, std::uint16_t port) : m_ip(ip), m_port(port) {}
     ~TIdSocketHandle();
     TIdSocketHandle(const TIdSocketHandle&) = delete;
     TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
 
-    // Local address; empty and "0.0.0.0" both mean every local address.
-    const std::string& ip() const { return m_ip; }
-    void setIP(std::string ip) { m_ip = std::move(ip); }
+    // Local address; 0.0.0.0 means every local address.
+    protocol::Ipv4Address ip() const { return m_ip; }
+    void setIP(protocol::Ipv4Address ip) { m_ip = ip; }
     // Local port; 0 lets the system choose.
     std::uint16_t port() const { return m_port; }
     void setPort(std::uint16_t port) { m_port = port; }
 
     // The sender of the datagram delivered last on this binding.
-    const std::string& peerIP() const { return m_peerIP; }
+    protocol::Ipv4Address peerIP() const { return m_peerIP; }
     std::uint16_t peerPort() const { return m_peerPort; }
-    void setPeer(std::string ip, std::uint16_t port) {
-        m_peerIP = std::move(ip);
+    void setPeer(protocol::Ipv4Address ip, std::uint16_t port) {
+        m_peerIP = ip;
         m_peerPort = port;
     }
 
@@ -47,7 +48,7 @@ public:
     int enlargeReceiveBuffer(int bytes);
     // Sends one datagram, no flags. `steerInterface` > 0 makes it leave
     // through that interface whatever the routing table says.
-    void sendTo(std::span<const std::uint8_t> data, std::uint32_t hostAddress, std::uint16_t port,
+    void sendTo(std::span<const std::uint8_t> data, protocol::Ipv4Address host, std::uint16_t port,
                 int steerInterface);
 
     // Shuts the sending direction down and closes the socket.
@@ -55,14 +56,10 @@ public:
 
 private:
     socketapi::Handle m_handle = socketapi::kNoSocket;
-    std::string m_ip;
+    protocol::Ipv4Address m_ip;
     std::uint16_t m_port = 0;
-    std::string m_peerIP;
+    protocol::Ipv4Address m_peerIP;
     std::uint16_t m_peerPort = 0;
 };
-
-// "a.b.c.d" with four decimal parts of 0..255 into a host-order address.
-bool parseDottedQuad(const std::string& text, std::uint32_t& address);
-std::string dottedQuad(std::uint32_t hostOrderAddress);
 
 }  // namespace kavren::net

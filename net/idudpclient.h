@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
+#include "protocol/ipv4.h"
 
 #include "net/idudpbase.h"
 
@@ -24,12 +24,14 @@ public:
     // Binds the binding's socket to its IP with a port the system picks.
     void bind();
 
-    const std::string& host() const { return m_host; }
-    void setHost(std::string host) { m_host = std::move(host); }
+    // The destination; the program only ever names addresses, never host
+    // names, so it is held as one.
+    protocol::Ipv4Address host() const { return m_host; }
+    void setHost(protocol::Ipv4Address host) { m_host = host; }
     std::uint16_t port() const { return m_port; }
     void setPort(std::uint16_t port) { m_port = port; }
 
-    // Resolves host() and sends the bytes as one datagram to host():port().
+    // Sends the bytes as one datagram to host():port().
     void send(std::span<const std::uint8_t> data);
 
     // Sockets created so far; every send sequence makes a fresh one.
@@ -43,14 +45,9 @@ protected:
 
 private:
     std::unique_ptr<TIdSocketHandle> m_binding;
-    std::string m_host;
+    protocol::Ipv4Address m_host;
     std::uint16_t m_port = 0;
     std::uint64_t m_socketsOpened = 0;
 };
-
-// Host text to a host-order IPv4 address: dotted-decimal unchanged,
-// "LOCALHOST" in any case is 127.0.0.1, anything else is looked up by name
-// (first IPv4 address). A failed lookup throws EIdSocketError.
-std::uint32_t resolveHost(const std::string& host);
 
 }  // namespace kavren::net

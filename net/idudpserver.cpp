@@ -6,7 +6,7 @@
 namespace kavren::net {
 
 TIdUDPServer::TIdUDPServer(std::size_t queueCapacity) : m_queue(queueCapacity) {
-    m_bindings.push_back(std::make_unique<TIdSocketHandle>("0.0.0.0", kDefaultPort));
+    m_bindings.push_back(std::make_unique<TIdSocketHandle>(protocol::Ipv4Address(), kDefaultPort));
 }
 
 TIdUDPServer::~TIdUDPServer() {
@@ -111,8 +111,7 @@ bool TIdUDPServer::deliverPending(std::size_t maxEntries) {
             return false;
         if (!m_queue.takeFront(entry))
             return false;
-        // The dotted text fits the string's own space: no allocation.
-        entry.binding->setPeer(dottedQuad(entry.peerAddress), entry.peerPort);
+        entry.binding->setPeer(protocol::Ipv4Address(entry.peerAddress), entry.peerPort);
         if (OnUDPRead)
             OnUDPRead(*this, entry.data, *entry.binding);
     }

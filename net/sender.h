@@ -3,7 +3,8 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
+
+#include "protocol/ipv4.h"
 
 namespace kavren::net {
 
@@ -13,7 +14,7 @@ namespace kavren::net {
 class DatagramSender {
 public:
     virtual ~DatagramSender() = default;
-    virtual void send(std::string_view host, bool broadcast,
+    virtual void send(protocol::Ipv4Address host, bool broadcast,
                       std::span<const std::uint8_t> datagram) = 0;
 };
 

@@ -5,7 +5,7 @@
 
 namespace kavren::net {
 
-void sendSequence(TIdUDPClient& client, const std::string& sourceAddress, std::string_view host,
+void sendSequence(TIdUDPClient& client, protocol::Ipv4Address source, protocol::Ipv4Address host,
                   bool broadcast, std::span<const std::uint8_t> datagram, std::uint16_t port) {
     // Closing the socket (and turning broadcast off) also after a failed step
     // means the next sequence starts from a fresh socket with the permission
@@ -16,14 +16,11 @@ void sendSequence(TIdUDPClient& client, const std::string& sourceAddress, std::s
             client.setBroadcastEnabled(false);
     };
     try {
-        client.binding().setIP(sourceAddress);
+        client.binding().setIP(source);
         client.bind();
-        if (broadcast) {
-            client.setHost(std::string(kLimitedBroadcast));
+        client.setHost(broadcast ? protocol::kLimitedBroadcast : host);
+        if (broadcast)
             client.setBroadcastEnabled(true);
-        } else {
-            client.setHost(std::string(host));
-        }
         client.setPort(port);
         client.setActive(true);
         client.send(datagram);

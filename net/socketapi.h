@@ -59,10 +59,6 @@ long long sendTo(Handle socket, std::span<const std::uint8_t> data, std::uint32_
 // Shuts the sending direction down and releases the socket.
 void close(Handle socket);
 
-// Looks `name` up and returns its first IPv4 address; on failure nullopt
-// with the Windows Sockets number of the failure in `error`.
-std::optional<std::uint32_t> lookupIPv4(const std::string& name, int& error);
-
 // Waits until sockets are readable, for the receive thread. wake() may be
 // called from any thread: it ends a wait that is running at once and every
 // later wait at once too.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -55,19 +54,6 @@ constexpr ErrnoMapping kErrnoMappings[] = {
     {ELOOP, 10062},        {ENAMETOOLONG, 10063},    {EHOSTDOWN, 10064},
     {EHOSTUNREACH, 10065}, {ENOTEMPTY, 10066},
 };
-
-int winsockNumberFromLookup(int result) {
-    switch (result) {
-        case EAI_NONAME:
-            return kWsaHostNotFound;
-        case EAI_AGAIN:
-            return kWsaTryAgain;
-        case EAI_SYSTEM:
-            return winsockNumberFromErrno(errno);
-        default:
-            return kWsaNoRecovery;
-    }
-}
 
 }  // namespace
 
@@ -192,21 +178,6 @@ void close(Handle socket) {
         return;
     (void)::shutdown(fd(socket), SHUT_WR);
     (void)::close(fd(socket));
-}
-
-std::optional<std::uint32_t> lookupIPv4(const std::string& name, int& error) {
-    const addrinfo hints = inet::datagramHints();
-    addrinfo* found = nullptr;
-    const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
-    if (result != 0) {
-        error = winsockNumberFromLookup(result);
-        return std::nullopt;
-    }
-    const std::optional<std::uint32_t> address = inet::firstIpv4(found);
-    ::freeaddrinfo(found);
-    if (!address)
-        error = kWsaHostNotFound;
-    return address;
 }
 
 // The wait polls the sockets and one end of a pipe; wake() writes to the

@@ -136,24 +136,6 @@ void close(Handle socket) {
     (void)::closesocket(sock(socket));
 }
 
-std::optional<std::uint32_t> lookupIPv4(const std::string& name, int& error) {
-    const LibraryUse library;  // a lookup may come before any endpoint exists
-    const addrinfo hints = inet::datagramHints();
-    addrinfo* found = nullptr;
-    // getaddrinfo's results are Windows Sockets numbers already
-    // (WSAHOST_NOT_FOUND, WSATRY_AGAIN, WSANO_RECOVERY).
-    const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
-    if (result != 0) {
-        error = result;
-        return std::nullopt;
-    }
-    const std::optional<std::uint32_t> address = inet::firstIpv4(found);
-    ::freeaddrinfo(found);
-    if (!address)
-        error = WSAHOST_NOT_FOUND;
-    return address;
-}
-
 // Each socket signals an event when a datagram (or an error report) is
 // waiting; one more event is the wake-up. Closing a socket under a waiting
 // thread is not a defined way to end a wait on Windows, so close sets the

@@ -8,8 +8,6 @@ namespace kavren::protocol {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-// Digits and dots beyond this many make a text invalid, whatever its value.
-constexpr std::size_t kMaxWorkingText = 31;
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -19,13 +17,6 @@ int hexValue(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return 0;
-}
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 }  // namespace
@@ -40,25 +31,6 @@ std::string formatMac(const MacBytes& mac) {
         out.push_back(kHexDigits[mac[i] & 0x0F]);
     }
     return out;
-}
-
-std::string formatDotted(const Ipv4Bytes& ip) {
-    return formatDotted(std::array<int, 4>{ip[0], ip[1], ip[2], ip[3]});
-}
-
-// Written into one buffer with std::to_chars: three of these run for every
-// device that answers, so they stay free of temporary strings.
-std::string formatDotted(const std::array<int, 4>& values) {
-    // Four numbers of up to eleven characters each, with their dots.
-    std::array<char, 48> buffer{};
-    char* out = buffer.data();
-    char* const end = buffer.data() + buffer.size();
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i != 0)
-            *out++ = '.';
-        out = std::to_chars(out, end, values[i]).ptr;
-    }
-    return std::string(buffer.data(), out);
 }
 
 std::string formatRowNumber(int row) {
@@ -102,72 +74,6 @@ MacBytes parseMac(std::string_view text) {
     for (std::size_t k = 0; k < mac.size(); ++k)
         mac[k] = decodeHexPair(at(3 * k), at(3 * k + 1));
     return mac;
-}
-
-Ipv4Bytes Ipv4Parse::bytes() const {
-    return {static_cast<std::uint8_t>(values[0]), static_cast<std::uint8_t>(values[1]),
-            static_cast<std::uint8_t>(values[2]), static_cast<std::uint8_t>(values[3])};
-}
-
-Ipv4Parse parseIpv4(std::string_view text) {
-    Ipv4Parse result;
-    std::size_t working = 0;  // digits and dots seen
-    std::size_t part = 0;
-    int value = 0;
-    bool digitsInPart = false;
-    bool partClosed = false;  // blanks followed the digits of this part
-
-    for (const char c : text) {
-        if (isDigit(c)) {
-            if (partClosed)
-                return {};  // a blank inside a number
-            digitsInPart = true;
-            // Any number of leading zeros may come; cap the value so a long
-            // run of digits cannot overflow before the range check.
-            value = value * 10 + (c - '0');
-            if (value > 255)
-                value = 256;
-            ++working;
-        } else if (c == '.') {
-            if (!digitsInPart || part == 3)
-                return {};
-            result.values[part++] = value;
-            value = 0;
-            digitsInPart = false;
-            partClosed = false;
-            ++working;
-        } else if (isBlank(c)) {
-            if (digitsInPart)
-                partClosed = true;
-        } else {
-            return {};
-        }
-    }
-    if (!digitsInPart || part != 3 || working > kMaxWorkingText)
-        return {};
-    result.values[3] = value;
-    for (const int v : result.values) {
-        if (v > 255)
-            return {};
-    }
-    result.valid = true;
-    return result;
-}
-
-std::optional<std::uint32_t> ipv4Value(std::string_view text) {
-    const Ipv4Parse parsed = parseIpv4(text);
-    if (!parsed.valid)
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const int part : parsed.values)
-        value = (value << 8) | static_cast<std::uint32_t>(part);
-    return value;
-}
-
-std::string ipv4Text(std::uint32_t value) {
-    return formatDotted(std::array<int, 4>{
-        static_cast<int>((value >> 24) & 0xFFU), static_cast<int>((value >> 16) & 0xFFU),
-        static_cast<int>((value >> 8) & 0xFFU), static_cast<int>(value & 0xFFU)});
 }
 
 }  // namespace kavren::protocol

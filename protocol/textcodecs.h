@@ -11,15 +11,13 @@
 #include "protocol/bytes.h"
 
 // Text forms of the values a device reports, as the grid shows them, and the
-// parsers that turn a row's texts back into packet bytes. Texts are 8-bit
-// byte strings; nothing here converts a character set.
+// parsers that turn a row's texts back into packet bytes (addresses have
+// theirs in ipv4.h). Texts are 8-bit byte strings; nothing here converts a
+// character set.
 namespace kavren::protocol {
 
 // "00-1A-2B-3C-4D-5E": two upper-case hex digits per byte, joined by "-".
 std::string formatMac(const MacBytes& mac);
-// "192.168.0.1": decimal numbers without leading zeros, joined by ".".
-std::string formatDotted(const Ipv4Bytes& ip);
-std::string formatDotted(const std::array<int, 4>& values);
 std::string formatRowNumber(int row);
 // The bytes of a text field before its first zero byte.
 std::string fieldText(std::span<const std::uint8_t> field);
@@ -29,24 +27,6 @@ std::uint8_t decodeHexPair(char upper, char lower);
 // Byte k comes from the characters at 3k and 3k+1; separators are not looked
 // at, and positions past the end count as 0. It cannot fail.
 MacBytes parseMac(std::string_view text);
-
-struct Ipv4Parse {
-    bool valid = false;
-    std::array<int, 4> values{};  // meaningful only when valid
-
-    Ipv4Bytes bytes() const;
-};
-
-// Four decimal parts joined by exactly three dots, each 0 to 255 with leading
-// zeros allowed. Blanks (spaces, tabs) around a part are ignored; any other
-// character, or a blank inside a number, makes the text invalid, so a typed
-// "192.168.1.1/24" is refused instead of becoming a different address.
-Ipv4Parse parseIpv4(std::string_view text);
-
-// The host-order value of a text parseIpv4 accepts, and the dotted text of
-// such a value: for comparing addresses and applying masks.
-std::optional<std::uint32_t> ipv4Value(std::string_view text);
-std::string ipv4Text(std::uint32_t value);
 
 // A device's 8-bit text is Latin-1: each byte is the character of that code.
 // The text of a UTF-8 string as such bytes, the one conversion every password

@@ -10,10 +10,10 @@ namespace {
 
 // Writes the parsed value when the text is valid; reports whether it was.
 bool parseAddressInto(std::string_view text, protocol::Ipv4Bytes& out) {
-    const protocol::Ipv4Parse parsed = protocol::parseIpv4(text);
-    if (parsed.valid)
-        out = parsed.bytes();
-    return parsed.valid;
+    const auto parsed = protocol::Ipv4Address::parse(text);
+    if (parsed)
+        out = parsed->bytes();
+    return parsed.has_value();
 }
 
 }  // namespace
@@ -26,7 +26,7 @@ CheckedSettings::~CheckedSettings() {
 // in the source, and the source's password is wiped where it stands.
 CheckedSettings::CheckedSettings(CheckedSettings&& other) noexcept
     : fields(other.fields),  // NOLINT(performance-move-constructor-init)
-      destination(std::move(other.destination)),
+      destination(other.destination),
       broadcast(other.broadcast) {
     wipeString(other.fields.newPassword);
 }
@@ -47,11 +47,11 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
     // The reply handler always writes a dotted text into DeviceIP, but should
     // it ever not parse there is no address to send to. It counts as one more
     // invalid address; under broadcast it is not used and not judged.
-    checked.destination = kBroadcastHost;
+    checked.destination = protocol::kLimitedBroadcast;
     if (!broadcast) {
-        const protocol::Ipv4Parse deviceIp = protocol::parseIpv4(text.deviceIp);
-        if (deviceIp.valid) {
-            checked.destination = protocol::formatDotted(deviceIp.values);
+        const auto deviceIp = protocol::Ipv4Address::parse(text.deviceIp);
+        if (deviceIp) {
+            checked.destination = *deviceIp;
         } else {
             valid = false;
         }

@@ -6,11 +6,10 @@
 #include <string_view>
 
 #include "net/sender.h"
+#include "protocol/ipv4.h"
 #include "protocol/packets.h"
 
 namespace kavren::usecases {
-
-inline constexpr std::string_view kBroadcastHost = "255.255.255.255";
 
 // The settings of one device as the user typed them (a listed device, a plan
 // line), and the address the device reported.
@@ -47,8 +46,8 @@ public:
     CheckedSettings(CheckedSettings&& other) noexcept;
     CheckedSettings& operator=(CheckedSettings&&) = delete;
 
-    protocol::ConfigFields fields;  // the current password stays empty here
-    std::string destination;        // the DeviceIP, or kBroadcastHost
+    protocol::ConfigFields fields;      // the current password stays empty here
+    protocol::Ipv4Address destination;  // the DeviceIP, or protocol::kLimitedBroadcast
     bool broadcast = false;
 };
 

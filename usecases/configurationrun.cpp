@@ -23,21 +23,16 @@ namespace {
 // `after` runs once the request is handed to the port.
 class PortSender final : public net::DatagramSender {
 public:
-    using Ahead = std::function<bool(const std::string& host, bool broadcast, std::string& error)>;
+    using Ahead =
+        std::function<bool(protocol::Ipv4Address host, bool broadcast, std::string& error)>;
 
-    PortSender(DevicePort& port, std::string source, Ahead ahead, std::function<void()> after)
-        : m_port(port),
-          m_source(std::move(source)),
-          m_ahead(std::move(ahead)),
-          m_after(std::move(after)) {}
+    PortSender(DevicePort& port, protocol::Ipv4Address source, Ahead ahead,
+               std::function<void()> after)
+        : m_port(port), m_source(source), m_ahead(std::move(ahead)), m_after(std::move(after)) {}
 
-    void send(std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override {
-        if (broadcast) {
-            m_host = UpdateCommands::kBroadcastHost;
-        } else {
-            m_host = host;
-        }
+        m_host = broadcast ? protocol::kLimitedBroadcast : host;
         m_broadcast = broadcast;
         if (m_ahead && !m_ahead(m_host, m_broadcast, m_refusal))
             return;
@@ -48,16 +43,16 @@ public:
     }
 
     bool sent() const { return m_sent; }
-    const std::string& host() const { return m_host; }
+    protocol::Ipv4Address host() const { return m_host; }
     bool broadcast() const { return m_broadcast; }
     const std::string& refusal() const { return m_refusal; }
 
 private:
     DevicePort& m_port;
-    std::string m_source;
+    protocol::Ipv4Address m_source;
     Ahead m_ahead;
     std::function<void()> m_after;
-    std::string m_host;
+    protocol::Ipv4Address m_host;
     bool m_broadcast = false;
     bool m_sent = false;
     std::string m_refusal;
@@ -72,10 +67,14 @@ std::string differences(const devices::DeviceRecord& found, const DeviceSettings
             text += ", ";
         text += std::string(what) + " is " + now + " instead of " + wanted;
     };
-    compare("ip", found.deviceIp, protocol::formatDotted(protocol::parseIpv4(target.ip).values));
-    compare("mask", found.mask, protocol::formatDotted(protocol::parseIpv4(target.mask).values));
-    compare("gateway", found.gateway,
-            protocol::formatDotted(protocol::parseIpv4(target.gateway).values));
+    // As typed, a target may have blanks or leading zeros: the device's own
+    // form is compared.
+    auto dotted = [](const std::string& typed) {
+        return protocol::Ipv4Address::parse(typed).value_or(protocol::Ipv4Address()).text();
+    };
+    compare("ip", found.deviceIp, dotted(target.ip));
+    compare("mask", found.mask, dotted(target.mask));
+    compare("gateway", found.gateway, dotted(target.gateway));
     if (found.description != target.description.substr(0, protocol::kConfigDescriptionWidth))
         compare("description", found.description, target.description);
     return text;
@@ -118,7 +117,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     // wrong adapter.
     const auto mask = m_port.adapterMask(device.foundVia);
     result.outsideSubnet =
-        mask && devices::sameSubnet(device.deviceIp, device.foundVia, *mask) == false;
+        mask && devices::sameSubnet(device.deviceIp, device.foundVia.text(), mask->text()) == false;
     // A later attempt that cannot go out ends the change; the first one was
     // simply never sent.
     const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
@@ -127,7 +126,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     if (result.outsideSubnet && !m_forceBroadcast) {
         result.state = notSent;
         result.reason = "its address " + device.deviceIp + " lies outside the subnet of adapter " +
-                        device.foundVia +
+                        device.foundVia.text() +
                         ", so only a broadcast reaches it, and a broadcast hands the request "
                         "and its password to every host on the segment; add --broadcast to "
                         "send it so";
@@ -153,8 +152,8 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     result.sentAt = m_clock.utcText();
     PortSender sender(
         m_port, device.foundVia,
-        [&](const std::string& host, bool broadcast, std::string& error) {
-            result.destination = host;
+        [&](protocol::Ipv4Address host, bool broadcast, std::string& error) {
+            result.destination = host.text();
             result.broadcast = broadcast;
             return !m_beforeSend || m_beforeSend(index, result, error);
         },
@@ -176,7 +175,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     }
     result.handedOver = true;
     result.state = JobState::Sent;
-    result.destination = sender.host();
+    result.destination = sender.host().text();
     result.broadcast = sender.broadcast();
 }
 
@@ -191,7 +190,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
     if (waiting.empty())
         return;
     m_port.receive(m_clock.now() + timeout,
-                   [&](std::span<const std::uint8_t> data, const std::string&) {
+                   [&](std::span<const std::uint8_t> data, protocol::Ipv4Address) {
                        const protocol::Reply reply = protocol::recognise(data);
                        const auto* message = std::get_if<protocol::ResultMessageReply>(&reply);
                        if (message == nullptr)
@@ -201,7 +200,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
                            return false;
                        JobResult& result = results[it->second];
                        result.message = message->text;
-                       if (message->text.starts_with(kAcceptedText)) {
+                       if (accepted(message->text)) {
                            result.state = JobState::Acknowledged;
                        } else {
                            result.state = JobState::Failed;
@@ -219,7 +218,7 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
                                      bool final, const RunOptions& options) {
     DiscoveryRounds rounds{
         .adapters = {}, .timeout = options.discoverTimeout, .retries = options.discoverRetries};
-    std::set<std::string> seen;
+    std::set<protocol::Ipv4Address> seen;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (wanted(results[i]) && seen.insert(jobs[i].device.foundVia).second)
             rounds.adapters.push_back(jobs[i].device.foundVia);
@@ -241,8 +240,8 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
         std::optional<FoundDevice> claim;
         if (reported && !reported->rivals.empty()) {
             claim = trustedClaim(*reported, jobs[i].device.sender);
-            if (const auto moved = protocol::ipv4Value(jobs[i].target.ip); !claim && moved)
-                claim = trustedClaim(*reported, protocol::ipv4Text(*moved));
+            if (const auto moved = protocol::Ipv4Address::parse(jobs[i].target.ip); !claim && moved)
+                claim = trustedClaim(*reported, *moved);
             if (claim)
                 reported = &*claim;
         }

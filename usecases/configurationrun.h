@@ -99,6 +99,8 @@ public:
 
     // A result message counts as acceptance when it starts with this text.
     static constexpr std::string_view kAcceptedText = "Setting OK";
+    // The answer rule both front ends judge a device's result message by.
+    static bool accepted(std::string_view message) { return message.starts_with(kAcceptedText); }
 
 private:
     void send(std::size_t index, const ConfigJob& job, JobResult& result);

@@ -7,7 +7,8 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
+
+#include "protocol/ipv4.h"
 
 namespace kavren::usecases {
 
@@ -21,21 +22,21 @@ public:
     // Told about every received datagram; returns true when the wait may end
     // early.
     using DatagramHandler =
-        std::function<bool(std::span<const std::uint8_t> data, const std::string& sender)>;
+        std::function<bool(std::span<const std::uint8_t> data, protocol::Ipv4Address sender)>;
 
     virtual ~DevicePort() = default;
 
     // One datagram from the adapter address `source` to `host`, or to every
     // host on the segment when `broadcast`. Throws the endpoint layer's
     // error when the socket refuses it.
-    virtual void send(const std::string& source, std::string_view host, bool broadcast,
+    virtual void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
                       std::span<const std::uint8_t> datagram) = 0;
     // Hands every received datagram to `handler` until `deadline`, or until
     // the handler returns true.
     virtual void receive(Clock::time_point deadline, const DatagramHandler& handler) = 0;
     // The net mask of the local adapter holding `address`; nothing when no
     // adapter holds it.
-    virtual std::optional<std::string> adapterMask(const std::string& address) = 0;
+    virtual std::optional<protocol::Ipv4Address> adapterMask(protocol::Ipv4Address address) = 0;
 };
 
 // The time a run waits by, and the wall-clock time it writes down. Injected

@@ -7,6 +7,7 @@
 #include "devices/devicelist.h"
 #include "devices/devicerecord.h"
 #include "net/sender.h"
+#include "protocol/ipv4.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
 
@@ -57,7 +58,7 @@ void handleReply(devices::DeviceList& list, ReplyEvents& events,
 
 void sendDiscoveryRequest(net::DatagramSender& sender) {
     const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
-    sender.send("255.255.255.255", true, request);
+    sender.send(protocol::kLimitedBroadcast, true, request);
 }
 
 }  // namespace kavren::usecases

@@ -7,8 +7,8 @@
 
 #include "devices/devicerecord.h"
 #include "devices/devicesenders.h"
+#include "protocol/ipv4.h"
 #include "protocol/packets.h"
-#include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 
 namespace kavren::usecases {
@@ -16,7 +16,7 @@ namespace kavren::usecases {
 void addClaim(FoundDevice& listed, FoundDevice claim) {
     auto keep = [&listed](FoundDevice&& other) {
         const bool known =
-            other.sender.empty() || other.sender == listed.sender ||
+            other.sender.isAny() || other.sender == listed.sender ||
             std::any_of(listed.rivals.begin(), listed.rivals.end(),
                         [&](const FoundDevice& r) { return r.sender == other.sender; });
         if (known || listed.rivals.size() >= devices::DeviceSenders::kRivalsKept)
@@ -30,7 +30,7 @@ void addClaim(FoundDevice& listed, FoundDevice claim) {
         keep(std::move(other));
 }
 
-std::optional<FoundDevice> trustedClaim(const FoundDevice& device, const std::string& sender) {
+std::optional<FoundDevice> trustedClaim(const FoundDevice& device, protocol::Ipv4Address sender) {
     if (device.sender == sender) {
         FoundDevice trusted = device;
         trusted.rivals.clear();
@@ -44,19 +44,19 @@ std::optional<FoundDevice> trustedClaim(const FoundDevice& device, const std::st
 }
 
 std::string claimantsText(const FoundDevice& device) {
-    std::string text = device.sender;
+    std::string text = device.sender.text();
     for (std::size_t i = 0; i < device.rivals.size(); ++i) {
         text += i + 1 == device.rivals.size() ? " and " : ", ";
-        text += device.rivals[i].sender;
+        text += device.rivals[i].sender.text();
     }
     return text;
 }
 
 bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& target) {
-    using protocol::ipv4Value;
-    return protocol::ipv4Value(found.deviceIp) == protocol::ipv4Value(target.ip) &&
-           protocol::ipv4Value(found.mask) == protocol::ipv4Value(target.mask) &&
-           protocol::ipv4Value(found.gateway) == protocol::ipv4Value(target.gateway) &&
+    using protocol::Ipv4Address;
+    return Ipv4Address::parse(found.deviceIp) == Ipv4Address::parse(target.ip) &&
+           Ipv4Address::parse(found.mask) == Ipv4Address::parse(target.mask) &&
+           Ipv4Address::parse(found.gateway) == Ipv4Address::parse(target.gateway) &&
            found.description == target.description.substr(0, protocol::kConfigDescriptionWidth);
 }
 
@@ -68,18 +68,18 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
     const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
-    for (const std::string& adapter : rounds.adapters) {
+    for (const protocol::Ipv4Address adapter : rounds.adapters) {
         if (progress.roundStarts)
             progress.roundStarts(adapter);
         std::unordered_set<std::string> heard;
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
-            port.send(adapter, kBroadcastHost, true, request);
+            port.send(adapter, protocol::kLimitedBroadcast, true, request);
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
             port.receive(
-                nextSend, [&](std::span<const std::uint8_t> data, const std::string& peer) {
+                nextSend, [&](std::span<const std::uint8_t> data, protocol::Ipv4Address peer) {
                     std::optional<devices::DeviceRecord> record = devices::deviceRecordOf(data);
                     if (!record)
                         return false;

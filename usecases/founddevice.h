@@ -18,8 +18,8 @@ namespace kavren::usecases {
 // window lists it too, with the adapter address whose request it answered and
 // the address the reply came from. Texts are the device's bytes, unconverted.
 struct FoundDevice : devices::DeviceRecord {
-    std::string foundVia;  // adapter address the request went out from
-    std::string sender;    // source address of the reply
+    protocol::Ipv4Address foundVia;  // adapter address the request went out from
+    protocol::Ipv4Address sender;    // source address of the reply
     // Replies with the same MAC from other senders, each with its own texts
     // (and no rivals of its own), in the order they came; at most
     // DeviceSenders::kRivalsKept. Any host can answer with a listed MAC, so
@@ -33,7 +33,7 @@ void addClaim(FoundDevice& listed, FoundDevice claim);
 // The device as the reply of `sender` described it, without rivals: the
 // one to send to once the user has named its sender. nullopt when neither
 // the device's first reply nor any rival came from `sender`.
-std::optional<FoundDevice> trustedClaim(const FoundDevice& device, const std::string& sender);
+std::optional<FoundDevice> trustedClaim(const FoundDevice& device, protocol::Ipv4Address sender);
 // Every sender of the device, "a, b and c".
 std::string claimantsText(const FoundDevice& device);
 
@@ -56,7 +56,7 @@ bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& t
 // asking the system which interface a reply came in on. Within each round's
 // `timeout` the request goes out `1 + retries` times, evenly spread.
 struct DiscoveryRounds {
-    std::vector<std::string> adapters;
+    std::vector<protocol::Ipv4Address> adapters;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
     std::size_t maxDevices = devices::DeviceList::kMaxDevices;
@@ -70,7 +70,7 @@ struct DiscoveryResult {
 // What a discovery tells as it goes, for a progress display.
 struct DiscoveryProgress {
     // Before each adapter's round.
-    std::function<void(const std::string& adapter)> roundStarts;
+    std::function<void(protocol::Ipv4Address adapter)> roundStarts;
     // Each device the first time a round hears it, also one an earlier round
     // listed already: a count of these per round is what each adapter found.
     std::function<void(const FoundDevice&)> heard;

@@ -66,6 +66,10 @@ std::string UpdateCommands::selectionItem(const devices::DeviceList& list, int r
 }
 
 void UpdateCommands::updateRow(int row) {
+    update(row, 0);
+}
+
+void UpdateCommands::update(int row, int remaining) {
     // Read once: changing the option while the confirmation is open does
     // not change where this row's request goes.
     const bool broadcast = m_options.alwaysBroadcast();
@@ -88,25 +92,37 @@ void UpdateCommands::updateRow(int row) {
         return;
     }
 
-    std::string typed =
-        m_prompts.confirm(confirmationCaption(m_devices, row), confirmationLines(m_devices, row));
-    const StringWiper wipeTyped(typed);
-    if (typed.empty()) {
-        m_prompts.message(kCancelled);
-        return;
-    }
-    // Forgotten at once, so the next confirmation starts empty even when the
-    // send below fails.
-    m_prompts.clearPassword();
-    std::optional<std::string> currentPassword = protocol::latin1FromUtf8(typed);
-    if (!currentPassword) {
-        m_prompts.message(kPasswordCharsetError);
-        return;
+    std::optional<std::string> currentPassword;
+    if (!m_runPassword.empty()) {
+        // The user chose one password for the rest of the run: each device
+        // still gets its own request, without a dialog.
+        currentPassword = m_runPassword;
+    } else {
+        m_prompts.offerRunPassword(remaining > 0);
+        std::string typed = m_prompts.confirm(confirmationCaption(m_devices, row),
+                                              confirmationLines(m_devices, row));
+        const StringWiper wipeTyped(typed);
+        if (typed.empty()) {
+            m_prompts.message(kCancelled);
+            return;
+        }
+        // Forgotten at once, so the next confirmation starts empty even when
+        // the send below fails.
+        m_prompts.clearPassword();
+        currentPassword = protocol::latin1FromUtf8(typed);
+        if (!currentPassword) {
+            m_prompts.message(kPasswordCharsetError);
+            return;
+        }
+        if (remaining > 0 && m_prompts.runPasswordTaken())
+            m_runPassword = *currentPassword;
     }
     const StringWiper wipeCurrent(*currentPassword);
 
     sendConfiguration(*settings, *currentPassword, m_sender);
 
+    m_events.requestSentTo(m_devices.field(devices::DeviceField::Mac, row),
+                           settings->destination.text());
     m_events.requestSent();
     m_devices.setField(devices::DeviceField::NewPassword, row, std::string());
 }
@@ -127,18 +143,22 @@ void UpdateCommands::updateMulti() {
     const std::optional<std::vector<int>> ticked = m_prompts.selectDevices(items);
     if (!ticked)
         return;
+    const StringWiper endOfRun(m_runPassword);
+    std::vector<int> rows;
     for (const int index : *ticked) {
-        if (index < 0 || index >= static_cast<int>(items.size()))
-            continue;
-        updateRow(index + 1);
+        if (index >= 0 && index < static_cast<int>(items.size()))
+            rows.push_back(index + 1);
     }
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        update(rows[i], static_cast<int>(rows.size() - i - 1));
 }
 
 void UpdateCommands::updateAll() {
     // The count is read before every pass: a device that answered while an
     // earlier confirmation was open is appended and updated too.
+    const StringWiper endOfRun(m_runPassword);
     for (int row = 1; row <= m_devices.size(); ++row)
-        updateRow(row);
+        update(row, m_devices.size() - row);
 }
 
 }  // namespace kavren::usecases

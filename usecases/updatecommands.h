@@ -26,6 +26,12 @@ public:
     virtual ~UpdateEvents() = default;
     // A configuration request was sent.
     virtual void requestSent() = 0;
+    // The same, saying to which device and where it went (the DeviceIP, or
+    // the broadcast host), for front ends that keep each outcome.
+    virtual void requestSentTo(std::string_view mac, std::string_view destination) {
+        static_cast<void>(mac);
+        static_cast<void>(destination);
+    }
 };
 
 // The configuration update of one listed device, and the two commands that
@@ -36,7 +42,6 @@ class UpdateCommands final {
 public:
     static constexpr std::string_view kAddressError = "IP address Error !!";
     static constexpr std::string_view kCancelled = "Cancel Configuration";
-    static constexpr std::string_view kBroadcastHost = usecases::kBroadcastHost;
 
     UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts, net::DatagramSender& sender,
                    const UpdateOptions& options, UpdateEvents& events);
@@ -58,11 +63,17 @@ public:
     static std::string selectionItem(const devices::DeviceList& list, int row);
 
 private:
+    // `remaining`: the devices of the run still to come after this one.
+    void update(int row, int remaining);
+
     devices::DeviceList& m_devices;
     UpdatePrompts& m_prompts;
     net::DatagramSender& m_sender;
     const UpdateOptions& m_options;
     UpdateEvents& m_events;
+    // The device bytes of a password the user chose for the rest of the run;
+    // empty when each device asks for its own. Wiped when the run ends.
+    std::string m_runPassword;
 };
 
 }  // namespace kavren::usecases

@@ -25,6 +25,13 @@ public:
     virtual std::string confirm(std::string_view caption,
                                 const std::vector<std::string>& lines) = 0;
 
+    // Whether the confirmation that follows offers to use its password for
+    // the devices that remain in the run (Update Multi and Update All while
+    // more than one device remains); off unless asked for.
+    virtual void offerRunPassword(bool offer) { static_cast<void>(offer); }
+    // After a confirmation: whether the user took that offer.
+    virtual bool runPasswordTaken() const { return false; }
+
     // Forgets the typed password, so the next confirmation starts empty.
     virtual void clearPassword() = 0;
 

@@ -2,7 +2,9 @@
 // The window for many devices at once: ranges of cells, filling them, and
 // addresses numbered for the rows of a selection. Nothing here sends.
 #include <gtest/gtest.h>
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 
 #include "app/devlistcommands.h"
 #include "app/filladdressesdlg.h"
+#include "app/pwddlg.h"
 #include "tests/support/mainwindowfixture.h"
 
 namespace kavren::app {
@@ -139,6 +142,69 @@ TEST_F(ManyDevicesTest, ImportPlanFillsListedRowsNamesOthersAndRefusesBrokenPlan
     EXPECT_EQ(column(DeviceGrid::ColDescription), (std::vector<std::string>{"=pump", "d"}));
     EXPECT_EQ(column(DeviceGrid::ColNewPassword), (std::vector<std::string>{"secret", ""}));
     EXPECT_TRUE(sender.sent.empty());
+}
+
+TEST_F(ManyDevicesTest, OnePasswordForTheRemainingDevicesOfARun) {
+    showWindow();
+    receiveDevices(3, {192, 168, 0, 10});
+    std::vector<bool> offered;
+    ModalWatcher watcher([&offered](QWidget* dialog, int) {
+        auto* confirm = qobject_cast<TPwdDlg*>(dialog);
+        if (!confirm)
+            return ModalWatcher::pressOk(dialog);
+        offered.push_back(!confirm->RunPassword->isHidden() && !confirm->RunPassword->isChecked());
+        confirm->Password->setText(QStringLiteral("pw"));
+        confirm->RunPassword->setChecked(true);  // taken only where offered
+        confirm->OKBtn->click();
+        return true;
+    });
+    clickCell(DeviceGrid::ColIp, 1);
+    widget<QAction>(*window, "MnuUpdateDev")->trigger();  // one device: no offer
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();  // asks once for three
+    EXPECT_EQ(offered, (std::vector<bool>{false, true}));
+    ASSERT_EQ(sender.sent.size(), 4u);
+    // Each device its own request (MAC at 10), all with the one password
+    // (at 64, 16 bytes).
+    const auto field = [this](std::size_t i, std::size_t at, std::size_t size) {
+        return std::vector<std::uint8_t>(sender.sent[i].bytes.begin() + long(at),
+                                         sender.sent[i].bytes.begin() + long(at + size));
+    };
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(field(i, 15, 1)[0], i);
+        EXPECT_EQ(field(i, 64, 16), field(0, 64, 16));
+    }
+}
+
+TEST_F(ManyDevicesTest, EachOutcomeMarksItsRowApartFromTheConflictRed) {
+    receiveDevices(2, {192, 168, 0, 10});
+    ModalWatcher watcher([](QWidget* dialog, int) {
+        if (auto* confirm = qobject_cast<TPwdDlg*>(dialog))
+            confirm->Password->setText(QStringLiteral("pw"));
+        return ModalWatcher::pressOk(dialog);
+    });
+    widget<QAction>(*window, "MnuUpdateAll")->trigger();
+    const auto mac = [](std::uint8_t n) {
+        return std::array<std::uint8_t, 6>{2, 0x4B, 0x56, 0, 0, n};
+    };
+    receive(testsupport::resultReply(mac(1), "Setting OK"));
+    receive(testsupport::resultReply(mac(2), "Password Error"));
+    const auto outcome = [this](int row) {
+        return cellIndex(DeviceGrid::ColRow, row).data(DeviceTableModel::OutcomeRole).toInt();
+    };
+    EXPECT_EQ(outcome(1), DeviceTableModel::Accepted);
+    EXPECT_EQ(outcome(2), DeviceTableModel::Refused);
+    const QColor ok = cellIndex(0, 1).data(Qt::BackgroundRole).value<QBrush>().color();
+    const QColor refused = cellIndex(0, 2).data(Qt::BackgroundRole).value<QBrush>().color();
+    const QColor conflict =
+        cellIndex(DeviceGrid::ColDeviceIp, 1).data(Qt::BackgroundRole).value<QBrush>().color();
+    EXPECT_NE(ok, refused);
+    EXPECT_NE(refused, conflict);
+    EXPECT_EQ(cellIndex(0, 2).data(Qt::AccessibleDescriptionRole).toString(),
+              QStringLiteral("Last update: sent to 192.168.0.10, answered \"Password Error\""));
+    EXPECT_EQ(cellIndex(0, 2).data(Qt::ToolTipRole),
+              cellIndex(0, 2).data(Qt::AccessibleDescriptionRole));
+    ASSERT_EQ(window->updateResults().size(), 2u);
+    EXPECT_EQ(window->updateResults()[1].answer, "Password Error");
 }
 
 }  // namespace

@@ -17,18 +17,7 @@
 namespace kavren::changes {
 namespace {
 
-usecases::FoundDevice device(const std::string& mac, const std::string& ip,
-                             const std::string& gateway = "0.0.0.0") {
-    usecases::FoundDevice d;
-    d.mac = mac;
-    d.name = "dev";
-    d.deviceIp = ip;
-    d.mask = "255.255.255.0";
-    d.gateway = gateway;
-    d.description = "old";
-    d.foundVia = "198.18.0.1";
-    return d;
-}
+using testsupport::foundDevice;
 
 bool hasError(const PlanEntry& entry, const std::string& part) {
     for (const std::string& e : entry.errors) {
@@ -98,7 +87,7 @@ TEST(MacTextTest, NormalisesEitherSeparatorAndRefusesOthers) {
 
 TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
     const std::vector<usecases::FoundDevice> found{
-        device("02-AA-00-00-00-01", "10.0.0.5", "10.0.0.1")};
+        foundDevice("02-AA-00-00-00-01", "10.0.0.5", "10.0.0.1")};
     const auto entries = checkPlan({{1, "02-aa-00-00-00-01", "10.0.0.7", "", "", "", ""}}, found);
     ASSERT_EQ(entries.size(), 1U);
     EXPECT_TRUE(entries[0].ok());
@@ -111,8 +100,8 @@ TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
 
 TEST(PlanCheckTest, FlagsEveryKindOfError) {
     const std::vector<usecases::FoundDevice> found{
-        device("02-AA-00-00-00-01", "10.0.0.5"), device("02-AA-00-00-00-02", "10.0.0.6"),
-        device("02-AA-00-00-00-03", "10.0.0.7"), device("02-AA-00-00-00-04", "10.0.0.8")};
+        foundDevice("02-AA-00-00-00-01", "10.0.0.5"), foundDevice("02-AA-00-00-00-02", "10.0.0.6"),
+        foundDevice("02-AA-00-00-00-03", "10.0.0.7"), foundDevice("02-AA-00-00-00-04", "10.0.0.8")};
     const auto entries = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.300", "", "", "", ""},
                                     {2, "nonsense", "", "", "", "", ""},
                                     {3, "02-AA-00-00-00-09", "10.0.0.20", "", "", "", ""},
@@ -132,8 +121,8 @@ TEST(PlanCheckTest, FlagsEveryKindOfError) {
 }
 
 TEST(PlanCheckTest, AddressOfAnotherDeviceIsTakenUnlessThatDeviceMoves) {
-    const std::vector<usecases::FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5"),
-                                                   device("02-AA-00-00-00-02", "10.0.0.6")};
+    const std::vector<usecases::FoundDevice> found{foundDevice("02-AA-00-00-00-01", "10.0.0.5"),
+                                                   foundDevice("02-AA-00-00-00-02", "10.0.0.6")};
     const auto taken = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""}}, found);
     EXPECT_TRUE(hasError(taken[0], "used by 02-AA-00-00-00-02"));
     const auto moved = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""},
@@ -158,7 +147,7 @@ TEST(PlanLockOutTest, BrokenQuotesAreErrorsAndNoRowIsRead) {
 }
 
 TEST(PlanLockOutTest, NewPasswordsTheDeviceCannotKeepAreErrors) {
-    const std::vector<usecases::FoundDevice> found{device("02-AA-00-00-00-01", "10.0.0.5")};
+    const std::vector<usecases::FoundDevice> found{foundDevice("02-AA-00-00-00-01", "10.0.0.5")};
     const struct {
         std::string password;
         const char* error;  // nullptr: accepted
@@ -184,8 +173,8 @@ TEST(PlanLockOutTest, NewPasswordsTheDeviceCannotKeepAreErrors) {
 }
 
 TEST(SequentialPlanTest, NumbersInMacOrderAndStopsAtTheEnd) {
-    const std::vector<usecases::FoundDevice> found{device("02-AA-00-00-00-0B", "10.0.0.5"),
-                                                   device("02-AA-00-00-00-0A", "10.0.0.6")};
+    const std::vector<usecases::FoundDevice> found{foundDevice("02-AA-00-00-00-0B", "10.0.0.5"),
+                                                   foundDevice("02-AA-00-00-00-0A", "10.0.0.6")};
     const auto rows = sequentialPlan(found, "10.0.0.255");
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 2U);
@@ -289,7 +278,7 @@ TEST(AuditTrailTest, TornLinesAreSkippedWithTheirNumberAndNeverGlued) {
 }
 
 TEST(ChangeRecorderTest, LinesOfAChangeShareItsIdAndNeverHoldAPassword) {
-    usecases::ConfigJob job{device("02-AA-00-00-00-01", "10.0.0.5"),
+    usecases::ConfigJob job{foundDevice("02-AA-00-00-00-01", "10.0.0.5"),
                             {"10.0.0.6", "255.255.255.0", "0.0.0.0", "new"},
                             "n3wpass"};
     usecases::JobResult result;

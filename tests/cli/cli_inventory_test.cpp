@@ -25,8 +25,8 @@ usecases::FoundDevice found(const char* mac, const char* ip) {
     usecases::FoundDevice device;
     device.mac = mac;
     device.deviceIp = ip;
-    device.foundVia = "198.18.0.1";
-    device.sender = "10.0.0.1";
+    device.foundVia = *protocol::Ipv4Address::parse("198.18.0.1");
+    device.sender = *protocol::Ipv4Address::parse("10.0.0.1");
     return device;
 }
 
@@ -71,7 +71,10 @@ TEST(MonitoringOutputTest, PrometheusEscapesLabelsAndCountsPerAdapter) {
     one.name = "x\"}\n y 1";
     usecases::FoundDevice two = found("M2", "10.0.0.01");
     two.rivals.push_back(two);
-    const QByteArray text = devicesPrometheus({one, two}, {"198.18.0.1", "198.19.0.1"}, 42);
+    const QByteArray text = devicesPrometheus(
+        {one, two},
+        {*protocol::Ipv4Address::parse("198.18.0.1"), *protocol::Ipv4Address::parse("198.19.0.1")},
+        42);
     EXPECT_TRUE(
         text.contains("kavren_device_info{mac=\"M1\",name=\"x\\\"}\\n y 1\",version=\"\","
                       "ip=\"10.0.0.1\",mask=\"\",gateway=\"\",description=\"\","
@@ -107,7 +110,7 @@ TEST(RollbackTest, UndoesChangesThatWentOutAndDidNotHold) {
         EXPECT_EQ(needsRollback(result), c.undo) << c.message;
     }
     usecases::ConfigJob job{found("M", "10.0.0.1"), {"10.0.0.50", "255.0.0.0", "", ""}, {}};
-    job.device.foundVia = "10.0.0.254";
+    job.device.foundVia = *protocol::Ipv4Address::parse("10.0.0.254");
     // Not seen again: where it was asked to move; seen: where it is.
     EXPECT_EQ(rollbackJob(job, {}).device.deviceIp, "10.0.0.50");
     EXPECT_EQ(rollbackJob(job, {}).target.ip, "10.0.0.1");

@@ -25,8 +25,8 @@ usecases::FoundDevice awkwardDevice() {
                                   .mask = "255.255.255.0",
                                   .gateway = "0.0.0.0",
                                   .description = "100%s %1 Caf\xE9\x80"},
-                                 "198.18.0.1",  // found via
-                                 "10.0.0.5"};   // sender
+                                 *protocol::Ipv4Address::parse("198.18.0.1"),  // found via
+                                 *protocol::Ipv4Address::parse("10.0.0.5")};   // sender
 }
 
 TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
@@ -48,7 +48,7 @@ TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
 TEST(DeviceListOutputTest, JsonAndCsvGiveTheDeviceBytesBack) {
     usecases::FoundDevice device = awkwardDevice();
     device.rivals.push_back(awkwardDevice());
-    device.rivals.back().sender = "10.0.0.66";
+    device.rivals.back().sender = *protocol::Ipv4Address::parse("10.0.0.66");
     const QJsonArray array = QJsonDocument::fromJson(devicesJson({device})).array();
     ASSERT_EQ(array.size(), 1);
     const QJsonObject object = array.at(0).toObject();

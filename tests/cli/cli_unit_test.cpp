@@ -20,18 +20,7 @@
 namespace kavren::cli {
 namespace {
 
-usecases::FoundDevice device(const std::string& mac, const std::string& ip,
-                             const std::string& gateway = "0.0.0.0") {
-    usecases::FoundDevice d;
-    d.mac = mac;
-    d.name = "dev";
-    d.deviceIp = ip;
-    d.mask = "255.255.255.0";
-    d.gateway = gateway;
-    d.description = "old";
-    d.foundVia = "198.18.0.1";
-    return d;
-}
+using testsupport::foundDevice;
 
 // A non-ASCII password set one way must be typeable another way: every
 // source gives the device the same Latin-1 bytes, or refuses.
@@ -148,7 +137,7 @@ TEST(OutputTest, CsvQuotesOnlyWhereNeeded) {
 }
 
 TEST(OutputTest, DeviceBytesBecomeOneCharacterEach) {
-    usecases::FoundDevice d = device("02-AA-00-00-00-01", "10.0.0.5");
+    usecases::FoundDevice d = foundDevice("02-AA-00-00-00-01", "10.0.0.5");
     d.name = "Caf\xE9\x80";
     const QByteArray json = devicesJson({d});
     const QJsonObject object = QJsonDocument::fromJson(json).array().at(0).toObject();

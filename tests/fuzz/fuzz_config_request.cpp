@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/ipv4.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
 
@@ -28,9 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     protocol::ConfigFields f;
     f.mac = protocol::parseMac(take(rest));
-    f.ip = protocol::parseIpv4(take(rest)).bytes();
-    f.mask = protocol::parseIpv4(take(rest)).bytes();
-    f.gateway = protocol::parseIpv4(take(rest)).bytes();
+    auto address = [](std::string_view text) {
+        return protocol::Ipv4Address::parse(text).value_or(protocol::Ipv4Address()).bytes();
+    };
+    f.ip = address(take(rest));
+    f.mask = address(take(rest));
+    f.gateway = address(take(rest));
     f.description = std::string(take(rest));
     f.currentPassword = std::string(take(rest));
     f.newPassword = std::string(take(rest));

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
 #include "usecases/devicecsv.h"
 
@@ -16,19 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     namespace protocol = kavren::protocol;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    const protocol::Ipv4Parse ip = protocol::parseIpv4(text);
-    if (ip.valid) {
-        for (const int v : ip.values) {
-            if (v < 0 || v > 255)
-                std::abort();
-        }
-        const std::string dotted = protocol::formatDotted(ip.values);
+    if (const auto ip = protocol::Ipv4Address::parse(text)) {
+        const std::string dotted = ip->text();
         if (dotted.size() < 7 || dotted.size() > 15)
             std::abort();
-        const protocol::Ipv4Parse again = protocol::parseIpv4(dotted);
-        if (!again.valid || again.values != ip.values)
-            std::abort();
-        if (protocol::formatDotted(again.bytes()) != dotted)
+        const auto again = protocol::Ipv4Address::parse(dotted);
+        if (!again || *again != *ip || protocol::Ipv4Address(again->bytes()).text() != dotted)
             std::abort();
     }
 

@@ -28,6 +28,17 @@ namespace {
 using namespace std::chrono_literals;
 using labtest::PeerSocket;
 
+// The send sequence with addresses as the tests write them; "" and "ignored"
+// stand for 0.0.0.0.
+void sendSequence(TIdUDPClient& client, std::string_view source, std::string_view host,
+                  bool broadcast, std::span<const std::uint8_t> datagram) {
+    auto value = [](std::string_view text) {
+        return text.empty() || text == "ignored" ? protocol::Ipv4Address()
+                                                 : testsupport::ipv4(text);
+    };
+    net::sendSequence(client, value(source), value(host), broadcast, datagram);
+}
+
 struct Delivered {
     std::vector<std::uint8_t> data;
     std::string peerIP;
@@ -43,7 +54,8 @@ struct Receiver {
         server.setBufferSize(1024);
         server.OnUDPRead = [this](TIdUDPServer&, std::span<const std::uint8_t> data,
                                   TIdSocketHandle& binding) {
-            delivered.push_back({{data.begin(), data.end()}, binding.peerIP(), binding.peerPort()});
+            delivered.push_back(
+                {{data.begin(), data.end()}, binding.peerIP().text(), binding.peerPort()});
         };
     }
     bool waitPending(std::size_t count, std::chrono::milliseconds limit = 3000ms) const {
@@ -207,9 +219,9 @@ TEST(ReceivingEndpointOpen, ReceiveBufferIsEnlargedBeyondTheDefault) {
 TEST(ReceivingEndpointOpen, EachDatagramComesWithTheBindingItArrivedOn) {
     KAVREN_REQUIRE_LAB();
     Receiver rx;
-    rx.server.binding(0).setIP("127.0.0.1");
+    rx.server.binding(0).setIP(testsupport::ipv4("127.0.0.1"));
     TIdSocketHandle& second = rx.server.addBinding();
-    second.setIP(lab::kHostA);
+    second.setIP(testsupport::ipv4(lab::kHostA));
     second.setPort(62631);
     std::vector<TIdSocketHandle*> arrivedOn;
     rx.server.OnUDPRead = [&](TIdUDPServer&, std::span<const std::uint8_t>,
@@ -395,9 +407,9 @@ TEST_F(SendSequence, BroadcastThatFailedStillLeavesThePermissionOff) {
     EXPECT_FALSE(m_client.broadcastEnabled());
     // Without the permission a broadcast is refused, which shows the next
     // socket really has it off.
-    m_client.binding().setIP(lab::kHostA);
+    m_client.binding().setIP(testsupport::ipv4(lab::kHostA));
     m_client.bind();
-    m_client.setHost("255.255.255.255");
+    m_client.setHost(protocol::kLimitedBroadcast);
     m_client.setPort(62630);
     try {
         m_client.send(m_request);
@@ -426,13 +438,13 @@ TEST_F(SendSequence, EndpointSenderFollowsTheChosenAdapter) {
     EndpointSender sender(m_client, adapters);
     PeerSocket device("0.0.0.0", 62630);
 
-    sender.send("127.0.0.1", false, m_request);
+    sender.send(testsupport::ipv4("127.0.0.1"), false, m_request);
     auto got = device.receive(1000ms);
     ASSERT_TRUE(got.has_value());
     EXPECT_EQ(got->peerIP, "127.0.0.1");
 
     adapters.selectionChanged(1);
-    sender.send("127.0.0.1", false, m_request);
+    sender.send(testsupport::ipv4("127.0.0.1"), false, m_request);
     got = device.receive(1000ms);
     ASSERT_TRUE(got.has_value());
     EXPECT_EQ(got->peerIP, lab::kHostA);

@@ -9,6 +9,7 @@
 #include "labnamespace.h"
 #include "net/idsockethandle.h"
 #include "net/socketapi.h"
+#include "protocol/ipv4.h"
 
 // The peers are plain sockets of the platform, made through the same socket
 // seam as the product's own, so the tests run unchanged on Windows.
@@ -17,10 +18,10 @@ namespace kavren::labtest {
 namespace {
 
 std::uint32_t addressOf(const std::string& text) {
-    std::uint32_t address = 0;
-    if (!net::parseDottedQuad(text, address))
+    const auto address = protocol::Ipv4Address::parse(text);
+    if (!address)
         throw std::runtime_error("not a dotted address: " + text);
-    return address;
+    return address->value();
 }
 
 net::socketapi::Handle openBound(const std::string& bindAddress, std::uint16_t port) {
@@ -73,7 +74,7 @@ std::optional<PeerSocket::Datagram> PeerSocket::receive(std::chrono::millisecond
     const net::socketapi::Received& received = batch[0];
     Datagram d;
     d.data.assign(received.data.begin(), received.data.end());
-    d.peerIP = net::dottedQuad(received.peerAddress);
+    d.peerIP = protocol::Ipv4Address(received.peerAddress).text();
     d.peerPort = received.peerPort;
     return d;
 }

@@ -6,7 +6,7 @@
 
 namespace kavren::testsupport {
 
-void RecordingSender::send(std::string_view host, bool broadcast,
+void RecordingSender::send(protocol::Ipv4Address host, bool broadcast,
                            std::span<const std::uint8_t> datagram) {
     const int call = calls++;
     if (failWith)
@@ -14,12 +14,12 @@ void RecordingSender::send(std::string_view host, bool broadcast,
     if (failOnCall && *failOnCall == call)
         throw std::runtime_error("Socket Error # 10049");
     buffers.push_back(datagram.data());
-    sent.push_back({std::string(host), broadcast, {datagram.begin(), datagram.end()}});
+    sent.push_back({host.text(), broadcast, {datagram.begin(), datagram.end()}});
 }
 
-void FakeDevicePort::send(const std::string& source, std::string_view host, bool broadcast,
+void FakeDevicePort::send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
                           std::span<const std::uint8_t> datagram) {
-    sent.push_back({source, std::string(host), broadcast, {datagram.begin(), datagram.end()}});
+    sent.push_back({source.text(), host.text(), broadcast, {datagram.begin(), datagram.end()}});
     if (onSend)
         onSend(sent.back());
 }
@@ -37,14 +37,14 @@ void FakeDevicePort::receive(Clock::time_point deadline, const DatagramHandler& 
         m_now = std::max(m_now, next->at);
         const Arrival arrival = std::move(*next);
         m_arrivals.erase(next);
-        if (handler(arrival.bytes, arrival.sender))
+        if (handler(arrival.bytes, ipv4(arrival.sender)))
             return;
     }
 }
 
-std::optional<std::string> FakeDevicePort::adapterMask(const std::string& address) {
-    const auto it = masks.find(address);
-    return it == masks.end() ? std::nullopt : std::optional<std::string>(it->second);
+std::optional<protocol::Ipv4Address> FakeDevicePort::adapterMask(protocol::Ipv4Address address) {
+    const auto it = masks.find(address.text());
+    return it == masks.end() ? std::nullopt : std::optional(ipv4(it->second));
 }
 
 std::string FakeDevicePort::utcText() const {

@@ -21,10 +21,16 @@
 #include "net/sender.h"
 #include "usecases/deviceport.h"
 #include "usecases/discovery.h"
+#include "usecases/founddevice.h"
 #include "usecases/updatecommands.h"
 #include "usecases/updateprompts.h"
 
 namespace kavren::testsupport {
+
+// The address a test writes as text; the test's own texts are always valid.
+inline protocol::Ipv4Address ipv4(std::string_view text) {
+    return protocol::Ipv4Address::parse(text).value();
+}
 
 // Records what would have been sent; can be told to fail instead.
 class RecordingSender final : public net::DatagramSender {
@@ -34,7 +40,7 @@ public:
         bool broadcast = false;
         std::vector<std::uint8_t> bytes;
     };
-    void send(std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
 
     std::vector<Sent> sent;
@@ -59,10 +65,10 @@ public:
         std::vector<std::uint8_t> bytes;
     };
 
-    void send(const std::string& source, std::string_view host, bool broadcast,
+    void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
     void receive(Clock::time_point deadline, const DatagramHandler& handler) override;
-    std::optional<std::string> adapterMask(const std::string& address) override;
+    std::optional<protocol::Ipv4Address> adapterMask(protocol::Ipv4Address address) override;
     Clock::time_point now() const override { return m_now; }
     // Milliseconds since the port was made, "t+1500ms".
     std::string utcText() const override;
@@ -152,6 +158,21 @@ inline devices::DeviceRecord deviceRow(const std::string& mac, const std::string
             .mask = "255.0.0.0",
             .gateway = "10.0.0.254",
             .description = "desc"};
+}
+
+// A device as discovery reports it, for the tests of plans and the audit
+// trail: what matters there is its MAC, its addresses and the adapter.
+inline usecases::FoundDevice foundDevice(const std::string& mac, const std::string& ip,
+                                         const std::string& gateway = "0.0.0.0") {
+    usecases::FoundDevice d;
+    d.mac = mac;
+    d.name = "dev";
+    d.deviceIp = ip;
+    d.mask = "255.255.255.0";
+    d.gateway = gateway;
+    d.description = "old";
+    d.foundVia = ipv4("198.18.0.1");
+    return d;
 }
 
 }  // namespace kavren::testsupport

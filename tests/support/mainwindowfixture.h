@@ -48,7 +48,8 @@ protected:
     // A datagram as the receiving endpoint hands it over, from `from`
     // (empty: an unknown sender).
     void receive(const std::vector<std::uint8_t>& datagram, const std::string& from = {}) {
-        window->IdUDPServer.binding(0).setPeer(from, 62630);
+        window->IdUDPServer.binding(0).setPeer(
+            protocol::Ipv4Address::parse(from).value_or(protocol::Ipv4Address()), 62630);
         window->IdUDPServerUDPRead(window->IdUDPServer, datagram, window->IdUDPServer.binding(0));
     }
 

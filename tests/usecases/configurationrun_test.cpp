@@ -105,8 +105,8 @@ ConfigJob job() {
                         .mask = "255.255.255.0",
                         .gateway = "10.0.0.1",
                         .description = "old"},
-                       kAdapter,     // found via
-                       "10.0.0.9"};  // sender
+                       testsupport::ipv4(kAdapter),     // found via
+                       testsupport::ipv4("10.0.0.9")};  // sender
     return {
         std::move(device),
         {.ip = "10.0.0.20", .mask = "255.255.255.0", .gateway = "10.0.0.1", .description = "new"},

@@ -65,7 +65,7 @@ TEST(FindDevices, MergesRepliesByMacAcrossAdapters) {
         int heard = 0;
         const DiscoveryResult result =
             findDevices(port, port,
-                        {.adapters = {"10.0.0.5", "10.0.1.5"},
+                        {.adapters = {testsupport::ipv4("10.0.0.5"), testsupport::ipv4("10.0.1.5")},
                          .timeout = milliseconds(1000),
                          .retries = c.retries,
                          .maxDevices = c.maxDevices},
@@ -73,9 +73,10 @@ TEST(FindDevices, MergesRepliesByMacAcrossAdapters) {
 
         std::string devices;
         for (const FoundDevice& found : result.devices) {
-            devices += found.mac + " via " + found.foundVia + " from " + found.sender + " [";
+            devices +=
+                found.mac + " via " + found.foundVia.text() + " from " + found.sender.text() + " [";
             for (const FoundDevice& rival : found.rivals)
-                devices += rival.sender;
+                devices += rival.sender.text();
             devices += "]; ";
         }
         EXPECT_EQ(devices, c.devices);

@@ -266,7 +266,7 @@ TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
                                           .gateway = "1.0.0.1"},
                                          true);
     ASSERT_TRUE(broadcast);
-    EXPECT_EQ(broadcast->destination, "255.255.255.255");
+    EXPECT_EQ(broadcast->destination.text(), "255.255.255.255");
 }
 
 TEST_F(UpdateTest, EmptyNewPasswordSendsSixteenZeroBytes) {
