@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/faces.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QStringList>
 
 namespace kavren::app {
@@ -40,8 +43,31 @@ void registerEmbeddedFaces() {
     // Qt's resources are global; the list below is empty where the build
     // embeds nothing.
     const QDir faces(QStringLiteral(":/kavren/faces"));
+    QStringList files;
     for (const QString& file : faces.entryList({QStringLiteral("*.ttf")}, QDir::Files))
-        QFontDatabase::addApplicationFont(faces.filePath(file));
+        files << faces.filePath(file);
+    if (files.isEmpty())
+        return;
+    // The narrow face comes under a licence of its own (GPL 2 with a font
+    // exception) and so travels as a file beside the executable, not inside
+    // it. By its exact name only: a folder the program is run from may hold
+    // any fonts at all.
+    const QString narrow =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(kNarrowFaceFile));
+    if (QFileInfo::exists(narrow))
+        files << narrow;
+    for (const QString& file : files)
+        QFontDatabase::addApplicationFont(file);
+
+    // The dialogs draw in the toolkit's own face, the system's message face.
+    // A machine without it (Wine without Windows' fonts) would draw them in
+    // whatever its fallback finds, a serif as often as not: the carried face
+    // stands in, as for the faces the window names.
+    QFont base = QGuiApplication::font();
+    if (!QFontDatabase::families().contains(base.family(), Qt::CaseInsensitive)) {
+        base.setFamilies({QStringLiteral("Liberation Sans")});
+        QGuiApplication::setFont(base);
+    }
 }
 
 QFont formFont(int pixelSize) {

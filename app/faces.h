@@ -8,11 +8,16 @@ namespace kavren::app {
 // The one list of faces the window asks for by name: every widget that
 // sets a face takes it from here.
 
+// The narrow face's file beside the Windows executables.
+inline constexpr char kNarrowFaceFile[] = "LiberationSansNarrow-Regular.ttf";
+
 // Makes the faces that travel with the program known to Qt: the Windows
-// build carries Liberation Sans and Liberation Sans Narrow (Arial's and
-// Arial Narrow's widths) in its resources, so its window is laid out the
-// same on every machine; elsewhere the package depends on them and this
-// finds nothing to do. Called once, before the first window.
+// build carries Liberation Sans (Arial's widths) in its resources and
+// Liberation Sans Narrow (Arial Narrow's) beside the executable, so its
+// window is laid out the same on every machine, and the dialogs fall back
+// to Liberation Sans where the system's own face is missing. Elsewhere the
+// package depends on the faces and this finds nothing to do. Called once,
+// after the application object exists and before the first window.
 void registerEmbeddedFaces();
 
 // The form's face at `pixelSize`, the caption face of every widget.

@@ -1,6 +1,6 @@
 ; SPDX-License-Identifier: GPL-3.0-or-later
-; The Windows installer: both executables, the README, the licence and the
-; licences of the faces inside Kavren_Utility.exe into
+; The Windows installer: both executables, the README, the licence, the
+; narrow face and the licences of the faces Kavren_Utility.exe carries into
 ; Program Files, a Start-menu entry for the window program, and an
 ; uninstaller registered with Windows' list of installed programs.
 ; tools/windows/build.sh compiles it with Debian's makensis:
@@ -68,6 +68,7 @@ Section "Install"
   File "${DIST}\kavren.exe"
   File "${DIST}\README.md"
   File "${DIST}\LICENSE"
+  File "${DIST}\LiberationSansNarrow-Regular.ttf"
   File "${DIST}\LICENSE-FONTS.txt"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   !insertmacro AllowReplies "${RULE_GUI}" "$INSTDIR\Kavren_Utility.exe"
@@ -97,6 +98,7 @@ Section "Uninstall"
   Delete "$INSTDIR\kavren.exe"
   Delete "$INSTDIR\README.md"
   Delete "$INSTDIR\LICENSE"
+  Delete "$INSTDIR\LiberationSansNarrow-Regular.ttf"
   Delete "$INSTDIR\LICENSE-FONTS.txt"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the two Windows executables, single static files, and packs them
-# with the README, the licence and the embedded faces' licences into build/windows/Kavren_Utility-VERSION-win64.zip
+# with the README, the licence, the narrow face and the faces' licences into build/windows/Kavren_Utility-VERSION-win64.zip
 # and an installer, build/windows/Kavren_Utility-VERSION-win64-setup.exe.
 #
 #   tools/windows/build.sh
@@ -34,8 +34,9 @@ done
 version=$(sed -n 's/^project(Kavren_Utility VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 cp README.md "$out/"
 [ -f LICENSE ] && cp LICENSE "$out/"
-# The licences of the faces inside Kavren_Utility.exe.
-cp "$KAVREN_FACES/LICENSE-FONTS.txt" "$out/"
+# The narrow face, a file of its own beside the executable, and the licences
+# of the faces the window carries.
+cp "$KAVREN_FACES/LiberationSansNarrow-Regular.ttf" "$KAVREN_FACES/LICENSE-FONTS.txt" "$out/"
 zip=build/windows/Kavren_Utility-$version-win64.zip
 rm -f "$zip"
 (cd "$out" && zip -q -9 "../$(basename "$zip")" ./*)

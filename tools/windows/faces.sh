@@ -43,11 +43,12 @@ mkdir -p "$folder"
 cp "$work/root/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf" \
     "$work/root/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Regular.ttf" "$folder/"
 {
-    echo "Kavren_Utility.exe carries two faces, each under its own licence:"
+    echo "Kavren_Utility carries two faces, each under its own licence:"
     echo
-    echo "- Liberation Sans (LiberationSans-Regular.ttf, Debian's ${sans/=/ }):"
-    echo "  the SIL Open Font License 1.1, part 1 below."
-    echo "- Liberation Sans Narrow (LiberationSansNarrow-Regular.ttf, Debian's ${narrow/=/ }):"
+    echo "- Liberation Sans (LiberationSans-Regular.ttf, Debian's ${sans/=/ }),"
+    echo "  inside Kavren_Utility.exe: the SIL Open Font License 1.1, part 1 below."
+    echo "- Liberation Sans Narrow (LiberationSansNarrow-Regular.ttf, Debian's ${narrow/=/ }),"
+    echo "  the file of that name beside Kavren_Utility.exe, unaltered:"
     echo "  the Liberation Fonts licence, which grants the GNU General Public"
     echo "  License version 2 with a font exception, part 2 below; part 3 is that"
     echo "  licence."

@@ -25,7 +25,8 @@ mkdir "$work/dist"
 for exe in "$gui_exe" "$cli_exe"; do
     x86_64-w64-mingw32-strip -o "$work/dist/$(basename "$exe")" "$exe"
 done
-cp "$root/README.md" "$root/LICENSE" "$("$root/tools/windows/faces.sh")/LICENSE-FONTS.txt" "$work/dist/"
+faces=$("$root/tools/windows/faces.sh")
+cp "$root/README.md" "$root/LICENSE" "$faces/LiberationSansNarrow-Regular.ttf" "$faces/LICENSE-FONTS.txt" "$work/dist/"
 version=$(sed -n 's/^project(Kavren_Utility VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 # zlib: the same installer as shipped but for the compression, in a few
 # seconds instead of half a minute.
@@ -63,7 +64,7 @@ rule_call() {
 }
 "$KAVREN_WINE" "$work/setup.exe" /S </dev/null || fail "the installer failed"
 installed="$WINEPREFIX/drive_c/Program Files/Kavren Utility"
-for f in Kavren_Utility.exe kavren.exe README.md LICENSE LICENSE-FONTS.txt Uninstall.exe; do
+for f in Kavren_Utility.exe kavren.exe README.md LICENSE LiberationSansNarrow-Regular.ttf LICENSE-FONTS.txt Uninstall.exe; do
     [ -f "$installed/$f" ] || fail "$f was not installed"
 done
 link="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kavren Utility.lnk"
