@@ -32,7 +32,6 @@
 #include "net/idsockethandle.h"
 #include "protocol/packets.h"
 #include "usecases/configuration.h"
-#include "usecases/configurationrun.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::app::TPwdDlg* PwdDlg = nullptr;
@@ -485,7 +484,10 @@ void TMainF::deviceListed(std::string_view name, std::string_view mac) {
     showStatus(1, "Get Device Information done.");
 }
 
-void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text) {
+// The verdict is judged again by the same rule where the outcome is marked,
+// which also happens when the wait ends or a verification settles.
+void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                            bool /*accepted*/) {
     showDevice(name, mac);
     showStatus(1, text);
     // The answer belongs to the device's newest request still waiting; one
@@ -520,7 +522,7 @@ void TMainF::markOutcome(const UpdateResult& result) {
     } else if (!result.answer) {
         m_model->setOutcome(*row, DeviceTableModel::NoAnswer, sentTo + answerText(result));
     } else {
-        const bool accepted = usecases::ConfigurationRun::accepted(*result.answer);
+        const bool accepted = usecases::acceptedAnswer(*result.answer);
         m_model->setOutcome(*row, accepted ? DeviceTableModel::Accepted : DeviceTableModel::Refused,
                             sentTo + QStringLiteral("answered \"%1\"").arg(answerText(result)));
     }
