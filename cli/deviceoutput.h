@@ -25,10 +25,6 @@ QString visibleDeviceText(const std::string& bytes);
 // are shown as \xNN so that no device can move the terminal's cursor.
 QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows);
 
-// One CSV line (RFC 4180): fields holding a comma, quote or line break are
-// quoted, quotes doubled. Ends with "\r\n".
-QByteArray csvLine(const QStringList& fields);
-
 // Column keys of the machine-readable forms, and the table's headers (the
 // grid's own where it has one).
 const QStringList& deviceKeys();
