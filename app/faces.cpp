@@ -52,8 +52,8 @@ void registerEmbeddedFaces() {
     // exception) and so travels as a file beside the executable, not inside
     // it. By its exact name only: a folder the program is run from may hold
     // any fonts at all.
-    const QString narrow =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(kNarrowFaceFile));
+    const QString narrow = QDir(QCoreApplication::applicationDirPath())
+                               .filePath(QStringLiteral("LiberationSansNarrow-Regular.ttf"));
     if (QFileInfo::exists(narrow))
         files << narrow;
     for (const QString& file : files)

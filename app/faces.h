@@ -8,9 +8,6 @@ namespace kavren::app {
 // The one list of faces the window asks for by name: every widget that
 // sets a face takes it from here.
 
-// The narrow face's file beside the Windows executables.
-inline constexpr char kNarrowFaceFile[] = "LiberationSansNarrow-Regular.ttf";
-
 // Makes the faces that travel with the program known to Qt: the Windows
 // build carries Liberation Sans (Arial's widths) in its resources and
 // Liberation Sans Narrow (Arial Narrow's) beside the executable, so its
