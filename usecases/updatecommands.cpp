@@ -80,7 +80,7 @@ void UpdateCommands::update(int row, int remaining) {
     const std::optional<CheckedSettings> settings =
         checkSettings({.mac = device.mac,
                        .deviceIp = device.deviceIp,
-                       .ip = device.ip,
+                       .ip = m_devices.field(devices::DeviceField::Ip, row),
                        .mask = device.mask,
                        .gateway = device.gateway,
                        .description = device.description,
