@@ -7,9 +7,14 @@ namespace kavren::app {
 
 namespace {
 
-constexpr std::array<std::string_view, DeviceGrid::kColCount> kHeaders = {
-    "",           "MAC Address", "Device Name", "Version",    "DeviceIP", "NewPassword",
-    "IP Address", "NetMask",     "Gateway",     "Description"};
+// The row-number column, then every field of the list.
+static_assert(DeviceGrid::kColCount == devices::kDeviceFieldCount + 1);
+constexpr std::array<std::string_view, DeviceGrid::kColCount> kHeaders = [] {
+    std::array<std::string_view, DeviceGrid::kColCount> headers{};
+    for (std::size_t c = 1; c < headers.size(); ++c)
+        headers[c] = devices::kDeviceFieldNames[c - 1];
+    return headers;
+}();
 // They add up to 756 pixels, which fits the 793-pixel grid without scrolling.
 constexpr std::array<int, DeviceGrid::kColCount> kWidths = {16, 96, 80, 80, 80,
                                                             72, 72, 72, 72, 116};

@@ -33,7 +33,6 @@
 #include "net/idsockethandle.h"
 #include "protocol/packets.h"
 #include "usecases/configuration.h"
-#include "usecases/configurationrun.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::app::TPwdDlg* PwdDlg = nullptr;
@@ -477,7 +476,8 @@ void TMainF::deviceListed(std::string_view name, std::string_view mac) {
     showStatus(1, "Get Device Information done.");
 }
 
-void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text) {
+void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                            bool accepted) {
     showDevice(name, mac);
     showStatus(1, text);
     // The answer belongs to the device's newest request still waiting.
@@ -488,7 +488,6 @@ void TMainF::resultReceived(std::string_view name, std::string_view mac, std::st
         return;
     waiting->answer = std::string(text);
     if (const auto row = m_grid.list().findByMac(mac)) {
-        const bool accepted = usecases::ConfigurationRun::accepted(text);
         m_model->setOutcome(*row, accepted ? DeviceTableModel::Accepted : DeviceTableModel::Refused,
                             QStringLiteral("Last update: sent to %1, answered \"%2\"")
                                 .arg(toQt(waiting->destination), toQt(text)));

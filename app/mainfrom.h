@@ -164,8 +164,8 @@ private:
     void showMessage(std::string_view text) override;
     // ReplyEvents: panel 0 names the device, panel 1 says what happened.
     void deviceListed(std::string_view name, std::string_view mac) override;
-    void resultReceived(std::string_view name, std::string_view mac,
-                        std::string_view text) override;
+    void resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                        bool accepted) override;
     void listFull() override;
     void showDevice(std::string_view name, std::string_view mac);
     void showStatus(std::size_t panel, std::string_view text);

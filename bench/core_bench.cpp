@@ -53,8 +53,8 @@ struct NullEvents final : kavren::usecases::ReplyEvents {
         benchmark::DoNotOptimize(name);
         benchmark::DoNotOptimize(mac);
     }
-    void resultReceived(std::string_view name, std::string_view mac,
-                        std::string_view text) override {
+    void resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                        bool) override {
         benchmark::DoNotOptimize(name);
         benchmark::DoNotOptimize(mac);
         benchmark::DoNotOptimize(text);

@@ -41,7 +41,8 @@ struct LastDevice final : kavren::usecases::ReplyEvents {
     void deviceListed(std::string_view name, std::string_view mac) override {
         line.assign("Device : ").append(name).append(" (").append(mac).push_back(')');
     }
-    void resultReceived(std::string_view name, std::string_view mac, std::string_view) override {
+    void resultReceived(std::string_view name, std::string_view mac, std::string_view,
+                        bool) override {
         deviceListed(name, mac);
     }
     void listFull() override {}

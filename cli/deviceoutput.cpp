@@ -64,37 +64,24 @@ QByteArray formatTable(const QStringList& headers, const std::vector<QStringList
     return formatTable(headers, rows.size(), [&rows](std::size_t r) { return rows[r]; });
 }
 
-QByteArray csvLine(const QStringList& fields) {
-    QString text;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            text += QLatin1Char(',');
-        const QString& field = fields[i];
-        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
-            field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'))) {
-            QString quoted = field;
-            quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-            text += QLatin1Char('"') + quoted + QLatin1Char('"');
-        } else {
-            text += field;
-        }
-    }
-    return text.toUtf8() + "\r\n";
+namespace {
+
+QStringList columnTexts(std::string_view usecases::DeviceColumn::*text) {
+    QStringList texts;
+    for (const usecases::DeviceColumn& column : usecases::kDeviceColumns)
+        texts << QString::fromLatin1(column.*text);
+    return texts;
 }
 
+}  // namespace
+
 const QStringList& deviceKeys() {
-    static const QStringList keys{
-        QStringLiteral("mac"),         QStringLiteral("name"),      QStringLiteral("version"),
-        QStringLiteral("ip"),          QStringLiteral("mask"),      QStringLiteral("gateway"),
-        QStringLiteral("description"), QStringLiteral("found_via"), QStringLiteral("sender")};
+    static const QStringList keys = columnTexts(&usecases::DeviceColumn::key);
     return keys;
 }
 
 const QStringList& deviceHeaders() {
-    static const QStringList headers{
-        QStringLiteral("MAC Address"), QStringLiteral("Device Name"), QStringLiteral("Version"),
-        QStringLiteral("DeviceIP"),    QStringLiteral("NetMask"),     QStringLiteral("Gateway"),
-        QStringLiteral("Description"), QStringLiteral("Found via"),   QStringLiteral("Sender")};
+    static const QStringList headers = columnTexts(&usecases::DeviceColumn::caption);
     return headers;
 }
 

@@ -31,10 +31,6 @@ QByteArray formatTable(const QStringList& headers, const std::vector<QStringList
 QByteArray formatTable(const QStringList& headers, std::size_t rowCount,
                        const std::function<QStringList(std::size_t)>& rowAt);
 
-// One CSV line (RFC 4180): fields holding a comma, quote or line break are
-// quoted, quotes doubled. Ends with "\r\n".
-QByteArray csvLine(const QStringList& fields);
-
 // Column keys of the machine-readable forms, and the table's headers (the
 // grid's own where it has one).
 const QStringList& deviceKeys();

@@ -7,6 +7,7 @@
 #include "changes/changerecord.h"
 #include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
+#include "usecases/discovery.h"
 
 namespace kavren::cli {
 
@@ -41,8 +42,8 @@ std::optional<usecases::FoundDevice> seenNow(const usecases::ConfigJob& job,
 // The password the device takes now: the new one once it took the change.
 const std::string& validPassword(const usecases::ConfigJob& job, const usecases::JobResult& result,
                                  const std::string& current) {
-    const bool tookChange = result.state == usecases::JobState::Verified ||
-                            result.message.starts_with(usecases::ConfigurationRun::kAcceptedText);
+    const bool tookChange =
+        result.state == usecases::JobState::Verified || usecases::acceptedAnswer(result.message);
     return !job.newPassword.empty() && tookChange ? job.newPassword : current;
 }
 
@@ -93,8 +94,7 @@ bool readRollbackOptions(const QCommandLineParser& parser, const std::vector<std
 bool needsRollback(const usecases::JobResult& result) {
     if (result.state != usecases::JobState::Failed || !result.handedOver)
         return false;
-    return result.message.empty() ||
-           result.message.starts_with(usecases::ConfigurationRun::kAcceptedText);
+    return result.message.empty() || usecases::acceptedAnswer(result.message);
 }
 
 usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job,

@@ -9,10 +9,6 @@ namespace kavren::devices {
 
 namespace {
 
-constexpr std::array<std::string_view, kDeviceFieldCount> kFieldNames = {
-    "MAC Address", "Device Name", "Version", "DeviceIP",   "NewPassword",
-    "IP Address",  "NetMask",     "Gateway", "Description"};
-
 const std::string kEmpty;
 
 constexpr std::size_t indexOf(DeviceField field) {
@@ -155,7 +151,7 @@ const std::string& DeviceList::field(DeviceField field, int device) const {
 }
 
 void DeviceList::setField(DeviceField field, int device, std::string text) {
-    if (!contains(device) || indexOf(field) >= kFieldNames.size())
+    if (!contains(device) || indexOf(field) >= kDeviceFieldNames.size())
         return;
     announceAppended();
     if (field == DeviceField::NewPassword) {
@@ -222,11 +218,6 @@ std::optional<std::string_view> DeviceList::lengthWarning(DeviceField field,
             break;
     }
     return std::nullopt;
-}
-
-std::string_view DeviceList::fieldName(DeviceField field) {
-    const std::size_t i = indexOf(field);
-    return i < kFieldNames.size() ? kFieldNames[i] : std::string_view();
 }
 
 // The slot holding `mac`, or the free slot where it would go (linear

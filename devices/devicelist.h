@@ -32,6 +32,11 @@ enum class DeviceField : int {
     Description,
 };
 inline constexpr int kDeviceFieldCount = 9;
+// Each field's name as the user reads it (the grid's headers, the
+// confirmation's labels, the command line's columns), in DeviceField order.
+inline constexpr std::array<std::string_view, kDeviceFieldCount> kDeviceFieldNames = {
+    "MAC Address", "Device Name", "Version", "DeviceIP",   "NewPassword",
+    "IP Address",  "NetMask",     "Gateway", "Description"};
 
 // A listed device: the record of its first reply. Mask, gateway and
 // description start as reported and are changed in place. The address it is
@@ -146,7 +151,10 @@ public:
     static std::optional<std::string_view> lengthWarning(DeviceField field, std::string_view text);
     // The field's name as the user reads it (the confirmation's labels, the
     // grid's headers).
-    static std::string_view fieldName(DeviceField field);
+    static constexpr std::string_view fieldName(DeviceField field) {
+        const auto i = static_cast<std::size_t>(field);
+        return i < kDeviceFieldNames.size() ? kDeviceFieldNames[i] : std::string_view();
+    }
 
 private:
     void indexMac(int device);

@@ -12,6 +12,7 @@
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
+#include "usecases/discovery.h"
 #include "usecases/updatecommands.h"
 
 namespace kavren::usecases {
@@ -200,7 +201,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
                            return false;
                        JobResult& result = results[it->second];
                        result.message = message->text;
-                       if (accepted(message->text)) {
+                       if (acceptedAnswer(message->text)) {
                            result.state = JobState::Acknowledged;
                        } else {
                            result.state = JobState::Failed;

@@ -97,11 +97,6 @@ public:
     // Runs every step; returns one result per job, in job order.
     std::vector<JobResult> run(const std::vector<ConfigJob>& jobs, const RunOptions& options);
 
-    // A result message counts as acceptance when it starts with this text.
-    static constexpr std::string_view kAcceptedText = "Setting OK";
-    // The answer rule both front ends judge a device's result message by.
-    static bool accepted(std::string_view message) { return message.starts_with(kAcceptedText); }
-
 private:
     void send(std::size_t index, const ConfigJob& job, JobResult& result);
     void awaitResults(const std::vector<ConfigJob>& jobs, std::vector<JobResult>& results,

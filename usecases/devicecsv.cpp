@@ -10,12 +10,10 @@ namespace kavren::usecases {
 
 namespace {
 
-constexpr std::array<std::string_view, 9> kKeys = {
-    "mac", "name", "version", "ip", "mask", "gateway", "description", "found_via", "sender"};
 constexpr std::size_t kDeviceOnlyKeys = 7;
 
 std::size_t columnCount(DeviceCsvColumns columns) {
-    return columns == DeviceCsvColumns::All ? kKeys.size() : kDeviceOnlyKeys;
+    return columns == DeviceCsvColumns::All ? kDeviceColumns.size() : kDeviceOnlyKeys;
 }
 
 void appendLatin1AsUtf8(std::string& out, std::string_view bytes) {
@@ -146,12 +144,15 @@ CsvRecords readCsvRecords(std::string_view text) {
 }
 
 void appendDeviceCsvHeader(std::string& out, DeviceCsvColumns columns) {
-    appendLine(out, kKeys.data(), columnCount(columns));
+    std::array<std::string_view, kDeviceColumns.size()> keys;
+    for (std::size_t c = 0; c < keys.size(); ++c)
+        keys[c] = kDeviceColumns[c].key;
+    appendLine(out, keys.data(), columnCount(columns));
 }
 
 void appendDeviceCsvLine(std::string& out, const DeviceCsvRecord& device,
                          DeviceCsvColumns columns) {
-    const std::array<std::string_view, kKeys.size()> fields = {
+    const std::array<std::string_view, kDeviceColumns.size()> fields = {
         device.mac,     device.name,        device.version,  device.deviceIp, device.mask,
         device.gateway, device.description, device.foundVia, device.sender};
     appendLine(out, fields.data(), columnCount(columns));

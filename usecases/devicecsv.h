@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace kavren::devices {
-class DeviceList;
-}
+#include "devices/devicelist.h"
 
 namespace kavren::usecases {
 
@@ -33,6 +32,25 @@ namespace kavren::usecases {
 struct DeviceCsvRecord {
     std::string_view mac, name, version, deviceIp, mask, gateway, description, foundVia, sender;
 };
+
+// The columns of a device listing, in DeviceCsvRecord's order: the key of
+// the machine-readable forms (CSV header, JSON) and the caption a table
+// shows, the list's own field name where it has one.
+struct DeviceColumn {
+    std::string_view key;
+    std::string_view caption;
+};
+inline constexpr std::array<DeviceColumn, 9> kDeviceColumns = {{
+    {"mac", devices::DeviceList::fieldName(devices::DeviceField::Mac)},
+    {"name", devices::DeviceList::fieldName(devices::DeviceField::Name)},
+    {"version", devices::DeviceList::fieldName(devices::DeviceField::Version)},
+    {"ip", devices::DeviceList::fieldName(devices::DeviceField::DeviceIp)},
+    {"mask", devices::DeviceList::fieldName(devices::DeviceField::Mask)},
+    {"gateway", devices::DeviceList::fieldName(devices::DeviceField::Gateway)},
+    {"description", devices::DeviceList::fieldName(devices::DeviceField::Description)},
+    {"found_via", "Found via"},
+    {"sender", "Sender"},
+}};
 
 enum class DeviceCsvColumns {
     All,                  // mac ... description, found_via, sender

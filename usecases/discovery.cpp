@@ -41,10 +41,14 @@ void reportResult(const devices::DeviceList& list, ReplyEvents& events,
     // alone, so the result is never attributed to a device reported before.
     const auto listed = list.findByMac(mac);
     events.resultReceived(listed ? std::string_view(list.device(*listed).name) : std::string_view(),
-                          mac, reply.text);
+                          mac, reply.text, acceptedAnswer(reply.text));
 }
 
 }  // namespace
+
+bool acceptedAnswer(std::string_view resultText) {
+    return resultText.starts_with("Setting OK");
+}
 
 void handleReply(devices::DeviceList& list, ReplyEvents& events,
                  std::span<const std::uint8_t> datagram, std::uint32_t sender) {

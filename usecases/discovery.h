@@ -22,14 +22,20 @@ public:
     virtual ~ReplyEvents() = default;
     // A device not listed before was appended to the list.
     virtual void deviceListed(std::string_view name, std::string_view mac) = 0;
-    // A device answered a configuration request with `text`. `name` is the
-    // listed device's name, empty when its MAC is not listed.
-    virtual void resultReceived(std::string_view name, std::string_view mac,
-                                std::string_view text) = 0;
+    // A device answered a configuration request with `text`, which
+    // `accepted` judges (acceptedAnswer). `name` is the listed device's
+    // name, empty when its MAC is not listed.
+    virtual void resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                                bool accepted) = 0;
     // The list is full and a new device was left out; reported once until
     // the list is cleared.
     virtual void listFull() = 0;
 };
+
+// Whether a device's result message says it took the settings: its text
+// starts with "Setting OK"; any other text is its refusal, told as it came.
+// The one rule the window and the configuration run judge an answer by.
+bool acceptedAnswer(std::string_view resultText);
 
 // Handles one received datagram from `sender` (its source address, host
 // order; 0 when not known): a device information reply lists a device unless

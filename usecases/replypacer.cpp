@@ -64,16 +64,17 @@ void ReplyPacer::deviceListed(std::string_view name, std::string_view mac) {
     m_listFullHeld = false;
 }
 
-void ReplyPacer::resultReceived(std::string_view name, std::string_view mac,
-                                std::string_view text) {
+void ReplyPacer::resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                                bool accepted) {
     if (m_sliceDepth == 0) {
-        m_heard.resultReceived(name, mac, text);
+        m_heard.resultReceived(name, mac, text, accepted);
         return;
     }
     m_heldDeviceEvent = HeldDeviceEvent::Result;
     m_heldName.assign(name);
     m_heldMac.assign(mac);
     m_heldResult.assign(text);
+    m_heldAccepted = accepted;
     m_listFullHeld = false;
 }
 
@@ -93,7 +94,7 @@ void ReplyPacer::passHeldEvents() {
     if (held == HeldDeviceEvent::Listed)
         m_heard.deviceListed(m_heldName, m_heldMac);
     else if (held == HeldDeviceEvent::Result)
-        m_heard.resultReceived(m_heldName, m_heldMac, m_heldResult);
+        m_heard.resultReceived(m_heldName, m_heldMac, m_heldResult, m_heldAccepted);
     if (std::exchange(m_listFullHeld, false))
         m_heard.listFull();
 }

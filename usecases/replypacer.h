@@ -60,8 +60,8 @@ public:
 
     // ReplyEvents: the events of the reply handler.
     void deviceListed(std::string_view name, std::string_view mac) override;
-    void resultReceived(std::string_view name, std::string_view mac,
-                        std::string_view text) override;
+    void resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                        bool accepted) override;
     void listFull() override;
 
 private:
@@ -82,6 +82,7 @@ private:
     std::string m_heldName;
     std::string m_heldMac;
     std::string m_heldResult;
+    bool m_heldAccepted = false;
     bool m_listFullHeld = false;
 };
 

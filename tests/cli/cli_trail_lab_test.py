@@ -46,8 +46,8 @@ def killed_then_restored(lab):
                           "--description", "after", "--password-env", "KAVREN_TEST_PW",
                           *FAST)
     Check.that(killed.returncode == -signal.SIGKILL, "the hook kills configure", text(killed))
-    Check.that(lab.logged_kinds(0).count("config") == 1, "its request reached the device",
-               str(lab.logged_kinds(0)))
+    logged = lab.wait_logged(0, "config", 1)
+    Check.that(logged.count("config") == 1, "its request reached the device", str(logged))
     _, found = lab.discover_json()
     Check.that(found.get(MAC, {}).get("ip") == "198.18.0.199",
                "the device took the new settings", str(found))

@@ -130,12 +130,6 @@ TEST(PasswordBytesTest, WhatDoesNotFitIsRefusedEverywhere) {
                          " is empty");
 }
 
-TEST(OutputTest, CsvQuotesOnlyWhereNeeded) {
-    EXPECT_EQ(csvLine({QStringLiteral("a"), QStringLiteral("b,c"), QStringLiteral("say \"hi\""),
-                       QStringLiteral("100%s")}),
-              QByteArray("a,\"b,c\",\"say \"\"hi\"\"\",100%s\r\n"));
-}
-
 TEST(OutputTest, DeviceBytesBecomeOneCharacterEach) {
     usecases::FoundDevice d = foundDevice("02-AA-00-00-00-01", "10.0.0.5");
     d.name = "Caf\xE9\x80";

@@ -13,6 +13,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
                                 "lab"))
@@ -64,6 +65,15 @@ class Lab:
 
     def logged_kinds(self, index):
         return [entry["kind"] for entry in self.log(index)]
+
+    def wait_logged(self, index, kind, count, seconds=5.0):
+        """The kinds emulator `index` logged, once `kind` is there `count`
+        times or `seconds` have passed: a sender killed right after its send
+        does not wait for the device to log what it received."""
+        deadline = time.monotonic() + seconds
+        while self.logged_kinds(index).count(kind) < count and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return self.logged_kinds(index)
 
     def run(self, *args, timeout=60):
         return self.run_with(self.env, *args, timeout=timeout)

@@ -24,8 +24,8 @@ struct CheckingEvents final : kavren::usecases::ReplyEvents {
             std::abort();
     }
     void deviceListed(std::string_view name, std::string_view mac) override { check(name, mac); }
-    void resultReceived(std::string_view name, std::string_view mac,
-                        std::string_view text) override {
+    void resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                        bool) override {
         check(name, mac);
         if (text.size() > 32)
             std::abort();

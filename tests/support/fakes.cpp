@@ -85,9 +85,9 @@ void RecordingReplyEvents::deviceListed(std::string_view name, std::string_view 
 }
 
 void RecordingReplyEvents::resultReceived(std::string_view name, std::string_view mac,
-                                          std::string_view text) {
-    log.push_back("result " + std::string(name) + " (" + std::string(mac) +
-                  "): " + std::string(text));
+                                          std::string_view text, bool accepted) {
+    log.push_back((accepted ? "result " : "refused ") + std::string(name) + " (" +
+                  std::string(mac) + "): " + std::string(text));
     results.emplace_back(text);
 }
 

@@ -102,12 +102,13 @@ private:
 };
 
 // Logs every reply event as one line: "listed NAME (MAC)",
-// "result NAME (MAC): TEXT" or "full"; result texts also on their own.
+// "result NAME (MAC): TEXT" (accepted), "refused NAME (MAC): TEXT" or "full";
+// result texts also on their own.
 class RecordingReplyEvents final : public usecases::ReplyEvents {
 public:
     void deviceListed(std::string_view name, std::string_view mac) override;
-    void resultReceived(std::string_view name, std::string_view mac,
-                        std::string_view text) override;
+    void resultReceived(std::string_view name, std::string_view mac, std::string_view text,
+                        bool accepted) override;
     void listFull() override { log.emplace_back("full"); }
     // The latest line; empty when nothing was reported.
     std::string last() const { return log.empty() ? std::string() : log.back(); }

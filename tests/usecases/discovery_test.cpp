@@ -84,7 +84,7 @@ TEST(ReplyHandler, ShowsResultMessagesWithoutTouchingTheGrid) {
     EXPECT_EQ(events.last(), "result Pump (02-C4-7E-0A-1B-FF): Setting OK");
 
     handleReply(list, events, resultReply(kMac2, "Password Error"));
-    EXPECT_EQ(events.last(), "result  (00-1A-2B-3C-4D-5E): Password Error");
+    EXPECT_EQ(events.last(), "refused  (00-1A-2B-3C-4D-5E): Password Error");
     EXPECT_EQ(list.size(), 1);
 }
 

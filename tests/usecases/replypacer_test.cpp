@@ -122,7 +122,7 @@ TEST_F(ReplyPacerTest, AnEmptyQueueCostsOneLookAndNothingShown) {
 }
 
 TEST_F(ReplyPacerTest, OutsideASliceAnEventIsPassedAtOnce) {
-    pacer.resultReceived("Pump", "01", "Setting OK");
+    pacer.resultReceived("Pump", "01", "Setting OK", true);
     EXPECT_EQ(heard.log, (std::vector<std::string>{"result Pump (01): Setting OK"}));
 }
 
@@ -139,12 +139,12 @@ TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
         {"listed, then a result",
          [](ReplyPacer& p) {
              p.deviceListed("Pump", "01");
-             p.resultReceived("", "02", "Setting OK");
+             p.resultReceived("", "02", "Setting OK", true);
          },
          {"result  (02): Setting OK"}},
         {"a result, then listed",
          [](ReplyPacer& p) {
-             p.resultReceived("Pump", "01", "Password Error");
+             p.resultReceived("Pump", "01", "Password Error", false);
              p.deviceListed("Valve", "02");
          },
          {"listed Valve (02)"}},
@@ -157,7 +157,7 @@ TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
         {"the list full, then a result",
          [](ReplyPacer& p) {
              p.listFull();
-             p.resultReceived("Pump", "01", "Setting OK");
+             p.resultReceived("Pump", "01", "Setting OK", true);
          },
          {"result Pump (01): Setting OK"}},
         {"the list full alone", [](ReplyPacer& p) { p.listFull(); }, {"full"}},
