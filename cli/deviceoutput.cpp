@@ -119,10 +119,17 @@ QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices) {
 }
 
 QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices) {
-    QJsonArray array;
-    for (const usecases::FoundDevice& device : devices)
-        array.append(deviceJson(device));
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    // The array as QJsonDocument writes it indented, but one device at a
+    // time: a long list is then never held as JSON values beside its text.
+    // Each level of nesting is four more spaces, so a device's own document
+    // goes in one level deeper.
+    QByteArray out = "[\n";
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        QByteArray object = QJsonDocument(deviceJson(devices[i])).toJson(QJsonDocument::Indented);
+        object.chop(1);
+        out += "    " + object.replace("\n", "\n    ") + (i + 1 < devices.size() ? ",\n" : "\n");
+    }
+    return out + "]\n";
 }
 
 QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "devices/devicerecord.h"
 #include "devices/devicesenders.h"
@@ -64,6 +63,9 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
                             const DiscoveryProgress& progress) {
     DiscoveryResult result;
     std::vector<FoundDevice>& found = result.devices;
+    // Reserved, not touched: a page costs memory only once a device fills it,
+    // and a flood of invented devices never has the list copied as it grows.
+    found.reserve(std::min<std::size_t>(rounds.maxDevices, devices::DeviceList::kMaxDevices));
     std::unordered_map<std::string, std::size_t> listed;
     const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
@@ -71,7 +73,7 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
     for (const protocol::Ipv4Address adapter : rounds.adapters) {
         if (progress.roundStarts)
             progress.roundStarts(adapter);
-        std::unordered_set<std::string> heard;
+        std::vector<bool> heard(found.size());  // by device, in this round
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
@@ -89,8 +91,14 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
                         return false;
                     }
                     FoundDevice device{std::move(*record), adapter, peer};
-                    if (heard.insert(device.mac).second && progress.heard)
-                        progress.heard(device);
+                    const std::size_t index = it != listed.end() ? it->second : found.size();
+                    if (index >= heard.size())
+                        heard.resize(index + 1);
+                    if (!heard[index]) {
+                        heard[index] = true;
+                        if (progress.heard)
+                            progress.heard(device);
+                    }
                     if (it != listed.end()) {
                         addClaim(found[it->second], std::move(device));
                         return false;
