@@ -190,8 +190,21 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<changes::PlanEntr
         else
             pending.push_back(i);
     }
-    if (dryRun)
-        return finish(ExitOk);
+    if (dryRun) {
+        // The preview answers as the run would: a device that only a
+        // broadcast reaches is refused without --broadcast.
+        int status = ExitOk;
+        for (const std::size_t i : pending) {
+            if (!usecases::routeTo(finder, *entries[i].device,
+                                   parser.isSet(QStringLiteral("broadcast")), results[i])) {
+                writeReport(
+                    parser,
+                    resultLine({*entries[i].device, entries[i].target, {}}, results[i]).toUtf8());
+                status = ExitFailed;
+            }
+        }
+        return finish(status);
+    }
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (results[i].state == usecases::JobState::Unchanged) {
             writeReport(

@@ -142,7 +142,7 @@ QString finalState(const changes::PlanEntry& entry, const usecases::JobResult& r
         case usecases::JobState::Acknowledged:
             return QStringLiteral("acknowledged");
         case usecases::JobState::NotSent:
-            if (dryRun && entry.ok())
+            if (dryRun && entry.ok() && result.reason.empty())
                 return QStringLiteral("would_change");
             break;
         case usecases::JobState::RolledBack:

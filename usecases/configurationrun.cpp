@@ -83,6 +83,27 @@ std::string differences(const devices::DeviceRecord& found, const DeviceSettings
 
 }  // namespace
 
+bool routeTo(DevicePort& port, const FoundDevice& device, bool broadcastAllowed,
+             JobResult& result) {
+    // A device cannot be reached by unicast from an adapter whose subnet
+    // does not hold its address: the host has no route, or one through the
+    // wrong adapter.
+    const auto mask = port.adapterMask(device.foundVia);
+    result.outsideSubnet =
+        mask && devices::sameSubnet(device.deviceIp, device.foundVia.text(), mask->text()) == false;
+    // Only a broadcast reaches such a device, and a broadcast hands the
+    // scrambled password to every host on the segment: the user decides.
+    if (result.outsideSubnet && !broadcastAllowed) {
+        result.reason = "its address " + device.deviceIp + " lies outside the subnet of adapter " +
+                        device.foundVia.text() +
+                        ", so only a broadcast reaches it, and a broadcast hands the request "
+                        "and its password to every host on the segment; add --broadcast to "
+                        "send it so";
+        return false;
+    }
+    return true;
+}
+
 const char* stateName(JobState state) {
     switch (state) {
         case JobState::NotSent:
@@ -113,24 +134,11 @@ void ConfigurationRun::report(std::size_t job, const JobResult& result) const {
 void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& result) {
     const FoundDevice& device = job.device;
 
-    // A device cannot be reached by unicast from an adapter whose subnet
-    // does not hold its address: the host has no route, or one through the
-    // wrong adapter.
-    const auto mask = m_port.adapterMask(device.foundVia);
-    result.outsideSubnet =
-        mask && devices::sameSubnet(device.deviceIp, device.foundVia.text(), mask->text()) == false;
     // A later attempt that cannot go out ends the change; the first one was
     // simply never sent.
     const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
-    // Only a broadcast reaches such a device, and a broadcast hands the
-    // scrambled password to every host on the segment: the user decides.
-    if (result.outsideSubnet && !m_forceBroadcast) {
+    if (!routeTo(m_port, device, m_forceBroadcast, result)) {
         result.state = notSent;
-        result.reason = "its address " + device.deviceIp + " lies outside the subnet of adapter " +
-                        device.foundVia.text() +
-                        ", so only a broadcast reaches it, and a broadcast hands the request "
-                        "and its password to every host on the segment; add --broadcast to "
-                        "send it so";
         return;
     }
     // The same checks and the same request as the window's update of a row

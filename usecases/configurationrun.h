@@ -50,6 +50,12 @@ struct JobResult {
     bool handedOver = false;     // a request of this change reached the socket
 };
 
+// Whether a request can reach `device` through `port`, recorded in `result`
+// (outsideSubnet, and the reason when it cannot): by unicast from the adapter
+// it answered on, or, for a device outside that adapter's subnet, only by a
+// broadcast, which goes when `broadcastAllowed`. A dry run asks the same.
+bool routeTo(DevicePort& port, const FoundDevice& device, bool broadcastAllowed, JobResult& result);
+
 // How hard a run tries. A request without a result message within
 // `resultTimeout` is sent again, up to `attempts` requests in all; before
 // each new attempt and at the end a discovery (`discoverTimeout`,

@@ -56,6 +56,10 @@ def scenario_discover_two_segments(lab):
     out = text(refused)
     Check.that(refused.returncode == 1 and "not sent" in out and "add --broadcast" in out,
                "no automatic broadcast to an out-of-subnet device", out)
+    dry = lab.run("configure", "--mac", "02-bb-00-00-00-02", "--ip", "198.19.0.150", "--dry-run",
+                  *FAST)
+    Check.that(dry.returncode == 1 and "add --broadcast" in text(dry),
+               "the dry run refuses it as the run does", text(dry))
     moved = lab.run("configure", "--mac", "02-bb-00-00-00-02", "--ip", "198.19.0.150",
                     "--password-env", "KAVREN_TEST_PW", "--broadcast", "--verify", *FAST)
     out = text(moved)

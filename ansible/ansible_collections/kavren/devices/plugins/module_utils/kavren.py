@@ -11,7 +11,6 @@ __metaclass__ = type
 
 import csv
 import io
-import ipaddress
 import json
 import os
 
@@ -209,47 +208,3 @@ def sexagesimal_mac(value):
     if not 10 <= pairs[0] <= 99:
         return None
     return "-".join("%02d" % p for p in pairs)
-
-
-def outside_subnet(device_ip, adapter, adapters):
-    """Whether a device at device_ip, found via the adapter address, lies
-    outside that adapter's subnet, as kavren decides before it sends:
-    adapters maps each address of the host to its prefix length. None when
-    the adapter is not known."""
-    prefix = adapters.get(adapter)
-    if prefix is None:
-        return None
-    try:
-        network = ipaddress.ip_interface(u"%s/%d" % (adapter, prefix)).network
-        return ipaddress.ip_address(u"%s" % device_ip) not in network
-    except ValueError:
-        return None
-
-
-def host_prefixes(ip_output):
-    """Address -> prefix length from `ip -o -4 addr show`."""
-    found = {}
-    for line in ip_output.splitlines():
-        words = line.split()
-        if "inet" in words and words.index("inet") + 1 < len(words):
-            address = words[words.index("inet") + 1].split("/")
-            if len(address) == 2 and address[1].isdigit():
-                found[address[0]] = int(address[1])
-    return found
-
-
-BROADCAST_REASON = ("its address %s lies outside the subnet of adapter %s, so only a broadcast "
-                    "reaches it, and a broadcast hands the request and its password to every host "
-                    "on the segment; set broadcast to send it so")
-
-
-def apply_subnet_rule(document, adapters):
-    """Check mode's answer as the real run gives it: kavren's dry run says
-    would_change for a device that only a broadcast reaches, which the
-    real run without broadcast refuses."""
-    for entry in document["devices"]:
-        before = entry.get("before") or {}
-        if entry.get("state") == "would_change" and outside_subnet(
-                before.get("ip"), entry.get("found_via"), adapters):
-            entry["state"] = "failed"
-            entry["reason"] = BROADCAST_REASON % (before.get("ip"), entry.get("found_via"))

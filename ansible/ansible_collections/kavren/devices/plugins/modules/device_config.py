@@ -260,9 +260,9 @@ import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.kavren.devices.plugins.module_utils.kavren import (
-    NETWORK_OPTIONS, PASSWORD_ENV, SETTING_KEYS, apply_subnet_rule, command_failure,
-    device_warnings, failed_devices, failure_message, host_prefixes, kavren_path, network_args,
-    parse_run, plan_csv, run_results, sexagesimal_mac)
+    NETWORK_OPTIONS, PASSWORD_ENV, SETTING_KEYS, command_failure, device_warnings,
+    failed_devices, failure_message, kavren_path, network_args, parse_run, plan_csv, run_results,
+    sexagesimal_mac)
 
 DEVICE_OPTIONS = dict(dict((key, dict(type="str")) for key in SETTING_KEYS),
                       mac=dict(type="str", required=True),
@@ -347,19 +347,6 @@ def keep_set_passwords(module, listed):
             for d, e in zip(listed, document["devices"])]
 
 
-def subnet_rule(module, document):
-    if module.params["broadcast"] or not any(
-            e.get("state") == "would_change" for e in document["devices"]):
-        return
-    ip = module.get_bin_path("ip")
-    shown = module.run_command([ip, "-o", "-4", "addr", "show"]) if ip else (1, "", "")
-    if shown[0] != 0:
-        module.warn("the adapters' subnets could not be read: check mode cannot tell which "
-                    "devices only a broadcast reaches")
-        return
-    apply_subnet_rule(document, host_prefixes(shown[1]))
-
-
 def main():
     module = AnsibleModule(argument_spec=ARGUMENTS, supports_check_mode=True)
     params = module.params
@@ -373,8 +360,6 @@ def main():
         listed = keep_set_passwords(module, listed)
 
     document, stderr = run_plan(module, base_command(module, module.check_mode), listed)
-    if module.check_mode:
-        subnet_rule(module, document)
     results, diffs, changed = run_results(document, listed, module.check_mode)
     for warning in device_warnings(results):
         module.warn(warning)
