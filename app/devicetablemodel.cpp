@@ -70,8 +70,9 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
             if (const auto outcome = m_outcomes.find(gridRow(index));
                 index.column() == DeviceGrid::ColRow && outcome != m_outcomes.end() &&
                 outcome->second.first >= Accepted) {
-                return QBrush(outcome->second.first == Accepted ? QColor(0xC8, 0xE6, 0xC9)
-                                                                : QColor(0xFF, 0xD5, 0x80));
+                const bool success =
+                    outcome->second.first == Accepted || outcome->second.first == Verified;
+                return QBrush(success ? QColor(0xC8, 0xE6, 0xC9) : QColor(0xFF, 0xD5, 0x80));
             }
             {
                 // The five fixed columns look like the header: they are labels,

@@ -42,7 +42,17 @@ public:
     // The outcome of a row's last update (OutcomeRole), tinted on the row
     // number in colours apart from the address marks' red, and told in its
     // tooltip and accessible description.
-    enum Outcome : int { NoOutcome = 0, Sent = 1, Accepted = 2, Refused = 3 };
+    // NoAnswer: no result message within the wait. Verified and
+    // NotVerified: the device was looked for again after "Setting OK".
+    enum Outcome : int {
+        NoOutcome = 0,
+        Sent = 1,
+        Accepted = 2,
+        Refused = 3,
+        NoAnswer = 4,
+        Verified = 5,
+        NotVerified = 6
+    };
     static constexpr int OutcomeRole = Qt::UserRole + 2;
     void setOutcome(int gridRow, Outcome outcome, const QString& text);
 

@@ -88,6 +88,7 @@ DevListCommands::DevListCommands(DevListView& view, DeviceGrid& grid, FindBar& b
     m_menu->addAction(ActImportPlan);
     // The actions run after the menu has gone: the cell it was opened on is
     // forgotten one turn of the event loop later.
+    m_ownCommands = m_menu->actions().size();
     connect(m_menu, &QMenu::aboutToHide, this,
             [this] { QTimer::singleShot(0, this, [this] { m_menuIndex = {}; }); });
 
@@ -155,6 +156,13 @@ void DevListCommands::showMenu(const QModelIndex& at, const QPoint& globalPos) {
 
 QModelIndex DevListCommands::target() const {
     return m_menuIndex.isValid() ? m_menuIndex : m_view.currentIndex();
+}
+
+std::optional<int> DevListCommands::targetRow() const {
+    const QModelIndex cell = target();
+    if (!cell.isValid() || !m_grid.isDeviceRow(DeviceTableModel::gridRow(cell)))
+        return std::nullopt;
+    return DeviceTableModel::gridRow(cell);
 }
 
 void DevListCommands::openFind() {
@@ -227,19 +235,16 @@ void DevListCommands::copyRow() {
     QGuiApplication::clipboard()->setText(text);
 }
 
-void DevListCommands::exportList() {
-    const QString path = m_chooseFile
-                             ? m_chooseFile()
-                             : QFileDialog::getSaveFileName(
-                                   m_view.window(), QStringLiteral("Export List"), QString(),
-                                   QStringLiteral("CSV files (*.csv);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    const std::string csv = usecases::listedDevicesCsv(m_grid.list());
+QString chooseCsvFile(QWidget* parent, const QString& title) {
+    return QFileDialog::getSaveFileName(parent, title, QString(),
+                                        QStringLiteral("CSV files (*.csv);;All files (*)"));
+}
+
+void writeExportFile(const QString& path, const std::string& bytes) {
     QFile file(path);
-    bool written =
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-        file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size());
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                   file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                       static_cast<qint64>(bytes.size());
     // The last bytes may fail only as the file is closed (a full disk).
     if (file.isOpen()) {
         file.close();
@@ -249,6 +254,27 @@ void DevListCommands::exportList() {
         throw std::runtime_error("Cannot write " + fromQt(path) + ": " +
                                  fromQt(file.errorString()));
     }
+}
+
+void DevListCommands::exportList() {
+    const QString path = m_chooseFile
+                             ? m_chooseFile()
+                             : chooseCsvFile(m_view.window(), QStringLiteral("Export List"));
+    if (path.isEmpty())
+        return;
+    writeExportFile(path, usecases::listedDevicesCsv(m_grid.list()));
+}
+
+QAction* DevListCommands::addWindowCommand(const QString& text, const char* name,
+                                           const QKeySequence& keys,
+                                           std::function<void()> handler) {
+    if (m_menu->actions().size() == m_ownCommands)
+        m_menu->addSeparator();
+    QAction* action = makeAction(text, name, keys, Qt::WidgetWithChildrenShortcut, nullptr);
+    if (handler)
+        connect(action, &QAction::triggered, this, guarded(std::move(handler)));
+    m_menu->addAction(action);
+    return action;
 }
 
 std::map<int, std::vector<int>> DevListCommands::selectedRowsByColumn() const {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "devices/devicesearch.h"
@@ -14,6 +16,12 @@ class QAction;
 class QMenu;
 
 namespace kavren::app {
+
+// A save dialog for a CSV file; an empty text when cancelled.
+QString chooseCsvFile(QWidget* parent, const QString& title);
+// Writes `bytes` as the whole file at `path`; an error names the system's
+// reason and reaches the general error display.
+void writeExportFile(const QString& path, const std::string& bytes);
 
 class DeviceGrid;
 class DevListView;
@@ -47,6 +55,12 @@ public:
     QAction* ActImportPlan = nullptr;     // Ctrl+I
 
     QMenu* contextMenu() const { return m_menu; }
+    // The device row the menu was opened on, or else the current one.
+    std::optional<int> targetRow() const;
+    // A command of the window's own, put at the end of the menu (after a
+    // separator of its own) and on `keys` while the grid has the focus.
+    QAction* addWindowCommand(const QString& text, const char* name, const QKeySequence& keys,
+                              std::function<void()> handler);
 
     void openFind();
     // Selects the matching device row from the current row on (`step` 0
@@ -98,6 +112,7 @@ private:
     ChooseFile m_chooseFile;
     ChooseFile m_choosePlan;
     QMenu* m_menu = nullptr;
+    qsizetype m_ownCommands = 0;  // the menu's entries before the window's commands
     // The cell the context menu was opened on; the commands act on it while
     // the menu is up, and on the current cell otherwise.
     QModelIndex m_menuIndex;

@@ -83,6 +83,8 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
       m_endpointSender(IdUDPClient, m_adapters),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
+      m_resultWait(services.resultWait),
+      m_chooseExportFile(services.chooseExportFile),
       m_netmaskOf(std::move(services.netmaskOf)),
       m_pacer(m_devices, static_cast<usecases::ReplyEvents&>(*this),
               [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
@@ -220,6 +222,9 @@ void TMainF::createGridCommands(std::function<QString()> chooseExportFile) {
     m_placement->dockAtBottom(m_findBar, DevList);
     m_devListCommands =
         new DevListCommands(*DevList, m_grid, *m_findBar, std::move(chooseExportFile));
+    m_devListCommands->addWindowCommand(QStringLiteral("Update Results…"), "ActUpdateResults",
+                                        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+                                        [this] { showUpdateResults(); });
 }
 
 void TMainF::nameForAccessibility() {
@@ -479,22 +484,57 @@ void TMainF::deviceListed(std::string_view name, std::string_view mac) {
     showStatus(1, "Get Device Information done.");
 }
 
+// The verdict is judged again by the same rule where the outcome is marked,
+// which also happens when the wait ends or a verification settles.
 void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text,
-                            bool accepted) {
+                            bool /*accepted*/) {
     showDevice(name, mac);
     showStatus(1, text);
-    // The answer belongs to the device's newest request still waiting.
+    // The answer belongs to the device's newest request still waiting; one
+    // that comes after the wait still counts, late as it is.
     const auto waiting = std::find_if(
         m_updateResults.rbegin(), m_updateResults.rend(),
         [mac](const UpdateResult& result) { return result.mac == mac && !result.answer; });
     if (waiting == m_updateResults.rend())
         return;
     waiting->answer = std::string(text);
-    if (const auto row = m_grid.list().findByMac(mac)) {
+    markOutcome(*waiting);
+}
+
+void TMainF::answerWaitOver(std::size_t index) {
+    UpdateResult& result = m_updateResults.at(index);
+    if (result.answer)
+        return;
+    result.noAnswer = true;
+    markOutcome(result);
+}
+
+void TMainF::markOutcome(const UpdateResult& result) {
+    if (m_resultsDlg)
+        m_resultsDlg->refresh();
+    const auto row = m_grid.list().findByMac(result.mac);
+    if (!row)
+        return;
+    const QString sentTo =
+        QStringLiteral("Last update: sent to %1, ").arg(toQt(result.destination));
+    if (!result.answer && !result.noAnswer) {
+        m_model->setOutcome(*row, DeviceTableModel::Sent, sentTo + QStringLiteral("no answer yet"));
+    } else if (!result.answer) {
+        m_model->setOutcome(*row, DeviceTableModel::NoAnswer, sentTo + answerText(result));
+    } else {
+        const bool accepted = usecases::acceptedAnswer(*result.answer);
         m_model->setOutcome(*row, accepted ? DeviceTableModel::Accepted : DeviceTableModel::Refused,
-                            QStringLiteral("Last update: sent to %1, answered \"%2\"")
-                                .arg(toQt(waiting->destination), toQt(text)));
+                            sentTo + QStringLiteral("answered \"%1\"").arg(answerText(result)));
     }
+}
+
+void TMainF::showUpdateResults() {
+    if (!m_resultsDlg)
+        m_resultsDlg = new UpdateResultsDlg(m_updateResults, m_chooseExportFile, this);
+    m_resultsDlg->refresh();
+    m_resultsDlg->show();
+    m_resultsDlg->raise();
+    m_resultsDlg->activateWindow();
 }
 
 void TMainF::listFull() {
@@ -518,12 +558,14 @@ bool TMainF::alwaysBroadcast() const {
 }
 
 void TMainF::requestSentTo(std::string_view mac, std::string_view destination) {
-    m_updateResults.push_back({std::string(mac), std::string(destination), std::nullopt});
-    if (const auto row = m_grid.list().findByMac(mac)) {
-        m_model->setOutcome(
-            *row, DeviceTableModel::Sent,
-            QStringLiteral("Last update: sent to %1, no answer yet").arg(toQt(destination)));
-    }
+    m_updateResults.push_back({.mac = std::string(mac),
+                               .destination = std::string(destination),
+                               .answer = std::nullopt,
+                               .noAnswer = false,
+                               .verified = std::nullopt});
+    markOutcome(m_updateResults.back());
+    QTimer::singleShot(m_resultWait, this,
+                       [this, index = m_updateResults.size() - 1] { answerWaitOver(index); });
 }
 
 void TMainF::requestSent() {

@@ -15,11 +15,13 @@
 #include <vector>
 
 #include "app/devicegrid.h"
+#include "app/updateresultsdlg.h"
 #include "devices/devicelist.h"
 #include "net/adapters.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "net/idudpserver.h"
+#include "usecases/configurationrun.h"
 #include "usecases/discovery.h"
 #include "usecases/replypacer.h"
 #include "usecases/updatecommands.h"
@@ -60,6 +62,9 @@ struct MainWindowServices {
     std::function<QString()> chooseExportFile{};
     // Devices listed at most; tests that reach the bound ask for fewer.
     int maxDevices = devices::DeviceList::kMaxDevices;
+    // How long an update waits for the device's result message before it
+    // counts as unanswered: the core's wait, as kavren's.
+    std::chrono::milliseconds resultWait = usecases::RunOptions{}.resultTimeout;
 };
 
 // The main window. It is a thin adapter: each handler (named after its widget
@@ -149,14 +154,10 @@ public:
     void useUpdateCommands(std::unique_ptr<usecases::UpdatePrompts> prompts,
                            std::unique_ptr<usecases::UpdateCommands> commands);
 
-    // Every update since the window opened, newest last: the device, where
-    // its request went, and its answer as it came (none yet: empty).
-    struct UpdateResult {
-        std::string mac;
-        std::string destination;
-        std::optional<std::string> answer;
-    };
+    // Every update since the window opened, newest last.
     const std::vector<UpdateResult>& updateResults() const { return m_updateResults; }
+    // "Update Results…": opens (or brings up) the window listing them.
+    void showUpdateResults();
 
 private:
     // GridEffects: a selection enables Update Device and Connect to Device.
@@ -168,6 +169,9 @@ private:
                         bool accepted) override;
     void listFull() override;
     void showDevice(std::string_view name, std::string_view mac);
+    // The wait for result `index`'s answer is over.
+    void answerWaitOver(std::size_t index);
+    void markOutcome(const UpdateResult& result);
     void showStatus(std::size_t panel, std::string_view text);
     // UpdateOptions: ChkBcast checked.
     bool alwaysBroadcast() const override;
@@ -196,6 +200,9 @@ private:
     std::uint16_t m_receivePort;
     std::unique_ptr<DeviceTableModel> m_model;
     std::vector<UpdateResult> m_updateResults;
+    std::chrono::milliseconds m_resultWait;
+    std::function<QString()> m_chooseExportFile;
+    UpdateResultsDlg* m_resultsDlg = nullptr;
     std::function<std::optional<std::string>(std::string_view)> m_netmaskOf;
     AnchoredPlacement* m_placement = nullptr;
     FindBar* m_findBar = nullptr;

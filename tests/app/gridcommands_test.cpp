@@ -440,11 +440,12 @@ TEST_F(GridCommandsTest, TheMenuKeyOpensTheGridsMenuOnTheCurrentCell) {
         if (!action->isSeparator())
             texts << action->text();
     }
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("Find…"), QStringLiteral("Find Next"),
-                                  QStringLiteral("Find Previous"), QStringLiteral("Copy"),
-                                  QStringLiteral("Copy Row"), QStringLiteral("Export List…"),
-                                  QStringLiteral("Fill Down"), QStringLiteral("Fill Addresses…"),
-                                  QStringLiteral("Import Plan…")}));
+    EXPECT_EQ(texts,
+              (QStringList{QStringLiteral("Find…"), QStringLiteral("Find Next"),
+                           QStringLiteral("Find Previous"), QStringLiteral("Copy"),
+                           QStringLiteral("Copy Row"), QStringLiteral("Export List…"),
+                           QStringLiteral("Fill Down"), QStringLiteral("Fill Addresses…"),
+                           QStringLiteral("Import Plan…"), QStringLiteral("Update Results…")}));
     commands().ActCopy->trigger();
     menu->hide();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("192.168.0.1"));

@@ -5,14 +5,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include "app/devlistcommands.h"
 #include "app/filladdressesdlg.h"
 #include "app/pwddlg.h"
+#include "app/updateresultsdlg.h"
 #include "tests/support/mainwindowfixture.h"
 
 namespace kavren::app {
@@ -23,6 +27,21 @@ using testsupport::widget;
 
 class ManyDevicesTest : public testsupport::MainWindowTest {
 protected:
+    void addServices(MainWindowServices& services) override {
+        services.resultWait = std::chrono::milliseconds(30);
+        services.chooseExportFile = [this] { return files.filePath(QStringLiteral("out.csv")); };
+    }
+    // Update All, every confirmation answered with one password.
+    void updateAll() {
+        ModalWatcher watcher([](QWidget* dialog, int) {
+            if (auto* confirm = qobject_cast<TPwdDlg*>(dialog))
+                confirm->Password->setText(QStringLiteral("pw"));
+            return ModalWatcher::pressOk(dialog);
+        });
+        widget<QAction>(*window, "MnuUpdateAll")->trigger();
+    }
+    static std::array<std::uint8_t, 6> mac(std::uint8_t n) { return {2, 0x4B, 0x56, 0, 0, n}; }
+    QTemporaryDir files;
     DevListView* view() const { return widget<DevListView>(*window, "DevList"); }
     DevListCommands& commands() const { return *window->devListCommands(); }
     // Devices 1..count, all on `ip` as out of the box.
@@ -177,15 +196,7 @@ TEST_F(ManyDevicesTest, OnePasswordForTheRemainingDevicesOfARun) {
 
 TEST_F(ManyDevicesTest, EachOutcomeMarksItsRowApartFromTheConflictRed) {
     receiveDevices(2, {192, 168, 0, 10});
-    ModalWatcher watcher([](QWidget* dialog, int) {
-        if (auto* confirm = qobject_cast<TPwdDlg*>(dialog))
-            confirm->Password->setText(QStringLiteral("pw"));
-        return ModalWatcher::pressOk(dialog);
-    });
-    widget<QAction>(*window, "MnuUpdateAll")->trigger();
-    const auto mac = [](std::uint8_t n) {
-        return std::array<std::uint8_t, 6>{2, 0x4B, 0x56, 0, 0, n};
-    };
+    updateAll();
     receive(testsupport::resultReply(mac(1), "Setting OK"));
     receive(testsupport::resultReply(mac(2), "Password Error"));
     const auto outcome = [this](int row) {
@@ -205,6 +216,36 @@ TEST_F(ManyDevicesTest, EachOutcomeMarksItsRowApartFromTheConflictRed) {
               cellIndex(0, 2).data(Qt::AccessibleDescriptionRole));
     ASSERT_EQ(window->updateResults().size(), 2u);
     EXPECT_EQ(window->updateResults()[1].answer, "Password Error");
+}
+
+TEST_F(ManyDevicesTest, UpdateResultsListsEveryAnswerAsItCameCopiesAndExportsIt) {
+    receiveDevices(3, {192, 168, 0, 10});
+    updateAll();
+    receive(testsupport::resultReply(mac(1), "Setting OK"));
+    receive(testsupport::resultReply(mac(2), "=<b>Password Error"));
+    QTRY_COMPARE(cellIndex(0, 3).data(DeviceTableModel::OutcomeRole).toInt(),
+                 int{DeviceTableModel::NoAnswer});
+    auto* open = widget<QAction>(*window, "ActUpdateResults");
+    EXPECT_TRUE(commands().contextMenu()->actions().contains(open));
+    open->trigger();
+    auto* results = widget<UpdateResultsDlg>(*window, "UpdateResultsDlg");
+    EXPECT_EQ(results->windowTitle(), QStringLiteral("Update Results"));
+    EXPECT_FALSE(results->isModal());
+    auto* list = widget<QTableWidget>(*results, "ResultList");
+    EXPECT_FALSE(list->accessibleName().isEmpty());
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(list->item(1, 2)->text(), QStringLiteral("=<b>Password Error"));
+    const std::string csv =
+        "mac,destination,answer,verification\r\n"
+        "02-4B-56-00-00-01,192.168.0.10,Setting OK,\r\n"
+        "02-4B-56-00-00-02,192.168.0.10,'=<b>Password Error,\r\n"
+        "02-4B-56-00-00-03,192.168.0.10,no answer within the wait,\r\n";
+    widget<QPushButton>(*results, "CopyBtn")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), csv);
+    widget<QPushButton>(*results, "ExportBtn")->click();
+    QFile file(files.filePath(QStringLiteral("out.csv")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), csv);
 }
 
 }  // namespace
