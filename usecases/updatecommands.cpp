@@ -80,7 +80,7 @@ void UpdateCommands::update(int row, int remaining) {
     const std::optional<CheckedSettings> settings =
         checkSettings({.mac = device.mac,
                        .deviceIp = device.deviceIp,
-                       .ip = device.ip,
+                       .ip = m_devices.field(devices::DeviceField::Ip, row),
                        .mask = device.mask,
                        .gateway = device.gateway,
                        .description = device.description,
@@ -88,7 +88,7 @@ void UpdateCommands::update(int row, int remaining) {
                       broadcast);
     // Judged before the user is asked for a password.
     if (!settings) {
-        m_prompts.message(kAddressError);
+        m_prompts.stopped(UpdateStop::AddressError);
         return;
     }
 
@@ -103,7 +103,7 @@ void UpdateCommands::update(int row, int remaining) {
                                               confirmationLines(m_devices, row));
         const StringWiper wipeTyped(typed);
         if (typed.empty()) {
-            m_prompts.message(kCancelled);
+            m_prompts.stopped(UpdateStop::Cancelled);
             return;
         }
         // Forgotten at once, so the next confirmation starts empty even when
@@ -111,7 +111,7 @@ void UpdateCommands::update(int row, int remaining) {
         m_prompts.clearPassword();
         currentPassword = protocol::latin1FromUtf8(typed);
         if (!currentPassword) {
-            m_prompts.message(kPasswordCharsetError);
+            m_prompts.stopped(UpdateStop::PasswordNotLatin1);
             return;
         }
         if (remaining > 0 && m_prompts.runPasswordTaken())
