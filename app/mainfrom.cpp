@@ -537,9 +537,11 @@ void TMainF::verifyChange(std::size_t index) {
 }
 
 void TMainF::checkVerification(std::span<const std::uint8_t> datagram) {
-    const auto record = devices::deviceRecordOf(datagram);
-    if (!record)
+    const protocol::Reply reply = protocol::recognise(datagram);
+    const auto* info = std::get_if<protocol::DeviceInfoReply>(&reply);
+    if (info == nullptr)
         return;
+    const std::optional<devices::DeviceRecord> record = devices::deviceRecordOf(*info);
     for (auto it = m_verifying.begin(); it != m_verifying.end();) {
         UpdateResult& result = m_updateResults[it->first];
         if (result.mac != record->mac) {

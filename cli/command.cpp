@@ -72,7 +72,7 @@ std::vector<usecases::FoundDevice> discoverWithProgress(DeviceFinder& finder,
                                  show();
                              },
                          .heard =
-                             [&](const usecases::FoundDevice&) {
+                             [&] {
                                  ++count;
                                  show();
                              }});

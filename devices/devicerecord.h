@@ -24,8 +24,5 @@ struct DeviceRecord {
 };
 
 DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply);
-// The device a datagram describes, or nothing when it is no device
-// information reply.
-std::optional<DeviceRecord> deviceRecordOf(std::span<const std::uint8_t> datagram);
 
 }  // namespace kavren::devices

@@ -13,38 +13,27 @@
 
 namespace kavren::usecases {
 
-namespace {
-
-void addDevice(devices::DeviceList& list, ReplyEvents& events,
-               const protocol::DeviceInfoReply& reply, std::uint32_t sender) {
-    devices::DeviceRecord device = devices::deviceRecordOf(reply);
-    if (const auto listed = list.findByMac(device.mac)) {
-        // Listed already: the texts stay those of the first reply, but a
-        // second sender claiming the MAC is remembered and shown.
-        list.noteSender(*listed, sender);
-        return;
+Catalogued catalogue(devices::DeviceList& list, std::span<const std::uint8_t> datagram,
+                     protocol::Ipv4Address sender) {
+    Catalogued caught{.heard = Heard::Nothing, .device = 0, .reply = protocol::recognise(datagram)};
+    if (const auto* info = std::get_if<protocol::DeviceInfoReply>(&caught.reply)) {
+        devices::DeviceRecord device = devices::deviceRecordOf(*info);
+        if (const auto listed = list.findByMac(device.mac)) {
+            caught.device = *listed;
+            caught.heard =
+                list.noteSender(*listed, sender.value()) ? Heard::RivalSender : Heard::Updated;
+        } else if (list.full()) {
+            caught.heard = Heard::ListFull;
+        } else {
+            caught.device = list.append(std::move(device), sender.value());
+            caught.heard = Heard::Listed;
+        }
+    } else if (const auto* result = std::get_if<protocol::ResultMessageReply>(&caught.reply)) {
+        caught.device = list.findByMac(protocol::formatMac(result->mac)).value_or(0);
+        caught.heard = Heard::Result;
     }
-    if (list.full()) {
-        if (list.noteDeviceLeftOut())
-            events.listFull();
-        return;
-    }
-
-    const devices::ListedDevice& listed = list.device(list.append(std::move(device), sender));
-    events.deviceListed(listed.name, listed.mac);
+    return caught;
 }
-
-void reportResult(const devices::DeviceList& list, ReplyEvents& events,
-                  const protocol::ResultMessageReply& reply) {
-    const std::string mac = protocol::formatMac(reply.mac);
-    // A device that is not listed has no name: it is named by its MAC text
-    // alone, so the result is never attributed to a device reported before.
-    const auto listed = list.findByMac(mac);
-    events.resultReceived(listed ? std::string_view(list.device(*listed).name) : std::string_view(),
-                          mac, reply.text, acceptedAnswer(reply.text));
-}
-
-}  // namespace
 
 bool acceptedAnswer(std::string_view resultText) {
     return resultText.starts_with("Setting OK");
@@ -52,11 +41,21 @@ bool acceptedAnswer(std::string_view resultText) {
 
 void handleReply(devices::DeviceList& list, ReplyEvents& events,
                  std::span<const std::uint8_t> datagram, std::uint32_t sender) {
-    const protocol::Reply reply = protocol::recognise(datagram);
-    if (const auto* info = std::get_if<protocol::DeviceInfoReply>(&reply)) {
-        addDevice(list, events, *info, sender);
-    } else if (const auto* result = std::get_if<protocol::ResultMessageReply>(&reply)) {
-        reportResult(list, events, *result);
+    const Catalogued caught = catalogue(list, datagram, protocol::Ipv4Address(sender));
+    if (caught.heard == Heard::Listed) {
+        const devices::ListedDevice& listed = list.device(caught.device);
+        events.deviceListed(listed.name, listed.mac);
+    } else if (caught.heard == Heard::Result) {
+        const auto& result = std::get<protocol::ResultMessageReply>(caught.reply);
+        // A device that is not listed has no name: it is named by its MAC text
+        // alone, so the result is never attributed to a device reported before.
+        const bool listed = caught.device != 0;
+        const std::string unlisted = listed ? std::string() : protocol::formatMac(result.mac);
+        events.resultReceived(listed ? std::string_view(list.device(caught.device).name) : "",
+                              listed ? std::string_view(list.device(caught.device).mac) : unlisted,
+                              result.text, acceptedAnswer(result.text));
+    } else if (caught.heard == Heard::ListFull && list.noteDeviceLeftOut()) {
+        events.listFull();
     }
 }
 

@@ -6,29 +6,12 @@
 #include <unordered_set>
 
 #include "devices/devicerecord.h"
-#include "devices/devicesenders.h"
 #include "protocol/ipv4.h"
 #include "protocol/packets.h"
 #include "usecases/configuration.h"
+#include "usecases/discovery.h"
 
 namespace kavren::usecases {
-
-void addClaim(FoundDevice& listed, FoundDevice claim) {
-    auto keep = [&listed](FoundDevice&& other) {
-        const bool known =
-            other.sender.isAny() || other.sender == listed.sender ||
-            std::any_of(listed.rivals.begin(), listed.rivals.end(),
-                        [&](const FoundDevice& r) { return r.sender == other.sender; });
-        if (known || listed.rivals.size() >= devices::DeviceSenders::kRivalsKept)
-            return;
-        other.rivals.clear();
-        listed.rivals.push_back(std::move(other));
-    };
-    std::vector<FoundDevice> more = std::move(claim.rivals);
-    keep(std::move(claim));
-    for (FoundDevice& other : more)
-        keep(std::move(other));
-}
 
 std::optional<FoundDevice> trustedClaim(const FoundDevice& device, protocol::Ipv4Address sender) {
     if (device.sender == sender) {
@@ -62,44 +45,61 @@ bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& t
 
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
                             const DiscoveryProgress& progress) {
+    // The window's catalogue, sized for a discovery; beside it what only the
+    // command line keeps: the adapter of each device's first reply, and the
+    // whole reply of each rival sender (the rare device claimed twice).
+    devices::DeviceList list(256, static_cast<int>(std::min<std::size_t>(
+                                      rounds.maxDevices, devices::DeviceList::kMaxDevices)));
+    std::vector<protocol::Ipv4Address> foundVia;
+    std::unordered_map<int, std::vector<FoundDevice>> rivals;
     DiscoveryResult result;
-    std::vector<FoundDevice>& found = result.devices;
-    std::unordered_map<std::string, std::size_t> listed;
     const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
     for (const protocol::Ipv4Address adapter : rounds.adapters) {
         if (progress.roundStarts)
             progress.roundStarts(adapter);
-        std::unordered_set<std::string> heard;
+        std::unordered_set<int> heard;
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
             port.send(adapter, protocol::kLimitedBroadcast, true, request);
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
-            port.receive(
-                nextSend, [&](std::span<const std::uint8_t> data, protocol::Ipv4Address peer) {
-                    std::optional<devices::DeviceRecord> record = devices::deviceRecordOf(data);
-                    if (!record)
-                        return false;
-                    const auto it = listed.find(record->mac);
-                    if (it == listed.end() && found.size() >= rounds.maxDevices) {
-                        result.leftOut = true;
-                        return false;
-                    }
-                    FoundDevice device{std::move(*record), adapter, peer};
-                    if (heard.insert(device.mac).second && progress.heard)
-                        progress.heard(device);
-                    if (it != listed.end()) {
-                        addClaim(found[it->second], std::move(device));
-                        return false;
-                    }
-                    listed.emplace(device.mac, found.size());
-                    found.push_back(std::move(device));
-                    return false;
-                });
+            port.receive(nextSend,
+                         [&](std::span<const std::uint8_t> data, protocol::Ipv4Address peer) {
+                             const Catalogued caught = catalogue(list, data, peer);
+                             switch (caught.heard) {
+                                 case Heard::Listed:
+                                     foundVia.push_back(adapter);
+                                     break;
+                                 case Heard::RivalSender:
+                                     rivals[caught.device].push_back(
+                                         {devices::deviceRecordOf(
+                                              std::get<protocol::DeviceInfoReply>(caught.reply)),
+                                          adapter, peer});
+                                     break;
+                                 case Heard::Updated:
+                                     break;
+                                 case Heard::ListFull:
+                                     result.leftOut = true;
+                                     return false;
+                                 default:
+                                     return false;
+                             }
+                             if (heard.insert(caught.device).second && progress.heard)
+                                 progress.heard();
+                             return false;
+                         });
         }
+    }
+    result.devices.reserve(static_cast<std::size_t>(list.size()));
+    for (int n = 1; n <= list.size(); ++n) {
+        FoundDevice& device = result.devices.emplace_back(FoundDevice{
+            static_cast<const devices::DeviceRecord&>(list.device(n)),
+            foundVia[static_cast<std::size_t>(n - 1)], protocol::Ipv4Address(list.firstSender(n))});
+        if (const auto it = rivals.find(n); it != rivals.end())
+            device.rivals = std::move(it->second);
     }
     return result;
 }

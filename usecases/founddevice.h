@@ -27,9 +27,6 @@ struct FoundDevice : devices::DeviceRecord {
     std::vector<FoundDevice> rivals{};
 };
 
-// Another reply for `listed` (same MAC): its sender, and those of its own
-// rivals, are kept as rivals when they are new for the device.
-void addClaim(FoundDevice& listed, FoundDevice claim);
 // The device as the reply of `sender` described it, without rivals: the
 // one to send to once the user has named its sender. nullopt when neither
 // the device's first reply nor any rival came from `sender`.
@@ -73,12 +70,12 @@ struct DiscoveryProgress {
     std::function<void(protocol::Ipv4Address adapter)> roundStarts;
     // Each device the first time a round hears it, also one an earlier round
     // listed already: a count of these per round is what each adapter found.
-    std::function<void(const FoundDevice&)> heard;
+    std::function<void()> heard;
 };
 
-// Discovers through `port`, merging replies by MAC text as the window does:
-// the first reply of a device counts and names its adapter, replies from
-// other senders are kept beside it.
+// Discovers through `port`, merging replies by MAC into a device list as
+// the window does (catalogue): the first reply of a device counts and names
+// its adapter, replies from other senders are kept beside it.
 DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
                             const DiscoveryProgress& progress = {});
 

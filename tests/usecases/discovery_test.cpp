@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "usecases/discovery.h"
-#include "devices/devicerecord.h"
 
 #include <gtest/gtest.h>
 
@@ -45,23 +44,6 @@ TEST(ReplyHandler, ListsANewDeviceWithItsTexts) {
     EXPECT_EQ(list.size(), 2);
     EXPECT_EQ(list.field(devices::DeviceField::Ip, 2), "192.168.0.100");
     EXPECT_EQ(events.last(), "listed  (00-1A-2B-3C-4D-5E)");  // empty name: two blanks
-}
-
-// The command line reads devices without a list; it must see the same texts
-// the window lists, and nothing for a datagram that is not a device.
-TEST(DeviceRecord, HoldsTheTextsTheGridWouldListAndNothingForOtherDatagrams) {
-    const auto record = devices::deviceRecordOf(infoReply(kMac1, {10, 0, 0, 1}, "Pump <b>%s"));
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->mac, "02-C4-7E-0A-1B-FF");
-    EXPECT_EQ(record->name, "Pump <b>%s");
-    EXPECT_EQ(record->deviceIp, "10.0.0.1");
-    EXPECT_EQ(record->mask, "255.255.255.0");
-    EXPECT_EQ(record->gateway, "0.0.0.0");
-
-    EXPECT_FALSE(devices::deviceRecordOf(resultReply(kMac1, "Setting OK")));
-    Bytes cut = infoReply(kMac1, {10, 0, 0, 1}, "Pump");
-    cut.resize(9);
-    EXPECT_FALSE(devices::deviceRecordOf(cut));
 }
 
 TEST(ReplyHandler, IgnoresAListedDeviceEntirely) {

@@ -69,7 +69,7 @@ TEST(FindDevices, MergesRepliesByMacAcrossAdapters) {
                          .timeout = milliseconds(1000),
                          .retries = c.retries,
                          .maxDevices = c.maxDevices},
-                        {.roundStarts = {}, .heard = [&](const FoundDevice&) { ++heard; }});
+                        {.roundStarts = {}, .heard = [&] { ++heard; }});
 
         std::string devices;
         for (const FoundDevice& found : result.devices) {
