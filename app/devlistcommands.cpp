@@ -18,6 +18,7 @@
 #include "app/devicegrid.h"
 #include "app/devicetablemodel.h"
 #include "app/devlistview.h"
+#include "app/dialogprompts.h"
 #include "app/errordisplay.h"
 #include "app/filladdressesdlg.h"
 #include "app/findbar.h"
@@ -349,7 +350,7 @@ void DevListCommands::fillAddresses() {
         return text.isEmpty() || protocol::Ipv4Address::parse(fromQt(text)).has_value();
     };
     if (!protocol::Ipv4Address::parse(first) || !readable(mask) || !readable(gateway)) {
-        PlainMessageBox::show(usecases::UpdateCommands::kAddressError);
+        PlainMessageBox::show(updateStopText(usecases::UpdateStop::AddressError));
         return;
     }
     // Addresses that listed devices outside the fill report, or are about

@@ -11,6 +11,7 @@
 #include "app/cfgdlg.h"
 #include "app/pwddlg.h"
 #include "app/textbridge.h"
+#include "usecases/configuration.h"
 
 namespace kavren::app {
 
@@ -18,9 +19,21 @@ DialogPrompts::DialogPrompts(TPwdDlg& pwdDlg, TCfgDlg& cfgDlg,
                              std::function<void(std::string_view)> plainMessage)
     : m_pwdDlg(pwdDlg), m_cfgDlg(cfgDlg), m_plainMessage(std::move(plainMessage)) {}
 
-void DialogPrompts::message(std::string_view text) {
+std::string_view updateStopText(usecases::UpdateStop reason) {
+    switch (reason) {
+        case usecases::UpdateStop::AddressError:
+            return "IP address Error !!";
+        case usecases::UpdateStop::Cancelled:
+            return "Cancel Configuration";
+        case usecases::UpdateStop::PasswordNotLatin1:
+            return usecases::kPasswordCharsetError;
+    }
+    return {};
+}
+
+void DialogPrompts::stopped(usecases::UpdateStop reason) {
     if (m_plainMessage)
-        m_plainMessage(text);
+        m_plainMessage(updateStopText(reason));
 }
 
 std::string DialogPrompts::confirm(std::string_view caption,

@@ -13,12 +13,16 @@ class TCfgDlg;
 
 // UpdatePrompts over the two dialogs and the window's plain message box.
 // Device texts cross into the widgets as Latin-1 and are shown as plain text.
+// The window's words for why an update ends, each shown in a plain message
+// box.
+std::string_view updateStopText(usecases::UpdateStop reason);
+
 class DialogPrompts final : public usecases::UpdatePrompts {
 public:
     DialogPrompts(TPwdDlg& pwdDlg, TCfgDlg& cfgDlg,
                   std::function<void(std::string_view)> plainMessage);
 
-    void message(std::string_view text) override;
+    void stopped(usecases::UpdateStop reason) override;
     std::string confirm(std::string_view caption, const std::vector<std::string>& lines) override;
     void offerRunPassword(bool offer) override;
     bool runPasswordTaken() const override;

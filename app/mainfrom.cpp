@@ -691,8 +691,11 @@ void TMainF::requestSentTo(std::string_view mac, std::string_view destination) {
 
 bool TMainF::aboutToSend(int row, const usecases::CheckedSettings& settings, std::string& error) {
     const auto adapter = protocol::Ipv4Address::parse(m_adapters.sourceAddress());
-    return m_recorder.sending(m_devices, row, settings, adapter.value_or(protocol::Ipv4Address()),
-                              error, m_restoring);
+    if (m_recorder.sending(m_devices, row, settings, adapter.value_or(protocol::Ipv4Address()),
+                           error, m_restoring))
+        return true;
+    PlainMessageBox::show(error);
+    return false;
 }
 
 void TMainF::requestSent() {

@@ -13,7 +13,6 @@
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/discovery.h"
-#include "usecases/updatecommands.h"
 
 namespace kavren::usecases {
 
@@ -154,7 +153,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
                       m_forceBroadcast);
     if (!settings || m_password.empty()) {
         result.state = notSent;
-        result.reason = settings ? UpdateCommands::kCancelled : UpdateCommands::kAddressError;
+        result.reason = settings ? "Cancel Configuration" : "IP address Error !!";
         return;
     }
 

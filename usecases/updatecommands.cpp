@@ -92,7 +92,7 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
                       broadcast);
     // Judged before the user is asked for a password.
     if (!settings) {
-        m_prompts.message(kAddressError);
+        m_prompts.stopped(UpdateStop::AddressError);
         return;
     }
 
@@ -107,7 +107,7 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
                                               confirmationLines(m_devices, row));
         const StringWiper wipeTyped(typed);
         if (typed.empty()) {
-            m_prompts.message(kCancelled);
+            m_prompts.stopped(UpdateStop::Cancelled);
             return;
         }
         // Forgotten at once, so the next confirmation starts empty even when
@@ -115,7 +115,7 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
         m_prompts.clearPassword();
         currentPassword = protocol::latin1FromUtf8(typed);
         if (!currentPassword) {
-            m_prompts.message(kPasswordCharsetError);
+            m_prompts.stopped(UpdateStop::PasswordNotLatin1);
             return;
         }
         if (remaining > 0 && m_prompts.runPasswordTaken())
@@ -123,10 +123,9 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
     }
     const StringWiper wipeCurrent(*currentPassword);
 
-    if (std::string refusal; !m_events.aboutToSend(row, *settings, refusal)) {
-        m_prompts.message(refusal);
+    // A refusal is the front end's to tell: it knows why.
+    if (std::string refusal; !m_events.aboutToSend(row, *settings, refusal))
         return;
-    }
     sendConfiguration(*settings, *currentPassword, m_sender);
 
     m_events.requestSentTo(m_devices.field(devices::DeviceField::Mac, row),

@@ -49,9 +49,6 @@ public:
 // unchanged and end the running command at that row.
 class UpdateCommands final {
 public:
-    static constexpr std::string_view kAddressError = "IP address Error !!";
-    static constexpr std::string_view kCancelled = "Cancel Configuration";
-
     UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts, net::DatagramSender& sender,
                    const UpdateOptions& options, UpdateEvents& events);
 

@@ -8,15 +8,24 @@
 
 namespace kavren::usecases {
 
-// What the update logic asks of the user: a message to acknowledge, the
+// Why the update of a device ends before its request goes out. Each front
+// end puts it into its own words.
+enum class UpdateStop {
+    AddressError,       // a setting is no IPv4 address, or the address rules refuse it
+    Cancelled,          // the user gave no password
+    PasswordNotLatin1,  // the password typed has a character outside Latin-1
+};
+
+// What the update logic asks of the user: a reason to acknowledge, the
 // confirmation of one device with its password, the choice of devices.
 // Kept free of any toolkit so the update steps can be tested with a fake.
 class UpdatePrompts {
 public:
     virtual ~UpdatePrompts() = default;
 
-    // Shows `text` as it is and returns once the user has seen it.
-    virtual void message(std::string_view text) = 0;
+    // Tells the user why the update of a device ends there, and returns once
+    // the user has seen it.
+    virtual void stopped(UpdateStop reason) = 0;
 
     // Asks the user to confirm the settings `lines` of the device named by
     // `caption` and returns the current password typed, as UTF-8 (the

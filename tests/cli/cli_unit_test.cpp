@@ -115,7 +115,7 @@ TEST(PasswordBytesTest, WhatDoesNotFitIsRefusedEverywhere) {
     const QString euro = QStringLiteral(u"pw\u20ac");
     std::vector<std::string> events;
     EXPECT_FALSE(windowRequest(euro, events));
-    EXPECT_EQ(events.back(), "message:" + std::string(usecases::kPasswordCharsetError));
+    EXPECT_EQ(events.back(), "stopped:charset");
 
     std::string error;
     EXPECT_FALSE(fromFile(dir, euro.toUtf8(), error));

@@ -58,8 +58,9 @@ void FakeDevicePort::deliver(std::vector<std::uint8_t> bytes, std::string sender
     m_arrivals.push_back({m_now + after, std::move(bytes), std::move(sender)});
 }
 
-void FakePrompts::message(std::string_view text) {
-    events.push_back("message:" + std::string(text));
+void FakePrompts::stopped(usecases::UpdateStop reason) {
+    constexpr const char* kNames[] = {"address", "cancelled", "charset"};
+    events.push_back(std::string("stopped:") + kNames[static_cast<int>(reason)]);
 }
 
 std::string FakePrompts::confirm(std::string_view caption, const std::vector<std::string>& lines) {

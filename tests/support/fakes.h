@@ -118,10 +118,10 @@ public:
 };
 
 // Records every prompt in one ordered event log, so tests can check both
-// what was shown and in which order ("message:", "confirm:", "clear", ...).
+// what was shown and in which order ("stopped:address", "confirm:", "clear", ...).
 class FakePrompts final : public usecases::UpdatePrompts {
 public:
-    void message(std::string_view text) override;
+    void stopped(usecases::UpdateStop reason) override;
     std::string confirm(std::string_view caption, const std::vector<std::string>& lines) override;
     void clearPassword() override { events.emplace_back("clear"); }
     std::optional<std::vector<int>> selectDevices(const std::vector<std::string>& items) override;

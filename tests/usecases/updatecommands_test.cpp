@@ -128,7 +128,7 @@ TEST_F(UpdateTest, EachInvalidAddressColumnStopsBeforeTheDialog) {
         RecordingSender s;
         FakeUpdateFrontEnd u;
         UpdateCommands(g, p, s, u, u).updateRow(row);
-        EXPECT_EQ(p.events, std::vector<std::string>{"message:IP address Error !!"});
+        EXPECT_EQ(p.events, std::vector<std::string>{"stopped:address"});
         EXPECT_TRUE(s.sent.empty());
     }
 }
@@ -140,7 +140,7 @@ TEST_F(UpdateTest, SeveralInvalidAddressesGiveOneMessage) {
     list.setField(devices::DeviceField::NewPassword, row, "keep");
     prompts.passwords = {"pw"};
     commands.updateRow(row);
-    EXPECT_EQ(prompts.events, std::vector<std::string>{"message:IP address Error !!"});
+    EXPECT_EQ(prompts.events, std::vector<std::string>{"stopped:address"});
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
@@ -160,7 +160,7 @@ TEST_F(UpdateTest, UnparsableDeviceIpIsAnAddressErrorUnlessBroadcasting) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", "not an address");
     prompts.passwords = {"pw", "pw"};
     commands.updateRow(row);
-    EXPECT_EQ(prompts.events, std::vector<std::string>{"message:IP address Error !!"});
+    EXPECT_EQ(prompts.events, std::vector<std::string>{"stopped:address"});
     EXPECT_TRUE(sender.sent.empty());
 
     // Under force broadcast the cell names no destination and is not judged.
@@ -177,8 +177,8 @@ TEST_F(UpdateTest, EmptyPasswordCancelsAndChangesNothing) {
     list.setField(devices::DeviceField::NewPassword, row, "keep");
     prompts.passwords = {""};
     commands.updateRow(row);
-    EXPECT_EQ(prompts.events, (std::vector<std::string>{"confirm:AB (00-1A-2B-3C-4D-5E)",
-                                                        "message:Cancel Configuration"}));
+    EXPECT_EQ(prompts.events,
+              (std::vector<std::string>{"confirm:AB (00-1A-2B-3C-4D-5E)", "stopped:cancelled"}));
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_EQ(list.field(devices::DeviceField::NewPassword, row), "keep");
     EXPECT_EQ(frontEnd.requestsSent, 0);
@@ -328,10 +328,9 @@ TEST_F(UpdateTest, UpdateAllSkipsABadRowWithItsMessageInBetween) {
     list.setField(devices::DeviceField::Mask, 2, "255.255.0");
     prompts.passwords = {"p1", "p3"};
     commands.updateAll();
-    EXPECT_EQ(prompts.events,
-              (std::vector<std::string>{"confirm:AB (00-1A-2B-3C-4D-5E)", "clear",
-                                        "message:IP address Error !!",
-                                        "confirm:EF (00-1A-2B-3C-4D-60)", "clear"}));
+    EXPECT_EQ(prompts.events, (std::vector<std::string>{
+                                  "confirm:AB (00-1A-2B-3C-4D-5E)", "clear", "stopped:address",
+                                  "confirm:EF (00-1A-2B-3C-4D-60)", "clear"}));
     ASSERT_EQ(sender.sent.size(), 2u);
     EXPECT_EQ(sender.sent[0].host, "10.0.0.1");
     EXPECT_EQ(sender.sent[1].host, "10.0.0.3");
@@ -341,7 +340,7 @@ TEST_F(UpdateTest, UpdateAllGoesOnAfterACancelledDevice) {
     addThree();
     prompts.passwords = {"", "p2", "p3"};
     commands.updateAll();
-    EXPECT_EQ(count("message:Cancel Configuration"), 1u);
+    EXPECT_EQ(count("stopped:cancelled"), 1u);
     ASSERT_EQ(sender.sent.size(), 2u);
     EXPECT_EQ(sender.sent[0].host, "10.0.0.2");
 }
