@@ -14,9 +14,12 @@ namespace {
 constexpr int kGridPixelSize = 10;
 
 // Qt tries a font's families in turn, but each one that is not installed
-// costs a search of the system's fallbacks of its own, milliseconds of the
-// start-up for every face the window uses. The list is cut to the installed
-// families, in the same order, so the face found is the same.
+// costs a search of the system's fallbacks of its own, and a font that names
+// more than one family has the system's fallbacks searched once more when
+// its face is loaded: milliseconds of the start-up for every face the window
+// uses. The font names the first installed family alone, the one Qt would
+// have found first; a character that face lacks is still drawn from the
+// system's fallbacks, which are then looked up once.
 //
 // A bitmap face counts as missing: Windows' "MS Sans Serif" is one, drawn
 // in a few sizes only and not reliably by Qt, where "Microsoft Sans Serif"
@@ -25,13 +28,12 @@ QStringList installedFamilies(const QStringList& wanted) {
     // Not QFontDatabase::hasFamily: it asks the system to resolve each name as
     // an alias, which costs more than the search it would save.
     const QStringList families = QFontDatabase::families();
-    QStringList installed;
     for (const QString& family : wanted) {
         if (families.contains(family, Qt::CaseInsensitive) &&
             QFontDatabase::isSmoothlyScalable(family))
-            installed << family;
+            return {family};
     }
-    return installed.isEmpty() ? wanted : installed;
+    return wanted;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "app/apptitle.h"
 #include "app/errordisplay.h"
 #include "app/faces.h"
+#include "app/programicon.h"
 
 static void initKavrenResources() {
     Q_INIT_RESOURCE(kavren);
@@ -17,10 +18,7 @@ namespace {
 
 QIcon applicationIcon() {
     initKavrenResources();
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/kavren/icon32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/kavren/icon16.png"), QSize(16, 16));
-    return icon;
+    return programIcon({32, 16});
 }
 
 }  // namespace

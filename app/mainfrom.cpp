@@ -29,6 +29,7 @@
 #include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/plainmessagebox.h"
+#include "app/programicon.h"
 #include "app/textbridge.h"
 #include "changes/changerecord.h"
 #include "net/idsockethandle.h"
@@ -138,11 +139,7 @@ void TMainF::createWidgets() {
     setObjectName(QStringLiteral("MainF"));
     setWindowTitle(toQt(kCaption));
     setFont(formFont(11));
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48, 256}) {
-        icon.addFile(QStringLiteral(":/kavren/icon%1.png").arg(size), QSize(size, size));
-    }
-    setWindowIcon(icon);
+    setWindowIcon(programIcon({16, 24, 32, 48, 256}));
 
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Client"));

@@ -23,7 +23,8 @@ bool UpdateRecorder::sending(const devices::DeviceList& list, int row,
     static_cast<devices::DeviceRecord&>(change.job.device) = list.reported(row);
     change.job.device.foundVia = adapter;
     const devices::ListedDevice& typed = list.device(row);
-    change.job.target = {typed.ip, typed.mask, typed.gateway, typed.description};
+    change.job.target = {list.field(devices::DeviceField::Ip, row), typed.mask, typed.gateway,
+                         typed.description};
     // The trail says only whether a new password was set: the job holds a
     // stand-in, never the password.
     if (!list.field(devices::DeviceField::NewPassword, row).empty())

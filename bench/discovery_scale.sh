@@ -86,6 +86,23 @@ for count in 10000 50000; do
   stop_emulator
 done
 
+# kavren under a flood: 100,000 devices answering five times each, one
+# discovery; its peak resident memory must stay bounded.
+flood_devices=100000
+log "kavren: $flood_devices devices, 5 replies each"
+ready=$KAVREN_LAB_DIR/ready.flood
+ip netns exec "$KAVREN_LAB_NODE_A" python3 "$root/tools/emulator/kavren_emulator.py" \
+  --generate "$flood_devices" --burst --repeat 5 --lifetime 120 --ready-file "$ready" \
+  2>>"$KAVREN_LAB_DIR/emulator.log" &
+emulator_pid=$!
+for _ in $(seq 300); do [ -f "$ready" ] && break; sleep 0.1; done
+/usr/bin/time -f %M -o "$KAVREN_LAB_DIR/flood.kib" timeout 60 "$build/cli/kavren" discover \
+  --adapter 198.18.0.1 --timeout 20 >"$KAVREN_LAB_DIR/flood.out" 2>>"$KAVREN_LAB_DIR/harness.log" ||
+  log "kavren under the flood exited $?"
+stop_emulator
+emit flood.devices $(($(wc -l <"$KAVREN_LAB_DIR/flood.out") - 1))
+emit flood.peak_rss_mib "$(awk '{printf "%.1f", $1 / 1024}' "$KAVREN_LAB_DIR/flood.kib")"
+
 log "start-up: real window against a bare main window with a table view"
 run_into startup 1 "$bin/kavren_window_bench" startup-series 15
 

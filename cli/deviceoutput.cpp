@@ -27,19 +27,18 @@ QString visibleDeviceText(const std::string& bytes) {
     return visibleText(fromDevice(bytes));
 }
 
-QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows) {
-    std::vector<QStringList> shown;
-    shown.reserve(rows.size());
-    for (const QStringList& row : rows) {
-        QStringList cells;
-        for (const QString& cell : row)
-            cells << visibleText(cell);
-        shown.push_back(cells);
-    }
+QByteArray formatTable(const QStringList& headers, std::size_t rowCount,
+                       const std::function<QStringList(std::size_t)>& rowAt) {
+    auto shown = [](QStringList cells) {
+        for (QString& cell : cells)
+            cell = visibleText(cell);
+        return cells;
+    };
     std::vector<qsizetype> widths(static_cast<std::size_t>(headers.size()));
     for (qsizetype c = 0; c < headers.size(); ++c)
         widths[static_cast<std::size_t>(c)] = headers[c].size();
-    for (const QStringList& row : shown) {
+    for (std::size_t r = 0; r < rowCount; ++r) {
+        const QStringList row = shown(rowAt(r));
         for (qsizetype c = 0; c < row.size() && c < headers.size(); ++c) {
             auto& width = widths[static_cast<std::size_t>(c)];
             width = std::max(width, row[c].size());
@@ -56,9 +55,13 @@ QByteArray formatTable(const QStringList& headers, const std::vector<QStringList
         return text.toUtf8() + '\n';
     };
     QByteArray out = line(headers);
-    for (const QStringList& row : shown)
-        out += line(row);
+    for (std::size_t r = 0; r < rowCount; ++r)
+        out += line(shown(rowAt(r)));
     return out;
+}
+
+QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows) {
+    return formatTable(headers, rows.size(), [&rows](std::size_t r) { return rows[r]; });
 }
 
 namespace {
@@ -110,18 +113,23 @@ QJsonObject deviceJson(const usecases::FoundDevice& device) {
 QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices) {
     QStringList headers{QStringLiteral("#")};
     headers += deviceHeaders();
-    std::vector<QStringList> rows;
-    int number = 0;
-    for (const usecases::FoundDevice& device : devices)
-        rows.push_back(QStringList{QString::number(++number)} + deviceFields(device));
-    return formatTable(headers, rows);
+    return formatTable(headers, devices.size(), [&devices](std::size_t r) {
+        return QStringList{QString::number(r + 1)} + deviceFields(devices[r]);
+    });
 }
 
 QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices) {
-    QJsonArray array;
-    for (const usecases::FoundDevice& device : devices)
-        array.append(deviceJson(device));
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    // The array as QJsonDocument writes it indented, but one device at a
+    // time: a long list is then never held as JSON values beside its text.
+    // Each level of nesting is four more spaces, so a device's own document
+    // goes in one level deeper.
+    QByteArray out = "[\n";
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        QByteArray object = QJsonDocument(deviceJson(devices[i])).toJson(QJsonDocument::Indented);
+        object.chop(1);
+        out += "    " + object.replace("\n", "\n    ") + (i + 1 < devices.size() ? ",\n" : "\n");
+    }
+    return out + "]\n";
 }
 
 QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ QString visibleDeviceText(const std::string& bytes);
 // A table aligned in columns for people. Control characters of device texts
 // are shown as \xNN so that no device can move the terminal's cursor.
 QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows);
+// The same for rows made one at a time by `rowAt` (0 .. rowCount - 1), each
+// twice: for the widths, then for its line. A long list is then never held
+// as texts beside the table being written.
+QByteArray formatTable(const QStringList& headers, std::size_t rowCount,
+                       const std::function<QStringList(std::size_t)>& rowAt);
 
 // Column keys of the machine-readable forms, and the table's headers (the
 // grid's own where it has one).

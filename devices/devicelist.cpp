@@ -2,6 +2,8 @@
 #include "devices/devicelist.h"
 
 #include <algorithm>
+#include <bit>
+#include <functional>
 
 namespace kavren::devices {
 
@@ -13,7 +15,8 @@ constexpr std::size_t indexOf(DeviceField field) {
     return static_cast<std::size_t>(field);
 }
 
-// Where a field lives in a listed device; none for the new password.
+// Where a field lives in a listed device; none for the new password and the
+// address to take, which are kept apart.
 std::string ListedDevice::*memberOf(DeviceField field) {
     using Member = std::string ListedDevice::*;
     static constexpr std::array<Member, kDeviceFieldCount> kMembers = {&ListedDevice::mac,
@@ -21,7 +24,7 @@ std::string ListedDevice::*memberOf(DeviceField field) {
                                                                        &ListedDevice::version,
                                                                        &ListedDevice::deviceIp,
                                                                        nullptr,
-                                                                       &ListedDevice::ip,
+                                                                       nullptr,
                                                                        &ListedDevice::mask,
                                                                        &ListedDevice::gateway,
                                                                        &ListedDevice::description};
@@ -50,18 +53,21 @@ DeviceList::DeviceList(std::size_t expectedDevices, int maxDevices)
       m_maxDevices(std::clamp(maxDevices, 0, kMaxDevices)) {
     // Growing the index rehashes every MAC at once, several milliseconds at
     // tens of thousands of devices, in the middle of a burst of replies. Its
-    // buckets are made once, for as many devices as one burst can bring.
-    m_macIndex.reserve(expectedDevices);
+    // slots are made once, for as many devices as one burst can bring, at
+    // most half of them taken.
+    m_macSlots.assign(std::bit_ceil(std::max<std::size_t>(2 * expectedDevices, 16)), 0);
     m_addresses.collectChanges(false);
 }
 
 void DeviceList::clear() {
     announceAppended();
-    // The index views the devices' texts: it goes first.
-    m_macIndex.clear();
+    std::fill(m_macSlots.begin(), m_macSlots.end(), 0);
+    m_macCount = 0;
     m_devices.clear();
+    m_size = 0;
     m_newPasswords.clear();
     m_reported.clear();
+    m_typedIps.clear();
     m_addresses.clear();
     m_senders.clear();
     m_leftOut = 0;
@@ -73,11 +79,15 @@ void DeviceList::clear() {
 int DeviceList::append(DeviceRecord reported, std::uint32_t sender) {
     const int device = size() + 1;
     m_senders.note(static_cast<std::size_t>(device - 1), sender);
-    std::string ip = reported.deviceIp;
-    m_devices.push_back(ListedDevice{std::move(reported), std::move(ip)});
+    if (m_devices.empty() || m_devices.back().size() == kChunk) {
+        m_devices.emplace_back();
+        m_devices.back().reserve(kChunk);
+    }
+    m_devices.back().push_back(ListedDevice{std::move(reported)});
+    ++m_size;
     indexMac(device);
-    const ListedDevice& listed = m_devices.back();
-    m_addresses.insertRow(device, listed.deviceIp, listed.ip);
+    const ListedDevice& listed = at(device);
+    m_addresses.insertRow(device, listed.deviceIp, listed.deviceIp);
     if (m_firstUnannounced == 0)
         m_firstUnannounced = device;
     if (m_batchDepth == 0)
@@ -101,10 +111,8 @@ void DeviceList::announceAppended() {
 }
 
 std::optional<int> DeviceList::findByMac(std::string_view mac) const {
-    const auto it = m_macIndex.find(mac);
-    if (it == m_macIndex.end())
-        return std::nullopt;
-    return it->second;
+    const int device = m_macSlots[macSlot(mac)];
+    return device != 0 ? std::optional(device) : std::nullopt;
 }
 
 bool DeviceList::noteSender(int device, std::uint32_t sender) {
@@ -135,8 +143,12 @@ const std::string& DeviceList::field(DeviceField field, int device) const {
         const auto it = m_newPasswords.find(device);
         return it == m_newPasswords.end() ? kEmpty : it->second;
     }
+    if (field == DeviceField::Ip) {
+        const auto it = m_typedIps.find(device);
+        return it == m_typedIps.end() ? at(device).deviceIp : it->second;
+    }
     const auto member = memberOf(field);
-    return member ? m_devices[static_cast<std::size_t>(device - 1)].*member : kEmpty;
+    return member ? at(device).*member : kEmpty;
 }
 
 DeviceRecord DeviceList::reported(int device) const {
@@ -170,22 +182,33 @@ void DeviceList::setField(DeviceField field, int device, std::string text) {
     } else {
         const bool keyed = field == DeviceField::Mac;
         const bool addressed = field == DeviceField::DeviceIp || field == DeviceField::Ip;
-        const ListedDevice& d = m_devices[static_cast<std::size_t>(device - 1)];
+        ListedDevice& d = at(device);
         if (keyed)
             unindexMac(device);
         if (addressed)
-            m_addresses.eraseRow(device, d.deviceIp, d.ip);
+            m_addresses.eraseRow(device, d.deviceIp, this->field(DeviceField::Ip, device));
         if (searched(field))
             ++m_searchedChanges;
         if (field == DeviceField::Mask || field == DeviceField::Gateway ||
             field == DeviceField::Description)
             m_reported.try_emplace(device, Reported{d.mask, d.gateway, d.description});
-        if (const auto member = memberOf(field))
-            m_devices[static_cast<std::size_t>(device - 1)].*member = std::move(text);
+        if (field == DeviceField::DeviceIp && !m_typedIps.contains(device))
+            m_typedIps.emplace(device, d.deviceIp);  // the address to take stays as it was
+        if (field == DeviceField::Ip)
+            m_typedIps[device] = std::move(text);
+        else if (const auto member = memberOf(field))
+            d.*member = std::move(text);
+        if (field == DeviceField::Ip || field == DeviceField::DeviceIp) {
+            // Only an address to take that differs from the reported one
+            // needs keeping.
+            if (const auto it = m_typedIps.find(device);
+                it != m_typedIps.end() && it->second == d.deviceIp)
+                m_typedIps.erase(it);
+        }
         if (keyed)
             indexMac(device);
         if (addressed)
-            m_addresses.insertRow(device, d.deviceIp, d.ip);
+            m_addresses.insertRow(device, d.deviceIp, this->field(DeviceField::Ip, device));
     }
     if (m_observer)
         m_observer->fieldChanged(field, device);
@@ -220,33 +243,65 @@ std::optional<std::string_view> DeviceList::lengthWarning(DeviceField field,
     return std::nullopt;
 }
 
+// The slot holding `mac`, or the free slot where it would go (linear
+// probing; the table is never full).
+std::size_t DeviceList::macSlot(std::string_view mac) const {
+    const std::size_t mask = m_macSlots.size() - 1;
+    std::size_t slot = std::hash<std::string_view>{}(mac)&mask;
+    while (m_macSlots[slot] != 0 && at(m_macSlots[slot]).mac != mac)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+void DeviceList::growMacIndex() {
+    std::vector<int> old(m_macSlots.size() * 2, 0);
+    old.swap(m_macSlots);
+    for (const int device : old) {
+        if (device != 0)
+            m_macSlots[macSlot(at(device).mac)] = device;
+    }
+}
+
 // The index keeps the lowest device for each MAC text.
 void DeviceList::indexMac(int device) {
-    const std::string& mac = field(DeviceField::Mac, device);
-    const auto [it, inserted] = m_macIndex.try_emplace(mac, device);
-    if (!inserted && device < it->second) {
-        // The key must view the text of the device it names, which is the
-        // one whose change will take it out again.
-        m_macIndex.erase(it);
-        m_macIndex.emplace(mac, device);
+    int& slot = m_macSlots[macSlot(at(device).mac)];
+    if (slot == 0) {
+        slot = device;
+        // Kept at most four fifths full, so that a probe stays short.
+        if (++m_macCount * 5 > m_macSlots.size() * 4)
+            growMacIndex();
+    } else if (device < slot) {
+        slot = device;
     }
 }
 
 void DeviceList::unindexMac(int device) {
-    const auto it = m_macIndex.find(field(DeviceField::Mac, device));
-    if (it == m_macIndex.end() || it->second != device)
+    const std::string& mac = at(device).mac;
+    std::size_t hole = macSlot(mac);
+    if (m_macSlots[hole] != device)
         return;
-    m_macIndex.erase(it);
-    // Rare: a MAC text was written by hand into a second device. The key
-    // views that device's text, not the one about to change.
-    const std::string& mac = field(DeviceField::Mac, device);
+    // Rare: a MAC text was written by hand into a second device, which then
+    // takes the slot.
     for (int d = device + 1; d <= size(); ++d) {
-        const std::string& other = field(DeviceField::Mac, d);
-        if (other == mac) {
-            m_macIndex.emplace(other, d);
-            break;
+        if (at(d).mac == mac) {
+            m_macSlots[hole] = d;
+            return;
         }
     }
+    // Linear probing deletes by moving back the entries after the hole that
+    // could not sit in their own slot past it.
+    const std::size_t mask = m_macSlots.size() - 1;
+    for (std::size_t next = (hole + 1) & mask; m_macSlots[next] != 0; next = (next + 1) & mask) {
+        const std::size_t home = std::hash<std::string_view>{}(at(m_macSlots[next]).mac) & mask;
+        const bool stays =
+            hole <= next ? (hole < home && home <= next) : (hole < home || home <= next);
+        if (!stays) {
+            m_macSlots[hole] = m_macSlots[next];
+            hole = next;
+        }
+    }
+    m_macSlots[hole] = 0;
+    --m_macCount;
 }
 
 }  // namespace kavren::devices

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <span>
@@ -39,16 +38,14 @@ inline constexpr std::array<std::string_view, kDeviceFieldCount> kDeviceFieldNam
     "MAC Address", "Device Name", "Version", "DeviceIP",   "NewPassword",
     "IP Address",  "NetMask",     "Gateway", "Description"};
 
-// A listed device: the record of its first reply, and the address it is to
-// take. Mask, gateway and description start as reported and are changed in
-// place; the address to take starts as the reported one. The new password is
-// kept apart (DeviceList::field), as almost no device has one.
-struct ListedDevice : DeviceRecord {
-    std::string ip;
-};
-// Two of them fill one 512-byte block of the list's deque; a ninth text here
-// would cost each device a block of its own.
-static_assert(sizeof(ListedDevice) <= 256, "a listed device outgrows half a deque block");
+// A listed device: the record of its first reply. Mask, gateway and
+// description start as reported and are changed in place. The address it is
+// to take starts as the reported one and the new password empty; both are
+// kept apart (DeviceList::field) for the few devices where the user typed
+// one, so that a listed device costs its record alone.
+struct ListedDevice : DeviceRecord {};
+// Every byte here is paid once per listed device, up to kMaxDevices.
+static_assert(sizeof(ListedDevice) <= 224, "a listed device outgrows seven texts");
 
 // Told about every change, so a view can repaint only what changed (one
 // notification per append, not per field).
@@ -94,7 +91,7 @@ public:
     // source address of the reply (host order, 0 when not known).
     int append(DeviceRecord reported, std::uint32_t sender = 0);
 
-    int size() const { return static_cast<int>(m_devices.size()); }
+    int size() const { return m_size; }
     bool contains(int device) const { return device >= 1 && device <= size(); }
 
     // No more devices are taken once this holds (append still appends; the
@@ -140,9 +137,7 @@ public:
     // the user edits only the editable ones.
     void setField(DeviceField field, int device, std::string text);
     // The device as listed; `device` must be one (contains()).
-    const ListedDevice& device(int device) const {
-        return m_devices[static_cast<std::size_t>(device - 1)];
-    }
+    const ListedDevice& device(int device) const { return at(device); }
 
     // Grows with every change of a searched field (MAC, name, version,
     // DeviceIP, description) other than an append, and with every clear: a
@@ -171,10 +166,25 @@ private:
     void indexMac(int device);
     void unindexMac(int device);
 
-    // A deque, so that tens of thousands of devices grow without being moved:
-    // the MAC index points into them.
-    std::deque<ListedDevice> m_devices;
-    // The few new passwords typed, by device.
+    ListedDevice& at(int device) {
+        return m_devices[static_cast<std::size_t>(device - 1) / kChunk]
+                        [static_cast<std::size_t>(device - 1) % kChunk];
+    }
+    const ListedDevice& at(int device) const {
+        return m_devices[static_cast<std::size_t>(device - 1) / kChunk]
+                        [static_cast<std::size_t>(device - 1) % kChunk];
+    }
+    std::size_t macSlot(std::string_view mac) const;
+    void growMacIndex();
+
+    // Devices in chunks of kChunk, each reserved whole when it is begun: the
+    // list grows without moving a device and without a deque's half-empty
+    // blocks, and a chunk's untouched tail costs no resident memory.
+    static constexpr std::size_t kChunk = 1024;
+    std::vector<std::vector<ListedDevice>> m_devices;
+    int m_size = 0;
+    // The few new passwords and addresses to take that the user typed, by
+    // device; a device without one takes the address it reported when listed.
     std::unordered_map<int, std::string> m_newPasswords;
     // The reported mask, gateway and description of the devices the user
     // typed over, kept from the first change on.
@@ -182,11 +192,14 @@ private:
         std::string mask, gateway, description;
     };
     std::unordered_map<int, Reported> m_reported;
+    std::unordered_map<int, std::string> m_typedIps;
     // MAC text to the first device that holds it, so that a reply from a
-    // listed device is found without walking the list. The key views the
-    // device's own MAC text, which neither moves nor changes while indexed,
-    // so a MAC costs no second copy.
-    std::unordered_map<std::string_view, int> m_macIndex;
+    // listed device is found without walking the list: open addressing over
+    // device numbers (0 for a free slot), the key being the device's own MAC
+    // text. Four bytes a slot, made once for the expected count, instead of a
+    // node of its own per device.
+    std::vector<int> m_macSlots;
+    std::size_t m_macCount = 0;
     AddressIndex m_addresses;
     // Device n is n - 1 here.
     DeviceSenders m_senders;

@@ -84,7 +84,7 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
     const std::optional<CheckedSettings> settings =
         checkSettings({.mac = device.mac,
                        .deviceIp = address.value_or(device.deviceIp),
-                       .ip = device.ip,
+                       .ip = m_devices.field(devices::DeviceField::Ip, row),
                        .mask = device.mask,
                        .gateway = device.gateway,
                        .description = device.description,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,8 @@ TEST_F(DeviceListTest, FindByMacIsExactAndCaseSensitive) {
     EXPECT_FALSE(devices.findByMac(""));
 }
 
-// The index holds no copy of a MAC: it views the text of the device it
-// names, so every edit of a MAC must leave it viewing a live, unchanged text.
+// The index holds no copy of a MAC: it compares with the text of the device
+// it names, so every edit of a MAC must leave it naming the right device.
 TEST_F(DeviceListTest, FindByMacFollowsFieldEdits) {
     devices.append(testsupport::deviceRow("00-00-00-00-00-01"));
     devices.append(testsupport::deviceRow("00-00-00-00-00-02"));
@@ -72,6 +73,33 @@ TEST_F(DeviceListTest, FindByMacFollowsFieldEdits) {
     EXPECT_EQ(devices.findByMac("00-00-00-00-00-07"), 2);
     devices.setField(DeviceField::Mac, 4, "00-00-00-00-00-05");  // no such device
     EXPECT_FALSE(devices.findByMac("00-00-00-00-00-05"));
+}
+
+// A small index, crowded past its first size, so that renames take MACs
+// out of the middle of probe chains: every other MAC must still be found.
+TEST(DeviceListIndex, RenamesInACrowdedIndexLoseNoOtherMac) {
+    DeviceList devices(4);
+    auto mac = [](int i) { return "00-00-00-00-01-" + std::to_string(10 + i); };
+    for (int i = 1; i <= 40; ++i)
+        devices.append(testsupport::deviceRow(mac(i)));
+    for (int renamed = 1; renamed <= 40; renamed += 3) {
+        devices.setField(DeviceField::Mac, renamed, "renamed " + std::to_string(renamed));
+        for (int i = 1; i <= 40; ++i)
+            ASSERT_EQ(devices.findByMac(mac(i)),
+                      (i - 1) % 3 == 0 && i <= renamed ? std::nullopt : std::optional(i))
+                << renamed << " " << i;
+    }
+}
+
+// The address to take is kept apart from the record: it starts as the
+// reported address and stays as it was when the reported one changes.
+TEST_F(DeviceListTest, AddressToTakeIsNotMovedByTheReportedOne) {
+    devices.append(testsupport::deviceRow("00-00-00-00-00-01"));
+    devices.setField(DeviceField::DeviceIp, 1, "10.0.0.7");
+    EXPECT_EQ(devices.field(DeviceField::Ip, 1), "10.0.0.1");
+    devices.setField(DeviceField::Ip, 1, "10.0.0.7");
+    devices.setField(DeviceField::DeviceIp, 1, "10.0.0.8");
+    EXPECT_EQ(devices.field(DeviceField::Ip, 1), "10.0.0.7");
 }
 
 TEST(DeviceListRules, EditableFieldsAndTheirLengthWarnings) {
