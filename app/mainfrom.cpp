@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -30,6 +31,7 @@
 #include "app/plainmessagebox.h"
 #include "app/programicon.h"
 #include "app/textbridge.h"
+#include "changes/changerecord.h"
 #include "net/idsockethandle.h"
 #include "protocol/packets.h"
 #include "usecases/configuration.h"
@@ -86,6 +88,9 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
       m_receivePort(services.receivePort),
       m_resultWait(services.resultWait),
       m_chooseExportFile(services.chooseExportFile),
+      m_recorder(std::move(services.auditTrailPath),
+                 [](const QString& text) { PlainMessageBox::show(fromQt(text)); }),
+      m_settingsPath(std::move(services.settingsPath)),
       m_netmaskOf(std::move(services.netmaskOf)),
       m_pacer(m_devices, static_cast<usecases::ReplyEvents&>(*this),
               [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
@@ -222,6 +227,20 @@ void TMainF::createGridCommands(std::function<QString()> chooseExportFile) {
     m_devListCommands->addWindowCommand(QStringLiteral("Update Results…"), "ActUpdateResults",
                                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
                                         [this] { showUpdateResults(); });
+    m_devListCommands->addWindowCommand(QStringLiteral("Restore Previous Settings…"), "ActRestore",
+                                        {}, [this] { restorePreviousSettings(); });
+    ActVerify = m_devListCommands->addWindowCommand(QStringLiteral("Verify After Update"),
+                                                    "ActVerify", {}, {});
+    ActVerify->setCheckable(true);
+    ActVerify->setChecked(settings()->value(QStringLiteral("VerifyAfterUpdate"), false).toBool());
+    connect(ActVerify, &QAction::toggled, this,
+            [this](bool on) { settings()->setValue(QStringLiteral("VerifyAfterUpdate"), on); });
+}
+
+std::unique_ptr<QSettings> TMainF::settings() const {
+    if (!m_settingsPath.isEmpty())
+        return std::make_unique<QSettings>(m_settingsPath, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QStringLiteral("kavren"), QStringLiteral("window"));
 }
 
 void TMainF::nameForAccessibility() {
@@ -433,6 +452,8 @@ void TMainF::IdUDPServerUDPRead(net::TIdUDPServer& /*sender*/,
     std::array<std::uint8_t, kReplyBufferSize> buffer{};
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
+    if (!m_verifying.empty())
+        checkVerification(std::span<const std::uint8_t>(buffer.data(), count));
     usecases::handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
                           binding.peerIP().value());
 }
@@ -481,10 +502,10 @@ void TMainF::deviceListed(std::string_view name, std::string_view mac) {
     showStatus(1, "Get Device Information done.");
 }
 
-// The verdict is judged again by the same rule where the outcome is marked,
-// which also happens when the wait ends or a verification settles.
+// The outcome mark judges the answer again by the same rule, as it is also
+// set when the wait ends or a verification settles.
 void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text,
-                            bool /*accepted*/) {
+                            bool accepted) {
     showDevice(name, mac);
     showStatus(1, text);
     // The answer belongs to the device's newest request still waiting; one
@@ -495,7 +516,70 @@ void TMainF::resultReceived(std::string_view name, std::string_view mac, std::st
     if (waiting == m_updateResults.rend())
         return;
     waiting->answer = std::string(text);
+    const auto index = static_cast<std::size_t>(std::distance(waiting, m_updateResults.rend()) - 1);
+    m_recorder.answered(index, waiting->answer);
     markOutcome(*waiting);
+    if (ActVerify->isChecked() && accepted)
+        verifyChange(index);
+}
+
+void TMainF::verifyChange(std::size_t index) {
+    if (!m_recorder.target(index) || m_verifying.contains(index))
+        return;
+    m_verifying.emplace(index, std::nullopt);
+    // The Refresh request without clearing the list: every device answers,
+    // and the one changed tells what it took.
+    usecases::sendDiscoveryRequest(sender());
+    QTimer::singleShot(m_resultWait, this, [this, index] { verificationOver(index); });
+}
+
+void TMainF::checkVerification(std::span<const std::uint8_t> datagram) {
+    const protocol::Reply reply = protocol::recognise(datagram);
+    const auto* info = std::get_if<protocol::DeviceInfoReply>(&reply);
+    if (info == nullptr)
+        return;
+    const std::optional<devices::DeviceRecord> record = devices::deviceRecordOf(*info);
+    for (auto it = m_verifying.begin(); it != m_verifying.end();) {
+        UpdateResult& result = m_updateResults[it->first];
+        if (result.mac != record->mac) {
+            ++it;
+            continue;
+        }
+        it->second = *record;
+        // The rule kavren's verification judges by.
+        if (!usecases::reportsSettings(*record, *m_recorder.target(it->first))) {
+            ++it;
+            continue;
+        }
+        const std::size_t index = it->first;
+        it = m_verifying.erase(it);
+        result.verified = true;
+        m_recorder.verified(index, true, {});
+        showReported(*record);
+        markOutcome(result);
+    }
+}
+
+void TMainF::verificationOver(std::size_t index) {
+    const auto it = m_verifying.find(index);
+    if (it == m_verifying.end())
+        return;
+    const std::optional<devices::DeviceRecord> seen = it->second;
+    m_verifying.erase(it);
+    UpdateResult& result = m_updateResults[index];
+    result.verified = false;
+    m_recorder.verified(
+        index, false,
+        seen ? "found again, but not with the requested settings" : "not found again");
+    if (seen)
+        showReported(*seen);
+    markOutcome(result);
+}
+
+void TMainF::showReported(const devices::DeviceRecord& record) {
+    // The row follows what the device now reports, the address to take too.
+    if (const auto row = m_devices.findByMac(record.mac))
+        m_devices.reportsNow(*row, record);
 }
 
 void TMainF::answerWaitOver(std::size_t index) {
@@ -503,6 +587,7 @@ void TMainF::answerWaitOver(std::size_t index) {
     if (result.answer)
         return;
     result.noAnswer = true;
+    m_recorder.answered(index, std::nullopt);
     markOutcome(result);
 }
 
@@ -514,7 +599,12 @@ void TMainF::markOutcome(const UpdateResult& result) {
         return;
     const QString sentTo =
         QStringLiteral("Last update: sent to %1, ").arg(toQt(result.destination));
-    if (!result.answer && !result.noAnswer) {
+    if (result.verified) {
+        m_model->setOutcome(
+            *row, *result.verified ? DeviceTableModel::Verified : DeviceTableModel::NotVerified,
+            sentTo + QStringLiteral("answered \"%1\", %2")
+                         .arg(answerText(result), verificationText(result)));
+    } else if (!result.answer && !result.noAnswer) {
         m_model->setOutcome(*row, DeviceTableModel::Sent, sentTo + QStringLiteral("no answer yet"));
     } else if (!result.answer) {
         m_model->setOutcome(*row, DeviceTableModel::NoAnswer, sentTo + answerText(result));
@@ -523,6 +613,36 @@ void TMainF::markOutcome(const UpdateResult& result) {
         m_model->setOutcome(*row, accepted ? DeviceTableModel::Accepted : DeviceTableModel::Refused,
                             sentTo + QStringLiteral("answered \"%1\"").arg(answerText(result)));
     }
+}
+
+void TMainF::restorePreviousSettings() {
+    const auto row = m_devListCommands->targetRow();
+    if (!row)
+        return;
+    QString error;
+    const auto last =
+        m_recorder.trail().lastChange(m_grid.list().field(devices::DeviceField::Mac, *row), error);
+    if (!last) {
+        PlainMessageBox::show(fromQt(error));
+        return;
+    }
+    const auto before = changes::settingsFromJson(last->value(QStringLiteral("before")).toObject());
+    const auto after = changes::settingsFromJson(last->value(QStringLiteral("after")).toObject());
+    const std::pair<int, const std::string*> cells[] = {
+        {DeviceGrid::ColIp, &before.ip},
+        {DeviceGrid::ColMask, &before.mask},
+        {DeviceGrid::ColGateway, &before.gateway},
+        {DeviceGrid::ColDescription, &before.description}};
+    for (const auto& [col, text] : cells)
+        m_grid.setCell(col, *row, *text);
+    // The trail holds no password: a new one set then stays.
+    m_grid.setCell(DeviceGrid::ColNewPassword, *row, std::string());
+    m_restoring = last->value(QStringLiteral("change")).toString().toStdString();
+    struct Done {
+        std::string& change;
+        ~Done() { change.clear(); }
+    } const done{m_restoring};
+    updates().updateRowAt(*row, after.ip);
 }
 
 void TMainF::showUpdateResults() {
@@ -560,9 +680,19 @@ void TMainF::requestSentTo(std::string_view mac, std::string_view destination) {
                                .answer = std::nullopt,
                                .noAnswer = false,
                                .verified = std::nullopt});
+    m_recorder.sent(m_updateResults.size() - 1);
     markOutcome(m_updateResults.back());
     QTimer::singleShot(m_resultWait, this,
                        [this, index = m_updateResults.size() - 1] { answerWaitOver(index); });
+}
+
+bool TMainF::aboutToSend(int row, const usecases::CheckedSettings& settings, std::string& error) {
+    const auto adapter = protocol::Ipv4Address::parse(m_adapters.sourceAddress());
+    if (m_recorder.sending(m_devices, row, settings, adapter.value_or(protocol::Ipv4Address()),
+                           error, m_restoring))
+        return true;
+    PlainMessageBox::show(error);
+    return false;
 }
 
 void TMainF::requestSent() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/devicegrid.h"
+#include "app/updaterecorder.h"
 #include "app/updateresultsdlg.h"
 #include "devices/devicelist.h"
 #include "net/adapters.h"
@@ -33,6 +35,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class QSettings;
 class QStatusBar;
 
 namespace kavren::app {
@@ -65,6 +68,12 @@ struct MainWindowServices {
     // How long an update waits for the device's result message before it
     // counts as unanswered: the core's wait, as kavren's.
     std::chrono::milliseconds resultWait = usecases::RunOptions{}.resultTimeout;
+    // The audit trail every request is written to ahead; empty: kavren's
+    // per-user default file.
+    QString auditTrailPath{};
+    // The file the window's own choices are kept in (an INI file); empty:
+    // the platform's place for the user's settings.
+    QString settingsPath{};
 };
 
 // The main window. It is a thin adapter: each handler (named after its widget
@@ -158,6 +167,13 @@ public:
     const std::vector<UpdateResult>& updateResults() const { return m_updateResults; }
     // "Update Results…": opens (or brings up) the window listing them.
     void showUpdateResults();
+    // "Restore Previous Settings…": puts the settings from before the
+    // device's last recorded change into its row and updates it as usual,
+    // at the address that change gave it.
+    void restorePreviousSettings();
+    // "Verify After Update": after "Setting OK" the device is looked for
+    // again and marked verified when it reports the requested settings.
+    QAction* ActVerify = nullptr;
 
 private:
     // GridEffects: a selection enables Update Device and Connect to Device.
@@ -172,12 +188,20 @@ private:
     // The wait for result `index`'s answer is over.
     void answerWaitOver(std::size_t index);
     void markOutcome(const UpdateResult& result);
+    void verifyChange(std::size_t index);
+    // A device information reply, looked at for the changes being verified.
+    void checkVerification(std::span<const std::uint8_t> datagram);
+    void verificationOver(std::size_t index);
+    void showReported(const devices::DeviceRecord& record);
+    std::unique_ptr<QSettings> settings() const;
     void showStatus(std::size_t panel, std::string_view text);
     // UpdateOptions: ChkBcast checked.
     bool alwaysBroadcast() const override;
     // UpdateEvents: a sent request disables Update Device.
     void requestSent() override;
     void requestSentTo(std::string_view mac, std::string_view destination) override;
+    bool aboutToSend(int row, const usecases::CheckedSettings& settings,
+                     std::string& error) override;
 
     void createWidgets();
     void createGridCommands(std::function<QString()> chooseExportFile);
@@ -203,6 +227,11 @@ private:
     std::chrono::milliseconds m_resultWait;
     std::function<QString()> m_chooseExportFile;
     UpdateResultsDlg* m_resultsDlg = nullptr;
+    UpdateRecorder m_recorder;
+    std::string m_restoring;  // the change a restore under way takes back
+    QString m_settingsPath;
+    // The results being verified: the device's latest reply meanwhile, if any.
+    std::map<std::size_t, std::optional<devices::DeviceRecord>> m_verifying;
     std::function<std::optional<std::string>(std::string_view)> m_netmaskOf;
     AnchoredPlacement* m_placement = nullptr;
     FindBar* m_findBar = nullptr;

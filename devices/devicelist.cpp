@@ -66,6 +66,7 @@ void DeviceList::clear() {
     m_devices.clear();
     m_size = 0;
     m_newPasswords.clear();
+    m_reported.clear();
     m_typedIps.clear();
     m_addresses.clear();
     m_senders.clear();
@@ -150,6 +151,25 @@ const std::string& DeviceList::field(DeviceField field, int device) const {
     return member ? at(device).*member : kEmpty;
 }
 
+DeviceRecord DeviceList::reported(int device) const {
+    DeviceRecord record = this->device(device);
+    if (const auto it = m_reported.find(device); it != m_reported.end()) {
+        record.mask = it->second.mask;
+        record.gateway = it->second.gateway;
+        record.description = it->second.description;
+    }
+    return record;
+}
+
+void DeviceList::reportsNow(int device, const DeviceRecord& now) {
+    setField(DeviceField::DeviceIp, device, now.deviceIp);
+    setField(DeviceField::Ip, device, now.deviceIp);
+    setField(DeviceField::Mask, device, now.mask);
+    setField(DeviceField::Gateway, device, now.gateway);
+    setField(DeviceField::Description, device, now.description);
+    m_reported.erase(device);
+}
+
 void DeviceList::setField(DeviceField field, int device, std::string text) {
     if (!contains(device) || indexOf(field) >= kDeviceFieldNames.size())
         return;
@@ -169,6 +189,9 @@ void DeviceList::setField(DeviceField field, int device, std::string text) {
             m_addresses.eraseRow(device, d.deviceIp, this->field(DeviceField::Ip, device));
         if (searched(field))
             ++m_searchedChanges;
+        if (field == DeviceField::Mask || field == DeviceField::Gateway ||
+            field == DeviceField::Description)
+            m_reported.try_emplace(device, Reported{d.mask, d.gateway, d.description});
         if (field == DeviceField::DeviceIp && !m_typedIps.contains(device))
             m_typedIps.emplace(device, d.deviceIp);  // the address to take stays as it was
         if (field == DeviceField::Ip)

@@ -126,6 +126,12 @@ public:
 
     // A field of a device; empty for no such device.
     const std::string& field(DeviceField field, int device) const;
+    // The device as its reply described it, before any typing over its
+    // mask, gateway or description (what a change record calls "before").
+    DeviceRecord reported(int device) const;
+    // The device reports `now` (found again after a change): its address,
+    // the address to take, mask, gateway and description follow it.
+    void reportsNow(int device, const DeviceRecord& now);
     // Changes a field of a device, keeping the indexes true; nothing for no
     // such device. Any field can be written (tools and tests rename devices);
     // the user edits only the editable ones.
@@ -180,6 +186,12 @@ private:
     // The few new passwords and addresses to take that the user typed, by
     // device; a device without one takes the address it reported when listed.
     std::unordered_map<int, std::string> m_newPasswords;
+    // The reported mask, gateway and description of the devices the user
+    // typed over, kept from the first change on.
+    struct Reported {
+        std::string mask, gateway, description;
+    };
+    std::unordered_map<int, Reported> m_reported;
     std::unordered_map<int, std::string> m_typedIps;
     // MAC text to the first device that holds it, so that a reply from a
     // listed device is found without walking the list: open addressing over

@@ -69,7 +69,11 @@ void UpdateCommands::updateRow(int row) {
     update(row, 0);
 }
 
-void UpdateCommands::update(int row, int remaining) {
+void UpdateCommands::updateRowAt(int row, std::string_view address) {
+    update(row, 0, address);
+}
+
+void UpdateCommands::update(int row, int remaining, std::optional<std::string_view> address) {
     // Read once: changing the option while the confirmation is open does
     // not change where this row's request goes.
     const bool broadcast = m_options.alwaysBroadcast();
@@ -79,7 +83,7 @@ void UpdateCommands::update(int row, int remaining) {
     const devices::ListedDevice& device = m_devices.device(row);
     const std::optional<CheckedSettings> settings =
         checkSettings({.mac = device.mac,
-                       .deviceIp = device.deviceIp,
+                       .deviceIp = address.value_or(device.deviceIp),
                        .ip = m_devices.field(devices::DeviceField::Ip, row),
                        .mask = device.mask,
                        .gateway = device.gateway,
@@ -119,6 +123,9 @@ void UpdateCommands::update(int row, int remaining) {
     }
     const StringWiper wipeCurrent(*currentPassword);
 
+    // A refusal is the front end's to tell: it knows why.
+    if (std::string refusal; !m_events.aboutToSend(row, *settings, refusal))
+        return;
     sendConfiguration(*settings, *currentPassword, m_sender);
 
     m_events.requestSentTo(m_devices.field(devices::DeviceField::Mac, row),

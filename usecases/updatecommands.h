@@ -26,6 +26,15 @@ public:
     virtual ~UpdateEvents() = default;
     // A configuration request was sent.
     virtual void requestSent() = 0;
+    // Just before the request of device `row` leaves as `settings` say:
+    // false keeps it from leaving, with the reason in `error`, so that a
+    // record which must be on disk first is never missing.
+    virtual bool aboutToSend(int row, const CheckedSettings& settings, std::string& error) {
+        static_cast<void>(row);
+        static_cast<void>(settings);
+        static_cast<void>(error);
+        return true;
+    }
     // The same, saying to which device and where it went (the DeviceIP, or
     // the broadcast host), for front ends that keep each outcome.
     virtual void requestSentTo(std::string_view mac, std::string_view destination) {
@@ -46,6 +55,11 @@ public:
     // Checks, confirms and sends the settings of device `row` (its number in
     // the list); nothing for a number that names no device.
     void updateRow(int row);
+    // As updateRow, but the request goes to `address` (a dotted text) instead
+    // of the DeviceIP the row shows, unless it goes by broadcast: a device
+    // given an address by an earlier change answers there, not at the
+    // address it reported before it.
+    void updateRowAt(int row, std::string_view address);
     // Updates the device the user is on; nothing when there is none.
     void updateDevice(std::optional<int> row);
     // Updates the devices the user ticks in the selection prompt.
@@ -61,7 +75,7 @@ public:
 
 private:
     // `remaining`: the devices of the run still to come after this one.
-    void update(int row, int remaining);
+    void update(int row, int remaining, std::optional<std::string_view> address = {});
 
     devices::DeviceList& m_devices;
     UpdatePrompts& m_prompts;

@@ -440,12 +440,13 @@ TEST_F(GridCommandsTest, TheMenuKeyOpensTheGridsMenuOnTheCurrentCell) {
         if (!action->isSeparator())
             texts << action->text();
     }
-    EXPECT_EQ(texts,
-              (QStringList{QStringLiteral("Find…"), QStringLiteral("Find Next"),
-                           QStringLiteral("Find Previous"), QStringLiteral("Copy"),
-                           QStringLiteral("Copy Row"), QStringLiteral("Export List…"),
-                           QStringLiteral("Fill Down"), QStringLiteral("Fill Addresses…"),
-                           QStringLiteral("Import Plan…"), QStringLiteral("Update Results…")}));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Find…"), QStringLiteral("Find Next"),
+                                  QStringLiteral("Find Previous"), QStringLiteral("Copy"),
+                                  QStringLiteral("Copy Row"), QStringLiteral("Export List…"),
+                                  QStringLiteral("Fill Down"), QStringLiteral("Fill Addresses…"),
+                                  QStringLiteral("Import Plan…"), QStringLiteral("Update Results…"),
+                                  QStringLiteral("Restore Previous Settings…"),
+                                  QStringLiteral("Verify After Update")}));
     commands().ActCopy->trigger();
     menu->hide();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("192.168.0.1"));

@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -30,6 +33,29 @@ protected:
     void addServices(MainWindowServices& services) override {
         services.resultWait = std::chrono::milliseconds(30);
         services.chooseExportFile = [this] { return files.filePath(QStringLiteral("out.csv")); };
+        services.auditTrailPath = trailPath();
+        services.settingsPath = files.filePath(QStringLiteral("window.ini"));
+    }
+    QString trailPath() const { return files.filePath(QStringLiteral("audit.jsonl")); }
+    // A text of a trail line: "key" or "key/inner".
+    static QString at(const QJsonObject& line, const QString& path) {
+        const QStringList keys = path.split(QLatin1Char('/'));
+        QJsonValue value = line.value(keys[0]);
+        if (keys.size() > 1)
+            value = value.toObject().value(keys[1]);
+        return value.isBool() ? (value.toBool() ? QStringLiteral("true") : QStringLiteral("false"))
+                              : value.toString();
+    }
+    std::vector<QJsonObject> trailLines() const {
+        QFile file(trailPath());
+        std::vector<QJsonObject> lines;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : file.readAll().split('\n')) {
+                if (!line.isEmpty())
+                    lines.push_back(QJsonDocument::fromJson(line).object());
+            }
+        }
+        return lines;
     }
     // Update All, every confirmation answered with one password.
     void updateAll() {
@@ -246,6 +272,106 @@ TEST_F(ManyDevicesTest, UpdateResultsListsEveryAnswerAsItCameCopiesAndExportsIt)
     QFile file(files.filePath(QStringLiteral("out.csv")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().toStdString(), csv);
+}
+
+TEST_F(ManyDevicesTest, EachRequestIsWrittenAheadToTheSharedTrailWithoutItsPassword) {
+    receiveDevices(2, {192, 168, 0, 10});
+    window->grid().setCell(DeviceGrid::ColMask, 1, "255.0.0.0");
+    window->grid().setCell(DeviceGrid::ColNewPassword, 1, "newpw");
+    updateAll();
+    receive(testsupport::resultReply(mac(1), "Setting OK"));
+    QTRY_COMPARE(trailLines().size(), 4u);  // device 2's wait ends unanswered
+    const auto lines = trailLines();
+    EXPECT_EQ(at(lines[0], QStringLiteral("result")), QStringLiteral("sending"));
+    EXPECT_EQ(at(lines[0], QStringLiteral("mac")), QStringLiteral("02-4B-56-00-00-01"));
+    EXPECT_EQ(at(lines[0], QStringLiteral("before/mask")), QStringLiteral("255.255.255.0"));
+    EXPECT_EQ(at(lines[0], QStringLiteral("after/mask")), QStringLiteral("255.0.0.0"));
+    EXPECT_EQ(at(lines[0], QStringLiteral("new_password")), QStringLiteral("true"));
+    EXPECT_EQ(at(lines[1], QStringLiteral("result")), QStringLiteral("sending"));
+    EXPECT_EQ(at(lines[2], QStringLiteral("result")), QStringLiteral("acknowledged"));
+    EXPECT_EQ(at(lines[2], QStringLiteral("change")), at(lines[0], QStringLiteral("change")));
+    EXPECT_EQ(at(lines[3], QStringLiteral("result")), QStringLiteral("failed"));
+    QFile file(trailPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray all = file.readAll();
+    EXPECT_FALSE(all.contains("newpw") || all.contains("\"pw\""));
+
+    // A trail that cannot be written keeps the request from leaving.
+    const std::size_t sent = sender.sent.size();
+    QFile::remove(trailPath());
+    ASSERT_TRUE(QDir().mkpath(trailPath()));
+    ModalWatcher watcher([](QWidget* dialog, int) {
+        if (auto* confirm = qobject_cast<TPwdDlg*>(dialog))
+            confirm->Password->setText(QStringLiteral("pw"));
+        return ModalWatcher::pressOk(dialog);
+    });
+    clickCell(DeviceGrid::ColIp, 1);
+    widget<QPushButton>(*window, "BtnUpdSel")->click();
+    EXPECT_EQ(sender.sent.size(), sent);
+    ASSERT_FALSE(watcher.texts().empty());
+    EXPECT_TRUE(
+        watcher.texts().back().startsWith(QStringLiteral("the audit trail cannot be written")));
+}
+
+TEST_F(ManyDevicesTest, RestoreSendsTheSettingsBeforeTheLastChangeWhereThatChangeMovedIt) {
+    receiveDevices(1, {192, 168, 0, 10});
+    window->grid().setCell(DeviceGrid::ColIp, 1, "192.168.0.20");
+    window->grid().setCell(DeviceGrid::ColDescription, 1, "moved");
+    updateAll();
+    clickCell(DeviceGrid::ColIp, 1);
+    ModalWatcher watcher([](QWidget* dialog, int) {
+        if (auto* confirm = qobject_cast<TPwdDlg*>(dialog))
+            confirm->Password->setText(QStringLiteral("pw"));
+        return ModalWatcher::pressOk(dialog);
+    });
+    widget<QAction>(*window, "ActRestore")->trigger();
+    ASSERT_EQ(sender.sent.size(), 2u);
+    EXPECT_EQ(sender.sent[1].host, "192.168.0.20");
+    EXPECT_EQ(window->grid().cell(DeviceGrid::ColIp, 1), "192.168.0.10");
+    EXPECT_EQ(window->grid().cell(DeviceGrid::ColDescription, 1), "d");
+    std::vector<QJsonObject> sending;
+    for (const QJsonObject& line : trailLines()) {
+        if (at(line, QStringLiteral("result")) == QStringLiteral("sending"))
+            sending.push_back(line);
+    }
+    ASSERT_EQ(sending.size(), 2u);
+    EXPECT_EQ(at(sending[1], QStringLiteral("undoes")), at(sending[0], QStringLiteral("change")));
+    EXPECT_EQ(at(sending[1], QStringLiteral("after/ip")), QStringLiteral("192.168.0.10"));
+}
+
+TEST_F(ManyDevicesTest, VerifyAfterUpdateMarksEachDeviceAndTheRowFollowsItsReply) {
+    EXPECT_FALSE(window->ActVerify->isChecked());
+    window->ActVerify->trigger();
+    TearDown();  // remembered between starts
+    SetUp();
+    ASSERT_TRUE(window->ActVerify->isChecked());
+    receiveDevices(2, {192, 168, 0, 10});
+    window->grid().setCell(DeviceGrid::ColIp, 1, "10.0.0.9");
+    window->grid().setCell(DeviceGrid::ColIp, 2, "10.0.0.8");
+    updateAll();
+    receive(testsupport::resultReply(mac(1), "Setting OK"));
+    receive(testsupport::resultReply(mac(2), "Setting OK"));
+    EXPECT_EQ(sender.sent.size(), 4u);  // two requests, two discoveries
+    const auto reply = [](std::uint8_t n, std::array<std::uint8_t, 4> ip) {
+        return testsupport::infoReply({.mac = mac(n),
+                                       .name = "dev",
+                                       .version = "1.0",
+                                       .description = "d",
+                                       .ip = ip,
+                                       .mask = {255, 255, 255, 0},
+                                       .gateway = {192, 168, 0, 1}});
+    };
+    receive(reply(1, {10, 0, 0, 9}));
+    receive(reply(2, {192, 168, 0, 10}));  // still on its old address
+    QTRY_VERIFY(window->updateResults()[1].verified.has_value());
+    EXPECT_EQ(window->updateResults()[0].verified, true);
+    EXPECT_EQ(window->updateResults()[1].verified, false);
+    EXPECT_EQ(cellIndex(0, 1).data(DeviceTableModel::OutcomeRole).toInt(),
+              int{DeviceTableModel::Verified});
+    EXPECT_EQ(cellIndex(0, 2).data(DeviceTableModel::OutcomeRole).toInt(),
+              int{DeviceTableModel::NotVerified});
+    EXPECT_EQ(window->grid().cell(DeviceGrid::ColDeviceIp, 1), "10.0.0.9");
+    EXPECT_EQ(window->grid().cell(DeviceGrid::ColIp, 2), "192.168.0.10");
 }
 
 }  // namespace

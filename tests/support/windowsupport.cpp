@@ -5,9 +5,12 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <string>
 
@@ -97,7 +100,18 @@ QObject* namedChild(const QObject& root, QAnyStringView name, const QMetaObject&
     throw std::runtime_error(problem);
 }
 
+QString testAuditTrailPath() {
+    static const QTemporaryDir folder;
+    return folder.filePath(QStringLiteral("audit.jsonl"));
+}
+
 std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services) {
+    // No test writes to the user's own audit trail.
+    if (services.auditTrailPath.isEmpty())
+        services.auditTrailPath = testAuditTrailPath();
+    if (services.settingsPath.isEmpty())
+        services.settingsPath =
+            QFileInfo(testAuditTrailPath()).dir().filePath(QStringLiteral("window.ini"));
     try {
         app::createProgramWindows(std::move(services));
     } catch (...) {

@@ -66,7 +66,10 @@ private:
 // CfgDlg), made and wired by the program's own composition root. Closing
 // takes the dialogs down before the window, so neither outlives what it
 // refers to and no later test finds a stale pointer.
+// The audit trail and settings file the windows use unless a test names its
+// own: files in a folder of the test program's own, never the user's.
 std::unique_ptr<app::TMainF> openProgramWindows(app::MainWindowServices services = {});
+QString testAuditTrailPath();
 void closeProgramWindows(std::unique_ptr<app::TMainF>& window);
 
 // A widget or menu action of the program's windows, found below `root` by
