@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/faces.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QStringList>
 
 namespace kavren::app {
@@ -17,12 +16,12 @@ namespace {
 constexpr int kGridPixelSize = 10;
 
 // Qt tries a font's families in turn, but each one that is not installed
-// costs a search of the system's fallbacks of its own, and a font that names
-// more than one family has the system's fallbacks searched once more when
-// its face is loaded: milliseconds of the start-up for every face the window
-// uses. The font names the first installed family alone, the one Qt would
-// have found first; a character that face lacks is still drawn from the
-// system's fallbacks, which are then looked up once.
+// costs a search of the system's fallbacks of its own, milliseconds of the
+// start-up for every face the window uses. The list is cut to the installed
+// families, in the same order. It is not cut to the first of them: a family
+// the system lists can still fail to load (under Wine, names it lists without
+// the face behind them), and then the next one is what draws, not the
+// system's fallback, which is a serif there.
 //
 // A bitmap face counts as missing: Windows' "MS Sans Serif" is one, drawn
 // in a few sizes only and not reliably by Qt, where "Microsoft Sans Serif"
@@ -31,12 +30,13 @@ QStringList installedFamilies(const QStringList& wanted) {
     // Not QFontDatabase::hasFamily: it asks the system to resolve each name as
     // an alias, which costs more than the search it would save.
     const QStringList families = QFontDatabase::families();
+    QStringList installed;
     for (const QString& family : wanted) {
         if (families.contains(family, Qt::CaseInsensitive) &&
             QFontDatabase::isSmoothlyScalable(family))
-            return {family};
+            installed << family;
     }
-    return wanted;
+    return installed.isEmpty() ? wanted : installed;
 }
 
 }  // namespace
@@ -62,14 +62,20 @@ void registerEmbeddedFaces() {
         QFontDatabase::addApplicationFont(file);
 
     // The dialogs draw in the toolkit's own face, the system's message face.
-    // A machine without it (Wine without Windows' fonts) would draw them in
-    // whatever its fallback finds, a serif as often as not: the carried face
-    // stands in, as for the faces the window names.
-    QFont base = QGuiApplication::font();
-    if (!QFontDatabase::families().contains(base.family(), Qt::CaseInsensitive)) {
-        base.setFamilies({QStringLiteral("Liberation Sans")});
-        QGuiApplication::setFont(base);
-    }
+    // A machine without it (Wine without Windows' fonts, which may still list
+    // its name) would draw them in whatever its fallback finds, a serif as
+    // often as not: the carried face comes next, as for the faces the window
+    // names.
+    // The system gives menus, message boxes, tooltips and item views faces of
+    // their own, each missing in the same way.
+    const auto carriedNext = [](QFont font) {
+        font.setFamilies({font.family(), QStringLiteral("Liberation Sans")});
+        return font;
+    };
+    QApplication::setFont(carriedNext(QApplication::font()));
+    for (const char* widgetClass :
+         {"QMenu", "QMenuBar", "QMessageBox", "QTipLabel", "QStatusBar", "QAbstractItemView"})
+        QApplication::setFont(carriedNext(QApplication::font(widgetClass)), widgetClass);
 }
 
 QFont formFont(int pixelSize) {

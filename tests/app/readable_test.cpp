@@ -324,17 +324,6 @@ bool leavesInk(QWidget& widget, const QRectF& box) {
     return paper - ink > 80;
 }
 
-#ifdef Q_OS_WIN
-// The Windows build finds the narrow face beside the executable, and its
-// dialogs, in the toolkit's face, draw in a face that is there even where
-// Windows' own is missing (as under Wine), not in what a fallback finds.
-TEST_F(ReadableTest, CarriedFacesAreFound) {
-    EXPECT_TRUE(narrowFace());
-    const QFontInfo dialog(widget<QLabel>(*PwdDlg, "Label1")->font());
-    EXPECT_TRUE(dialog.exactMatch()) << dialog.family().toStdString();
-}
-#endif
-
 // Under Wine the capital I once drew as blank space, in the status bar and
 // the confirmation; each I's own advance must hold ink.
 TEST_F(ReadableTest, EveryCapitalILeavesInk) {
