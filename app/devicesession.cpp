@@ -14,6 +14,7 @@
 #include "changes/changerecord.h"
 #include "protocol/packets.h"
 #include "usecases/configuration.h"
+#include "wording/wording.h"
 
 namespace kavren::app {
 
@@ -163,7 +164,7 @@ void DeviceSession::resultReceived(std::string_view name, std::string_view mac,
 }
 
 void DeviceSession::listFull() {
-    showStatus(1, usecases::kDeviceListFullText);
+    showStatus(1, wording::kDeviceListFull);
 }
 
 void DeviceSession::verifyChange(std::size_t index) {

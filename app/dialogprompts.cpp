@@ -12,6 +12,7 @@
 #include "app/pwddlg.h"
 #include "app/textbridge.h"
 #include "usecases/configuration.h"
+#include "wording/wording.h"
 
 namespace kavren::app {
 
@@ -22,11 +23,11 @@ DialogPrompts::DialogPrompts(TPwdDlg& pwdDlg, TCfgDlg& cfgDlg,
 std::string_view updateStopText(usecases::UpdateStop reason) {
     switch (reason) {
         case usecases::UpdateStop::AddressError:
-            return "IP address Error !!";
+            return wording::kAddressError;
         case usecases::UpdateStop::Cancelled:
-            return "Cancel Configuration";
+            return wording::kCancelled;
         case usecases::UpdateStop::PasswordNotLatin1:
-            return usecases::kPasswordCharsetError;
+            return wording::kPasswordCharsetError;
     }
     return {};
 }

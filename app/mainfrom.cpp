@@ -28,6 +28,7 @@
 #include "app/programicon.h"
 #include "app/textbridge.h"
 #include "net/idsockethandle.h"
+#include "wording/wording.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::app::TPwdDlg* PwdDlg = nullptr;
@@ -384,7 +385,7 @@ void TMainF::DevListSetEditText(int col, int row, const QString& text) {
         // Refused, not changed: the cell keeps the last text that fits.
         auto password = passwordFromQt(text);
         if (!password) {
-            PlainMessageBox::show(usecases::kPasswordCharsetError);
+            PlainMessageBox::show(wording::kPasswordCharsetError);
             return;
         }
         bytes = std::move(*password);

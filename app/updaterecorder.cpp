@@ -80,7 +80,7 @@ void UpdateRecorder::answered(std::size_t index, const std::optional<std::string
     if (usecases::acceptedAnswer(*message)) {
         write(change, usecases::JobState::Acknowledged);
     } else {
-        change.result.reason = "device answered \"" + *message + "\"";
+        change.result.why = usecases::JobWhy::DeviceRefused;
         write(change, usecases::JobState::Failed);
     }
 }

@@ -4,6 +4,7 @@
 #include <QDateTime>
 
 #include "changes/plan.h"
+#include "wording/wording.h"
 
 namespace kavren::changes {
 
@@ -44,7 +45,8 @@ QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases:
         {QStringLiteral("broadcast"), result.broadcast},
         {QStringLiteral("result"), state},
         {QStringLiteral("message"), fromDevice(result.message)},
-        {QStringLiteral("reason"), fromDevice(result.reason)}};
+        {QStringLiteral("reason"),
+         fromDevice(wording::reasonText(job.device, job.target, result))}};
     // Only an outcome can know that no request of the change ever left.
     if (!sending)
         entry.insert(QStringLiteral("sent"), result.handedOver);

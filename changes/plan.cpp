@@ -14,6 +14,7 @@
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/devicecsv.h"
+#include "wording/wording.h"
 
 namespace kavren::changes {
 
@@ -45,7 +46,8 @@ PlanFile parsePlan(const QByteArray& content) {
     usecases::CsvRecords read = usecases::readCsvRecords(
         std::string_view(unified.constData(), static_cast<std::size_t>(unified.size())));
     if (!read.errors.empty()) {
-        plan.errors = std::move(read.errors);
+        for (const usecases::CsvError& error : read.errors)
+            plan.errors.push_back(wording::csvErrorText(error));
         return plan;
     }
     auto& records = read.records;
@@ -187,8 +189,9 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
         }
         // A password the device would cut, or one nobody can type again,
         // would lock the device out: refused, not merely warned about.
-        if (const auto error = usecases::newPasswordError(row.newPassword))
-            entry.errors.push_back(*error);
+        if (const auto problem = usecases::newPasswordProblem(row.newPassword);
+            problem != usecases::NewPasswordProblem::None)
+            entry.errors.push_back(wording::newPasswordText(problem));
         entries.push_back(std::move(entry));
     }
 

@@ -59,7 +59,7 @@ std::optional<std::string> normaliseMac(const std::string& text);
 // addresses, a MAC listed twice or not found, two devices given one
 // address, an address already used by another found device that keeps it,
 // a gateway outside the device's subnet, a new password the device cannot
-// take (usecases::newPasswordError), a MAC claimed by several senders none of
+// take (usecases::newPasswordProblem), a MAC claimed by several senders none of
 // which is among `trustedSenders` (the reply of the one that is counts). An
 // over-long description is a warning.
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,

@@ -12,6 +12,7 @@
 #include "net/idexception.h"
 #include "protocol/packets.h"
 #include "usecases/discovery.h"
+#include "wording/wording.h"
 
 namespace kavren::cli {
 
@@ -78,7 +79,7 @@ std::vector<usecases::FoundDevice> discoverWithProgress(DeviceFinder& finder,
                              }});
     progress.clear();
     if (finder.devicesLeftOut())
-        writeErr(QStringLiteral("kavren: ") + qs(std::string(usecases::kDeviceListFullText)) +
+        writeErr(QStringLiteral("kavren: ") + qs(std::string(wording::kDeviceListFull)) +
                  QStringLiteral("\n"));
     // Any host on the segment can answer with a listed device's MAC and so
     // receive what is sent to that MAC; all the program can see is a second

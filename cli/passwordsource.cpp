@@ -9,6 +9,7 @@
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
 #include "usecases/secretwipe.h"
+#include "wording/wording.h"
 
 namespace kavren::cli {
 
@@ -106,7 +107,7 @@ std::optional<std::string> readSecret(const SecretSource& source, const std::str
                                  : !source.envName.empty()
                                      ? "the environment variable " + source.envName
                                      : "the typed password";
-        error = from + ": " + std::string(usecases::kPasswordCharsetError);
+        error = from + ": " + std::string(wording::kPasswordCharsetError);
     }
     return bytes;
 }

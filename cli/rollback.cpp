@@ -8,6 +8,7 @@
 #include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
 #include "usecases/discovery.h"
+#include "wording/wording.h"
 
 namespace kavren::cli {
 
@@ -134,7 +135,7 @@ void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
                                                 "  health check failed: " + failure + "\n"));
             undo.push_back(i);
         } else if (needsRollback(results[i])) {
-            why[i] = results[i].reason;
+            why[i] = wording::reasonText(jobs[i].device, jobs[i].target, results[i]);
             undo.push_back(i);
         }
     }
@@ -194,8 +195,10 @@ void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
                 result.reason = why[members[k]];
             } else {
                 result.state = usecases::JobState::RollbackFailed;
-                result.reason = outcomes[k].reason.empty() ? usecases::stateName(outcomes[k].state)
-                                                           : outcomes[k].reason;
+                const std::string undoneWhy =
+                    wording::reasonText(undoJobs[k].device, undoJobs[k].target, outcomes[k]);
+                result.reason =
+                    undoneWhy.empty() ? usecases::stateName(outcomes[k].state) : undoneWhy;
             }
             context.report(members[k], result);
         }

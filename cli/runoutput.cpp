@@ -8,6 +8,7 @@
 #include <map>
 
 #include "cli/deviceoutput.h"
+#include "wording/wording.h"
 
 namespace kavren::cli {
 
@@ -70,7 +71,8 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
         case usecases::JobState::Failed:
         case usecases::JobState::NotSent:
         case usecases::JobState::RollbackFailed:
-            line += QStringLiteral(": ") + visibleDeviceText(result.reason);
+            line += QStringLiteral(": ") +
+                    visibleDeviceText(wording::reasonText(job.device, job.target, result));
             break;
         case usecases::JobState::RolledBack:
             line += QStringLiteral(" (reports its previous settings)");
@@ -142,7 +144,8 @@ QString finalState(const changes::PlanEntry& entry, const usecases::JobResult& r
         case usecases::JobState::Acknowledged:
             return QStringLiteral("acknowledged");
         case usecases::JobState::NotSent:
-            if (dryRun && entry.ok() && result.reason.empty())
+            if (dryRun && entry.ok() && result.why == usecases::JobWhy::None &&
+                result.reason.empty())
                 return QStringLiteral("would_change");
             break;
         case usecases::JobState::RolledBack:
@@ -194,7 +197,9 @@ QByteArray runJson(const QString& command, bool dryRun,
                                           {QStringLiteral("attempts"), result.attempt}})
                  : QJsonValue()},
             {QStringLiteral("message"), fromDevice(result.message)},
-            {QStringLiteral("reason"), fromDevice(result.reason)},
+            {QStringLiteral("reason"),
+             fromDevice(entry.device ? wording::reasonText(*entry.device, entry.target, result)
+                                     : result.reason)},
             {QStringLiteral("state"), state}};
         devices.append(device);
     }

@@ -62,17 +62,15 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
     return checked;
 }
 
-std::optional<std::string> newPasswordError(std::string_view bytes) {
-    if (bytes.size() > protocol::kPasswordWidth) {
-        return "new password longer than " + std::to_string(protocol::kPasswordWidth) +
-               " bytes; the device would keep only part of it";
-    }
+NewPasswordProblem newPasswordProblem(std::string_view bytes) {
+    if (bytes.size() > protocol::kPasswordWidth)
+        return NewPasswordProblem::TooLong;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0))
-            return std::string("new password holds a control character");
+            return NewPasswordProblem::ControlCharacter;
     }
-    return std::nullopt;
+    return NewPasswordProblem::None;
 }
 
 Route routeTo(const SettingsText& text, const Adapter& adapter, Delivery delivery) {

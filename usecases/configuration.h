@@ -25,17 +25,14 @@ struct SettingsText {
     std::string_view newPassword{};
 };
 
-// A password the device could not take as it is: a character beyond Latin-1
-// (every source converts with protocol::latin1FromUtf8 and refuses rather than
-// substituting).
-inline constexpr std::string_view kPasswordCharsetError =
-    "The password holds a character outside Latin-1, which the device cannot take.";
-
-// Why a new password (device bytes) cannot be set, or nothing: longer than
-// the packet's password field, which would cut it and lock the device to a
-// password nobody typed, or holding a control character nobody can type
-// again at a prompt.
-std::optional<std::string> newPasswordError(std::string_view bytes);
+// Why a new password (device bytes) cannot be set.
+enum class NewPasswordProblem {
+    None,
+    TooLong,           // longer than the packet's password field, which would cut it
+                       // and lock the device to a password nobody typed
+    ControlCharacter,  // nobody can type it again at a prompt
+};
+NewPasswordProblem newPasswordProblem(std::string_view bytes);
 
 // Settings that passed the checks: every field parsed and where the request
 // goes. The new password it holds is wiped when it is destroyed.

@@ -15,32 +15,6 @@
 
 namespace kavren::usecases {
 
-namespace {
-
-std::string differences(const devices::DeviceRecord& found, const DeviceSettings& target) {
-    std::string text;
-    auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
-        if (now == wanted)
-            return;
-        if (!text.empty())
-            text += ", ";
-        text += std::string(what) + " is " + now + " instead of " + wanted;
-    };
-    // As typed, a target may have blanks or leading zeros: the device's own
-    // form is compared.
-    auto dotted = [](const std::string& typed) {
-        return protocol::Ipv4Address::parse(typed).value_or(protocol::Ipv4Address()).text();
-    };
-    compare("ip", found.deviceIp, dotted(target.ip));
-    compare("mask", found.mask, dotted(target.mask));
-    compare("gateway", found.gateway, dotted(target.gateway));
-    if (found.description != target.description.substr(0, protocol::kConfigDescriptionWidth))
-        compare("description", found.description, target.description);
-    return text;
-}
-
-}  // namespace
-
 std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& adapter,
                                         bool broadcast, JobResult& result) {
     Route route = routeTo({.mac = job.device.mac,
@@ -52,15 +26,10 @@ std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& ada
                            .newPassword = job.newPassword},
                           adapter, broadcast ? Delivery::Broadcast : Delivery::UnicastWithinSubnet);
     result.outsideSubnet = route.outsideSubnet;
-    if (route.refusal == RouteRefusal::OutsideSubnet) {
-        result.reason = "its address " + job.device.deviceIp +
-                        " lies outside the subnet of adapter " + adapter.address.text() +
-                        ", so only a broadcast reaches it, and a broadcast hands the request "
-                        "and its password to every host on the segment; add --broadcast to "
-                        "send it so";
-    } else if (route.refusal == RouteRefusal::AddressError) {
-        result.reason = "IP address Error !!";
-    }
+    if (route.refusal == RouteRefusal::OutsideSubnet)
+        result.why = JobWhy::OutsideSubnet;
+    else if (route.refusal == RouteRefusal::AddressError)
+        result.why = JobWhy::AddressError;
     return std::move(route.request);
 }
 
@@ -113,7 +82,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     }
     if (m_password.empty()) {
         result.state = notSent;
-        result.reason = "Cancel Configuration";
+        result.why = JobWhy::NoPassword;
         return;
     }
 
@@ -122,7 +91,8 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     result.broadcast = settings->broadcast;
     if (std::string refusal; m_beforeSend && !m_beforeSend(index, result, refusal)) {
         result.state = notSent;
-        result.reason = refusal.empty() ? "not sent" : refusal;
+        result.why = JobWhy::Withheld;
+        result.detail = std::move(refusal);
         return;
     }
     try {
@@ -130,7 +100,8 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
         m_port.send(device.foundVia, settings->destination, settings->broadcast, request.bytes());
     } catch (const net::EIdException& error) {
         result.state = JobState::Failed;
-        result.reason = "send failed: " + error.message();
+        result.why = JobWhy::SendFailed;
+        result.detail = error.message();
         return;
     }
     if (m_handedOver)
@@ -164,7 +135,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
                            result.state = JobState::Acknowledged;
                        } else {
                            result.state = JobState::Failed;
-                           result.reason = "device answered \"" + message->text + "\"";
+                           result.why = JobWhy::DeviceRefused;
                        }
                        report(it->second, result);
                        waiting.erase(it);
@@ -211,11 +182,14 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
             continue;  // sent again, or its failure stands
         } else if (!reported) {
             result.state = JobState::Failed;
-            result.reason = result.message.empty() ? "no result message and not found again"
-                                                   : "not found again";
+            result.why = result.message.empty() ? JobWhy::Silent : JobWhy::NotFoundAgain;
         } else {
             result.state = JobState::Failed;
-            result.reason = "found again, but " + differences(*reported, jobs[i].target);
+            result.why = JobWhy::ReportsOtherwise;
+            result.reported = DeviceSettings{.ip = reported->deviceIp,
+                                             .mask = reported->mask,
+                                             .gateway = reported->gateway,
+                                             .description = reported->description};
         }
         report(i, result);
     }

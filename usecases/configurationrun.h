@@ -39,10 +39,28 @@ enum class JobState {
 
 const char* stateName(JobState state);
 
+// Why a job failed or was not sent, as the run found it; the front ends put
+// it into words (wording::reasonText).
+enum class JobWhy {
+    None,
+    OutsideSubnet,     // only a broadcast reaches the device, and none is allowed
+    AddressError,      // an address of the settings does not parse
+    NoPassword,        // the current password is empty
+    Withheld,          // BeforeSend kept the request back; its words in `detail`
+    SendFailed,        // the socket refused it; the endpoint layer's text in `detail`
+    DeviceRefused,     // the device's result message (`message`) is no acceptance
+    NotFoundAgain,     // a result message came, but the device did not answer again
+    Silent,            // neither a result message nor an answer again
+    ReportsOtherwise,  // found again with other settings (`reported`)
+};
+
 // What became of one job; each change of it is told as it happens.
 struct JobResult {
     JobState state = JobState::NotSent;
-    std::string reason;   // why it failed or was not sent
+    JobWhy why = JobWhy::None;
+    std::string detail;                      // the text that goes with `why`, as it came
+    std::optional<DeviceSettings> reported;  // what the device reports, for ReportsOtherwise
+    std::string reason;   // the front end's own words of why, where the run has no value for it
     std::string message;  // the device's result message, when one came
     std::string destination;
     bool broadcast = false;

@@ -83,9 +83,7 @@ CsvRecords readCsvRecords(std::string_view text) {
         field.clear();
         wasQuoted = false;
     };
-    auto fail = [&](int at, const char* what) {
-        result.errors.push_back("line " + std::to_string(at) + ": " + what);
-    };
+    auto fail = [&](int at, CsvError::Kind kind) { result.errors.push_back({at, kind}); };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
         if (quoted) {
@@ -116,11 +114,11 @@ CsvRecords readCsvRecords(std::string_view text) {
             ++line;
             recordLine = line;
         } else if (wasQuoted) {
-            fail(line, "text after a closing quote");
+            fail(line, CsvError::Kind::TextAfterClosingQuote);
             return result;
         } else if (ch == '"') {
             if (!field.empty()) {
-                fail(line, "a quote inside a field that is not quoted");
+                fail(line, CsvError::Kind::QuoteInUnquotedField);
                 return result;
             }
             quoted = true;
@@ -133,7 +131,7 @@ CsvRecords readCsvRecords(std::string_view text) {
         }
     }
     if (quoted) {
-        fail(quoteLine, "the quote opened here is never closed");
+        fail(quoteLine, CsvError::Kind::QuoteNeverClosed);
         return result;
     }
     if (started || !field.empty()) {

@@ -65,9 +65,20 @@ struct CsvRecord {
     std::vector<std::string> fields;
 };
 
+// Why a CSV text cannot be used, and on which line (1-based).
+struct CsvError {
+    enum class Kind {
+        TextAfterClosingQuote,
+        QuoteInUnquotedField,
+        QuoteNeverClosed,  // `line` is where it opened
+    };
+    int line = 0;
+    Kind kind = Kind::QuoteNeverClosed;
+};
+
 struct CsvRecords {
     std::vector<CsvRecord> records;
-    std::vector<std::string> errors;  // "line N: ...": the text cannot be used
+    std::vector<CsvError> errors;  // the text cannot be used
 };
 
 // The records of an RFC 4180 text as appendCsvField writes it: quoted fields

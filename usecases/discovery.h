@@ -72,10 +72,6 @@ Catalogued catalogue(devices::DeviceList& list, std::span<const std::uint8_t> da
 void handleReply(devices::DeviceList& list, ReplyEvents& events,
                  std::span<const std::uint8_t> datagram, std::uint32_t sender = 0);
 
-// What the window and the command line say when the list is full.
-inline constexpr std::string_view kDeviceListFullText =
-    "Device list full: further devices are not listed.";
-
 // Broadcasts the one discovery request of a Refresh.
 void sendDiscoveryRequest(net::DatagramSender& sender);
 

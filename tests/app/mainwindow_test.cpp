@@ -30,6 +30,7 @@
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/windowsupport.h"
 #include "usecases/configuration.h"
+#include "wording/wording.h"
 
 namespace kavren::app {
 namespace {
@@ -688,8 +689,8 @@ TEST_F(GridEditingTest, PasswordRefusesACharacterOutsideLatin1) {
     type(QStringLiteral(u"\u20ac"));
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].text,
-              QString::fromLatin1(usecases::kPasswordCharsetError.data(),
-                                  static_cast<qsizetype>(usecases::kPasswordCharsetError.size())));
+              QString::fromLatin1(wording::kPasswordCharsetError.data(),
+                                  static_cast<qsizetype>(wording::kPasswordCharsetError.size())));
     EXPECT_EQ(window->grid().cell(5, 1), "p\xE4");
 }
 

@@ -13,6 +13,7 @@
 #include "protocol/packets.h"
 #include "tests/support/fakes.h"
 #include "tests/support/replybuilder.h"
+#include "wording/wording.h"
 
 namespace kavren::usecases {
 namespace {
@@ -207,7 +208,8 @@ TEST(ConfigurationRun, SettlesEachDeviceByWhatCameBack) {
         ASSERT_EQ(results.size(), 1U);
         EXPECT_EQ(events, c.events);
         EXPECT_EQ(device.configRequests, c.requests);
-        EXPECT_NE(results[0].reason.find(c.reason), std::string::npos) << results[0].reason;
+        const std::string reason = wording::reasonText(job().device, job().target, results[0]);
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
         EXPECT_EQ(results[0].change, "change-1");
         // Every wait is bounded: three attempts with their rediscoveries at most.
         EXPECT_LE(port.now() - start, milliseconds(3 * 5000 + 2 * 2000));

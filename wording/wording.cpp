@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "wording/wording.h"
+
+#include "protocol/ipv4.h"
+#include "protocol/packets.h"
+
+namespace kavren::wording {
+
+namespace {
+
+// "ip is A instead of B, mask is ...": the settings a device reports that
+// are not the ones it was sent.
+std::string differences(const usecases::DeviceSettings& found,
+                        const usecases::DeviceSettings& target) {
+    std::string text;
+    auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
+        if (now == wanted)
+            return;
+        if (!text.empty())
+            text += ", ";
+        text += std::string(what) + " is " + now + " instead of " + wanted;
+    };
+    // As typed, a target may have blanks or leading zeros: the device's own
+    // form is compared.
+    auto dotted = [](const std::string& typed) {
+        return protocol::Ipv4Address::parse(typed).value_or(protocol::Ipv4Address()).text();
+    };
+    compare("ip", found.ip, dotted(target.ip));
+    compare("mask", found.mask, dotted(target.mask));
+    compare("gateway", found.gateway, dotted(target.gateway));
+    if (found.description != target.description.substr(0, protocol::kConfigDescriptionWidth))
+        compare("description", found.description, target.description);
+    return text;
+}
+
+}  // namespace
+
+std::string newPasswordText(usecases::NewPasswordProblem problem) {
+    switch (problem) {
+        case usecases::NewPasswordProblem::None:
+            return {};
+        case usecases::NewPasswordProblem::TooLong:
+            return "new password longer than " + std::to_string(protocol::kPasswordWidth) +
+                   " bytes; the device would keep only part of it";
+        case usecases::NewPasswordProblem::ControlCharacter:
+            return "new password holds a control character";
+    }
+    return {};
+}
+
+std::string csvErrorText(const usecases::CsvError& error) {
+    std::string text = "line " + std::to_string(error.line) + ": ";
+    switch (error.kind) {
+        case usecases::CsvError::Kind::TextAfterClosingQuote:
+            return text + "text after a closing quote";
+        case usecases::CsvError::Kind::QuoteInUnquotedField:
+            return text + "a quote inside a field that is not quoted";
+        case usecases::CsvError::Kind::QuoteNeverClosed:
+            return text + "the quote opened here is never closed";
+    }
+    return text;
+}
+
+std::string reasonText(const usecases::FoundDevice& device, const usecases::DeviceSettings& target,
+                       const usecases::JobResult& result) {
+    using usecases::JobWhy;
+    if (!result.reason.empty())
+        return result.reason;
+    switch (result.why) {
+        case JobWhy::None:
+            return {};
+        case JobWhy::OutsideSubnet:
+            return "its address " + device.deviceIp + " lies outside the subnet of adapter " +
+                   device.foundVia.text() +
+                   ", so only a broadcast reaches it, and a broadcast hands the request and its "
+                   "password to every host on the segment; add --broadcast to send it so";
+        case JobWhy::AddressError:
+            return std::string(kAddressError);
+        case JobWhy::NoPassword:
+            return std::string(kCancelled);
+        case JobWhy::Withheld:
+            return result.detail.empty() ? "not sent" : result.detail;
+        case JobWhy::SendFailed:
+            return "send failed: " + result.detail;
+        case JobWhy::DeviceRefused:
+            return "device answered \"" + result.message + "\"";
+        case JobWhy::NotFoundAgain:
+            return "not found again";
+        case JobWhy::Silent:
+            return "no result message and not found again";
+        case JobWhy::ReportsOtherwise:
+            return "found again, but " +
+                   differences(result.reported.value_or(usecases::DeviceSettings{}), target);
+    }
+    return {};
+}
+
+}  // namespace kavren::wording
