@@ -240,6 +240,11 @@ TEST_F(ManyDevicesTest, EachOutcomeMarksItsRowApartFromTheConflictRed) {
               QStringLiteral("Last update: sent to 192.168.0.10, answered \"Password Error\""));
     EXPECT_EQ(cellIndex(0, 2).data(Qt::ToolTipRole),
               cellIndex(0, 2).data(Qt::AccessibleDescriptionRole));
+    // Heard in the cells a reader can stand on, beside an address mark.
+    EXPECT_EQ(cellIndex(DeviceGrid::ColDeviceIp, 2).data(Qt::AccessibleDescriptionRole).toString(),
+              cellIndex(0, 2).data(Qt::AccessibleDescriptionRole).toString() +
+                  QStringLiteral("; ") +
+                  cellIndex(DeviceGrid::ColDeviceIp, 2).data(Qt::ToolTipRole).toString());
     ASSERT_EQ(window->updateResults().size(), 2u);
     EXPECT_EQ(window->updateResults()[1].answer, "Password Error");
 }
