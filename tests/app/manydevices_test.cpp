@@ -198,6 +198,7 @@ TEST_F(ManyDevicesTest, OnePasswordForTheRemainingDevicesOfARun) {
         if (!confirm)
             return ModalWatcher::pressOk(dialog);
         offered.push_back(!confirm->RunPassword->isHidden() && !confirm->RunPassword->isChecked());
+        EXPECT_EQ(confirm->CancelBtn->nextInFocusChain(), confirm->RunPassword);
         confirm->Password->setText(QStringLiteral("pw"));
         confirm->RunPassword->setChecked(true);  // taken only where offered
         confirm->OKBtn->click();
