@@ -44,14 +44,13 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
     checked.fields.description = text.description;
     checked.fields.newPassword = text.newPassword;
 
-    // The reply handler always writes a dotted text into DeviceIP, but should
-    // it ever not parse there is no address to send to. It counts as one more
-    // invalid address; under broadcast it is not used and not judged.
+    // A listed device always has an address, but one given as a text that
+    // names none leaves nothing to send to. It counts as one more invalid
+    // address; under broadcast it is not used and not judged.
     checked.destination = protocol::kLimitedBroadcast;
     if (!broadcast) {
-        const auto deviceIp = protocol::Ipv4Address::parse(text.deviceIp);
-        if (deviceIp) {
-            checked.destination = *deviceIp;
+        if (text.deviceIp) {
+            checked.destination = *text.deviceIp;
         } else {
             valid = false;
         }

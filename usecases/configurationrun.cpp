@@ -72,9 +72,9 @@ std::string differences(const devices::DeviceRecord& found, const DeviceSettings
     auto dotted = [](const std::string& typed) {
         return protocol::Ipv4Address::parse(typed).value_or(protocol::Ipv4Address()).text();
     };
-    compare("ip", found.deviceIp, dotted(target.ip));
-    compare("mask", found.mask, dotted(target.mask));
-    compare("gateway", found.gateway, dotted(target.gateway));
+    compare("ip", devices::addressText(found.deviceIp), dotted(target.ip));
+    compare("mask", devices::addressText(found.mask), dotted(target.mask));
+    compare("gateway", devices::addressText(found.gateway), dotted(target.gateway));
     if (found.description != target.description.substr(0, protocol::kConfigDescriptionWidth))
         compare("description", found.description, target.description);
     return text;
@@ -89,12 +89,12 @@ bool routeTo(DevicePort& port, const FoundDevice& device, bool broadcastAllowed,
     // wrong adapter.
     const auto mask = port.adapterMask(device.foundVia);
     result.outsideSubnet =
-        mask && devices::sameSubnet(device.deviceIp, device.foundVia.text(), mask->text()) == false;
+        mask && device.deviceIp && !devices::sameSubnet(*device.deviceIp, device.foundVia, *mask);
     // Only a broadcast reaches such a device, and a broadcast hands the
     // scrambled password to every host on the segment: the user decides.
     if (result.outsideSubnet && !broadcastAllowed) {
-        result.reason = "its address " + device.deviceIp + " lies outside the subnet of adapter " +
-                        device.foundVia.text() +
+        result.reason = "its address " + devices::addressText(device.deviceIp) +
+                        " lies outside the subnet of adapter " + device.foundVia.text() +
                         ", so only a broadcast reaches it, and a broadcast hands the request "
                         "and its password to every host on the segment; add --broadcast to "
                         "send it so";
