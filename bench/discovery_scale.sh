@@ -26,6 +26,9 @@ if [ "${KAVREN_BENCH_PIN:-0}" != 0 ] && command -v taskset >/dev/null &&
   pin_receiver="taskset -c 1"
 fi
 device_address=198.18.0.2
+# KAVREN_BENCH_STEPS=flood runs kavren's flood alone (a change to kavren's
+# memory needs no window rounds).
+steps=${KAVREN_BENCH_STEPS:-all}
 : >"$out"
 
 emit() { echo "$1=$2" >>"$out"; }
@@ -62,6 +65,7 @@ run_into() {
 }
 
 for count in 10000 50000; do
+  [ "$steps" = all ] || break
   log "burst of $count: $rounds rounds of bare receiver and window"
   start_emulator "$count"
   before=$(rcvbuf_errors)
@@ -87,21 +91,32 @@ for count in 10000 50000; do
 done
 
 # kavren under a flood: 100,000 devices answering five times each, one
-# discovery; its peak resident memory must stay bounded.
+# discovery as a table and one as JSON; peak resident memory must stay
+# bounded in both.
 flood_devices=100000
-log "kavren: $flood_devices devices, 5 replies each"
-ready=$KAVREN_LAB_DIR/ready.flood
-ip netns exec "$KAVREN_LAB_NODE_A" python3 "$root/tools/emulator/kavren_emulator.py" \
-  --generate "$flood_devices" --burst --repeat 5 --lifetime 120 --ready-file "$ready" \
-  2>>"$KAVREN_LAB_DIR/emulator.log" &
-emulator_pid=$!
-for _ in $(seq 300); do [ -f "$ready" ] && break; sleep 0.1; done
-/usr/bin/time -f %M -o "$KAVREN_LAB_DIR/flood.kib" timeout 60 "$build/cli/kavren" discover \
-  --adapter 198.18.0.1 --timeout 20 >"$KAVREN_LAB_DIR/flood.out" 2>>"$KAVREN_LAB_DIR/harness.log" ||
-  log "kavren under the flood exited $?"
-stop_emulator
+flood() {
+  local form=$1; shift
+  log "kavren discover $form: $flood_devices devices, 5 replies each"
+  local ready=$KAVREN_LAB_DIR/ready.flood.$form
+  ip netns exec "$KAVREN_LAB_NODE_A" python3 "$root/tools/emulator/kavren_emulator.py" \
+    --generate "$flood_devices" --burst --repeat 5 --lifetime 120 --ready-file "$ready" \
+    2>>"$KAVREN_LAB_DIR/emulator.log" &
+  emulator_pid=$!
+  for _ in $(seq 300); do [ -f "$ready" ] && break; sleep 0.1; done
+  /usr/bin/time -f %M -o "$KAVREN_LAB_DIR/flood.kib" timeout 60 "$build/cli/kavren" discover \
+    --adapter 198.18.0.1 --timeout 20 "$@" >"$KAVREN_LAB_DIR/flood.out" 2>>"$KAVREN_LAB_DIR/harness.log" ||
+    log "kavren under the flood exited $?"
+  stop_emulator
+  emit "flood.$form.peak_rss_mib" "$(awk '{printf "%.1f", $1 / 1024}' "$KAVREN_LAB_DIR/flood.kib")"
+}
+flood table
 emit flood.devices $(($(wc -l <"$KAVREN_LAB_DIR/flood.out") - 1))
-emit flood.peak_rss_mib "$(awk '{printf "%.1f", $1 / 1024}' "$KAVREN_LAB_DIR/flood.kib")"
+flood json --json
+emit flood.json_devices "$(grep -c '"mac"' "$KAVREN_LAB_DIR/flood.out")"
+if [ "$steps" != all ]; then
+  emit load "$(uptime | sed 's/.*load average: //')"
+  exit 0
+fi
 
 log "start-up: real window against a bare main window with a table view"
 run_into startup 1 "$bin/kavren_window_bench" startup-series 15

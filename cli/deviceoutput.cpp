@@ -27,8 +27,20 @@ QString visibleDeviceText(const std::string& bytes) {
     return visibleText(fromDevice(bytes));
 }
 
-QByteArray formatTable(const QStringList& headers, std::size_t rowCount,
-                       const std::function<QStringList(std::size_t)>& rowAt) {
+namespace {
+
+// What a writer hands its sink, as one document.
+template <typename Write>
+QByteArray collected(const Write& write) {
+    QByteArray document;
+    write([&document](QByteArrayView bytes) { document += bytes; });
+    return document;
+}
+
+}  // namespace
+
+void writeTable(const QStringList& headers, std::size_t rowCount,
+                const std::function<QStringList(std::size_t)>& rowAt, const OutputSink& out) {
     auto shown = [](QStringList cells) {
         for (QString& cell : cells)
             cell = visibleText(cell);
@@ -54,14 +66,16 @@ QByteArray formatTable(const QStringList& headers, std::size_t rowCount,
         }
         return text.toUtf8() + '\n';
     };
-    QByteArray out = line(headers);
+    out(line(headers));
     for (std::size_t r = 0; r < rowCount; ++r)
-        out += line(shown(rowAt(r)));
-    return out;
+        out(line(shown(rowAt(r))));
 }
 
 QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows) {
-    return formatTable(headers, rows.size(), [&rows](std::size_t r) { return rows[r]; });
+    return collected([&](const OutputSink& out) {
+        writeTable(
+            headers, rows.size(), [&rows](std::size_t r) { return rows[r]; }, out);
+    });
 }
 
 namespace {
@@ -114,41 +128,58 @@ QJsonObject deviceJson(const usecases::FoundDevice& device) {
     return object;
 }
 
-QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices) {
+void writeDevicesTable(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out) {
     QStringList headers{QStringLiteral("#")};
     headers += deviceHeaders();
-    return formatTable(headers, devices.size(), [&devices](std::size_t r) {
-        return QStringList{QString::number(r + 1)} + deviceFields(devices[r]);
-    });
+    writeTable(
+        headers, devices.size(),
+        [&devices](std::size_t r) {
+            return QStringList{QString::number(r + 1)} + deviceFields(devices[r]);
+        },
+        out);
 }
 
-QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices) {
+void writeDevicesJson(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out) {
     // The array as QJsonDocument writes it indented, but one device at a
-    // time: a long list is then never held as JSON values beside its text.
+    // time: a long list is then never held as JSON values, nor as text.
     // Each level of nesting is four more spaces, so a device's own document
     // goes in one level deeper.
-    QByteArray out = "[\n";
+    out("[\n");
     for (std::size_t i = 0; i < devices.size(); ++i) {
         QByteArray object = QJsonDocument(deviceJson(devices[i])).toJson(QJsonDocument::Indented);
         object.chop(1);
-        out += "    " + object.replace("\n", "\n    ") + (i + 1 < devices.size() ? ",\n" : "\n");
+        out("    " + object.replace("\n", "\n    ") + (i + 1 < devices.size() ? ",\n" : "\n"));
     }
-    return out + "]\n";
+    out("]\n");
 }
 
-QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {
+void writeDevicesCsv(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out) {
     // The window's export writes the same lines, through the same writer.
-    std::string out;
-    usecases::appendDeviceCsvHeader(out, usecases::DeviceCsvColumns::All);
+    std::string text;
+    usecases::appendDeviceCsvHeader(text, usecases::DeviceCsvColumns::All);
+    out(QByteArrayView(text));
     for (const usecases::FoundDevice& d : devices) {
+        text.clear();
         usecases::appendDeviceCsvLine(
-            out,
+            text,
             {d.mac, d.name, d.version, devices::addressText(d.deviceIp),
              devices::addressText(d.mask), devices::addressText(d.gateway), d.description,
              d.foundVia.text(), d.sender.text()},
             usecases::DeviceCsvColumns::All);
+        out(QByteArrayView(text));
     }
-    return QByteArray::fromStdString(out);
+}
+
+QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices) {
+    return collected([&](const OutputSink& out) { writeDevicesTable(devices, out); });
+}
+
+QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices) {
+    return collected([&](const OutputSink& out) { writeDevicesJson(devices, out); });
+}
+
+QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {
+    return collected([&](const OutputSink& out) { writeDevicesCsv(devices, out); });
 }
 
 }  // namespace kavren::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -22,14 +23,18 @@ QString visibleText(const QString& text);
 // Device bytes as a terminal message shows them: both of the above.
 QString visibleDeviceText(const std::string& bytes);
 
+// Where a writer hands its output, piece by piece: a long list then goes out
+// as it is made instead of being held whole as text.
+using OutputSink = std::function<void(QByteArrayView)>;
+
 // A table aligned in columns for people. Control characters of device texts
 // are shown as \xNN so that no device can move the terminal's cursor.
 QByteArray formatTable(const QStringList& headers, const std::vector<QStringList>& rows);
 // The same for rows made one at a time by `rowAt` (0 .. rowCount - 1), each
-// twice: for the widths, then for its line. A long list is then never held
-// as texts beside the table being written.
-QByteArray formatTable(const QStringList& headers, std::size_t rowCount,
-                       const std::function<QStringList(std::size_t)>& rowAt);
+// twice: for the widths, then for its line, which goes to `out` at once. A
+// long list is then never held as texts, nor as the table.
+void writeTable(const QStringList& headers, std::size_t rowCount,
+                const std::function<QStringList(std::size_t)>& rowAt, const OutputSink& out);
 
 // Column keys of the machine-readable forms, and the table's headers (the
 // grid's own where it has one).
@@ -38,6 +43,11 @@ const QStringList& deviceHeaders();
 QStringList deviceFields(const usecases::FoundDevice& device);
 QJsonObject deviceJson(const usecases::FoundDevice& device);
 
+// The device list as a table, a JSON array, CSV: written device by device
+// to `out`, or as one document.
+void writeDevicesTable(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out);
+void writeDevicesJson(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out);
+void writeDevicesCsv(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out);
 QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices);
 QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices);
 QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices);

@@ -11,6 +11,11 @@
 
 namespace kavren::cli {
 
+namespace {
+// Bytes of output gathered before they are written.
+constexpr qsizetype kOutputPiece = 64 * 1024;
+}  // namespace
+
 DiscoverCommand::DiscoverCommand()
     : Command(QStringLiteral("discover"),
               QStringLiteral("find the devices on every adapter (or --adapter)")) {}
@@ -62,26 +67,40 @@ int DiscoverCommand::run(const QCommandLineParser& parser) {
                      .arg(file.fileName(), file.errorString()));
         return ExitFailed;
     }
-    DeviceFinder finder;
+    DeviceFinder finder(options.masks);
     auto discovered = openAndDiscover(finder, options);
     if (!discovered)
         return ExitFailed;
     const std::vector<usecases::FoundDevice> found = std::move(*discovered);
-    QByteArray document;
+    // The list goes out in pieces as it is written: 100,000 devices are some
+    // 40 MB of JSON, which would otherwise be held whole before the first byte.
+    QByteArray pending;
+    bool writeFailed = false;
+    auto pass = [&] {
+        if (!toFile)
+            writeOut(pending);
+        else if (!writeFailed && file.write(pending) != pending.size())
+            writeFailed = true;
+        pending.resize(0);
+    };
+    const OutputSink out = [&](QByteArrayView bytes) {
+        pending += bytes;
+        if (pending.size() >= kOutputPiece)
+            pass();
+    };
     if (parser.isSet(QStringLiteral("json"))) {
-        document = devicesJson(found);
+        writeDevicesJson(found, out);
     } else if (parser.isSet(QStringLiteral("csv"))) {
-        document = devicesCsv(found);
+        writeDevicesCsv(found, out);
     } else if (parser.isSet(QStringLiteral("prometheus"))) {
-        document = devicesPrometheus(found, options.adapters, QDateTime::currentSecsSinceEpoch());
+        out(devicesPrometheus(found, options.adapters, QDateTime::currentSecsSinceEpoch()));
     } else if (parser.isSet(QStringLiteral("zabbix"))) {
-        document = devicesZabbix(found);
+        out(devicesZabbix(found));
     } else if (!found.empty()) {
-        document = devicesTable(found);
+        writeDevicesTable(found, out);
     }
-    if (!toFile) {
-        writeOut(document);
-    } else if (file.write(document) != document.size() || !file.commit()) {
+    pass();
+    if (toFile && (writeFailed || !file.commit())) {
         writeErr(QStringLiteral("kavren: cannot write %1: %2\n")
                      .arg(file.fileName(), file.errorString()));
         return ExitFailed;

@@ -11,6 +11,7 @@
 #   KAVREN_BENCH_RAW=file tools/bench.sh       also keep every raw figure (key=value)
 #   KAVREN_BENCH_PIN=1 tools/bench.sh          emulator on CPU 0, receivers on CPU 1
 #   KAVREN_BENCH_NO_CALLGRIND=1 tools/bench.sh leave out the instruction counts
+#   KAVREN_BENCH_STEPS=flood tools/bench.sh    kavren under the flood alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${KAVREN_BENCH_BUILD:-build/bench}
@@ -102,8 +103,11 @@ END {
   row("start-up ratio real / bare", s, "<= 1.35", s != "" && s <= 1.35)
   fd = val["flood.devices"]
   row("kavren: devices listed of 100,000 answering 5 times each", fd, "", 1)
-  fm = val["flood.peak_rss_mib"]
+  fm = val["flood.table.peak_rss_mib"]
   row("kavren: peak resident memory under that flood (MiB)", fm, "< 100", fm != "" && fm < 100)
+  fj = val["flood.json.peak_rss_mib"]
+  row("kavren --json: devices in the array", val["flood.json_devices"], "", 1)
+  row("kavren --json: peak resident memory under that flood (MiB)", fj, "< 100", fj != "" && fj < 100)
   cl = val["close.close_ms_max.1"]
   row("close during a 50k burst to process end (worst of 3, ms)", cl, "<= 1500", cl != "" && cl <= 1500)
   printf "\nMachine load (1, 5, 15 min): before %s; at the end %s\n", load_before, val["load"]

@@ -53,7 +53,6 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
     std::vector<protocol::Ipv4Address> foundVia;
     std::unordered_map<int, std::vector<FoundDevice>> rivals;
     DiscoveryResult result;
-    const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
     for (const protocol::Ipv4Address adapter : rounds.adapters) {
@@ -63,7 +62,7 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
-            port.send(adapter, protocol::kLimitedBroadcast, true, request);
+            port.send(adapter, protocol::kLimitedBroadcast, true, protocol::discoveryRequest());
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
             port.receive(nextSend,
