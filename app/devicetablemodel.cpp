@@ -90,13 +90,22 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
                 return {};
             }
         case Qt::ToolTipRole:
-        case Qt::AccessibleDescriptionRole:
             if (const auto outcome = m_outcomes.find(gridRow(index));
                 index.column() == DeviceGrid::ColRow && outcome != m_outcomes.end())
                 return outcome->second.second;
-            if (role == Qt::AccessibleDescriptionRole)
-                return {};
             return addressToolTip(index.column(), gridRow(index));
+        case Qt::AccessibleDescriptionRole: {
+            // Heard on whichever cell of the row a reader stands: the tinted
+            // row-number cell never takes the focus. An address cell adds
+            // what its own mark says.
+            QStringList said;
+            if (const auto outcome = m_outcomes.find(gridRow(index)); outcome != m_outcomes.end())
+                said << outcome->second.second;
+            if (const QString address = addressToolTip(index.column(), gridRow(index));
+                !address.isEmpty())
+                said << address;
+            return said.isEmpty() ? QVariant() : QVariant(said.join(QStringLiteral("; ")));
+        }
         case OutcomeRole: {
             const auto outcome = m_outcomes.find(gridRow(index));
             return outcome == m_outcomes.end() ? NoOutcome : outcome->second.first;
