@@ -186,10 +186,7 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
         } else {
             result.state = JobState::Failed;
             result.why = JobWhy::ReportsOtherwise;
-            result.reported = DeviceSettings{.ip = reported->deviceIp,
-                                             .mask = reported->mask,
-                                             .gateway = reported->gateway,
-                                             .description = reported->description};
+            result.reported = static_cast<const devices::DeviceRecord&>(*reported);
         }
         report(i, result);
     }

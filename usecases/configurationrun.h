@@ -58,8 +58,8 @@ enum class JobWhy {
 struct JobResult {
     JobState state = JobState::NotSent;
     JobWhy why = JobWhy::None;
-    std::string detail;                      // the text that goes with `why`, as it came
-    std::optional<DeviceSettings> reported;  // what the device reports, for ReportsOtherwise
+    std::string detail;                             // the text that goes with `why`, as it came
+    std::optional<devices::DeviceRecord> reported;  // what the device reports, for ReportsOtherwise
     std::string reason;   // the front end's own words of why, where the run has no value for it
     std::string message;  // the device's result message, when one came
     std::string destination;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "wording/wording.h"
 
+#include "devices/devicerecord.h"
 #include "protocol/ipv4.h"
 #include "protocol/packets.h"
 
@@ -10,7 +11,7 @@ namespace {
 
 // "ip is A instead of B, mask is ...": the settings a device reports that
 // are not the ones it was sent.
-std::string differences(const usecases::DeviceSettings& found,
+std::string differences(const devices::DeviceRecord& found,
                         const usecases::DeviceSettings& target) {
     std::string text;
     auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
@@ -25,9 +26,9 @@ std::string differences(const usecases::DeviceSettings& found,
     auto dotted = [](const std::string& typed) {
         return protocol::Ipv4Address::parse(typed).value_or(protocol::Ipv4Address()).text();
     };
-    compare("ip", found.ip, dotted(target.ip));
-    compare("mask", found.mask, dotted(target.mask));
-    compare("gateway", found.gateway, dotted(target.gateway));
+    compare("ip", devices::addressText(found.deviceIp), dotted(target.ip));
+    compare("mask", devices::addressText(found.mask), dotted(target.mask));
+    compare("gateway", devices::addressText(found.gateway), dotted(target.gateway));
     if (found.description != target.description.substr(0, protocol::kConfigDescriptionWidth))
         compare("description", found.description, target.description);
     return text;
@@ -70,8 +71,8 @@ std::string reasonText(const usecases::FoundDevice& device, const usecases::Devi
         case JobWhy::None:
             return {};
         case JobWhy::OutsideSubnet:
-            return "its address " + device.deviceIp + " lies outside the subnet of adapter " +
-                   device.foundVia.text() +
+            return "its address " + devices::addressText(device.deviceIp) +
+                   " lies outside the subnet of adapter " + device.foundVia.text() +
                    ", so only a broadcast reaches it, and a broadcast hands the request and its "
                    "password to every host on the segment; add --broadcast to send it so";
         case JobWhy::AddressError:
@@ -90,7 +91,7 @@ std::string reasonText(const usecases::FoundDevice& device, const usecases::Devi
             return "no result message and not found again";
         case JobWhy::ReportsOtherwise:
             return "found again, but " +
-                   differences(result.reported.value_or(usecases::DeviceSettings{}), target);
+                   differences(result.reported.value_or(devices::DeviceRecord{}), target);
     }
     return {};
 }
