@@ -161,13 +161,18 @@ DeviceRecord DeviceList::reported(int device) const {
     return record;
 }
 
-void DeviceList::reportsNow(int device, const DeviceRecord& now) {
+void DeviceList::reportsNow(int device, const DeviceRecord& now, std::uint32_t confirmedSender) {
     setField(DeviceField::DeviceIp, device, now.deviceIp);
     setField(DeviceField::Ip, device, now.deviceIp);
     setField(DeviceField::Mask, device, now.mask);
     setField(DeviceField::Gateway, device, now.gateway);
     setField(DeviceField::Description, device, now.description);
     m_reported.erase(device);
+    if (confirmedSender != 0) {
+        m_senders.moved(static_cast<std::size_t>(device - 1), confirmedSender);
+        if (m_observer)
+            m_observer->fieldChanged(DeviceField::Mac, device);
+    }
 }
 
 void DeviceList::setField(DeviceField field, int device, std::string text) {
