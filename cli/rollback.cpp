@@ -18,7 +18,8 @@ constexpr double kMaxCheckSeconds = 600.0;
 
 // The settings the device reported before the change.
 usecases::DeviceSettings previousSettings(const usecases::FoundDevice& device) {
-    return {device.deviceIp, device.mask, device.gateway, device.description};
+    return {devices::addressText(device.deviceIp), devices::addressText(device.mask),
+            devices::addressText(device.gateway), device.description};
 }
 
 // The device as `found` lists it now, judged like the run's verification: a
@@ -104,7 +105,7 @@ usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job,
         undo.device = std::move(*seen);
         undo.device.rivals.clear();
     } else if (const auto moved = protocol::Ipv4Address::parse(job.target.ip)) {
-        undo.device.deviceIp = moved->text();
+        undo.device.deviceIp = *moved;
     }
     return undo;
 }
@@ -112,8 +113,8 @@ usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job,
 std::vector<std::pair<std::string, std::string>> checkVariables(const usecases::ConfigJob& job) {
     const auto address = protocol::Ipv4Address::parse(job.target.ip);
     return {{"KAVREN_MAC", job.device.mac},
-            {"KAVREN_IP", address ? address->text() : job.device.deviceIp},
-            {"KAVREN_PREVIOUS_IP", job.device.deviceIp},
+            {"KAVREN_IP", devices::addressText(address ? address : job.device.deviceIp)},
+            {"KAVREN_PREVIOUS_IP", devices::addressText(job.device.deviceIp)},
             {"KAVREN_ADAPTER", job.device.foundVia.text()}};
 }
 

@@ -63,7 +63,13 @@ protected:
         devices::DeviceList& list = window->deviceList();
         list.beginAppendBatch();
         for (int i = 0; i < count; ++i)
-            list.append({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", ""});
+            list.append({"02-00-00-00-00-00",
+                         "",
+                         "",
+                         *protocol::Ipv4Address::parse("10.0.0.1"),
+                         {},
+                         {},
+                         ""});
         list.endAppendBatch();
     }
 };
@@ -147,7 +153,8 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
         const std::string mac = QStringList(6, hex).join(QLatin1Char('-')).toStdString();
         const std::string address =
             QStringList(4, QString::number(value)).join(QLatin1Char('.')).toStdString();
-        list.append({mac, "", "", address, address, address, ""});
+        const auto dotted = *protocol::Ipv4Address::parse(address);
+        list.append({mac, "", "", dotted, dotted, dotted, ""});
     }
     const QFontMetrics cells = widget<DevListView>(*window, "DevList")->fontMetrics();
     QStringList cut;
@@ -194,7 +201,9 @@ TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
 TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
     showWindow();
     window->deviceList().append({"02-C4-7E-0A-1C-0E", "a much longer device name than fits", "1.0",
-                                 "192.168.0.101", "255.255.255.0", "192.168.0.1", ""});
+                                 *protocol::Ipv4Address::parse("192.168.0.101"),
+                                 *protocol::Ipv4Address::parse("255.255.255.0"),
+                                 *protocol::Ipv4Address::parse("192.168.0.1"), ""});
     const std::vector<int> startWidths = widths();
     QWidget* handleArea = header()->viewport();
     const auto divider = [this](int col) {

@@ -24,7 +24,7 @@ Inventory inventory(const char* json) {
 usecases::FoundDevice found(const char* mac, const char* ip) {
     usecases::FoundDevice device;
     device.mac = mac;
-    device.deviceIp = ip;
+    device.deviceIp = *protocol::Ipv4Address::parse(ip);
     device.foundVia = *protocol::Ipv4Address::parse("198.18.0.1");
     device.sender = *protocol::Ipv4Address::parse("10.0.0.1");
     return device;
@@ -112,11 +112,11 @@ TEST(RollbackTest, UndoesChangesThatWentOutAndDidNotHold) {
     usecases::ConfigJob job{found("M", "10.0.0.1"), {"10.0.0.50", "255.0.0.0", "", ""}, {}};
     job.device.foundVia = *protocol::Ipv4Address::parse("10.0.0.254");
     // Not seen again: where it was asked to move; seen: where it is.
-    EXPECT_EQ(rollbackJob(job, {}).device.deviceIp, "10.0.0.50");
+    EXPECT_EQ(devices::addressText(rollbackJob(job, {}).device.deviceIp), "10.0.0.50");
     EXPECT_EQ(rollbackJob(job, {}).target.ip, "10.0.0.1");
     usecases::FoundDevice seen = job.device;
-    seen.deviceIp = "10.0.0.77";
-    EXPECT_EQ(rollbackJob(job, {seen}).device.deviceIp, "10.0.0.77");
+    seen.deviceIp = *protocol::Ipv4Address::parse("10.0.0.77");
+    EXPECT_EQ(devices::addressText(rollbackJob(job, {seen}).device.deviceIp), "10.0.0.77");
     usecases::JobResult undone;
     undone.state = JobState::RollbackFailed;
     undone.reason = "not found again";

@@ -21,9 +21,9 @@ usecases::FoundDevice awkwardDevice() {
     return usecases::FoundDevice{{.mac = "02-AA-00-00-00-01",
                                   .name = "<b>Pump</b>",
                                   .version = "",
-                                  .deviceIp = "10.0.0.5",
-                                  .mask = "255.255.255.0",
-                                  .gateway = "0.0.0.0",
+                                  .deviceIp = *protocol::Ipv4Address::parse("10.0.0.5"),
+                                  .mask = *protocol::Ipv4Address::parse("255.255.255.0"),
+                                  .gateway = *protocol::Ipv4Address::parse("0.0.0.0"),
                                   .description = "100%s %1 Caf\xE9\x80"},
                                  *protocol::Ipv4Address::parse("198.18.0.1"),  // found via
                                  *protocol::Ipv4Address::parse("10.0.0.5")};   // sender
@@ -33,7 +33,7 @@ TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
     usecases::FoundDevice plain;
     plain.mac = "02-AA-00-00-00-02";
     plain.name = "x";
-    plain.deviceIp = "10.0.0.6";
+    plain.deviceIp = *protocol::Ipv4Address::parse("10.0.0.6");
     const QByteArray table = devicesTable({awkwardDevice(), plain});
     const QList<QByteArray> lines = table.split('\n');
     ASSERT_EQ(lines.size(), 4);  // header, two devices, the final line end

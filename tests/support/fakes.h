@@ -155,9 +155,9 @@ inline devices::DeviceRecord deviceRow(const std::string& mac, const std::string
     return {.mac = mac,
             .name = name,
             .version = "1.0",
-            .deviceIp = "10.0.0.1",
-            .mask = "255.0.0.0",
-            .gateway = "10.0.0.254",
+            .deviceIp = ipv4("10.0.0.1"),
+            .mask = ipv4("255.0.0.0"),
+            .gateway = ipv4("10.0.0.254"),
             .description = "desc"};
 }
 
@@ -168,9 +168,9 @@ inline usecases::FoundDevice foundDevice(const std::string& mac, const std::stri
     usecases::FoundDevice d;
     d.mac = mac;
     d.name = "dev";
-    d.deviceIp = ip;
-    d.mask = "255.255.255.0";
-    d.gateway = gateway;
+    d.deviceIp = ipv4(ip);
+    d.mask = ipv4("255.255.255.0");
+    d.gateway = ipv4(gateway);
     d.description = "old";
     d.foundVia = ipv4("198.18.0.1");
     return d;
