@@ -20,8 +20,8 @@ bool UpdateRecorder::sending(const devices::DeviceList& list, int row,
                              protocol::Ipv4Address adapter, std::string& error,
                              const std::string& undoes) {
     Change change;
-    static_cast<devices::DeviceRecord&>(change.job.device) = list.reported(row);
-    change.job.device.foundVia = adapter;
+    change.reported = std::make_unique<const devices::DeviceRecord>(list.reported(row));
+    change.job.device = {change.reported.get(), adapter, {}, {}};
     const devices::ListedDevice& typed = list.device(row);
     change.job.target = {list.field(devices::DeviceField::Ip, row), typed.mask, typed.gateway,
                          typed.description};

@@ -28,9 +28,9 @@ public:
 
     // findDevices over this port and the system clock; a device beyond
     // maxDevices() is noted as left out.
-    std::vector<usecases::FoundDevice> discover(const std::vector<protocol::Ipv4Address>& adapters,
-                                                std::chrono::milliseconds timeout, int retries,
-                                                const usecases::DiscoveryProgress& progress = {});
+    usecases::FoundDevices discover(const std::vector<protocol::Ipv4Address>& adapters,
+                                    std::chrono::milliseconds timeout, int retries,
+                                    const usecases::DiscoveryProgress& progress = {});
 
     void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;

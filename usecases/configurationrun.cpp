@@ -88,12 +88,12 @@ bool routeTo(DevicePort& port, const FoundDevice& device, bool broadcastAllowed,
     // does not hold its address: the host has no route, or one through the
     // wrong adapter.
     const auto mask = port.adapterMask(device.foundVia);
-    result.outsideSubnet =
-        mask && devices::sameSubnet(device.deviceIp, device.foundVia.text(), mask->text()) == false;
+    result.outsideSubnet = mask && devices::sameSubnet(device->deviceIp, device.foundVia.text(),
+                                                       mask->text()) == false;
     // Only a broadcast reaches such a device, and a broadcast hands the
     // scrambled password to every host on the segment: the user decides.
     if (result.outsideSubnet && !broadcastAllowed) {
-        result.reason = "its address " + device.deviceIp + " lies outside the subnet of adapter " +
+        result.reason = "its address " + device->deviceIp + " lies outside the subnet of adapter " +
                         device.foundVia.text() +
                         ", so only a broadcast reaches it, and a broadcast hands the request "
                         "and its password to every host on the segment; add --broadcast to "
@@ -143,8 +143,8 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     // The same checks and the same request as the window's update of a row
     // holding the new settings.
     const std::optional<CheckedSettings> settings =
-        checkSettings({.mac = device.mac,
-                       .deviceIp = device.deviceIp,
+        checkSettings({.mac = device->mac,
+                       .deviceIp = device->deviceIp,
                        .ip = job.target.ip,
                        .mask = job.target.mask,
                        .gateway = job.target.gateway,
@@ -193,7 +193,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
     std::map<std::string, std::size_t> waiting;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (results[i].state == JobState::Sent)
-            waiting.emplace(jobs[i].device.mac, i);
+            waiting.emplace(jobs[i].device->mac, i);
     }
     if (waiting.empty())
         return;
@@ -233,27 +233,22 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
     }
     if (rounds.adapters.empty())
         return;
-    const std::vector<FoundDevice> found = findDevices(m_port, m_clock, rounds).devices;
-    std::map<std::string, const FoundDevice*> byMac;
-    for (const FoundDevice& device : found)
-        byMac.emplace(device.mac, &device);
+    const FoundDevices found = findDevices(m_port, m_clock, rounds);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         JobResult& result = results[i];
         if (!wanted(result))
             continue;
-        const auto it = byMac.find(jobs[i].device.mac);
-        const FoundDevice* reported = it != byMac.end() ? it->second : nullptr;
+        std::optional<FoundDevice> reported = found.byMac(jobs[i].device->mac);
         // A MAC that more than one sender answers with is judged by the reply
         // of the sender the request went to, or of the address it moved to.
-        std::optional<FoundDevice> claim;
         if (reported && !reported->rivals.empty()) {
-            claim = trustedClaim(*reported, jobs[i].device.sender);
+            std::optional<FoundDevice> claim = trustedClaim(*reported, jobs[i].device.sender);
             if (const auto moved = protocol::Ipv4Address::parse(jobs[i].target.ip); !claim && moved)
                 claim = trustedClaim(*reported, *moved);
             if (claim)
-                reported = &*claim;
+                reported = claim;
         }
-        if (reported && reportsSettings(*reported, jobs[i].target)) {
+        if (reported && reportsSettings(*reported->record, jobs[i].target)) {
             result.state = JobState::Verified;
         } else if (!final || result.state == JobState::Failed) {
             continue;  // sent again, or its failure stands
@@ -263,7 +258,7 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
                                                    : "not found again";
         } else {
             result.state = JobState::Failed;
-            result.reason = "found again, but " + differences(*reported, jobs[i].target);
+            result.reason = "found again, but " + differences(*reported->record, jobs[i].target);
         }
         report(i, result);
     }
