@@ -25,11 +25,6 @@ DeviceGrid::DeviceGrid(devices::DeviceList& devices) : m_devices(devices) {
     m_widths.fill(kDefaultColWidth);
 }
 
-DeviceGrid::~DeviceGrid() {
-    if (m_observer)
-        m_devices.setObserver(nullptr);
-}
-
 const std::array<std::string_view, DeviceGrid::kColCount>& DeviceGrid::headerTexts() {
     return kHeaders;
 }
@@ -46,8 +41,8 @@ void DeviceGrid::setUp() {
         m_widths[c] = kWidths[c];
     }
     m_devices.announceAppended();
-    if (m_observer)
-        m_observer->headersChanged();
+    if (m_headersChanged)
+        m_headersChanged();
 }
 
 void DeviceGrid::clear() {
@@ -79,8 +74,8 @@ void DeviceGrid::setCell(int col, int row, std::string text) {
     if (row == 0) {
         m_devices.announceAppended();
         m_headers[static_cast<std::size_t>(col)] = std::move(text);
-        if (m_observer)
-            m_observer->headersChanged();
+        if (m_headersChanged)
+            m_headersChanged();
         return;
     }
     if (const auto field = fieldOf(col))
@@ -110,22 +105,6 @@ void DeviceGrid::setEditText(int col, int /*row*/, std::string_view text) {
         return;
     if (const auto warning = devices::DeviceList::lengthWarning(*field, text); warning && m_effects)
         m_effects->showMessage(*warning);
-}
-
-void DeviceGrid::listCleared() {
-    if (m_observer)
-        m_observer->gridReset();
-}
-
-void DeviceGrid::devicesAppended(int first, int last) {
-    // The trailing row moved down below the new devices.
-    if (m_observer)
-        m_observer->rowsAppended(first, last + 1);
-}
-
-void DeviceGrid::fieldChanged(devices::DeviceField field, int device) {
-    if (m_observer)
-        m_observer->cellChanged(columnOf(field), device);
 }
 
 }  // namespace kavren::app

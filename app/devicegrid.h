@@ -2,9 +2,11 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "devices/devicelist.h"
 
@@ -20,24 +22,15 @@ public:
     virtual void showMessage(std::string_view text) = 0;
 };
 
-// Told about every change of shape or content, so a view can repaint only
-// what changed (one notification per append, not per cell).
-class GridObserver {
-public:
-    virtual ~GridObserver() = default;
-    virtual void gridReset() = 0;
-    virtual void rowsAppended(int firstRow, int lastRow) = 0;
-    virtual void cellChanged(int col, int row) = 0;
-    virtual void headersChanged() = 0;
-};
-
 // The device list as the window's grid (DevList) shows it: ten text columns,
 // row 0 the headers, row r device r of the list and one empty trailing row
 // below the last device. Column 0 is the device's number, made from the
 // position when it is read; columns 1-9 are the device's fields in the
 // list's order. The list holds every text; the grid adds what only the
 // window has: headers, widths, the current cell and whether it is edited.
-class DeviceGrid final : private devices::DeviceListObserver {
+// A view hears of the devices from the list itself (device n is grid row n)
+// and of the headers from here.
+class DeviceGrid final {
 public:
     static constexpr int kColCount = 1 + devices::kDeviceFieldCount;
     static constexpr int kFixedCols = 5;  // columns 0-4 are never selected or edited
@@ -56,9 +49,8 @@ public:
         ColDescription = 9,
     };
 
-    // The grid observes `devices`, which must outlive it.
+    // `devices` must outlive the grid.
     explicit DeviceGrid(devices::DeviceList& devices);
-    ~DeviceGrid() override;
     DeviceGrid(const DeviceGrid&) = delete;
     DeviceGrid& operator=(const DeviceGrid&) = delete;
 
@@ -66,9 +58,9 @@ public:
     const devices::DeviceList& list() const { return m_devices; }
 
     void setEffects(GridEffects* effects) { m_effects = effects; }
-    void setObserver(GridObserver* observer) {
-        m_observer = observer;
-        m_devices.setObserver(observer ? this : nullptr);
+    // Called when the header texts or the column widths change.
+    void setHeadersChanged(std::function<void()> headersChanged) {
+        m_headersChanged = std::move(headersChanged);
     }
 
     // Header texts and column widths.
@@ -110,10 +102,6 @@ public:
     static const std::array<std::string_view, kColCount>& headerTexts();
 
 private:
-    void listCleared() override;
-    void devicesAppended(int first, int last) override;
-    void fieldChanged(devices::DeviceField field, int device) override;
-
     devices::DeviceList& m_devices;
     std::array<std::string, kColCount> m_headers;
     std::array<int, kColCount> m_widths;
@@ -121,7 +109,7 @@ private:
     std::optional<int> m_currentCol = kFixedCols;
     bool m_editing = false;
     GridEffects* m_effects = nullptr;
-    GridObserver* m_observer = nullptr;
+    std::function<void()> m_headersChanged;
 };
 
 static_assert(DeviceGrid::columnOf(devices::DeviceField::Description) ==

@@ -44,11 +44,13 @@ QString rowList(const DeviceGrid& grid, const std::vector<int>& rows) {
 
 DeviceTableModel::DeviceTableModel(DeviceGrid& grid, QObject* parent)
     : QAbstractTableModel(parent), m_grid(grid), m_rows(grid.rowCount() - 1) {
-    m_grid.setObserver(this);
+    m_grid.list().setObserver(this);
+    m_grid.setHeadersChanged([this] { headersChanged(); });
 }
 
 DeviceTableModel::~DeviceTableModel() {
-    m_grid.setObserver(nullptr);
+    m_grid.setHeadersChanged({});
+    m_grid.list().setObserver(nullptr);
 }
 
 int DeviceTableModel::rowCount(const QModelIndex& parent) const {
@@ -233,7 +235,7 @@ void DeviceTableModel::setOutcome(int gridRow, Outcome outcome, const QString& t
     Q_EMIT dataChanged(cell, cell);
 }
 
-void DeviceTableModel::gridReset() {
+void DeviceTableModel::listCleared() {
     // A cleared list renumbers its devices: their marks go with them.
     m_outcomes.clear();
     // Removing the rows (rather than resetting the model) lets the view move
@@ -256,9 +258,11 @@ void DeviceTableModel::gridReset() {
     }
 }
 
-void DeviceTableModel::rowsAppended(int firstRow, int lastRow) {
-    // Rows firstRow..lastRow-1 were the trailing row and new rows; lastRow is
+void DeviceTableModel::devicesAppended(int first, int last) {
+    // Grid rows first..last were the trailing row and new rows; last + 1 is
     // the new trailing row. One insertion covers a whole batch.
+    const int firstRow = first;
+    const int lastRow = last + 1;
     const int oldRows = m_rows;
     const int rows = m_grid.rowCount() - 1;
     if (rows > oldRows) {
@@ -274,10 +278,10 @@ void DeviceTableModel::rowsAppended(int firstRow, int lastRow) {
     announceAddressMarks();
 }
 
-void DeviceTableModel::cellChanged(int col, int row) {
-    if (row < 1 || row > m_rows)
+void DeviceTableModel::fieldChanged(devices::DeviceField field, int device) {
+    if (device < 1 || device > m_rows)
         return;
-    const QModelIndex changed = indexOf(col, row);
+    const QModelIndex changed = indexOf(DeviceGrid::columnOf(field), device);
     Q_EMIT dataChanged(changed, changed);
     announceAddressMarks();
 }

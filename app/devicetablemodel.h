@@ -15,7 +15,7 @@ namespace kavren::app {
 // list stays the only store of texts; this adapter keeps nothing but the row count
 // the view last heard of, so that every change can be announced with the
 // begin/end pairs Qt expects even though the grid reports it afterwards.
-class DeviceTableModel final : public QAbstractTableModel, private GridObserver {
+class DeviceTableModel final : public QAbstractTableModel, private devices::DeviceListObserver {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DeviceTableModel)
 
@@ -75,10 +75,11 @@ Q_SIGNALS:
     void columnWidthsChanged();
 
 private:
-    void gridReset() override;
-    void rowsAppended(int firstRow, int lastRow) override;
-    void cellChanged(int col, int row) override;
-    void headersChanged() override;
+    // DeviceListObserver: device n is grid row n, model row n - 1.
+    void listCleared() override;
+    void devicesAppended(int first, int last) override;
+    void fieldChanged(devices::DeviceField field, int device) override;
+    void headersChanged();
 
     int addressMarks(int col, int row) const;
     QString addressToolTip(int col, int row) const;

@@ -25,7 +25,7 @@
 #include "net/idudpserver.h"
 #include "usecases/configurationrun.h"
 #include "usecases/discovery.h"
-#include "usecases/replypacer.h"
+#include "app/replypacer.h"
 #include "usecases/updatecommands.h"
 
 class QAction;
@@ -144,7 +144,7 @@ public:
     devices::DeviceList& deviceList() { return m_devices; }
     const net::AdapterList& adapters() const { return m_adapters; }
     DeviceTableModel* gridModel() const { return m_model.get(); }
-    usecases::ReplyPacer& replyPacer() { return m_pacer; }
+    ReplyPacer& replyPacer() { return m_pacer; }
     // The two status bar panels: 0 "Device", 1 "Message".
     QLabel* statusPanel(int panel) const { return m_panels.at(static_cast<std::size_t>(panel)); }
     FindBar* findBar() const { return m_findBar; }
@@ -245,7 +245,7 @@ private:
     std::atomic<bool> m_deliveryPosted{false};
     // Hands the queued replies to IdUDPServerUDPRead in slices and holds the
     // status texts of a slice; the window only posts its calls.
-    usecases::ReplyPacer m_pacer;
+    ReplyPacer m_pacer;
 };
 
 }  // namespace kavren::app

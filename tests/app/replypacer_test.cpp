@@ -2,7 +2,7 @@
 // Reply pacing with a clock the test moves: where a slice ends, that a flood
 // still hands control back, that every reply comes through once and in
 // order, and what a slice costs when nothing is queued.
-#include "usecases/replypacer.h"
+#include "app/replypacer.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "devices/devicelist.h"
 #include "tests/support/fakes.h"
 
-namespace kavren::usecases {
+namespace kavren::app {
 namespace {
 
 using namespace std::chrono_literals;
@@ -181,4 +181,4 @@ TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
 }
 
 }  // namespace
-}  // namespace kavren::usecases
+}  // namespace kavren::app

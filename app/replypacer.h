@@ -14,7 +14,7 @@ namespace kavren::devices {
 class DeviceList;
 }
 
-namespace kavren::usecases {
+namespace kavren::app {
 
 // Hands queued replies to the reply handler in slices, so that a window
 // answers input and repaints between them however long a burst lasts. The
@@ -27,7 +27,7 @@ namespace kavren::usecases {
 // slice the front end hears only what the last replies left, the latest
 // device event (listed or result) and, when it came after that, the list
 // being full. Outside a slice an event passes straight through.
-class ReplyPacer final : public ReplyEvents {
+class ReplyPacer final : public usecases::ReplyEvents {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
     // Hands up to maxEntries queued replies to the handler, in arrival order;
@@ -43,7 +43,7 @@ public:
     // repaints for each slice instead of for every few replies.
     static constexpr std::chrono::microseconds kInterval{6000};
 
-    ReplyPacer(devices::DeviceList& list, ReplyEvents& heard, DeliverReplies deliver,
+    ReplyPacer(devices::DeviceList& list, usecases::ReplyEvents& heard, DeliverReplies deliver,
                Clock clock = &std::chrono::steady_clock::now);
     ReplyPacer(const ReplyPacer&) = delete;
     ReplyPacer& operator=(const ReplyPacer&) = delete;
@@ -70,7 +70,7 @@ private:
     void passHeldEvents();
 
     devices::DeviceList& m_devices;
-    ReplyEvents& m_heard;
+    usecases::ReplyEvents& m_heard;
     const DeliverReplies m_deliver;
     Clock m_clock;
     std::chrono::steady_clock::time_point m_lastSliceEnd{};
@@ -86,4 +86,4 @@ private:
     bool m_listFullHeld = false;
 };
 
-}  // namespace kavren::usecases
+}  // namespace kavren::app

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "usecases/replypacer.h"
+#include "app/replypacer.h"
 
 #include <utility>
 
 #include "devices/devicelist.h"
 
-namespace kavren::usecases {
+namespace kavren::app {
 
-ReplyPacer::ReplyPacer(devices::DeviceList& list, ReplyEvents& heard, DeliverReplies deliver,
-                       Clock clock)
+ReplyPacer::ReplyPacer(devices::DeviceList& list, usecases::ReplyEvents& heard,
+                       DeliverReplies deliver, Clock clock)
     : m_devices(list), m_heard(heard), m_deliver(std::move(deliver)), m_clock(std::move(clock)) {}
 
 std::chrono::microseconds ReplyPacer::delayBeforeSlice() const {
@@ -99,4 +99,4 @@ void ReplyPacer::passHeldEvents() {
         m_heard.listFull();
 }
 
-}  // namespace kavren::usecases
+}  // namespace kavren::app
