@@ -25,6 +25,8 @@ public:
     // Opens the receiving endpoint; throws the endpoint layer's error (for
     // example when another program holds the port).
     void open() { m_exchange.open(); }
+    // Stops receiving: replies that still arrive are not queued for nobody.
+    void close() { m_exchange.close(); }
 
     // findDevices over this port and the system clock; a device beyond
     // maxDevices() is noted as left out.
