@@ -10,11 +10,13 @@ namespace kavren::app {
 // tests both build through it, so a test meets the window wired as the user
 // gets it.
 //
-// In order: the platform's adapter query when the caller gave none, the main
-// window (MainF), the confirmation dialog (PwdDlg), the device-selection
-// dialog (CfgDlg), and last the update commands with the prompts that drive
-// the two dialogs, handed to the window. The variables hold the windows until
-// destroyProgramWindows; nothing else reads them to find a collaborator.
+// In order: the platform's adapter query when the caller gave none, the
+// device session (the device list, the endpoints, the reply pacing and the
+// updates' outcomes), the main window (MainF) over it, the confirmation
+// dialog (PwdDlg), the device-selection dialog (CfgDlg), and last the update
+// commands with the prompts that drive the two dialogs, handed to the
+// session. The variables hold the windows until destroyProgramWindows;
+// nothing else reads them to find a collaborator.
 //
 // When a step throws, the exception goes on to the caller and the windows
 // made so far stay in their variables, so the caller can show the error while
@@ -22,7 +24,7 @@ namespace kavren::app {
 void createProgramWindows(MainWindowServices services = {});
 
 // Destroys the windows in the reverse order of their creation and empties the
-// variables; any of them may be empty already.
+// variables, then the session; any of them may be empty already.
 void destroyProgramWindows();
 
 }  // namespace kavren::app

@@ -11,13 +11,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QTimer>
 #include <QUrl>
-#include <algorithm>
-#include <stdexcept>
 
 #include "app/anchoredplacement.h"
 #include "app/celleditdelegate.h"
@@ -31,10 +27,7 @@
 #include "app/plainmessagebox.h"
 #include "app/programicon.h"
 #include "app/textbridge.h"
-#include "changes/changerecord.h"
 #include "net/idsockethandle.h"
-#include "protocol/packets.h"
-#include "usecases/configuration.h"
 
 kavren::app::TMainF* MainF = nullptr;
 kavren::app::TPwdDlg* PwdDlg = nullptr;
@@ -57,8 +50,6 @@ constexpr int kClientHeightAboveStatus = 279;
 constexpr int kWindowLeft = 194;
 constexpr int kWindowTop = 147;
 constexpr int kDevicePanelWidth = 250;
-// A received datagram is read into a buffer of this size.
-constexpr std::size_t kReplyBufferSize = protocol::kReceiveBufferSize;
 template <class W>
 W* place(W* widget, const char* name, int left, int top, int width, int height) {
     widget->setObjectName(QLatin1String(name));
@@ -78,30 +69,15 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 
 }  // namespace
 
-TMainF::TMainF(MainWindowServices services, QWidget* parent)
+TMainF::TMainF(DeviceSession& session, std::function<QString()> chooseExportFile, QWidget* parent)
     : QMainWindow(parent),
-      m_devices(devices::DeviceList::kExpectedDevices, services.maxDevices),
-      m_grid(m_devices),
-      m_adapterQuery(std::move(services.adapterQuery)),
-      m_endpointSender(IdUDPClient, m_adapters),
-      m_senderOverride(services.sender),
-      m_receivePort(services.receivePort),
-      m_resultWait(services.resultWait),
-      m_chooseExportFile(services.chooseExportFile),
-      m_recorder(std::move(services.auditTrailPath),
-                 [](const QString& text) { PlainMessageBox::show(fromQt(text)); }),
-      m_settingsPath(std::move(services.settingsPath)),
-      m_netmaskOf(std::move(services.netmaskOf)),
-      m_pacer(m_devices, static_cast<usecases::ReplyEvents&>(*this),
-              [this](std::size_t maxEntries) { return IdUDPServer.deliverPending(maxEntries); }) {
+      IdUDPClient(session.client()),
+      IdUDPServer(session.server()),
+      m_session(session),
+      m_chooseExportFile(chooseExportFile) {
     initKavrenResources();
-    // Both endpoints take datagrams of at most 1024 bytes: the receive thread
-    // cuts longer ones there, so a queue entry never holds more and the
-    // queue's bound also bounds its memory.
-    IdUDPClient.setBufferSize(static_cast<int>(kReplyBufferSize));
-    IdUDPServer.setBufferSize(static_cast<int>(kReplyBufferSize));
     createWidgets();
-    createGridCommands(std::move(services.chooseExportFile));
+    createGridCommands(std::move(chooseExportFile));
     createMenu();
     nameForAccessibility();
     // The form's stored place and size: the client area of 793 x 296 below
@@ -111,26 +87,22 @@ TMainF::TMainF(MainWindowServices services, QWidget* parent)
     move(kWindowLeft, kWindowTop);
     connectHandlers();
     setTabOrder();
-    m_grid.setEffects(this);
+    m_session.setView(this);
     FormCreate();
 }
 
 TMainF::~TMainF() {
     // The receiving endpoint goes first: its thread is stopped and joined, and
     // datagrams still queued are dropped, before any widget is destroyed.
-    // (OnWake is left alone: the receive thread may be calling it until the
-    // close below has joined it.)
+    // The session outlives the window, so once the thread has ended nothing
+    // it holds may lead back here.
     try {
         IdUDPServer.setActive(false);
     } catch (...) {
         // Nothing can be shown any more; closing goes on regardless.
     }
-    m_grid.setEffects(nullptr);
-    // The view and the model refer to the grid, which is a member: they go
-    // before it, while the rest of the widgets follow with the window.
-    delete DevList;
-    DevList = nullptr;
-    m_model.reset();
+    IdUDPServer.OnUDPRead = nullptr;
+    m_session.setView(nullptr);
     if (MainF == this)
         MainF = nullptr;
 }
@@ -155,8 +127,7 @@ void TMainF::createWidgets() {
 
     DevList = place(new DevListView(client), "DevList", 0, 80, 793, 121);
     DevList->setFont(gridFont());
-    m_model = std::make_unique<DeviceTableModel>(m_grid);
-    DevList->setDeviceModel(m_model.get());
+    DevList->setDeviceModel(m_session.gridModel());
     auto* delegate = new CellEditDelegate(DevList);
     DevList->setItemDelegate(delegate);
     connect(delegate, &CellEditDelegate::textTaken, this,
@@ -223,7 +194,7 @@ void TMainF::createGridCommands(std::function<QString()> chooseExportFile) {
     m_findBar = new FindBar(centralWidget());
     m_placement->dockAtBottom(m_findBar, DevList);
     m_devListCommands =
-        new DevListCommands(*DevList, m_grid, *m_findBar, std::move(chooseExportFile));
+        new DevListCommands(*DevList, m_session.grid(), *m_findBar, std::move(chooseExportFile));
     m_devListCommands->addWindowCommand(QStringLiteral("Update Results…"), "ActUpdateResults",
                                         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
                                         [this] { showUpdateResults(); });
@@ -232,15 +203,9 @@ void TMainF::createGridCommands(std::function<QString()> chooseExportFile) {
     ActVerify = m_devListCommands->addWindowCommand(QStringLiteral("Verify After Update"),
                                                     "ActVerify", {}, {});
     ActVerify->setCheckable(true);
-    ActVerify->setChecked(settings()->value(QStringLiteral("VerifyAfterUpdate"), false).toBool());
+    ActVerify->setChecked(m_session.verifyAfterUpdate());
     connect(ActVerify, &QAction::toggled, this,
-            [this](bool on) { settings()->setValue(QStringLiteral("VerifyAfterUpdate"), on); });
-}
-
-std::unique_ptr<QSettings> TMainF::settings() const {
-    if (!m_settingsPath.isEmpty())
-        return std::make_unique<QSettings>(m_settingsPath, QSettings::IniFormat);
-    return std::make_unique<QSettings>(QStringLiteral("kavren"), QStringLiteral("window"));
+            [this](bool on) { m_session.setVerifyAfterUpdate(on); });
 }
 
 void TMainF::nameForAccessibility() {
@@ -259,16 +224,6 @@ void TMainF::nameForAccessibility() {
     m_panels[0]->setAccessibleDescription(QStringLiteral("Device status"));
     m_panels[1]->setAccessibleDescription(QStringLiteral("Message status"));
     StatusMsg->setAccessibleDescription(QStringLiteral("Status"));
-}
-
-void TMainF::showSourceSubnet() {
-    const std::string& source = m_adapters.sourceAddress();
-    std::optional<std::string> mask;
-    // The tests give a mask of their own; the program takes the one the
-    // platform reported with the chosen address.
-    if (!source.empty())
-        mask = m_netmaskOf ? m_netmaskOf(source) : m_adapters.netmaskOf(source);
-    m_model->setSourceSubnet(source, mask.value_or(std::string()));
 }
 
 void TMainF::createMenu() {
@@ -340,7 +295,6 @@ void TMainF::connectHandlers() {
                                    net::TIdSocketHandle& binding) {
         guarded([&] { IdUDPServerUDPRead(server, datagram, binding); })();
     };
-    IdUDPServer.OnWake = [this] { postDelivery(); };
 }
 
 void TMainF::setTabOrder() {
@@ -357,12 +311,12 @@ void TMainF::FormCreate() {
     {
         // Choosing entry 0 here is not a change of the list.
         const QSignalBlocker blocker(EthList);
-        if (m_adapterQuery)
-            m_adapters.fill(*m_adapterQuery);
-        for (const std::string& entry : m_adapters.entryTexts())
+        m_session.listAdapters();
+        const net::AdapterList& adapters = m_session.adapters();
+        for (const std::string& entry : adapters.entryTexts())
             EthList->addItem(toQt(entry));
-        if (m_adapters.initialSelection() >= 0) {
-            EthList->setCurrentIndex(m_adapters.initialSelection());
+        if (adapters.initialSelection() >= 0) {
+            EthList->setCurrentIndex(adapters.initialSelection());
         } else {
             EthList->setEditText(QStringLiteral("EthList"));
         }
@@ -370,17 +324,16 @@ void TMainF::FormCreate() {
     // When another copy holds the port, the error is shown and set-up goes on,
     // so the window is complete; it just receives nothing.
     try {
-        IdUDPServer.binding(0).setPort(m_receivePort);
-        IdUDPServer.setActive(true);
+        m_session.openReceiver();
     } catch (...) {
         showCurrentException();
     }
-    m_grid.setUp();
+    m_session.grid().setUp();
     BtnUpdSel->setEnabled(false);
     BtnUpdMul->setEnabled(false);
     BtnUpdAll->setEnabled(false);
     BtnConDev->setEnabled(false);
-    showSourceSubnet();
+    m_session.showSourceSubnet();
 }
 
 void TMainF::BtnExitClick() {
@@ -393,36 +346,36 @@ void TMainF::BtnExitClick() {
 }
 
 void TMainF::BtnRefreshClick() {
-    m_grid.clear();
+    grid().clear();
     BtnUpdMul->setEnabled(true);
     BtnUpdAll->setEnabled(true);
-    usecases::sendDiscoveryRequest(sender());
+    m_session.sendDiscoveryRequest();
 }
 
 void TMainF::BtnUpdSelClick() {
-    updates().updateDevice(m_grid.currentRow());
+    m_session.updateDevice();
 }
 
 void TMainF::BtnUpdMulClick() {
-    updates().updateMulti();
+    m_session.updateMulti();
 }
 
 void TMainF::BtnUpdAllClick() {
-    updates().updateAll();
+    m_session.updateAll();
 }
 
 void TMainF::BtnConDevClick() {
-    const auto row = m_grid.currentRow();
-    if (!row || !m_grid.isDeviceRow(*row))
+    const auto row = grid().currentRow();
+    if (!row || !grid().isDeviceRow(*row))
         return;
     // The address is "http://" and the DeviceIP text, as it stands; whether a
     // browser opens it is not examined.
     QDesktopServices::openUrl(
-        QUrl(QStringLiteral("http://") + toQt(m_grid.cell(DeviceGrid::ColDeviceIp, *row))));
+        QUrl(QStringLiteral("http://") + toQt(grid().cell(DeviceGrid::ColDeviceIp, *row))));
 }
 
 void TMainF::DevListSelectCell(int col, int row) {
-    m_grid.selectCell(col, row);
+    grid().selectCell(col, row);
 }
 
 void TMainF::DevListSetEditText(int col, int row, const QString& text) {
@@ -438,24 +391,14 @@ void TMainF::DevListSetEditText(int col, int row, const QString& text) {
     } else {
         bytes = fromQt(text);
     }
-    m_grid.setCell(col, row, bytes);
-    m_grid.setEditText(col, row, bytes);
+    grid().setCell(col, row, bytes);
+    grid().setEditText(col, row, bytes);
 }
 
 void TMainF::IdUDPServerUDPRead(net::TIdUDPServer& /*sender*/,
                                 std::span<const std::uint8_t> datagram,
                                 net::TIdSocketHandle& binding) {
-    // Devices are known by what their packets carry; the sender's address
-    // only shows a second host claiming a listed MAC.
-    if (datagram.empty())
-        return;
-    std::array<std::uint8_t, kReplyBufferSize> buffer{};
-    const std::size_t count = std::min(datagram.size(), buffer.size());
-    std::copy_n(datagram.begin(), count, buffer.begin());
-    if (!m_verifying.empty())
-        checkVerification(std::span<const std::uint8_t>(buffer.data(), count));
-    usecases::handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
-                          binding.peerIP().value());
+    m_session.takeReply(datagram, binding.peerIP());
 }
 
 void TMainF::EthListChange() {
@@ -463,8 +406,7 @@ void TMainF::EthListChange() {
     int index = EthList->currentIndex();
     if (index >= 0 && EthList->currentText() != EthList->itemText(index))
         index = -1;
-    m_adapters.selectionChanged(index);
-    showSourceSubnet();
+    m_session.chooseAdapter(index);
 }
 
 void TMainF::MnuKavrenClick() {
@@ -488,257 +430,40 @@ void TMainF::MnuVerClick() {
     PlainMessageBox::show(kVersionText);
 }
 
-void TMainF::cellSelected() {
-    BtnUpdSel->setEnabled(true);
-    BtnConDev->setEnabled(true);
-}
-
-void TMainF::showMessage(std::string_view text) {
-    PlainMessageBox::show(text);
-}
-
-void TMainF::deviceListed(std::string_view name, std::string_view mac) {
-    showDevice(name, mac);
-    showStatus(1, "Get Device Information done.");
-}
-
-// The outcome mark judges the answer again by the same rule, as it is also
-// set when the wait ends or a verification settles.
-void TMainF::resultReceived(std::string_view name, std::string_view mac, std::string_view text,
-                            bool accepted) {
-    showDevice(name, mac);
-    showStatus(1, text);
-    // The answer belongs to the device's newest request still waiting; one
-    // that comes after the wait still counts, late as it is.
-    const auto waiting = std::find_if(
-        m_updateResults.rbegin(), m_updateResults.rend(),
-        [mac](const UpdateResult& result) { return result.mac == mac && !result.answer; });
-    if (waiting == m_updateResults.rend())
-        return;
-    waiting->answer = std::string(text);
-    const auto index = static_cast<std::size_t>(std::distance(waiting, m_updateResults.rend()) - 1);
-    m_recorder.answered(index, waiting->answer);
-    markOutcome(*waiting);
-    if (ActVerify->isChecked() && accepted)
-        verifyChange(index);
-}
-
-void TMainF::verifyChange(std::size_t index) {
-    if (!m_recorder.target(index) || m_verifying.contains(index))
-        return;
-    m_verifying.emplace(index, std::nullopt);
-    // The Refresh request without clearing the list: every device answers,
-    // and the one changed tells what it took.
-    usecases::sendDiscoveryRequest(sender());
-    QTimer::singleShot(m_resultWait, this, [this, index] { verificationOver(index); });
-}
-
-void TMainF::checkVerification(std::span<const std::uint8_t> datagram) {
-    const protocol::Reply reply = protocol::recognise(datagram);
-    const auto* info = std::get_if<protocol::DeviceInfoReply>(&reply);
-    if (info == nullptr)
-        return;
-    const std::optional<devices::DeviceRecord> record = devices::deviceRecordOf(*info);
-    for (auto it = m_verifying.begin(); it != m_verifying.end();) {
-        UpdateResult& result = m_updateResults[it->first];
-        if (result.mac != record->mac) {
-            ++it;
-            continue;
-        }
-        it->second = *record;
-        // The rule kavren's verification judges by.
-        if (!usecases::reportsSettings(*record, *m_recorder.target(it->first))) {
-            ++it;
-            continue;
-        }
-        const std::size_t index = it->first;
-        it = m_verifying.erase(it);
-        result.verified = true;
-        m_recorder.verified(index, true, {});
-        showReported(*record);
-        markOutcome(result);
-    }
-}
-
-void TMainF::verificationOver(std::size_t index) {
-    const auto it = m_verifying.find(index);
-    if (it == m_verifying.end())
-        return;
-    const std::optional<devices::DeviceRecord> seen = it->second;
-    m_verifying.erase(it);
-    UpdateResult& result = m_updateResults[index];
-    result.verified = false;
-    m_recorder.verified(
-        index, false,
-        seen ? "found again, but not with the requested settings" : "not found again");
-    if (seen)
-        showReported(*seen);
-    markOutcome(result);
-}
-
-void TMainF::showReported(const devices::DeviceRecord& record) {
-    // The row follows what the device now reports, the address to take too.
-    if (const auto row = m_devices.findByMac(record.mac))
-        m_devices.reportsNow(*row, record);
-}
-
-void TMainF::answerWaitOver(std::size_t index) {
-    UpdateResult& result = m_updateResults.at(index);
-    if (result.answer)
-        return;
-    result.noAnswer = true;
-    m_recorder.answered(index, std::nullopt);
-    markOutcome(result);
-}
-
-void TMainF::markOutcome(const UpdateResult& result) {
-    if (m_resultsDlg)
-        m_resultsDlg->refresh();
-    const auto row = m_grid.list().findByMac(result.mac);
-    if (!row)
-        return;
-    const QString sentTo =
-        QStringLiteral("Last update: sent to %1, ").arg(toQt(result.destination));
-    if (result.verified) {
-        m_model->setOutcome(
-            *row, *result.verified ? DeviceTableModel::Verified : DeviceTableModel::NotVerified,
-            sentTo + QStringLiteral("answered \"%1\", %2")
-                         .arg(answerText(result), verificationText(result)));
-    } else if (!result.answer && !result.noAnswer) {
-        m_model->setOutcome(*row, DeviceTableModel::Sent, sentTo + QStringLiteral("no answer yet"));
-    } else if (!result.answer) {
-        m_model->setOutcome(*row, DeviceTableModel::NoAnswer, sentTo + answerText(result));
-    } else {
-        const bool accepted = usecases::acceptedAnswer(*result.answer);
-        m_model->setOutcome(*row, accepted ? DeviceTableModel::Accepted : DeviceTableModel::Refused,
-                            sentTo + QStringLiteral("answered \"%1\"").arg(answerText(result)));
-    }
-}
-
 void TMainF::restorePreviousSettings() {
-    const auto row = m_devListCommands->targetRow();
-    if (!row)
-        return;
-    QString error;
-    const auto last =
-        m_recorder.trail().lastChange(m_grid.list().field(devices::DeviceField::Mac, *row), error);
-    if (!last) {
-        PlainMessageBox::show(fromQt(error));
-        return;
-    }
-    const auto before = changes::settingsFromJson(last->value(QStringLiteral("before")).toObject());
-    const auto after = changes::settingsFromJson(last->value(QStringLiteral("after")).toObject());
-    const std::pair<int, const std::string*> cells[] = {
-        {DeviceGrid::ColIp, &before.ip},
-        {DeviceGrid::ColMask, &before.mask},
-        {DeviceGrid::ColGateway, &before.gateway},
-        {DeviceGrid::ColDescription, &before.description}};
-    for (const auto& [col, text] : cells)
-        m_grid.setCell(col, *row, *text);
-    // The trail holds no password: a new one set then stays.
-    m_grid.setCell(DeviceGrid::ColNewPassword, *row, std::string());
-    m_restoring = last->value(QStringLiteral("change")).toString().toStdString();
-    struct Done {
-        std::string& change;
-        ~Done() { change.clear(); }
-    } const done{m_restoring};
-    updates().updateRowAt(*row, after.ip);
+    if (const auto row = m_devListCommands->targetRow())
+        m_session.restorePreviousSettings(*row);
 }
 
 void TMainF::showUpdateResults() {
     if (!m_resultsDlg)
-        m_resultsDlg = new UpdateResultsDlg(m_updateResults, m_chooseExportFile, this);
+        m_resultsDlg = new UpdateResultsDlg(m_session.updateResults(), m_chooseExportFile, this);
     m_resultsDlg->refresh();
     m_resultsDlg->show();
     m_resultsDlg->raise();
     m_resultsDlg->activateWindow();
 }
 
-void TMainF::listFull() {
-    showStatus(1, usecases::kDeviceListFullText);
-}
-
-void TMainF::showDevice(std::string_view name, std::string_view mac) {
-    // "Device : name (MAC)", built in a reused buffer: no allocation once it
-    // has grown to the longest line.
-    m_deviceLine.assign("Device : ");
-    m_deviceLine.append(name).append(" (").append(mac).push_back(')');
-    showStatus(0, m_deviceLine);
-}
-
 void TMainF::showStatus(std::size_t panel, std::string_view text) {
     m_panels.at(panel)->setText(toQt(text));
 }
 
-bool TMainF::alwaysBroadcast() const {
+bool TMainF::forceBroadcast() const {
     return ChkBcast->isChecked();
 }
 
-void TMainF::requestSentTo(std::string_view mac, std::string_view destination) {
-    m_updateResults.push_back({.mac = std::string(mac),
-                               .destination = std::string(destination),
-                               .answer = std::nullopt,
-                               .noAnswer = false,
-                               .verified = std::nullopt});
-    m_recorder.sent(m_updateResults.size() - 1);
-    markOutcome(m_updateResults.back());
-    QTimer::singleShot(m_resultWait, this,
-                       [this, index = m_updateResults.size() - 1] { answerWaitOver(index); });
-}
-
-bool TMainF::aboutToSend(int row, const usecases::CheckedSettings& settings, std::string& error) {
-    const auto adapter = protocol::Ipv4Address::parse(m_adapters.sourceAddress());
-    if (m_recorder.sending(m_devices, row, settings, adapter.value_or(protocol::Ipv4Address()),
-                           error, m_restoring))
-        return true;
-    PlainMessageBox::show(error);
-    return false;
+void TMainF::cellSelected() {
+    BtnUpdSel->setEnabled(true);
+    BtnConDev->setEnabled(true);
 }
 
 void TMainF::requestSent() {
     BtnUpdSel->setEnabled(false);
 }
 
-net::DatagramSender& TMainF::sender() {
-    return m_senderOverride ? *m_senderOverride
-                            : static_cast<net::DatagramSender&>(m_endpointSender);
-}
-
-void TMainF::useUpdateCommands(std::unique_ptr<usecases::UpdatePrompts> prompts,
-                               std::unique_ptr<usecases::UpdateCommands> commands) {
-    m_updates.reset();
-    m_prompts = std::move(prompts);
-    m_updates = std::move(commands);
-}
-
-usecases::UpdateCommands& TMainF::updates() {
-    // A window built without the composition root (some tests do) has no
-    // dialogs to ask through.
-    if (!m_updates)
-        throw std::logic_error("The update dialogs do not exist");
-    return *m_updates;
-}
-
-void TMainF::postDelivery() {
-    // Runs on the receive thread: it only posts, and only one call at a time.
-    if (m_deliveryPosted.exchange(true))
-        return;
-    QMetaObject::invokeMethod(
-        this, [this] { deliverReplies(); }, Qt::QueuedConnection);
-}
-
-void TMainF::deliverReplies() {
-    if (const auto wait = m_pacer.delayBeforeSlice(); wait.count() > 0) {
-        // Still posted, so the receive thread does not post again meanwhile.
-        QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(wait), this,
-                           [this] { deliverReplies(); });
-        return;
-    }
-    // Cleared before delivering: a datagram that arrives meanwhile posts a
-    // new call rather than waiting for the next burst.
-    m_deliveryPosted.store(false);
-    if (m_pacer.runSlice())
-        postDelivery();
+void TMainF::resultsChanged() {
+    if (m_resultsDlg)
+        m_resultsDlg->refresh();
 }
 
 }  // namespace kavren::app

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     device.sin_port = htons(protocol::kDevicePort);
     ::inet_pton(AF_INET, argv[2], &device.sin_addr);
     const double cpuBefore = bench::processCpuMs();
-    const protocol::DiscoveryRequest discovery = protocol::buildDiscoveryRequest();
+    const protocol::DiscoveryRequest discovery = protocol::discoveryRequest();
     ::sendto(fd, discovery.data(), discovery.size(), 0, reinterpret_cast<const sockaddr*>(&device),
              sizeof device);
 

@@ -92,7 +92,8 @@ int windowMode(ProbeApplication& app, int count) {
     requireLab("kavren_window_bench");
     // The window alone, on the system's adapters: nothing here asks the
     // dialogs.
-    app::TMainF window(app::MainWindowServices{net::makePlatformAdapterQuery()});
+    app::DeviceSession session(app::MainWindowServices{net::makePlatformAdapterQuery()});
+    app::TMainF window(session);
     ::MainF = &window;
     window.show();
     runUntil([] { return false; }, 300);  // start-up settles
@@ -297,7 +298,8 @@ int startupSeries(int rounds) {
 int closeChild(int argc, char** argv, int count) {
     requireLab("kavren_window_bench");  // Refresh sends a broadcast
     ProbeApplication app(argc, argv);
-    auto* window = new app::TMainF(app::MainWindowServices{net::makePlatformAdapterQuery()});
+    app::DeviceSession session(app::MainWindowServices{net::makePlatformAdapterQuery()});
+    auto* window = new app::TMainF(session);
     ::MainF = window;
     window->show();
     runUntil([] { return false; }, 200);
@@ -397,7 +399,8 @@ __attribute__((noinline)) bool measuredDelivery(app::TMainF& window, int rows) {
 int replyCost(ProbeApplication& app, int base, int measured) {
     requireLab("kavren_window_bench");
     (void)app;
-    app::TMainF window;
+    app::DeviceSession session(app::MainWindowServices{});
+    app::TMainF window(session);
     ::MainF = &window;
     // Under callgrind a slice would hold as many replies as the simulated
     // run manages in 4 ms of real time, so the number of slices, and of

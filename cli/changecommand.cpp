@@ -195,8 +195,13 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<changes::PlanEntr
         // broadcast reaches is refused without --broadcast.
         int status = ExitOk;
         for (const std::size_t i : pending) {
-            if (!usecases::routeTo(finder, *entries[i].device,
-                                   parser.isSet(QStringLiteral("broadcast")), results[i])) {
+            const usecases::FoundDevice& device = *entries[i].device;
+            // Without the new password: it is not judged here, and a copy
+            // would outlive the wipe.
+            if (!usecases::routeJob(
+                    {device, entries[i].target, {}},
+                    {.address = device.foundVia, .mask = finder.adapterMask(device.foundVia)},
+                    parser.isSet(QStringLiteral("broadcast")), results[i])) {
                 writeReport(
                     parser,
                     resultLine({*entries[i].device, entries[i].target, {}}, results[i]).toUtf8());

@@ -160,6 +160,11 @@ bool Command::readNetworkOptions(const QCommandLineParser& parser, NetworkOption
     net::AdapterList list;
     list.fill(*net::makePlatformAdapterQuery());
     const std::vector<protocol::Ipv4Address> all = adapterAddresses(list);
+    for (const protocol::Ipv4Address address : all) {
+        const auto mask = list.netmaskOf(address.text());
+        if (const auto value = mask ? protocol::Ipv4Address::parse(*mask) : std::nullopt)
+            options.masks.emplace(address, *value);
+    }
     const QStringList wanted = parser.values(QStringLiteral("adapter"));
     if (wanted.isEmpty()) {
         options.adapters = all;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ QByteArray exitStatusesHelp();
 // The adapters, waits and repeats of a command that talks to devices.
 struct NetworkOptions {
     std::vector<protocol::Ipv4Address> adapters;
+    // The net mask of each adapter address, as the run's one adapter query
+    // reported it.
+    std::map<protocol::Ipv4Address, protocol::Ipv4Address> masks;
     std::chrono::milliseconds timeout{2000};
     int retries = 0;
     // Environment variables holding a password: left out of the environment

@@ -8,7 +8,6 @@
 #include "cli/devicefinder.h"
 #include "cli/deviceoutput.h"
 #include "cli/passwordsource.h"
-#include "cli/subnets.h"
 #include "usecases/secretwipe.h"
 
 namespace kavren::cli {
@@ -148,7 +147,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     if (!readNetworkOptions(parser, network, error))
         return usageError(error);
     withholdSecretVariables(parser, network);
-    DeviceFinder finder;
+    DeviceFinder finder(network.masks);
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
         return ExitFailed;

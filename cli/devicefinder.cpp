@@ -11,7 +11,8 @@ std::string SystemRunClock::utcText() const {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
 }
 
-DeviceFinder::DeviceFinder() : m_maxDevices(devices::DeviceList::kMaxDevices) {}
+DeviceFinder::DeviceFinder(std::map<protocol::Ipv4Address, protocol::Ipv4Address> masks)
+    : m_masks(std::move(masks)), m_maxDevices(devices::DeviceList::kMaxDevices) {}
 
 void DeviceFinder::send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
                         std::span<const std::uint8_t> datagram) {
@@ -20,7 +21,10 @@ void DeviceFinder::send(protocol::Ipv4Address source, protocol::Ipv4Address host
 }
 
 std::optional<protocol::Ipv4Address> DeviceFinder::adapterMask(protocol::Ipv4Address address) {
-    return m_masks.of(address);
+    const auto it = m_masks.find(address);
+    if (it == m_masks.end())
+        return std::nullopt;
+    return it->second;
 }
 
 usecases::FoundDevices DeviceFinder::discover(const std::vector<protocol::Ipv4Address>& adapters,

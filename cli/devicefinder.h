@@ -4,12 +4,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli/subnets.h"
 #include "net/datagramexchange.h"
 #include "usecases/deviceport.h"
 #include "usecases/founddevice.h"
@@ -17,10 +17,10 @@
 namespace kavren::cli {
 
 // The command line's device port: the endpoints of a DatagramExchange,
-// open for the whole run, and the system's adapter masks.
+// open for the whole run, and the adapter masks of the run's adapter query.
 class DeviceFinder final : public usecases::DevicePort {
 public:
-    DeviceFinder();
+    explicit DeviceFinder(std::map<protocol::Ipv4Address, protocol::Ipv4Address> masks);
 
     // Opens the receiving endpoint; throws the endpoint layer's error (for
     // example when another program holds the port).
@@ -39,8 +39,8 @@ public:
     void receive(Clock::time_point deadline, const DatagramHandler& handler) override {
         m_exchange.receive(deadline, handler);
     }
-    // As the system reported the adapter's mask when this was made: the
-    // adapters are asked once per run, not once per request.
+    // As the run's adapter query reported it: the adapters are asked once
+    // per run, not once per request.
     std::optional<protocol::Ipv4Address> adapterMask(protocol::Ipv4Address address) override;
 
     std::uint64_t datagramsSent() const { return m_sent; }
@@ -52,7 +52,7 @@ public:
 
 private:
     net::DatagramExchange m_exchange;
-    LocalNetMasks m_masks;
+    std::map<protocol::Ipv4Address, protocol::Ipv4Address> m_masks;
     std::uint64_t m_sent = 0;
     std::size_t m_maxDevices;
     bool m_leftOut = false;

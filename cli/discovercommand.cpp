@@ -67,7 +67,7 @@ int DiscoverCommand::run(const QCommandLineParser& parser) {
                      .arg(file.fileName(), file.errorString()));
         return ExitFailed;
     }
-    DeviceFinder finder;
+    DeviceFinder finder(options.masks);
     auto discovered = openAndDiscover(finder, options);
     if (!discovered)
         return ExitFailed;

@@ -59,7 +59,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     if (last->value(QStringLiteral("new_password")).toBool())
         writeErr(QStringLiteral("kavren: that change set a new password; it stays\n"));
 
-    DeviceFinder finder;
+    DeviceFinder finder(network.masks);
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
         return ExitFailed;

@@ -24,12 +24,15 @@ bool hasMagic(const ByteReader& in) {
 
 }  // namespace
 
-DiscoveryRequest buildDiscoveryRequest() {
-    DiscoveryRequest request{};
-    ByteWriter out(request);
-    writeHeader(out, kKindDiscovery);
-    for (std::size_t i = 0; i < 6; ++i)
-        out.byte(kMacOffset + i, 0xFF);
+const DiscoveryRequest& discoveryRequest() {
+    static const DiscoveryRequest request = [] {
+        DiscoveryRequest bytes{};
+        ByteWriter out(bytes);
+        writeHeader(out, kKindDiscovery);
+        for (std::size_t i = 0; i < 6; ++i)
+            out.byte(kMacOffset + i, 0xFF);
+        return bytes;
+    }();
     return request;
 }
 

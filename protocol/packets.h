@@ -100,7 +100,9 @@ struct ConfigFields {
     std::string newPassword;
 };
 
-DiscoveryRequest buildDiscoveryRequest();
+// The discovery request: the same sixteen bytes for every Refresh and every
+// round, built on first use and then shared.
+const DiscoveryRequest& discoveryRequest();
 Reply recognise(std::span<const std::uint8_t> datagram);
 ConfigRequest buildConfigRequest(const ConfigFields& fields);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "usecases/configuration.h"
 
+#include "devices/addressindex.h"
 #include "protocol/textcodecs.h"
 #include "usecases/secretwipe.h"
 
@@ -74,18 +75,45 @@ std::optional<std::string> newPasswordError(std::string_view bytes) {
     return std::nullopt;
 }
 
-void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
-                       net::DatagramSender& sender) {
+Route routeTo(const SettingsText& text, const Adapter& adapter, Delivery delivery) {
+    // A device cannot be reached by unicast from an adapter whose subnet
+    // does not hold its address: the host has no route, or one through the
+    // wrong adapter.
+    const bool outsideSubnet =
+        adapter.mask &&
+        devices::sameSubnet(text.deviceIp, adapter.address.text(), adapter.mask->text()) == false;
+    // Only a broadcast reaches such a device, and a broadcast hands the
+    // scrambled password to every host on the segment: the user decides.
+    if (outsideSubnet && delivery == Delivery::UnicastWithinSubnet)
+        return {
+            .request = std::nullopt, .refusal = RouteRefusal::OutsideSubnet, .outsideSubnet = true};
+    std::optional<CheckedSettings> request = checkSettings(text, delivery == Delivery::Broadcast);
+    const RouteRefusal refusal = request ? RouteRefusal::None : RouteRefusal::AddressError;
+    return {.request = std::move(request), .refusal = refusal, .outsideSubnet = outsideSubnet};
+}
+
+ConfigurationRequest::ConfigurationRequest(const CheckedSettings& settings,
+                                           const std::string& currentPassword)
+    : m_bytes(build(settings, currentPassword)) {}
+
+// Returned as it is built, so no copy of the bytes is left behind unwiped.
+protocol::ConfigRequest ConfigurationRequest::build(const CheckedSettings& settings,
+                                                    const std::string& currentPassword) {
     protocol::ConfigFields fields = settings.fields;
     const StringWiper wipeCurrent(fields.currentPassword);
     const StringWiper wipeNew(fields.newPassword);
     fields.currentPassword = currentPassword;
-    protocol::ConfigRequest request = protocol::buildConfigRequest(fields);
-    struct RequestWiper {
-        protocol::ConfigRequest& bytes;
-        ~RequestWiper() { wipeBytes(bytes); }
-    } const wipeRequest{request};
-    sender.send(settings.destination, settings.broadcast, request);
+    return protocol::buildConfigRequest(fields);
+}
+
+ConfigurationRequest::~ConfigurationRequest() {
+    wipeBytes(m_bytes);
+}
+
+void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
+                       net::DatagramSender& sender) {
+    const ConfigurationRequest request(settings, currentPassword);
+    sender.send(settings.destination, settings.broadcast, request.bytes());
 }
 
 }  // namespace kavren::usecases

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -56,10 +58,67 @@ public:
 // same single answer: nothing (the caller says "IP address Error !!").
 std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broadcast);
 
-// Builds the request with the device's current password, hands it to the
-// sender and wipes its copies of the passwords and the request's bytes
-// afterwards, also when the sender throws (its error goes on unchanged).
-// The caller wipes its own copy of the password.
+// The local adapter a request leaves from: its address and, when the system
+// reported one, its net mask. Asked of the system once per run.
+struct Adapter {
+    protocol::Ipv4Address address;
+    std::optional<protocol::Ipv4Address> mask;
+};
+
+// How a front end lets its requests go; the one difference between the
+// window's update and the command line's run.
+enum class Delivery {
+    // Unicast to the DeviceIP, wherever it lies: the window's update, which
+    // marks an address outside the adapter's subnet but sends as told.
+    Unicast,
+    // Unicast, and a device outside the adapter's subnet is not sent to:
+    // only a broadcast would reach it, and that is the user's call.
+    UnicastWithinSubnet,
+    // Every request by broadcast (Control Packet Force Broadcast, or the
+    // command line's --broadcast).
+    Broadcast,
+};
+
+// Why a request is not sent.
+enum class RouteRefusal {
+    None,
+    OutsideSubnet,  // only a broadcast reaches the device, and none is allowed
+    AddressError,   // an address or the DeviceIP does not parse
+};
+
+struct Route {
+    std::optional<CheckedSettings> request;  // with its destination; empty when refused
+    RouteRefusal refusal = RouteRefusal::None;
+    // The DeviceIP lies outside the adapter's subnet (told also when the
+    // request goes all the same, by broadcast).
+    bool outsideSubnet = false;
+};
+
+// The one decision on whether and how a request goes: the settings checked,
+// and their destination by `delivery` from `adapter`.
+Route routeTo(const SettingsText& text, const Adapter& adapter, Delivery delivery);
+
+// One configuration request, built with the device's current password. Its
+// bytes carry both passwords, scrambled, and are wiped when it is destroyed,
+// also when a send throws (its error goes on unchanged). The caller wipes
+// its own copy of the password.
+class ConfigurationRequest final {
+public:
+    ConfigurationRequest(const CheckedSettings& settings, const std::string& currentPassword);
+    ~ConfigurationRequest();
+    ConfigurationRequest(const ConfigurationRequest&) = delete;
+    ConfigurationRequest& operator=(const ConfigurationRequest&) = delete;
+
+    std::span<const std::uint8_t> bytes() const { return m_bytes; }
+
+private:
+    static protocol::ConfigRequest build(const CheckedSettings& settings,
+                                         const std::string& currentPassword);
+
+    protocol::ConfigRequest m_bytes;
+};
+
+// Builds the request and hands it to the sender, to the settings' destination.
 void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
                        net::DatagramSender& sender);
 

@@ -8,7 +8,6 @@
 
 #include "devices/addressindex.h"
 #include "net/idexception.h"
-#include "net/sender.h"
 #include "protocol/packets.h"
 #include "protocol/textcodecs.h"
 #include "usecases/configuration.h"
@@ -17,46 +16,6 @@
 namespace kavren::usecases {
 
 namespace {
-
-// Sends through the port from the adapter the device was found on, and
-// remembers where the request went. `ahead` is asked first and may refuse;
-// `after` runs once the request is handed to the port.
-class PortSender final : public net::DatagramSender {
-public:
-    using Ahead =
-        std::function<bool(protocol::Ipv4Address host, bool broadcast, std::string& error)>;
-
-    PortSender(DevicePort& port, protocol::Ipv4Address source, Ahead ahead,
-               std::function<void()> after)
-        : m_port(port), m_source(source), m_ahead(std::move(ahead)), m_after(std::move(after)) {}
-
-    void send(protocol::Ipv4Address host, bool broadcast,
-              std::span<const std::uint8_t> datagram) override {
-        m_host = broadcast ? protocol::kLimitedBroadcast : host;
-        m_broadcast = broadcast;
-        if (m_ahead && !m_ahead(m_host, m_broadcast, m_refusal))
-            return;
-        m_port.send(m_source, host, broadcast, datagram);
-        m_sent = true;
-        if (m_after)
-            m_after();
-    }
-
-    bool sent() const { return m_sent; }
-    protocol::Ipv4Address host() const { return m_host; }
-    bool broadcast() const { return m_broadcast; }
-    const std::string& refusal() const { return m_refusal; }
-
-private:
-    DevicePort& m_port;
-    protocol::Ipv4Address m_source;
-    Ahead m_ahead;
-    std::function<void()> m_after;
-    protocol::Ipv4Address m_host;
-    bool m_broadcast = false;
-    bool m_sent = false;
-    std::string m_refusal;
-};
 
 std::string differences(const devices::DeviceRecord& found, const DeviceSettings& target) {
     std::string text;
@@ -82,25 +41,27 @@ std::string differences(const devices::DeviceRecord& found, const DeviceSettings
 
 }  // namespace
 
-bool routeTo(DevicePort& port, const FoundDevice& device, bool broadcastAllowed,
-             JobResult& result) {
-    // A device cannot be reached by unicast from an adapter whose subnet
-    // does not hold its address: the host has no route, or one through the
-    // wrong adapter.
-    const auto mask = port.adapterMask(device.foundVia);
-    result.outsideSubnet = mask && devices::sameSubnet(device->deviceIp, device.foundVia.text(),
-                                                       mask->text()) == false;
-    // Only a broadcast reaches such a device, and a broadcast hands the
-    // scrambled password to every host on the segment: the user decides.
-    if (result.outsideSubnet && !broadcastAllowed) {
-        result.reason = "its address " + device->deviceIp + " lies outside the subnet of adapter " +
-                        device.foundVia.text() +
+std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& adapter,
+                                        bool broadcast, JobResult& result) {
+    Route route = routeTo({.mac = job.device->mac,
+                           .deviceIp = job.device->deviceIp,
+                           .ip = job.target.ip,
+                           .mask = job.target.mask,
+                           .gateway = job.target.gateway,
+                           .description = job.target.description,
+                           .newPassword = job.newPassword},
+                          adapter, broadcast ? Delivery::Broadcast : Delivery::UnicastWithinSubnet);
+    result.outsideSubnet = route.outsideSubnet;
+    if (route.refusal == RouteRefusal::OutsideSubnet) {
+        result.reason = "its address " + job.device->deviceIp +
+                        " lies outside the subnet of adapter " + adapter.address.text() +
                         ", so only a broadcast reaches it, and a broadcast hands the request "
                         "and its password to every host on the segment; add --broadcast to "
                         "send it so";
-        return false;
+    } else if (route.refusal == RouteRefusal::AddressError) {
+        result.reason = "IP address Error !!";
     }
-    return true;
+    return std::move(route.request);
 }
 
 const char* stateName(JobState state) {
@@ -130,61 +91,52 @@ void ConfigurationRun::report(std::size_t job, const JobResult& result) const {
         m_progress(job, result);
 }
 
+Adapter ConfigurationRun::adapter(protocol::Ipv4Address address) {
+    auto known = m_masks.find(address);
+    if (known == m_masks.end())
+        known = m_masks.emplace(address, m_port.adapterMask(address)).first;
+    return {.address = address, .mask = known->second};
+}
+
 void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& result) {
     const FoundDevice& device = job.device;
 
     // A later attempt that cannot go out ends the change; the first one was
-    // simply never sent.
+    // simply never sent. The same checks and the same request as the
+    // window's update of a row holding the new settings.
     const JobState notSent = result.handedOver ? JobState::Failed : JobState::NotSent;
-    if (!routeTo(m_port, device, m_forceBroadcast, result)) {
+    const std::optional<CheckedSettings> settings =
+        routeJob(job, adapter(device.foundVia), m_forceBroadcast, result);
+    if (!settings) {
         result.state = notSent;
         return;
     }
-    // The same checks and the same request as the window's update of a row
-    // holding the new settings.
-    const std::optional<CheckedSettings> settings =
-        checkSettings({.mac = device->mac,
-                       .deviceIp = device->deviceIp,
-                       .ip = job.target.ip,
-                       .mask = job.target.mask,
-                       .gateway = job.target.gateway,
-                       .description = job.target.description,
-                       .newPassword = job.newPassword},
-                      m_forceBroadcast);
-    if (!settings || m_password.empty()) {
+    if (m_password.empty()) {
         result.state = notSent;
-        result.reason = settings ? "Cancel Configuration" : "IP address Error !!";
+        result.reason = "Cancel Configuration";
         return;
     }
 
     result.sentAt = m_clock.utcText();
-    PortSender sender(
-        m_port, device.foundVia,
-        [&](protocol::Ipv4Address host, bool broadcast, std::string& error) {
-            result.destination = host.text();
-            result.broadcast = broadcast;
-            return !m_beforeSend || m_beforeSend(index, result, error);
-        },
-        [this, index] {
-            if (m_handedOver)
-                m_handedOver(index);
-        });
+    result.destination = settings->destination.text();
+    result.broadcast = settings->broadcast;
+    if (std::string refusal; m_beforeSend && !m_beforeSend(index, result, refusal)) {
+        result.state = notSent;
+        result.reason = refusal.empty() ? "not sent" : refusal;
+        return;
+    }
     try {
-        sendConfiguration(*settings, m_password, sender);
+        const ConfigurationRequest request(*settings, m_password);
+        m_port.send(device.foundVia, settings->destination, settings->broadcast, request.bytes());
     } catch (const net::EIdException& error) {
         result.state = JobState::Failed;
         result.reason = "send failed: " + error.message();
         return;
     }
-    if (!sender.sent()) {
-        result.state = notSent;
-        result.reason = sender.refusal().empty() ? "not sent" : sender.refusal();
-        return;
-    }
+    if (m_handedOver)
+        m_handedOver(index);
     result.handedOver = true;
     result.state = JobState::Sent;
-    result.destination = sender.host().text();
-    result.broadcast = sender.broadcast();
 }
 
 void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,

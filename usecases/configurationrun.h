@@ -4,10 +4,13 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "usecases/configuration.h"
 #include "usecases/deviceport.h"
 #include "usecases/founddevice.h"
 
@@ -50,11 +53,13 @@ struct JobResult {
     bool handedOver = false;     // a request of this change reached the socket
 };
 
-// Whether a request can reach `device` through `port`, recorded in `result`
-// (outsideSubnet, and the reason when it cannot): by unicast from the adapter
-// it answered on, or, for a device outside that adapter's subnet, only by a
-// broadcast, which goes when `broadcastAllowed`. A dry run asks the same.
-bool routeTo(DevicePort& port, const FoundDevice& device, bool broadcastAllowed, JobResult& result);
+// Whether and how the request of `job` goes from `adapter`, the one it was
+// found on, as a run decides it (routeTo): by unicast, refused for a device
+// outside the adapter's subnet, or by broadcast for every device when
+// `broadcast`. Records outsideSubnet in `result`, and the reason when it is
+// refused. A dry run asks the same.
+std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& adapter,
+                                        bool broadcast, JobResult& result);
 
 // How hard a run tries. A request without a result message within
 // `resultTimeout` is sent again, up to `attempts` requests in all; before
@@ -114,6 +119,8 @@ private:
                        const std::function<bool(const JobResult&)>& wanted, bool final,
                        const RunOptions& options);
     void report(std::size_t job, const JobResult& result) const;
+    // The adapter at `address` with its mask, asked of the port once a run.
+    Adapter adapter(protocol::Ipv4Address address);
 
     DevicePort& m_port;
     const RunClock& m_clock;
@@ -123,6 +130,7 @@ private:
     BeforeSend m_beforeSend;
     HandedOver m_handedOver;
     ChangeIds m_changeIds;
+    std::map<protocol::Ipv4Address, std::optional<protocol::Ipv4Address>> m_masks;
 };
 
 }  // namespace kavren::usecases

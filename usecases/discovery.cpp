@@ -60,8 +60,7 @@ void handleReply(devices::DeviceList& list, ReplyEvents& events,
 }
 
 void sendDiscoveryRequest(net::DatagramSender& sender) {
-    const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
-    sender.send(protocol::kLimitedBroadcast, true, request);
+    sender.send(protocol::kLimitedBroadcast, true, protocol::discoveryRequest());
 }
 
 }  // namespace kavren::usecases

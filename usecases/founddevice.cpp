@@ -94,7 +94,6 @@ bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& t
 FoundDevices findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
                          const DiscoveryProgress& progress) {
     FoundDevices found(rounds.maxDevices);
-    const protocol::DiscoveryRequest request = protocol::buildDiscoveryRequest();
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
     for (const protocol::Ipv4Address adapter : rounds.adapters) {
@@ -104,7 +103,7 @@ FoundDevices findDevices(DevicePort& port, const RunClock& clock, const Discover
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
-            port.send(adapter, protocol::kLimitedBroadcast, true, request);
+            port.send(adapter, protocol::kLimitedBroadcast, true, protocol::discoveryRequest());
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
             port.receive(nextSend,

@@ -80,21 +80,25 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
     if (!m_devices.contains(row))
         return;
 
+    // The window sends where it is told: to the DeviceIP the row shows, or
+    // by broadcast when the user forces it; it marks an address outside the
+    // adapter's subnet but does not refuse it, so no adapter is asked.
     const devices::ListedDevice& device = m_devices.device(row);
-    const std::optional<CheckedSettings> settings =
-        checkSettings({.mac = device.mac,
-                       .deviceIp = address.value_or(device.deviceIp),
-                       .ip = m_devices.field(devices::DeviceField::Ip, row),
-                       .mask = device.mask,
-                       .gateway = device.gateway,
-                       .description = device.description,
-                       .newPassword = m_devices.field(devices::DeviceField::NewPassword, row)},
-                      broadcast);
+    const Route route =
+        routeTo({.mac = device.mac,
+                 .deviceIp = address.value_or(device.deviceIp),
+                 .ip = m_devices.field(devices::DeviceField::Ip, row),
+                 .mask = device.mask,
+                 .gateway = device.gateway,
+                 .description = device.description,
+                 .newPassword = m_devices.field(devices::DeviceField::NewPassword, row)},
+                Adapter{}, broadcast ? Delivery::Broadcast : Delivery::Unicast);
     // Judged before the user is asked for a password.
-    if (!settings) {
+    if (!route.request) {
         m_prompts.stopped(UpdateStop::AddressError);
         return;
     }
+    const CheckedSettings& settings = *route.request;
 
     std::optional<std::string> currentPassword;
     if (!m_runPassword.empty()) {
@@ -124,12 +128,12 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
     const StringWiper wipeCurrent(*currentPassword);
 
     // A refusal is the front end's to tell: it knows why.
-    if (std::string refusal; !m_events.aboutToSend(row, *settings, refusal))
+    if (std::string refusal; !m_events.aboutToSend(row, settings, refusal))
         return;
-    sendConfiguration(*settings, *currentPassword, m_sender);
+    sendConfiguration(settings, *currentPassword, m_sender);
 
     m_events.requestSentTo(m_devices.field(devices::DeviceField::Mac, row),
-                           settings->destination.text());
+                           settings.destination.text());
     m_events.requestSent();
     m_devices.setField(devices::DeviceField::NewPassword, row, std::string());
 }

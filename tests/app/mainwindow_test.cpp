@@ -749,8 +749,9 @@ TEST_F(MainWindowTest, ChoosingAnAdapterSetsTheSourceAndTypingKeepsIt) {
 
 TEST(MainWindowStartup, WithoutAdaptersTheListKeepsItsStoredText) {
     testsupport::RecordingSender sender;
-    TMainF window(MainWindowServices{std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt),
-                                     &sender, 0});
+    DeviceSession session(MainWindowServices{
+        std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt), &sender, 0});
+    TMainF window(session);
     EXPECT_EQ(widget<QComboBox>(window, "EthList")->count(), 0);
     EXPECT_EQ(widget<QComboBox>(window, "EthList")->currentText(), QStringLiteral("EthList"));
     EXPECT_EQ(window.adapters().sourceAddress(), "");
@@ -774,8 +775,9 @@ TEST(MainWindowStartup, APortHeldByAnotherCopyShowsTheErrorAndSetUpGoesOn) {
     ASSERT_TRUE(net::socketapi::localAddress(holder, address, port));
     testsupport::RecordingSender sender;
     ModalWatcher watcher;
-    TMainF window(MainWindowServices{std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt),
-                                     &sender, port});
+    DeviceSession session(MainWindowServices{
+        std::make_unique<testsupport::FakeAdapterQuery>(std::nullopt), &sender, port});
+    TMainF window(session);
     ASSERT_EQ(watcher.seen().size(), 1u);
     EXPECT_EQ(watcher.seen()[0].kind, QStringLiteral("ErrorDisplay"));
     EXPECT_EQ(watcher.seen()[0].text,

@@ -37,7 +37,7 @@ Bytes deviceInfo() {
 TEST(DiscoveryRequest, IsTheFixedSixteenBytes) {
     const Bytes expected = {'K',  'A',  'V',  'R',  'E',  'N',  'u',  't',
                             0x00, 0x16, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    const DiscoveryRequest request = buildDiscoveryRequest();
+    const DiscoveryRequest request = discoveryRequest();
     EXPECT_EQ(Bytes(request.begin(), request.end()), expected);
 }
 

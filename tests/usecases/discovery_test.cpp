@@ -175,7 +175,7 @@ TEST(Refresh, BroadcastsOneDiscoveryRequest) {
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
     EXPECT_TRUE(sender.sent[0].broadcast);
-    const protocol::DiscoveryRequest expected = protocol::buildDiscoveryRequest();
+    const protocol::DiscoveryRequest expected = protocol::discoveryRequest();
     EXPECT_EQ(sender.sent[0].bytes, Bytes(expected.begin(), expected.end()));
 }
 
