@@ -90,13 +90,22 @@ QVariant DeviceTableModel::data(const QModelIndex& index, int role) const {
                 return {};
             }
         case Qt::ToolTipRole:
-        case Qt::AccessibleDescriptionRole:
             if (const auto outcome = m_outcomes.find(gridRow(index));
                 index.column() == DeviceGrid::ColRow && outcome != m_outcomes.end())
                 return outcome->second.second;
-            if (role == Qt::AccessibleDescriptionRole)
-                return {};
             return addressToolTip(index.column(), gridRow(index));
+        case Qt::AccessibleDescriptionRole: {
+            // Heard on whichever cell of the row a reader stands: the tinted
+            // row-number cell never takes the focus. An address cell adds
+            // what its own mark says.
+            QStringList said;
+            if (const auto outcome = m_outcomes.find(gridRow(index)); outcome != m_outcomes.end())
+                said << outcome->second.second;
+            if (const QString address = addressToolTip(index.column(), gridRow(index));
+                !address.isEmpty())
+                said << address;
+            return said.isEmpty() ? QVariant() : QVariant(said.join(QStringLiteral("; ")));
+        }
         case OutcomeRole: {
             const auto outcome = m_outcomes.find(gridRow(index));
             return outcome == m_outcomes.end() ? NoOutcome : outcome->second.first;
@@ -153,6 +162,12 @@ void DeviceTableModel::setSourceSubnet(const std::string& source, const std::str
         return;
     m_source = source;
     m_netmask = netmask;
+    // The adapter's texts are read once here; each paint compares values.
+    const auto sourceAddress = protocol::Ipv4Address::parse(source);
+    const auto netmaskAddress = protocol::Ipv4Address::parse(netmask);
+    m_subnet.reset();
+    if (sourceAddress && netmaskAddress)
+        m_subnet.emplace(*sourceAddress, *netmaskAddress);
     if (m_rows > 0) {
         Q_EMIT dataChanged(index(0, DeviceGrid::ColDeviceIp),
                            index(m_rows - 1, DeviceGrid::ColDeviceIp));
@@ -166,19 +181,25 @@ int DeviceTableModel::addressMarks(int col, int row) const {
     if (col == DeviceGrid::ColMac)
         return m_grid.list().rivalSenders(row).empty() ? NoMark : SecondSender;
     const devices::AddressIndex& addresses = m_grid.list().addresses();
-    const std::string& address = m_grid.cell(col, row);
+    const std::optional<protocol::Ipv4Address> reported = m_grid.list().device(row).deviceIp;
     if (col == DeviceGrid::ColIp) {
         // Unchanged, the new address only repeats the DeviceIP cell's mark.
-        if (devices::AddressIndex::addressValue(address) ==
-            devices::AddressIndex::addressValue(m_grid.cell(DeviceGrid::ColDeviceIp, row)))
+        const auto toTake = m_grid.list().addressToTake(row);
+        if (!toTake || toTake == reported)
             return NoMark;
-        return addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
+        return addresses.reportedByOther(*toTake, row) ? SharedAddress : NoMark;
     }
-    int marks = addresses.reportedByOther(address, row) ? SharedAddress : NoMark;
-    if (!m_netmask.empty() && devices::sameSubnet(address, m_source, m_netmask) == false)
+    if (!reported) {
+        // Only a device put together by hand has no address; it cannot
+        // share one, but it did not answer from it either.
+        return m_grid.list().firstSender(row) != 0 ? ForeignSender : NoMark;
+    }
+    int marks = addresses.reportedByOther(*reported, row) ? SharedAddress : NoMark;
+    if (!m_netmask.empty() && m_subnet &&
+        !devices::sameSubnet(*reported, m_subnet->first, m_subnet->second))
         marks |= OutsideSubnet;
     if (const std::uint32_t sender = m_grid.list().firstSender(row);
-        sender != 0 && devices::AddressIndex::addressValue(address) != sender)
+        sender != 0 && reported->value() != sender)
         marks |= ForeignSender;
     return marks;
 }
@@ -187,8 +208,10 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
     const int marks = addressMarks(col, row);
     if (marks == NoMark)
         return {};
-    const std::string& address = m_grid.cell(col, row);
-    const std::vector<int> others = m_grid.list().addresses().rowsReporting(address, row);
+    const auto address = col == DeviceGrid::ColIp ? m_grid.list().addressToTake(row)
+                                                  : m_grid.list().device(row).deviceIp;
+    const std::vector<int> others =
+        address ? m_grid.list().addresses().rowsReporting(*address, row) : std::vector<int>();
     QStringList lines;
     if (col == DeviceGrid::ColMac) {
         QStringList senders{toQt(protocol::Ipv4Address(m_grid.list().firstSender(row)).text())};

@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -89,6 +90,7 @@ private:
     std::map<int, std::pair<Outcome, QString>> m_outcomes;  // by grid row
     std::string m_source;
     std::string m_netmask;
+    std::optional<std::pair<protocol::Ipv4Address, protocol::Ipv4Address>> m_subnet;  // parsed
     int m_rows;  // model rows the view knows of: grid rows minus the header
 };
 

@@ -76,14 +76,16 @@ TPwdDlg::TPwdDlg(QWidget* parent) : QDialog(parent) {
         new QCheckBox(QStringLiteral("Use this password for the remaining devices"), this);
     RunPassword->setObjectName(QStringLiteral("RunPassword"));
     RunPassword->setAccessibleName(RunPassword->text());
-    // Out of the tab chain unless offered.
-    RunPassword->setFocusPolicy(Qt::NoFocus);
     RunPassword->hide();
 
     setTabOrder(Password, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
     setTabOrder(CancelBtn, RunPassword);
     setTabOrder(RunPassword, CfgList);
+    // Out of the tab chain unless offered. Only now: Qt ignores a tab order
+    // given for a widget that takes no focus, which would leave the box
+    // last, behind the memo.
+    RunPassword->setFocusPolicy(Qt::NoFocus);
 
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &TPwdDlg::CancelBtnClick);

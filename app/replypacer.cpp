@@ -66,16 +66,12 @@ void ReplyPacer::deviceListed(std::string_view name, std::string_view mac) {
 
 void ReplyPacer::resultReceived(std::string_view name, std::string_view mac, std::string_view text,
                                 bool accepted) {
-    if (m_sliceDepth == 0) {
-        m_heard.resultReceived(name, mac, text, accepted);
-        return;
-    }
-    m_heldDeviceEvent = HeldDeviceEvent::Result;
-    m_heldName.assign(name);
-    m_heldMac.assign(mac);
-    m_heldResult.assign(text);
-    m_heldAccepted = accepted;
+    // A result is a device's answer to a request, which the front end keeps
+    // for each device: none may be folded into a later one. Passed at once,
+    // it supersedes whatever the slice held before it.
+    m_heldDeviceEvent = HeldDeviceEvent::None;
     m_listFullHeld = false;
+    m_heard.resultReceived(name, mac, text, accepted);
 }
 
 void ReplyPacer::listFull() {
@@ -93,8 +89,6 @@ void ReplyPacer::passHeldEvents() {
     const HeldDeviceEvent held = std::exchange(m_heldDeviceEvent, HeldDeviceEvent::None);
     if (held == HeldDeviceEvent::Listed)
         m_heard.deviceListed(m_heldName, m_heldMac);
-    else if (held == HeldDeviceEvent::Result)
-        m_heard.resultReceived(m_heldName, m_heldMac, m_heldResult, m_heldAccepted);
     if (std::exchange(m_listFullHeld, false))
         m_heard.listFull();
 }

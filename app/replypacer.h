@@ -25,8 +25,9 @@ namespace kavren::app {
 // While a slice runs the device list gathers its appended devices into one
 // notification, and the handler's events are held here: at the end of the
 // slice the front end hears only what the last replies left, the latest
-// device event (listed or result) and, when it came after that, the list
-// being full. Outside a slice an event passes straight through.
+// device listed and, when it came after that, the list being full. A result
+// message is never held: each answers a request and counts on its own.
+// Outside a slice an event passes straight through.
 class ReplyPacer final : public usecases::ReplyEvents {
 public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
@@ -65,7 +66,7 @@ public:
     void listFull() override;
 
 private:
-    enum class HeldDeviceEvent { None, Listed, Result };
+    enum class HeldDeviceEvent { None, Listed };
 
     void passHeldEvents();
 
@@ -81,8 +82,6 @@ private:
     HeldDeviceEvent m_heldDeviceEvent = HeldDeviceEvent::None;
     std::string m_heldName;
     std::string m_heldMac;
-    std::string m_heldResult;
-    bool m_heldAccepted = false;
     bool m_listFullHeld = false;
 };
 

@@ -22,12 +22,12 @@ bool UpdateRecorder::sending(const devices::DeviceList& list, int row,
     Change change;
     change.reported = std::make_unique<const devices::DeviceRecord>(list.reported(row));
     change.job.device = {change.reported.get(), adapter, {}, {}};
-    const devices::ListedDevice& typed = list.device(row);
-    change.job.target = {list.field(devices::DeviceField::Ip, row), typed.mask, typed.gateway,
-                         typed.description};
+    change.job.target = {
+        list.field(devices::DeviceField::Ip, row), list.field(devices::DeviceField::Mask, row),
+        list.field(devices::DeviceField::Gateway, row), list.device(row).description};
     // The trail says only whether a new password was set: the job holds a
     // stand-in, never the password.
-    if (!list.field(devices::DeviceField::NewPassword, row).empty())
+    if (!list.newPassword(row).empty())
         change.job.newPassword = "*";
     change.result.state = usecases::JobState::Sent;
     change.result.destination = settings.destination.text();

@@ -56,6 +56,8 @@ UpdateResultsDlg::UpdateResultsDlg(const std::vector<UpdateResult>& results, Cho
     ResultList = new QTableWidget(0, 4, this);
     ResultList->setObjectName(QStringLiteral("ResultList"));
     ResultList->setAccessibleName(QStringLiteral("Update results"));
+    ResultList->setAccessibleDescription(
+        QStringLiteral("Every update since the window opened, newest last"));
     ResultList->setHorizontalHeaderLabels({QStringLiteral("MAC"), QStringLiteral("Sent to"),
                                            QStringLiteral("Answer"),
                                            QStringLiteral("Verification")});

@@ -183,9 +183,11 @@ void fillRealistic(DeviceList& devices, int rows) {
         t.mac = kavren::protocol::formatMac(macOf(i));
         t.name = "KAVREN-" + std::to_string(100000 + i);
         t.version = "1.0.0";
-        t.deviceIp = "198.18." + std::to_string(i / 250) + "." + std::to_string(i % 250);
-        t.mask = "255.255.255.0";
-        t.gateway = "198.18.0.1";
+        t.deviceIp = kavren::protocol::Ipv4Address((198U << 24) | (18U << 16) |
+                                                   (static_cast<std::uint32_t>(i / 250) << 8) |
+                                                   static_cast<std::uint32_t>(i % 250));
+        t.mask = kavren::protocol::Ipv4Address(0xFFFFFF00U);
+        t.gateway = kavren::protocol::Ipv4Address((198U << 24) | (18U << 16) | 1U);
         t.description = "Hall " + std::to_string(i % 40) + " line " + std::to_string(i % 7);
         devices.append(std::move(t));
     }
@@ -256,7 +258,8 @@ void BM_AppendSharedAddresses(benchmark::State& state) {
         for (int i = 0; i < rows; ++i) {
             auto& t = texts[static_cast<std::size_t>(i)];
             t.mac = kavren::protocol::formatMac(macOf(i));
-            t.deviceIp = "198.18.0." + std::to_string(129 + i % 126);
+            t.deviceIp = kavren::protocol::Ipv4Address((198U << 24) | (18U << 16) |
+                                                       static_cast<std::uint32_t>(129 + i % 126));
         }
         state.ResumeTiming();
         for (auto& t : texts)

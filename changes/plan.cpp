@@ -29,7 +29,8 @@ std::string quoted(const std::string& text) {
 }  // namespace
 
 usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device) {
-    return {device->deviceIp, device->mask, device->gateway, device->description};
+    return {devices::addressText(device->deviceIp), devices::addressText(device->mask),
+            devices::addressText(device->gateway), device->description};
 }
 
 PlanFile parsePlan(const QByteArray& content) {
@@ -208,10 +209,11 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                                    std::to_string(it->second->line));
         }
         for (const usecases::FoundDevice other : found) {
-            if (other->mac == entry.mac || protocol::Ipv4Address::parse(other->deviceIp) != ip)
+            if (other->mac == entry.mac || other->deviceIp != ip)
                 continue;
             const auto moved = targetOfMac.find(other->mac);
-            const bool keepsIt = moved == targetOfMac.end() || moved->second == other->deviceIp;
+            const bool keepsIt =
+                moved == targetOfMac.end() || moved->second == devices::addressText(other->deviceIp);
             if (keepsIt)
                 entry.errors.push_back("address " + entry.target.ip + " is used by " + other->mac);
         }

@@ -100,10 +100,14 @@ const QStringList& deviceHeaders() {
 }
 
 QStringList deviceFields(const usecases::FoundDevice& device) {
-    return {fromDevice(device->mac),         fromDevice(device->name),
-            fromDevice(device->version),     fromDevice(device->deviceIp),
-            fromDevice(device->mask),        fromDevice(device->gateway),
-            fromDevice(device->description), fromDevice(device.foundVia.text()),
+    return {fromDevice(device->mac),
+            fromDevice(device->name),
+            fromDevice(device->version),
+            fromDevice(devices::addressText(device->deviceIp)),
+            fromDevice(devices::addressText(device->mask)),
+            fromDevice(devices::addressText(device->gateway)),
+            fromDevice(device->description),
+            fromDevice(device.foundVia.text()),
             fromDevice(device.sender.text())};
 }
 
@@ -120,7 +124,7 @@ QJsonObject deviceJson(const usecases::FoundDevice& device) {
     for (const usecases::RivalClaim& rival : device.rivals)
         others.append(fromDevice(rival.sender.text()));
     object.insert(QStringLiteral("other_senders"), others);
-    object.insert(QStringLiteral("sender_is_device_ip"), device.sender.text() == device->deviceIp);
+    object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device->deviceIp);
     return object;
 }
 
@@ -158,7 +162,8 @@ void writeDevicesCsv(const usecases::FoundDevices& devices, const OutputSink& ou
         text.clear();
         usecases::appendDeviceCsvLine(
             text,
-            {d->mac, d->name, d->version, d->deviceIp, d->mask, d->gateway, d->description,
+            {d->mac, d->name, d->version, devices::addressText(d->deviceIp),
+             devices::addressText(d->mask), devices::addressText(d->gateway), d->description,
              d.foundVia.text(), d.sender.text()},
             usecases::DeviceCsvColumns::All);
         out(QByteArrayView(text));

@@ -36,10 +36,10 @@ QString family(const char* name, const char* help) {
 // Addresses that more than one device reports, compared by value as the
 // window's list marks them.
 int addressConflicts(const usecases::FoundDevices& devices) {
-    std::map<std::uint32_t, int> reporting;
+    std::map<protocol::Ipv4Address, int> reporting;
     for (const usecases::FoundDevice device : devices) {
-        if (const auto address = devices::AddressIndex::addressValue(device->deviceIp))
-            ++reporting[*address];
+        if (device->deviceIp)
+            ++reporting[*device->deviceIp];
     }
     int conflicts = 0;
     for (const auto& [address, count] : reporting)
@@ -74,9 +74,9 @@ QByteArray devicesPrometheus(const usecases::FoundDevices& devices,
                 labels({{"mac", fromDevice(d->mac)},
                         {"name", fromDevice(d->name)},
                         {"version", fromDevice(d->version)},
-                        {"ip", fromDevice(d->deviceIp)},
-                        {"mask", fromDevice(d->mask)},
-                        {"gateway", fromDevice(d->gateway)},
+                        {"ip", fromDevice(devices::addressText(d->deviceIp))},
+                        {"mask", fromDevice(devices::addressText(d->mask))},
+                        {"gateway", fromDevice(devices::addressText(d->gateway))},
                         {"description", fromDevice(d->description)},
                         {"adapter", fromDevice(d.foundVia.text())}}) +
                 QStringLiteral(" 1\n");
@@ -105,13 +105,14 @@ QByteArray devicesPrometheus(const usecases::FoundDevices& devices,
 QByteArray devicesZabbix(const usecases::FoundDevices& devices) {
     QJsonArray array;
     for (const usecases::FoundDevice d : devices) {
-        array.append(QJsonObject{{QStringLiteral("{#MAC}"), fromDevice(d->mac)},
-                                 {QStringLiteral("{#NAME}"), fromDevice(d->name)},
-                                 {QStringLiteral("{#IP}"), fromDevice(d->deviceIp)},
-                                 {QStringLiteral("{#MASK}"), fromDevice(d->mask)},
-                                 {QStringLiteral("{#GATEWAY}"), fromDevice(d->gateway)},
-                                 {QStringLiteral("{#DESCRIPTION}"), fromDevice(d->description)},
-                                 {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia.text())}});
+        array.append(
+            QJsonObject{{QStringLiteral("{#MAC}"), fromDevice(d->mac)},
+                        {QStringLiteral("{#NAME}"), fromDevice(d->name)},
+                        {QStringLiteral("{#IP}"), fromDevice(devices::addressText(d->deviceIp))},
+                        {QStringLiteral("{#MASK}"), fromDevice(devices::addressText(d->mask))},
+                        {QStringLiteral("{#GATEWAY}"), fromDevice(devices::addressText(d->gateway))},
+                        {QStringLiteral("{#DESCRIPTION}"), fromDevice(d->description)},
+                        {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia.text())}});
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }

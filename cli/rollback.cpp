@@ -18,7 +18,8 @@ constexpr double kMaxCheckSeconds = 600.0;
 
 // The settings the device reported before the change.
 usecases::DeviceSettings previousSettings(const usecases::FoundDevice& device) {
-    return {device->deviceIp, device->mask, device->gateway, device->description};
+    return {devices::addressText(device->deviceIp), devices::addressText(device->mask),
+            devices::addressText(device->gateway), device->description};
 }
 
 // The device as `found` lists it now, judged like the run's verification: a
@@ -101,7 +102,7 @@ usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job, const usecases::
         undo.device.rivals = {};
     } else if (const auto moved = protocol::Ipv4Address::parse(job.target.ip)) {
         devices::DeviceRecord there = *job.device.record;
-        there.deviceIp = moved->text();
+        there.deviceIp = *moved;
         assumed.add(std::move(there), job.device.foundVia, job.device.sender);
         undo.device = assumed[assumed.size() - 1];
     }
@@ -111,8 +112,8 @@ usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job, const usecases::
 std::vector<std::pair<std::string, std::string>> checkVariables(const usecases::ConfigJob& job) {
     const auto address = protocol::Ipv4Address::parse(job.target.ip);
     return {{"KAVREN_MAC", job.device->mac},
-            {"KAVREN_IP", address ? address->text() : job.device->deviceIp},
-            {"KAVREN_PREVIOUS_IP", job.device->deviceIp},
+            {"KAVREN_IP", devices::addressText(address ? address : job.device->deviceIp)},
+            {"KAVREN_PREVIOUS_IP", devices::addressText(job.device->deviceIp)},
             {"KAVREN_ADAPTER", job.device.foundVia.text()}};
 }
 

@@ -35,7 +35,8 @@ QByteArray previewTable(const std::vector<changes::PlanEntry>& entries) {
         rows.push_back(
             {QString::number(entry.line), fromDevice(entry.mac),
              entry.device ? fromDevice(entry.device->record->name) : QString(),
-             entry.device ? fromDevice(entry.device->record->deviceIp) : QString(),
+             entry.device ? fromDevice(devices::addressText(entry.device->record->deviceIp))
+                          : QString(),
              fromDevice(entry.target.ip), fromDevice(entry.target.mask),
              fromDevice(entry.target.gateway), fromDevice(entry.target.description),
              entry.newPassword.empty() ? QStringLiteral("No Change") : QStringLiteral("(set)"),
@@ -54,7 +55,7 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
                 line += QStringLiteral(" (attempt %1)").arg(result.attempt);
             if (result.outsideSubnet) {
                 line += QStringLiteral(" (by broadcast: its address ") +
-                        visibleDeviceText(job.device->deviceIp) +
+                        visibleDeviceText(devices::addressText(job.device->deviceIp)) +
                         QStringLiteral(" lies outside the subnet of adapter ") +
                         qs(job.device.foundVia.text()) + QStringLiteral(")");
             }

@@ -13,11 +13,6 @@ AddressIndex::AddressIndex(std::size_t expectedRows) {
     m_reported.reserve(expectedRows);
 }
 
-std::optional<std::uint32_t> AddressIndex::addressValue(std::string_view text) {
-    const auto address = protocol::Ipv4Address::parse(text);
-    return address ? std::optional(address->value()) : std::nullopt;
-}
-
 void AddressIndex::add(Map& map, std::uint32_t address, int row) {
     const auto [it, inserted] = map.try_emplace(address, Rows{row, {}});
     if (inserted)
@@ -78,28 +73,30 @@ void AddressIndex::reportedChanged(std::uint32_t address, std::size_t before, st
     }
 }
 
-void AddressIndex::insertRow(int row, std::string_view deviceIp, std::string_view newIp) {
-    const auto reported = addressValue(deviceIp);
-    if (reported) {
-        const auto it = m_reported.find(*reported);
+void AddressIndex::insertRow(int row, std::optional<protocol::Ipv4Address> deviceIp,
+                             std::optional<protocol::Ipv4Address> newIp) {
+    if (deviceIp) {
+        const std::uint32_t reported = deviceIp->value();
+        const auto it = m_reported.find(reported);
         const std::size_t before = it == m_reported.end() ? 0 : it->second.size();
-        add(m_reported, *reported, row);
-        reportedChanged(*reported, before, before + 1, row);
+        add(m_reported, reported, row);
+        reportedChanged(reported, before, before + 1, row);
     }
-    if (const auto typed = addressValue(newIp); typed && typed != reported)
-        add(m_typed, *typed, row);
+    if (newIp && newIp != deviceIp)
+        add(m_typed, newIp->value(), row);
 }
 
-void AddressIndex::eraseRow(int row, std::string_view deviceIp, std::string_view newIp) {
-    const auto reported = addressValue(deviceIp);
-    if (reported) {
-        const auto it = m_reported.find(*reported);
+void AddressIndex::eraseRow(int row, std::optional<protocol::Ipv4Address> deviceIp,
+                            std::optional<protocol::Ipv4Address> newIp) {
+    if (deviceIp) {
+        const std::uint32_t reported = deviceIp->value();
+        const auto it = m_reported.find(reported);
         const std::size_t before = it == m_reported.end() ? 0 : it->second.size();
-        if (remove(m_reported, *reported, row))
-            reportedChanged(*reported, before, before - 1, row);
+        if (remove(m_reported, reported, row))
+            reportedChanged(reported, before, before - 1, row);
     }
-    if (const auto typed = addressValue(newIp); typed && typed != reported)
-        remove(m_typed, *typed, row);
+    if (newIp && newIp != deviceIp)
+        remove(m_typed, newIp->value(), row);
 }
 
 void AddressIndex::clear() {
@@ -108,12 +105,9 @@ void AddressIndex::clear() {
     m_changed.clear();
 }
 
-std::vector<int> AddressIndex::rowsReporting(std::string_view address, int exceptRow) const {
+std::vector<int> AddressIndex::rowsReporting(protocol::Ipv4Address address, int exceptRow) const {
     std::vector<int> rows;
-    const auto value = addressValue(address);
-    if (!value)
-        return rows;
-    const auto it = m_reported.find(*value);
+    const auto it = m_reported.find(address.value());
     if (it == m_reported.end())
         return rows;
     rows.reserve(it->second.size());
@@ -126,14 +120,21 @@ std::vector<int> AddressIndex::rowsReporting(std::string_view address, int excep
     return rows;
 }
 
-bool AddressIndex::reportedByOther(std::string_view address, int exceptRow) const {
-    const auto value = addressValue(address);
-    if (!value)
-        return false;
-    const auto it = m_reported.find(*value);
+bool AddressIndex::reportedByOther(protocol::Ipv4Address address, int exceptRow) const {
+    const auto it = m_reported.find(address.value());
     if (it == m_reported.end())
         return false;
     return it->second.size() > 1 || it->second.first != exceptRow;
+}
+
+std::vector<int> AddressIndex::rowsReporting(std::string_view typed, int exceptRow) const {
+    const auto address = protocol::Ipv4Address::parse(typed);
+    return address ? rowsReporting(*address, exceptRow) : std::vector<int>();
+}
+
+bool AddressIndex::reportedByOther(std::string_view typed, int exceptRow) const {
+    const auto address = protocol::Ipv4Address::parse(typed);
+    return address && reportedByOther(*address, exceptRow);
 }
 
 std::vector<int> AddressIndex::takeChangedRows() {
@@ -144,12 +145,12 @@ std::vector<int> AddressIndex::takeChangedRows() {
 
 std::optional<bool> sameSubnet(std::string_view address, std::string_view source,
                                std::string_view netmask) {
-    const auto a = AddressIndex::addressValue(address);
-    const auto s = AddressIndex::addressValue(source);
-    const auto m = AddressIndex::addressValue(netmask);
+    const auto a = protocol::Ipv4Address::parse(address);
+    const auto s = protocol::Ipv4Address::parse(source);
+    const auto m = protocol::Ipv4Address::parse(netmask);
     if (!a || !s || !m)
         return std::nullopt;
-    return (*a & *m) == (*s & *m);
+    return sameSubnet(*a, *s, *m);
 }
 
 }  // namespace kavren::devices

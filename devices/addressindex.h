@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "protocol/ipv4.h"
+
 namespace kavren::devices {
 
 // Which devices report which IPv4 address, so that the window can mark two
@@ -19,22 +21,28 @@ namespace kavren::devices {
 // Two kinds of entries: the address a device reports (its DeviceIP), and an
 // address typed as the one a device is to take (its IP Address) when it
 // differs from what the device reports. Only the first kind makes a conflict;
-// the second is looked up against it. Addresses are compared by value, so a
-// typed " 10.0.0.01" meets a reported "10.0.0.1".
+// the second is looked up against it. Both are values: a typed " 10.0.0.01"
+// was parsed once when typed and meets a reported 10.0.0.1.
 class AddressIndex final {
 public:
     explicit AddressIndex(std::size_t expectedRows = 0);
 
-    // A device row joins or leaves the index with the texts of its DeviceIP
-    // and IP Address cells. Texts that are no address are left out.
-    void insertRow(int row, std::string_view deviceIp, std::string_view newIp);
-    void eraseRow(int row, std::string_view deviceIp, std::string_view newIp);
+    // A device row joins or leaves the index with the address it reports and
+    // the one it is to take; either is left out when not known (a typed text
+    // that names no address).
+    void insertRow(int row, std::optional<protocol::Ipv4Address> deviceIp,
+                   std::optional<protocol::Ipv4Address> newIp);
+    void eraseRow(int row, std::optional<protocol::Ipv4Address> deviceIp,
+                  std::optional<protocol::Ipv4Address> newIp);
     void clear();
 
-    // Device rows other than `exceptRow` that report `address`, lowest first;
-    // empty when `address` is no address.
-    std::vector<int> rowsReporting(std::string_view address, int exceptRow) const;
-    bool reportedByOther(std::string_view address, int exceptRow) const;
+    // Device rows other than `exceptRow` that report `address`, lowest first.
+    std::vector<int> rowsReporting(protocol::Ipv4Address address, int exceptRow) const;
+    bool reportedByOther(protocol::Ipv4Address address, int exceptRow) const;
+    // The same for a text a person typed, by the address it names; empty or
+    // false when it names none.
+    std::vector<int> rowsReporting(std::string_view typed, int exceptRow) const;
+    bool reportedByOther(std::string_view typed, int exceptRow) const;
 
     // Rows whose marks changed because another row came or went (the row
     // being inserted or erased is not among them: its own change is known to
@@ -42,9 +50,6 @@ public:
     std::vector<int> takeChangedRows();
     // Off: nothing is gathered (a list that nobody shows).
     void collectChanges(bool on);
-
-    // The address value of a text, as the update would send it.
-    static std::optional<std::uint32_t> addressValue(std::string_view text);
 
 private:
     // Rows in increasing order. Nearly every address has one row, which then
@@ -66,8 +71,12 @@ private:
     bool m_collect = true;
 };
 
-// Whether `address` lies in the subnet of `source` under `netmask` (all three
-// dotted texts). nullopt when any of them is no address.
+// Whether `address` lies in the subnet of `source` under `netmask`.
+constexpr bool sameSubnet(protocol::Ipv4Address address, protocol::Ipv4Address source,
+                          protocol::Ipv4Address netmask) {
+    return (address.value() & netmask.value()) == (source.value() & netmask.value());
+}
+// The same for texts a person gave; nullopt when any of them is no address.
 std::optional<bool> sameSubnet(std::string_view address, std::string_view source,
                                std::string_view netmask);
 

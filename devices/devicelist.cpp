@@ -9,27 +9,31 @@ namespace kavren::devices {
 
 namespace {
 
-const std::string kEmpty;
-
 constexpr std::size_t indexOf(DeviceField field) {
     return static_cast<std::size_t>(field);
 }
 
-// Where a field lives in a listed device; none for the new password and the
-// address to take, which are kept apart.
+// Where a text field lives in a listed device; none for the addresses and
+// for the new password.
 std::string ListedDevice::*memberOf(DeviceField field) {
-    using Member = std::string ListedDevice::*;
-    static constexpr std::array<Member, kDeviceFieldCount> kMembers = {&ListedDevice::mac,
-                                                                       &ListedDevice::name,
-                                                                       &ListedDevice::version,
-                                                                       &ListedDevice::deviceIp,
-                                                                       nullptr,
-                                                                       nullptr,
-                                                                       &ListedDevice::mask,
-                                                                       &ListedDevice::gateway,
-                                                                       &ListedDevice::description};
-    const std::size_t i = indexOf(field);
-    return i < kMembers.size() ? kMembers[i] : nullptr;
+    switch (field) {
+        case DeviceField::Mac:
+            return &ListedDevice::mac;
+        case DeviceField::Name:
+            return &ListedDevice::name;
+        case DeviceField::Version:
+            return &ListedDevice::version;
+        case DeviceField::Description:
+            return &ListedDevice::description;
+        default:
+            return nullptr;
+    }
+}
+
+// The text typed for a device, or nothing.
+const std::string* typedText(const std::unordered_map<int, std::string>& typed, int device) {
+    const auto it = typed.find(device);
+    return it == typed.end() ? nullptr : &it->second;
 }
 
 bool searched(DeviceField field) {
@@ -66,8 +70,10 @@ void DeviceList::clear() {
     m_devices.clear();
     m_size = 0;
     m_newPasswords.clear();
-    m_reported.clear();
     m_typedIps.clear();
+    m_typedMasks.clear();
+    m_typedGateways.clear();
+    m_reportedDescriptions.clear();
     m_addresses.clear();
     m_senders.clear();
     m_leftOut = 0;
@@ -136,38 +142,77 @@ std::span<const std::uint32_t> DeviceList::rivalSenders(int device) const {
     return m_senders.rivals(static_cast<std::size_t>(device - 1));
 }
 
-const std::string& DeviceList::field(DeviceField field, int device) const {
+std::string DeviceList::field(DeviceField field, int device) const {
     if (!contains(device))
-        return kEmpty;
-    if (field == DeviceField::NewPassword) {
-        const auto it = m_newPasswords.find(device);
-        return it == m_newPasswords.end() ? kEmpty : it->second;
+        return {};
+    const ListedDevice& d = at(device);
+    switch (field) {
+        case DeviceField::DeviceIp:
+            return addressText(d.deviceIp);
+        case DeviceField::NewPassword: {
+            const std::string* typed = typedText(m_newPasswords, device);
+            return typed ? *typed : std::string();
+        }
+        case DeviceField::Ip: {
+            const auto it = m_typedIps.find(device);
+            return it == m_typedIps.end() ? addressText(d.deviceIp) : it->second.text;
+        }
+        case DeviceField::Mask: {
+            const std::string* typed = typedText(m_typedMasks, device);
+            return typed ? *typed : addressText(d.mask);
+        }
+        case DeviceField::Gateway: {
+            const std::string* typed = typedText(m_typedGateways, device);
+            return typed ? *typed : addressText(d.gateway);
+        }
+        default: {
+            const auto member = memberOf(field);
+            return member ? d.*member : std::string();
+        }
     }
-    if (field == DeviceField::Ip) {
-        const auto it = m_typedIps.find(device);
-        return it == m_typedIps.end() ? at(device).deviceIp : it->second;
-    }
-    const auto member = memberOf(field);
-    return member ? at(device).*member : kEmpty;
+}
+
+const std::string& DeviceList::newPassword(int device) const {
+    static const std::string kNone;
+    const std::string* typed = typedText(m_newPasswords, device);
+    return typed ? *typed : kNone;
+}
+
+std::optional<protocol::Ipv4Address> DeviceList::addressToTake(int device) const {
+    if (!contains(device))
+        return std::nullopt;
+    const auto it = m_typedIps.find(device);
+    return it == m_typedIps.end() ? at(device).deviceIp : it->second.value;
 }
 
 DeviceRecord DeviceList::reported(int device) const {
     DeviceRecord record = this->device(device);
-    if (const auto it = m_reported.find(device); it != m_reported.end()) {
-        record.mask = it->second.mask;
-        record.gateway = it->second.gateway;
-        record.description = it->second.description;
-    }
+    if (const std::string* description = typedText(m_reportedDescriptions, device))
+        record.description = *description;
     return record;
 }
 
 void DeviceList::reportsNow(int device, const DeviceRecord& now) {
-    setField(DeviceField::DeviceIp, device, now.deviceIp);
-    setField(DeviceField::Ip, device, now.deviceIp);
-    setField(DeviceField::Mask, device, now.mask);
-    setField(DeviceField::Gateway, device, now.gateway);
-    setField(DeviceField::Description, device, now.description);
-    m_reported.erase(device);
+    if (!contains(device))
+        return;
+    announceAppended();
+    ListedDevice& d = at(device);
+    m_addresses.eraseRow(device, d.deviceIp, addressToTake(device));
+    d.deviceIp = now.deviceIp;
+    d.mask = now.mask;
+    d.gateway = now.gateway;
+    d.description = now.description;
+    m_typedIps.erase(device);
+    m_typedMasks.erase(device);
+    m_typedGateways.erase(device);
+    m_reportedDescriptions.erase(device);
+    m_addresses.insertRow(device, d.deviceIp, d.deviceIp);
+    ++m_searchedChanges;
+    if (m_observer) {
+        for (const DeviceField field : {DeviceField::DeviceIp, DeviceField::Ip, DeviceField::Mask,
+                                        DeviceField::Gateway, DeviceField::Description})
+            m_observer->fieldChanged(field, device);
+    }
 }
 
 void DeviceList::setField(DeviceField field, int device, std::string text) {
@@ -186,29 +231,36 @@ void DeviceList::setField(DeviceField field, int device, std::string text) {
         if (keyed)
             unindexMac(device);
         if (addressed)
-            m_addresses.eraseRow(device, d.deviceIp, this->field(DeviceField::Ip, device));
+            m_addresses.eraseRow(device, d.deviceIp, addressToTake(device));
         if (searched(field))
             ++m_searchedChanges;
-        if (field == DeviceField::Mask || field == DeviceField::Gateway ||
-            field == DeviceField::Description)
-            m_reported.try_emplace(device, Reported{d.mask, d.gateway, d.description});
-        if (field == DeviceField::DeviceIp && !m_typedIps.contains(device))
-            m_typedIps.emplace(device, d.deviceIp);  // the address to take stays as it was
-        if (field == DeviceField::Ip)
-            m_typedIps[device] = std::move(text);
-        else if (const auto member = memberOf(field))
+        if (field == DeviceField::Description)
+            m_reportedDescriptions.try_emplace(device, d.description);
+        if (field == DeviceField::DeviceIp) {
+            // The address to take stays as it was.
+            m_typedIps.try_emplace(device, TypedAddress{addressText(d.deviceIp), d.deviceIp});
+            d.deviceIp = protocol::Ipv4Address::parse(text);
+        } else if (field == DeviceField::Ip) {
+            const auto value = protocol::Ipv4Address::parse(text);
+            m_typedIps[device] = TypedAddress{std::move(text), value};
+        } else if (field == DeviceField::Mask) {
+            m_typedMasks[device] = std::move(text);
+        } else if (field == DeviceField::Gateway) {
+            m_typedGateways[device] = std::move(text);
+        } else if (const auto member = memberOf(field)) {
             d.*member = std::move(text);
-        if (field == DeviceField::Ip || field == DeviceField::DeviceIp) {
+        }
+        if (addressed) {
             // Only an address to take that differs from the reported one
             // needs keeping.
             if (const auto it = m_typedIps.find(device);
-                it != m_typedIps.end() && it->second == d.deviceIp)
+                it != m_typedIps.end() && it->second.text == addressText(d.deviceIp))
                 m_typedIps.erase(it);
         }
         if (keyed)
             indexMac(device);
         if (addressed)
-            m_addresses.insertRow(device, d.deviceIp, this->field(DeviceField::Ip, device));
+            m_addresses.insertRow(device, d.deviceIp, addressToTake(device));
     }
     if (m_observer)
         m_observer->fieldChanged(field, device);

@@ -38,14 +38,14 @@ inline constexpr std::array<std::string_view, kDeviceFieldCount> kDeviceFieldNam
     "MAC Address", "Device Name", "Version", "DeviceIP",   "NewPassword",
     "IP Address",  "NetMask",     "Gateway", "Description"};
 
-// A listed device: the record of its first reply. Mask, gateway and
-// description start as reported and are changed in place. The address it is
-// to take starts as the reported one and the new password empty; both are
-// kept apart (DeviceList::field) for the few devices where the user typed
-// one, so that a listed device costs its record alone.
+// A listed device: the record of its first reply. The description starts as
+// reported and is changed in place. The address to take, mask and gateway
+// start as the reported values and the new password empty; what the user
+// typed over them is kept apart as text (DeviceList::field) for the few
+// devices where that happened, so that a listed device costs its record alone.
 struct ListedDevice : DeviceRecord {};
 // Every byte here is paid once per listed device, up to kMaxDevices.
-static_assert(sizeof(ListedDevice) <= 224, "a listed device outgrows seven texts");
+static_assert(sizeof(ListedDevice) <= 256, "a listed device outgrows its bound");
 
 // Told about every change, so a view can repaint only what changed (one
 // notification per append, not per field).
@@ -124,8 +124,16 @@ public:
     // The first device whose MAC text equals `mac` exactly.
     std::optional<int> findByMac(std::string_view mac) const;
 
-    // A field of a device; empty for no such device.
-    const std::string& field(DeviceField field, int device) const;
+    // A field of a device as the user reads it (addresses dotted, typed
+    // texts as typed); empty for no such device.
+    std::string field(DeviceField field, int device) const;
+    // The address the device is to take: the one typed, parsed when it was
+    // typed, else the reported one. Nothing when the typed text names no
+    // address or there is no such device.
+    std::optional<protocol::Ipv4Address> addressToTake(int device) const;
+    // The new password typed for a device, where it stands (a copy would
+    // outlive the wiping of the list's own); empty when none.
+    const std::string& newPassword(int device) const;
     // The device as its reply described it, before any typing over its
     // mask, gateway or description (what a change record calls "before").
     DeviceRecord reported(int device) const;
@@ -134,7 +142,8 @@ public:
     void reportsNow(int device, const DeviceRecord& now);
     // Changes a field of a device, keeping the indexes true; nothing for no
     // such device. Any field can be written (tools and tests rename devices);
-    // the user edits only the editable ones.
+    // the user edits only the editable ones. DeviceIP takes the address its
+    // text names, and is unknown after a text that names none.
     void setField(DeviceField field, int device, std::string text);
     // The device as listed; `device` must be one (contains()).
     const ListedDevice& device(int device) const { return at(device); }
@@ -183,16 +192,19 @@ private:
     static constexpr std::size_t kChunk = 1024;
     std::vector<std::vector<ListedDevice>> m_devices;
     int m_size = 0;
-    // The few new passwords and addresses to take that the user typed, by
-    // device; a device without one takes the address it reported when listed.
+    // The few new passwords, addresses to take, masks and gateways that the
+    // user typed, by device; a device without one keeps what it reported.
     std::unordered_map<int, std::string> m_newPasswords;
-    // The reported mask, gateway and description of the devices the user
-    // typed over, kept from the first change on.
-    struct Reported {
-        std::string mask, gateway, description;
+    struct TypedAddress {
+        std::string text;
+        std::optional<protocol::Ipv4Address> value;  // parsed once, when typed
     };
-    std::unordered_map<int, Reported> m_reported;
-    std::unordered_map<int, std::string> m_typedIps;
+    std::unordered_map<int, TypedAddress> m_typedIps;
+    std::unordered_map<int, std::string> m_typedMasks;
+    std::unordered_map<int, std::string> m_typedGateways;
+    // The reported description of the devices the user typed over, kept from
+    // the first change on.
+    std::unordered_map<int, std::string> m_reportedDescriptions;
     // MAC text to the first device that holds it, so that a reply from a
     // listed device is found without walking the list: open addressing over
     // device numbers (0 for a free slot), the key being the device's own MAC

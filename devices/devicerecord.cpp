@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/devicerecord.h"
 
-#include "protocol/ipv4.h"
 #include "protocol/textcodecs.h"
 
 namespace kavren::devices {
@@ -10,9 +9,9 @@ DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply) {
     return {.mac = protocol::formatMac(reply.mac),
             .name = reply.name,
             .version = reply.version,
-            .deviceIp = protocol::Ipv4Address(reply.ip).text(),
-            .mask = protocol::Ipv4Address(reply.mask).text(),
-            .gateway = protocol::Ipv4Address(reply.gateway).text(),
+            .deviceIp = protocol::Ipv4Address(reply.ip),
+            .mask = protocol::Ipv4Address(reply.mask),
+            .gateway = protocol::Ipv4Address(reply.gateway),
             .description = reply.description};
 }
 

@@ -6,22 +6,30 @@
 #include <span>
 #include <string>
 
+#include "protocol/ipv4.h"
 #include "protocol/packets.h"
 
 namespace kavren::devices {
 
-// One device as its information reply describes it, in the texts both front
-// ends show: the MAC as "00-1A-2B-3C-4D-5E", addresses dotted, the device's
-// own texts as their bytes. DeviceList keeps one per listed device.
+// One device as its information reply describes it: the MAC as the text
+// both front ends show ("00-1A-2B-3C-4D-5E"), the device's own texts as their
+// bytes, and its addresses as values; they become texts only where a person
+// reads them. A record made from a reply holds all three addresses; one put
+// together by hand (a tool, a test) may leave some unknown.
 struct DeviceRecord {
     std::string mac;
     std::string name;
     std::string version;
-    std::string deviceIp;
-    std::string mask;
-    std::string gateway;
+    std::optional<protocol::Ipv4Address> deviceIp;
+    std::optional<protocol::Ipv4Address> mask;
+    std::optional<protocol::Ipv4Address> gateway;
     std::string description;
 };
+
+// An address as a person reads it: dotted, or empty when it is not known.
+inline std::string addressText(const std::optional<protocol::Ipv4Address>& address) {
+    return address ? address->text() : std::string();
+}
 
 DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply);
 

@@ -271,7 +271,7 @@ void DeviceSearchIndex::appendRow(const DeviceList& devices, int row) {
     }
     m_text.push_back('\0');
     for (const DeviceField field : kSearchedFields) {
-        const std::string& text = devices.field(field, row);
+        const std::string text = devices.field(field, row);
         const std::size_t at = m_text.size();
         m_text.resize(at + text.size() + 1);
         char* out = m_text.data() + at;

@@ -9,6 +9,11 @@
 #                                     cell and saves the main window as FILE
 #     --size WxH                      first makes the window that large
 #     --find TEXT                     then presses Ctrl+F and types TEXT
+#   tools/demo.sh --results FILE      under Xvfb: twelve devices out of the box
+#                                     on one address (tools/demo/factory.json)
+#                                     numbered by Fill Addresses, updated with
+#                                     one password and verified; saves the
+#                                     Update Results window as FILE
 #
 # KAVREN_BUILD_DIR picks another build directory (default: build/default,
 # the "default" CMake preset).
@@ -25,6 +30,7 @@ die() {
 }
 
 screenshot=
+results=
 size=
 find=
 inside=0
@@ -33,6 +39,13 @@ while [ $# -gt 0 ]; do
     --screenshot)
         [ $# -ge 2 ] || die "--screenshot needs a file name"
         screenshot=$(realpath -m "$2")
+        shift 2
+        ;;
+    --results)
+        [ $# -ge 2 ] || die "--results needs a file name"
+        screenshot=$(realpath -m "$2")
+        results=1
+        devices=$root/tools/demo/factory.json
         shift 2
         ;;
     --size)
@@ -66,11 +79,51 @@ if [ "$inside" = 1 ]; then
         exit 0
     fi
 
+    if [ -n "$results" ]; then
+        # The window's choices and the audit trail in a folder of the run's
+        # own, never the user's; Verify After Update starts ticked.
+        state=$(mktemp -d)
+        export XDG_CONFIG_HOME=$state/config XDG_STATE_HOME=$state/state
+        mkdir -p "$XDG_CONFIG_HOME/kavren"
+        printf '[General]\nVerifyAfterUpdate=true\n' >"$XDG_CONFIG_HOME/kavren/window.conf"
+    fi
     "$exe" &
     pids+=($!)
     geometry=$(x_wait_window "ORBELUX Trelvio" 100) || die "the main window did not appear"
     read -r x y w h id <<<"$geometry"
     sleep 1
+    if [ -n "$results" ]; then
+        keys="$root/tools/demo/xkeys.py"
+        python3 "$root/tools/demo/xclick.py" $((x + 256)) $((y + 46))  # Refresh
+        sleep 1.5
+        # The IP Address cells of the twelve rows, then Fill Addresses.
+        python3 "$root/tools/demo/xclick.py" $((x + 470)) $((y + 101 + 18 + 9))
+        sleep 0.5
+        down=()
+        for _ in $(seq 11); do down+=(key:shift+Down); done
+        python3 "$keys" "${down[@]}" key:ctrl+shift+a
+        sleep 0.7
+        python3 "$keys" type:198.18.0.140 key:Return
+        sleep 0.7
+        # Update All, 8 pixels below the grid and 392 from the left: the
+        # password once, ticked for the remaining devices (three tabs on).
+        python3 "$root/tools/demo/xclick.py" $((x + 437)) $((y + 21 + 258))
+        sleep 1
+        python3 "$keys" type:admin key:Tab key:Tab key:Tab key:space key:Return
+        # The answers and the verifications, each within 3 seconds.
+        sleep 6
+        # The grid's own keys want the focus in the grid.
+        python3 "$root/tools/demo/xclick.py" $((x + 470)) $((y + 101 + 18 + 9))
+        python3 "$keys" key:ctrl+shift+R
+        geometry=$(x_wait_window "Update Results" 50) || die "Update Results did not appear"
+        read -r x y w h id <<<"$geometry"
+        python3 "$keys" "resize:$id:$w:$((h + 200))"
+        sleep 0.7
+        read -r x y w h id <<<"$(x_window_geometry "Update Results")"
+        import -window root -crop "${w}x${h}+${x}+${y}" +repage "$screenshot"
+        echo "demo: saved $screenshot"
+        exit 0
+    fi
     if [ -n "$size" ]; then
         python3 "$root/tools/demo/xkeys.py" "resize:$id:${size%x*}:${size#*x}"
         sleep 0.7
@@ -117,7 +170,11 @@ else
 fi
 
 args=(--inside)
-[ -n "$screenshot" ] && args+=(--screenshot "$screenshot")
+if [ -n "$results" ]; then
+    args+=(--results "$screenshot")
+elif [ -n "$screenshot" ]; then
+    args+=(--screenshot "$screenshot")
+fi
 [ -n "$size" ] && args+=(--size "$size")
 [ -n "$find" ] && args+=(--find "$find")
 KAVREN_BUILD_DIR=$build "$root/tools/lab/lab.sh" run -- "$root/tools/demo.sh" "${args[@]}"

@@ -45,14 +45,13 @@ std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broa
     checked.fields.description = text.description;
     checked.fields.newPassword = text.newPassword;
 
-    // The reply handler always writes a dotted text into DeviceIP, but should
-    // it ever not parse there is no address to send to. It counts as one more
-    // invalid address; under broadcast it is not used and not judged.
+    // A listed device always has an address, but one given as a text that
+    // names none leaves nothing to send to. It counts as one more invalid
+    // address; under broadcast it is not used and not judged.
     checked.destination = protocol::kLimitedBroadcast;
     if (!broadcast) {
-        const auto deviceIp = protocol::Ipv4Address::parse(text.deviceIp);
-        if (deviceIp) {
-            checked.destination = *deviceIp;
+        if (text.deviceIp) {
+            checked.destination = *text.deviceIp;
         } else {
             valid = false;
         }
@@ -79,9 +78,8 @@ Route routeTo(const SettingsText& text, const Adapter& adapter, Delivery deliver
     // A device cannot be reached by unicast from an adapter whose subnet
     // does not hold its address: the host has no route, or one through the
     // wrong adapter.
-    const bool outsideSubnet =
-        adapter.mask &&
-        devices::sameSubnet(text.deviceIp, adapter.address.text(), adapter.mask->text()) == false;
+    const bool outsideSubnet = adapter.mask && text.deviceIp &&
+                               !devices::sameSubnet(*text.deviceIp, adapter.address, *adapter.mask);
     // Only a broadcast reaches such a device, and a broadcast hands the
     // scrambled password to every host on the segment: the user decides.
     if (outsideSubnet && delivery == Delivery::UnicastWithinSubnet)

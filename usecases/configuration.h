@@ -14,10 +14,11 @@
 namespace kavren::usecases {
 
 // The settings of one device as the user typed them (a listed device, a plan
-// line), and the address the device reported.
+// line), and the address the device reported (nothing when the text it was
+// given names no address).
 struct SettingsText {
     std::string_view mac{};
-    std::string_view deviceIp{};
+    std::optional<protocol::Ipv4Address> deviceIp{};
     std::string_view ip{};
     std::string_view mask{};
     std::string_view gateway{};

@@ -31,9 +31,9 @@ std::string differences(const devices::DeviceRecord& found, const DeviceSettings
     auto dotted = [](const std::string& typed) {
         return protocol::Ipv4Address::parse(typed).value_or(protocol::Ipv4Address()).text();
     };
-    compare("ip", found.deviceIp, dotted(target.ip));
-    compare("mask", found.mask, dotted(target.mask));
-    compare("gateway", found.gateway, dotted(target.gateway));
+    compare("ip", devices::addressText(found.deviceIp), dotted(target.ip));
+    compare("mask", devices::addressText(found.mask), dotted(target.mask));
+    compare("gateway", devices::addressText(found.gateway), dotted(target.gateway));
     if (found.description != target.description.substr(0, protocol::kConfigDescriptionWidth))
         compare("description", found.description, target.description);
     return text;
@@ -53,7 +53,7 @@ std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& ada
                           adapter, broadcast ? Delivery::Broadcast : Delivery::UnicastWithinSubnet);
     result.outsideSubnet = route.outsideSubnet;
     if (route.refusal == RouteRefusal::OutsideSubnet) {
-        result.reason = "its address " + job.device->deviceIp +
+        result.reason = "its address " + devices::addressText(job.device->deviceIp) +
                         " lies outside the subnet of adapter " + adapter.address.text() +
                         ", so only a broadcast reaches it, and a broadcast hands the request "
                         "and its password to every host on the segment; add --broadcast to "

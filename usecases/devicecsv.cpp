@@ -163,12 +163,15 @@ std::string listedDevicesCsv(const devices::DeviceList& list) {
     appendDeviceCsvHeader(out, DeviceCsvColumns::WithoutDiscoveryPath);
     for (int n = 1; n <= list.size(); ++n) {
         const devices::ListedDevice& listed = list.device(n);
+        const std::string deviceIp = devices::addressText(listed.deviceIp);
+        const std::string mask = list.field(devices::DeviceField::Mask, n);
+        const std::string gateway = list.field(devices::DeviceField::Gateway, n);
         const DeviceCsvRecord device{.mac = listed.mac,
                                      .name = listed.name,
                                      .version = listed.version,
-                                     .deviceIp = listed.deviceIp,
-                                     .mask = listed.mask,
-                                     .gateway = listed.gateway,
+                                     .deviceIp = deviceIp,
+                                     .mask = mask,
+                                     .gateway = gateway,
                                      .description = listed.description,
                                      .foundVia = {},
                                      .sender = {}};

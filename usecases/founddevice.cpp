@@ -85,9 +85,9 @@ void FoundDevices::add(devices::DeviceRecord record, protocol::Ipv4Address found
 
 bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& target) {
     using protocol::Ipv4Address;
-    return Ipv4Address::parse(found.deviceIp) == Ipv4Address::parse(target.ip) &&
-           Ipv4Address::parse(found.mask) == Ipv4Address::parse(target.mask) &&
-           Ipv4Address::parse(found.gateway) == Ipv4Address::parse(target.gateway) &&
+    return found.deviceIp == Ipv4Address::parse(target.ip) &&
+           found.mask == Ipv4Address::parse(target.mask) &&
+           found.gateway == Ipv4Address::parse(target.gateway) &&
            found.description == target.description.substr(0, protocol::kConfigDescriptionWidth);
 }
 

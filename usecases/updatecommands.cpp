@@ -47,9 +47,9 @@ std::vector<std::string> UpdateCommands::confirmationLines(const devices::Device
     lines.emplace_back(kSettingInfo);
     for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
         const auto field = static_cast<devices::DeviceField>(f);
-        std::string_view value = list.field(field, row);
-        if (field == devices::DeviceField::NewPassword && value.empty())
-            value = kNoChange;
+        const std::string text = list.field(field, row);
+        const std::string_view value =
+            field == devices::DeviceField::NewPassword && text.empty() ? kNoChange : text;
         lines.push_back(settingLine(devices::DeviceList::fieldName(field), value));
     }
     return lines;
@@ -86,12 +86,12 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
     const devices::ListedDevice& device = m_devices.device(row);
     const Route route =
         routeTo({.mac = device.mac,
-                 .deviceIp = address.value_or(device.deviceIp),
+                 .deviceIp = address ? protocol::Ipv4Address::parse(*address) : device.deviceIp,
                  .ip = m_devices.field(devices::DeviceField::Ip, row),
-                 .mask = device.mask,
-                 .gateway = device.gateway,
+                 .mask = m_devices.field(devices::DeviceField::Mask, row),
+                 .gateway = m_devices.field(devices::DeviceField::Gateway, row),
                  .description = device.description,
-                 .newPassword = m_devices.field(devices::DeviceField::NewPassword, row)},
+                 .newPassword = m_devices.newPassword(row)},
                 Adapter{}, broadcast ? Delivery::Broadcast : Delivery::Unicast);
     // Judged before the user is asked for a password.
     if (!route.request) {

@@ -56,35 +56,9 @@ void sendToWindow(const std::vector<std::uint8_t>& datagram) {
 
 class MainWindowLabTest : public testsupport::WindowLabTest {
 protected:
-    // Starts the emulator and the real window; false (with a failure) when
-    // either cannot be had.
     bool start(std::vector<std::string> emulatorOptions, const char* devices = kDevices) {
-        deviceFile = lab::writeDeviceFile(devices);
-        if (deviceFile.empty()) {
-            ADD_FAILURE() << "no device file";
-            return false;
-        }
-        emulatorOptions.insert(emulatorOptions.begin(), {"--devices", deviceFile});
-        if (!startEmulator(std::move(emulatorOptions)))
-            return false;
-        window = testsupport::openProgramWindows();
-        if (!window->IdUDPServer.active()) {
-            ADD_FAILURE() << "receiving endpoint not open";
-            return false;
-        }
-        return true;
+        return startWindow(devices, std::move(emulatorOptions));
     }
-
-    bool waitForRows(int deviceRows, std::chrono::milliseconds timeout = 5s) {
-        return QTest::qWaitFor([&] { return window->grid().deviceRowCount() >= deviceRows; },
-                               static_cast<int>(timeout.count()));
-    }
-
-    QString cell(int col, int row) const {
-        return window->gridModel()->indexOf(col, row).data().toString();
-    }
-
-    std::optional<int> rowOf(const char* mac) const { return window->deviceList().findByMac(mac); }
 };
 
 TEST_F(MainWindowLabTest, RefreshListsEveryDeviceOnceWithItsTexts) {

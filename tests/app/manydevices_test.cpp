@@ -198,6 +198,7 @@ TEST_F(ManyDevicesTest, OnePasswordForTheRemainingDevicesOfARun) {
         if (!confirm)
             return ModalWatcher::pressOk(dialog);
         offered.push_back(!confirm->RunPassword->isHidden() && !confirm->RunPassword->isChecked());
+        EXPECT_EQ(confirm->CancelBtn->nextInFocusChain(), confirm->RunPassword);
         confirm->Password->setText(QStringLiteral("pw"));
         confirm->RunPassword->setChecked(true);  // taken only where offered
         confirm->OKBtn->click();
@@ -240,6 +241,11 @@ TEST_F(ManyDevicesTest, EachOutcomeMarksItsRowApartFromTheConflictRed) {
               QStringLiteral("Last update: sent to 192.168.0.10, answered \"Password Error\""));
     EXPECT_EQ(cellIndex(0, 2).data(Qt::ToolTipRole),
               cellIndex(0, 2).data(Qt::AccessibleDescriptionRole));
+    // Heard in the cells a reader can stand on, beside an address mark.
+    EXPECT_EQ(cellIndex(DeviceGrid::ColDeviceIp, 2).data(Qt::AccessibleDescriptionRole).toString(),
+              cellIndex(0, 2).data(Qt::AccessibleDescriptionRole).toString() +
+                  QStringLiteral("; ") +
+                  cellIndex(DeviceGrid::ColDeviceIp, 2).data(Qt::ToolTipRole).toString());
     ASSERT_EQ(window->updateResults().size(), 2u);
     EXPECT_EQ(window->updateResults()[1].answer, "Password Error");
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window read at its default size: every caption and every full-length
-// device text whole in its widget or cell, row numbers of long lists whole,
-// columns the user can widen, and what a screen reader hears. CTest also
-// runs these cases at QT_SCALE_FACTOR 1.25, 1.5 and 2.
+// device text whole in its widget or cell (in the dialogs it opens too), row numbers of long lists
+// whole, columns the user can widen, and what a screen reader hears. CTest also runs these cases at
+// QT_SCALE_FACTOR 1.25, 1.5 and 2.
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QCheckBox>
@@ -16,9 +16,11 @@
 #include <QTextCursor>
 #include <cmath>
 
+#include "app/filladdressesdlg.h"
 #include "app/findbar.h"
 #include "app/logolabel.h"
 #include "app/pwddlg.h"
+#include "app/updateresultsdlg.h"
 #include "tests/support/mainwindowfixture.h"
 
 namespace kavren::app {
@@ -61,7 +63,13 @@ protected:
         devices::DeviceList& list = window->deviceList();
         list.beginAppendBatch();
         for (int i = 0; i < count; ++i)
-            list.append({"02-00-00-00-00-00", "", "", "10.0.0.1", "", "", ""});
+            list.append({"02-00-00-00-00-00",
+                         "",
+                         "",
+                         *protocol::Ipv4Address::parse("10.0.0.1"),
+                         {},
+                         {},
+                         ""});
         list.endAppendBatch();
     }
 };
@@ -86,30 +94,51 @@ int captionRoom(QAbstractButton* button) {
 
 TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
     showWindow();
-    // Every caption in its widget.
-    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
-        if (button->text().isEmpty() || !button->isVisible())
-            continue;
-        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), captionRoom(button))
-            << button->objectName().toStdString() << " " << button->font().family().toStdString();
+    // The window and the dialogs it opens, each as it shows: the
+    // confirmation offering one password for the run, Fill Addresses and
+    // Update Results.
+    PwdDlg->offerRunPassword(true);
+    FillAddressesDlg fill(window.get());
+    window->showUpdateResults();
+    const QList<QWidget*> roots = {window.get(), PwdDlg, &fill,
+                                   widget<UpdateResultsDlg>(*window, "UpdateResultsDlg")};
+    for (QWidget* root : roots) {
+        root->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(root));
+        const std::string where = root->objectName().toStdString() + ": ";
+        for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+            if (button->text().isEmpty() || !button->isVisible())
+                continue;
+            EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), captionRoom(button))
+                << where << button->objectName().toStdString() << " "
+                << button->font().family().toStdString();
+        }
+        for (QLabel* label : root->findChildren<QLabel*>()) {
+            if (label->text().isEmpty() || !label->isVisible())
+                continue;
+            const QRect room = label->contentsRect();
+            if (label->wordWrap())
+                EXPECT_LE(label->heightForWidth(room.width()), room.height()) << where;
+            else
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), room.width())
+                    << where << label->text().toStdString();
+        }
+        // The headers, inside the header's margins.
+        for (QHeaderView* header : root->findChildren<QHeaderView*>()) {
+            if (header->orientation() != Qt::Horizontal || !header->isVisible())
+                continue;
+            const int margin =
+                header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+            for (int c = 0; c < header->count(); ++c) {
+                const QString title =
+                    header->model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+                EXPECT_LE(header->fontMetrics().horizontalAdvance(title),
+                          header->sectionSize(c) - 2 * margin)
+                    << where << title.toStdString();
+            }
+        }
     }
-    for (QLabel* label :
-         {widget<QLabel>(*window, "Label1"), widget<QLabel>(*window, "StatusPanel0"),
-          widget<QLabel>(*window, "StatusPanel1")}) {
-        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
-                  label->contentsRect().width())
-            << label->objectName().toStdString();
-    }
-    // The headers, inside the header's margins.
-    const int headerMargin =
-        header()->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
-    for (int c = 0; c < DeviceGrid::kColCount; ++c) {
-        const QString title =
-            window->gridModel()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-        EXPECT_LE(header()->fontMetrics().horizontalAdvance(title),
-                  header()->sectionSize(c) - 2 * headerMargin)
-            << title.toStdString();
-    }
+    PwdDlg->hide();
     // Where the face fits, the grid keeps its own widths.
     const int seedWidths[] = {16, 96, 80, 80, 80, 72, 72, 72, 72, 116};
     if (narrowFace()) {
@@ -124,7 +153,8 @@ TEST_F(ReadableTest, EveryTextIsWholeInItsWidgetOrCell) {
         const std::string mac = QStringList(6, hex).join(QLatin1Char('-')).toStdString();
         const std::string address =
             QStringList(4, QString::number(value)).join(QLatin1Char('.')).toStdString();
-        list.append({mac, "", "", address, address, address, ""});
+        const auto dotted = *protocol::Ipv4Address::parse(address);
+        list.append({mac, "", "", dotted, dotted, dotted, ""});
     }
     const QFontMetrics cells = widget<DevListView>(*window, "DevList")->fontMetrics();
     QStringList cut;
@@ -171,7 +201,9 @@ TEST_F(ReadableTest, RowNumbersStayWholeAsTheListGrows) {
 TEST_F(ReadableTest, DividersDragAndDoubleClickAndNothingIsKept) {
     showWindow();
     window->deviceList().append({"02-C4-7E-0A-1C-0E", "a much longer device name than fits", "1.0",
-                                 "192.168.0.101", "255.255.255.0", "192.168.0.1", ""});
+                                 *protocol::Ipv4Address::parse("192.168.0.101"),
+                                 *protocol::Ipv4Address::parse("255.255.255.0"),
+                                 *protocol::Ipv4Address::parse("192.168.0.1"), ""});
     const std::vector<int> startWidths = widths();
     QWidget* handleArea = header()->viewport();
     const auto divider = [this](int col) {

@@ -126,9 +126,9 @@ TEST_F(ReplyPacerTest, OutsideASliceAnEventIsPassedAtOnce) {
     EXPECT_EQ(heard.log, (std::vector<std::string>{"result Pump (01): Setting OK"}));
 }
 
-// Within a slice only the latest device event is passed on, and a full list
+// Within a slice only the latest device listed is passed on, and a full list
 // only when it came after that event: the front end ends where it would
-// have ended had it heard every event.
+// have ended had it heard every event. Every result is passed, at once.
 TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
     struct Case {
         const char* what;
@@ -147,7 +147,13 @@ TEST_F(ReplyPacerTest, ASliceKeepsTheLatestDeviceEventAndALaterFullList) {
              p.resultReceived("Pump", "01", "Password Error", false);
              p.deviceListed("Valve", "02");
          },
-         {"listed Valve (02)"}},
+         {"refused Pump (01): Password Error", "listed Valve (02)"}},
+        {"two results",
+         [](ReplyPacer& p) {
+             p.resultReceived("Pump", "01", "Setting OK", true);
+             p.resultReceived("Valve", "02", "Setting OK", true);
+         },
+         {"result Pump (01): Setting OK", "result Valve (02): Setting OK"}},
         {"listed, then the list full",
          [](ReplyPacer& p) {
              p.deviceListed("Pump", "01");

@@ -224,9 +224,9 @@ protected:
             t.mac = d.mac;
             t.name = d.name;
             t.version = "1.0";
-            t.deviceIp = d.ip;
-            t.mask = "255.255.255.0";
-            t.gateway = "198.18.0.1";
+            t.deviceIp = testsupport::ipv4(d.ip);
+            t.mask = testsupport::ipv4("255.255.255.0");
+            t.gateway = testsupport::ipv4("198.18.0.1");
             t.description = d.name;
             list.append(t);
         }

@@ -25,9 +25,9 @@ devices::DeviceRecord found(const char* mac, const char* ip) {
     return {.mac = mac,
             .name = "",
             .version = "",
-            .deviceIp = ip,
-            .mask = "",
-            .gateway = "",
+            .deviceIp = *protocol::Ipv4Address::parse(ip),
+            .mask = {},
+            .gateway = {},
             .description = ""};
 }
 const protocol::Ipv4Address kVia = *protocol::Ipv4Address::parse("198.18.0.1");
@@ -122,10 +122,10 @@ TEST(RollbackTest, UndoesChangesThatWentOutAndDidNotHold) {
                             {}};
     // Not seen again: where it was asked to move; seen: where it is.
     usecases::FoundDevices none, assumed, seen;
-    EXPECT_EQ(rollbackJob(job, none, assumed).device->deviceIp, "10.0.0.50");
+    EXPECT_EQ(devices::addressText(rollbackJob(job, none, assumed).device->deviceIp), "10.0.0.50");
     EXPECT_EQ(rollbackJob(job, none, assumed).target.ip, "10.0.0.1");
     seen.add(found("M", "10.0.0.77"), kVia, kSender);
-    EXPECT_EQ(rollbackJob(job, seen, assumed).device->deviceIp, "10.0.0.77");
+    EXPECT_EQ(devices::addressText(rollbackJob(job, seen, assumed).device->deviceIp), "10.0.0.77");
     usecases::JobResult undone;
     undone.state = JobState::RollbackFailed;
     undone.reason = "not found again";

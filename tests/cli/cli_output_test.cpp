@@ -21,9 +21,9 @@ namespace {
 const devices::DeviceRecord kAwkward{.mac = "02-AA-00-00-00-01",
                                      .name = "<b>Pump</b>",
                                      .version = "",
-                                     .deviceIp = "10.0.0.5",
-                                     .mask = "255.255.255.0",
-                                     .gateway = "0.0.0.0",
+                                     .deviceIp = *protocol::Ipv4Address::parse("10.0.0.5"),
+                                     .mask = *protocol::Ipv4Address::parse("255.255.255.0"),
+                                     .gateway = *protocol::Ipv4Address::parse("0.0.0.0"),
                                      .description = "100%s %1 Caf\xE9\x80"};
 const protocol::Ipv4Address kVia = *protocol::Ipv4Address::parse("198.18.0.1");
 const protocol::Ipv4Address kSender = *protocol::Ipv4Address::parse("10.0.0.5");
@@ -38,9 +38,9 @@ TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
     devices.add({.mac = "02-AA-00-00-00-02",
                  .name = "x",
                  .version = "",
-                 .deviceIp = "10.0.0.6",
-                 .mask = "",
-                 .gateway = "",
+                 .deviceIp = *protocol::Ipv4Address::parse("10.0.0.6"),
+                 .mask = {},
+                 .gateway = {},
                  .description = ""},
                 {}, {});
     const QByteArray table = devicesTable(devices);

@@ -28,7 +28,7 @@ using testsupport::foundRecord;
 std::vector<std::uint8_t> requestBytes(const std::string& newPassword,
                                        const std::string& currentPassword) {
     const auto settings = usecases::checkSettings({.mac = "02-AA-00-00-00-01",
-                                                   .deviceIp = "10.0.0.1",
+                                                   .deviceIp = testsupport::ipv4("10.0.0.1"),
                                                    .ip = "10.0.0.1",
                                                    .mask = "255.0.0.0",
                                                    .gateway = "10.0.0.254",

@@ -16,9 +16,9 @@ DeviceRecord device(const std::string& mac, const std::string& ip) {
     return {.mac = mac,
             .name = "",
             .version = "",
-            .deviceIp = ip,
-            .mask = "255.255.255.0",
-            .gateway = "",
+            .deviceIp = *protocol::Ipv4Address::parse(ip),
+            .mask = *protocol::Ipv4Address::parse("255.255.255.0"),
+            .gateway = {},
             .description = ""};
 }
 

@@ -25,9 +25,9 @@ protected:
         devices.append({.mac = mac,
                         .name = name,
                         .version = version,
-                        .deviceIp = ip,
-                        .mask = "255.255.0.0",
-                        .gateway = "10.9.9.9",
+                        .deviceIp = *protocol::Ipv4Address::parse(ip),
+                        .mask = *protocol::Ipv4Address::parse("255.255.0.0"),
+                        .gateway = *protocol::Ipv4Address::parse("10.9.9.9"),
                         .description = description});
     }
     // Searches the list's fields and the index; both must agree.

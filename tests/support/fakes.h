@@ -155,9 +155,9 @@ inline devices::DeviceRecord deviceRow(const std::string& mac, const std::string
     return {.mac = mac,
             .name = name,
             .version = "1.0",
-            .deviceIp = "10.0.0.1",
-            .mask = "255.0.0.0",
-            .gateway = "10.0.0.254",
+            .deviceIp = ipv4("10.0.0.1"),
+            .mask = ipv4("255.0.0.0"),
+            .gateway = ipv4("10.0.0.254"),
             .description = "desc"};
 }
 
@@ -168,9 +168,9 @@ inline devices::DeviceRecord foundRecord(const std::string& mac, const std::stri
     return {.mac = mac,
             .name = "dev",
             .version = "",
-            .deviceIp = ip,
-            .mask = "255.255.255.0",
-            .gateway = gateway,
+            .deviceIp = ipv4(ip),
+            .mask = ipv4("255.255.255.0"),
+            .gateway = ipv4(gateway),
             .description = "old"};
 }
 

@@ -101,9 +101,9 @@ ConfigJob job() {
     static const devices::DeviceRecord record{.mac = "00-1A-2B-3C-4D-5E",
                                               .name = "dev",
                                               .version = "1.0",
-                                              .deviceIp = "10.0.0.9",
-                                              .mask = "255.255.255.0",
-                                              .gateway = "10.0.0.1",
+                                              .deviceIp = testsupport::ipv4("10.0.0.9"),
+                                              .mask = testsupport::ipv4("255.255.255.0"),
+                                              .gateway = testsupport::ipv4("10.0.0.1"),
                                               .description = "old"};
     return {
         {&record, testsupport::ipv4(kAdapter), testsupport::ipv4("10.0.0.9"), {}},

@@ -117,9 +117,9 @@ TEST(DeviceCsv, TheGridsDeviceRowsWithoutThePasswordOrNewAddress) {
     list.append({.mac = "02-00-00-00-00-01",
                  .name = "A,B",
                  .version = "1",
-                 .deviceIp = "10.0.0.1",
-                 .mask = "255.0.0.0",
-                 .gateway = "10.0.0.254",
+                 .deviceIp = *protocol::Ipv4Address::parse("10.0.0.1"),
+                 .mask = *protocol::Ipv4Address::parse("255.0.0.0"),
+                 .gateway = *protocol::Ipv4Address::parse("10.0.0.254"),
                  .description = "x"});
     list.setField(devices::DeviceField::NewPassword, 1, "secret");
     list.setField(devices::DeviceField::Ip, 1, "10.0.0.77");

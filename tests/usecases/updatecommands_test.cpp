@@ -22,9 +22,9 @@ devices::DeviceRecord device(std::string name, std::string mac, std::string devi
     t.mac = std::move(mac);
     t.name = std::move(name);
     t.version = "v1.0";
-    t.deviceIp = std::move(deviceIp);
-    t.mask = "255.255.255.0";
-    t.gateway = "192.168.0.1";
+    t.deviceIp = protocol::Ipv4Address::parse(deviceIp);
+    t.mask = testsupport::ipv4("255.255.255.0");
+    t.gateway = testsupport::ipv4("192.168.0.1");
     t.description = "Lab";
     return t;
 }
@@ -238,14 +238,15 @@ TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
 
-    const auto settings = checkSettings({.mac = "00-1A-2B-3C-4D-5E",
-                                         .deviceIp = " 192.168.000.100 ",
-                                         .ip = "192.168.0.50",
-                                         .mask = "255.255.255.0",
-                                         .gateway = "192.168.0.1",
-                                         .description = "Lab",
-                                         .newPassword = "n%s"},
-                                        false);
+    const auto settings =
+        checkSettings({.mac = "00-1A-2B-3C-4D-5E",
+                       .deviceIp = protocol::Ipv4Address::parse(" 192.168.000.100 "),
+                       .ip = "192.168.0.50",
+                       .mask = "255.255.255.0",
+                       .gateway = "192.168.0.1",
+                       .description = "Lab",
+                       .newPassword = "n%s"},
+                      false);
     ASSERT_TRUE(settings);
     RecordingSender direct;
     sendConfiguration(*settings, "secret", direct);
@@ -254,13 +255,13 @@ TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     EXPECT_EQ(direct.sent[0].host, "192.168.0.100");
 
     EXPECT_FALSE(checkSettings({.mac = "00-1A-2B-3C-4D-5E",
-                                .deviceIp = "x",
+                                .deviceIp = protocol::Ipv4Address::parse("x"),
                                 .ip = "1.2.3.4",
                                 .mask = "255.0.0.0",
                                 .gateway = "1.0.0.1"},
                                false));
     const auto broadcast = checkSettings({.mac = "00-1A-2B-3C-4D-5E",
-                                          .deviceIp = "x",
+                                          .deviceIp = protocol::Ipv4Address::parse("x"),
                                           .ip = "1.2.3.4",
                                           .mask = "255.0.0.0",
                                           .gateway = "1.0.0.1"},
