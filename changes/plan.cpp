@@ -212,8 +212,8 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             if (other->mac == entry.mac || other->deviceIp != ip)
                 continue;
             const auto moved = targetOfMac.find(other->mac);
-            const bool keepsIt =
-                moved == targetOfMac.end() || moved->second == devices::addressText(other->deviceIp);
+            const bool keepsIt = moved == targetOfMac.end() ||
+                                 moved->second == devices::addressText(other->deviceIp);
             if (keepsIt)
                 entry.errors.push_back("address " + entry.target.ip + " is used by " + other->mac);
         }

@@ -105,14 +105,14 @@ QByteArray devicesPrometheus(const usecases::FoundDevices& devices,
 QByteArray devicesZabbix(const usecases::FoundDevices& devices) {
     QJsonArray array;
     for (const usecases::FoundDevice d : devices) {
-        array.append(
-            QJsonObject{{QStringLiteral("{#MAC}"), fromDevice(d->mac)},
-                        {QStringLiteral("{#NAME}"), fromDevice(d->name)},
-                        {QStringLiteral("{#IP}"), fromDevice(devices::addressText(d->deviceIp))},
-                        {QStringLiteral("{#MASK}"), fromDevice(devices::addressText(d->mask))},
-                        {QStringLiteral("{#GATEWAY}"), fromDevice(devices::addressText(d->gateway))},
-                        {QStringLiteral("{#DESCRIPTION}"), fromDevice(d->description)},
-                        {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia.text())}});
+        array.append(QJsonObject{
+            {QStringLiteral("{#MAC}"), fromDevice(d->mac)},
+            {QStringLiteral("{#NAME}"), fromDevice(d->name)},
+            {QStringLiteral("{#IP}"), fromDevice(devices::addressText(d->deviceIp))},
+            {QStringLiteral("{#MASK}"), fromDevice(devices::addressText(d->mask))},
+            {QStringLiteral("{#GATEWAY}"), fromDevice(devices::addressText(d->gateway))},
+            {QStringLiteral("{#DESCRIPTION}"), fromDevice(d->description)},
+            {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia.text())}});
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
