@@ -43,8 +43,8 @@ std::string differences(const devices::DeviceRecord& found, const DeviceSettings
 
 std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& adapter,
                                         bool broadcast, JobResult& result) {
-    Route route = routeTo({.mac = job.device.mac,
-                           .deviceIp = job.device.deviceIp,
+    Route route = routeTo({.mac = job.device->mac,
+                           .deviceIp = job.device->deviceIp,
                            .ip = job.target.ip,
                            .mask = job.target.mask,
                            .gateway = job.target.gateway,
@@ -53,7 +53,7 @@ std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& ada
                           adapter, broadcast ? Delivery::Broadcast : Delivery::UnicastWithinSubnet);
     result.outsideSubnet = route.outsideSubnet;
     if (route.refusal == RouteRefusal::OutsideSubnet) {
-        result.reason = "its address " + devices::addressText(job.device.deviceIp) +
+        result.reason = "its address " + devices::addressText(job.device->deviceIp) +
                         " lies outside the subnet of adapter " + adapter.address.text() +
                         ", so only a broadcast reaches it, and a broadcast hands the request "
                         "and its password to every host on the segment; add --broadcast to "
@@ -145,7 +145,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
     std::map<std::string, std::size_t> waiting;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (results[i].state == JobState::Sent)
-            waiting.emplace(jobs[i].device.mac, i);
+            waiting.emplace(jobs[i].device->mac, i);
     }
     if (waiting.empty())
         return;
@@ -185,27 +185,22 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
     }
     if (rounds.adapters.empty())
         return;
-    const std::vector<FoundDevice> found = findDevices(m_port, m_clock, rounds).devices;
-    std::map<std::string, const FoundDevice*> byMac;
-    for (const FoundDevice& device : found)
-        byMac.emplace(device.mac, &device);
+    const FoundDevices found = findDevices(m_port, m_clock, rounds);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         JobResult& result = results[i];
         if (!wanted(result))
             continue;
-        const auto it = byMac.find(jobs[i].device.mac);
-        const FoundDevice* reported = it != byMac.end() ? it->second : nullptr;
+        std::optional<FoundDevice> reported = found.byMac(jobs[i].device->mac);
         // A MAC that more than one sender answers with is judged by the reply
         // of the sender the request went to, or of the address it moved to.
-        std::optional<FoundDevice> claim;
         if (reported && !reported->rivals.empty()) {
-            claim = trustedClaim(*reported, jobs[i].device.sender);
+            std::optional<FoundDevice> claim = trustedClaim(*reported, jobs[i].device.sender);
             if (const auto moved = protocol::Ipv4Address::parse(jobs[i].target.ip); !claim && moved)
                 claim = trustedClaim(*reported, *moved);
             if (claim)
-                reported = &*claim;
+                reported = claim;
         }
-        if (reported && reportsSettings(*reported, jobs[i].target)) {
+        if (reported && reportsSettings(*reported->record, jobs[i].target)) {
             result.state = JobState::Verified;
         } else if (!final || result.state == JobState::Failed) {
             continue;  // sent again, or its failure stands
@@ -215,7 +210,7 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
                                                    : "not found again";
         } else {
             result.state = JobState::Failed;
-            result.reason = "found again, but " + differences(*reported, jobs[i].target);
+            result.reason = "found again, but " + differences(*reported->record, jobs[i].target);
         }
         report(i, result);
     }
