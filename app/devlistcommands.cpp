@@ -360,8 +360,9 @@ void DevListCommands::fillAddresses() {
     for (int row = 1; m_grid.isDeviceRow(row); ++row) {
         if (filled.contains(row))
             continue;
-        for (const int col : {int{DeviceGrid::ColDeviceIp}, int{DeviceGrid::ColIp}}) {
-            if (const auto value = protocol::Ipv4Address::parse(m_grid.cell(col, row)))
+        const devices::DeviceList& list = m_grid.list();
+        for (const auto value : {list.device(row).deviceIp, list.addressToTake(row)}) {
+            if (value)
                 taken.insert(value->value());
         }
     }

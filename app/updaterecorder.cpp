@@ -20,8 +20,8 @@ bool UpdateRecorder::sending(const devices::DeviceList& list, int row,
                              protocol::Ipv4Address adapter, std::string& error,
                              const std::string& undoes) {
     Change change;
-    static_cast<devices::DeviceRecord&>(change.job.device) = list.reported(row);
-    change.job.device.foundVia = adapter;
+    change.reported = std::make_unique<const devices::DeviceRecord>(list.reported(row));
+    change.job.device = {change.reported.get(), adapter, {}, {}};
     change.job.target = {
         list.field(devices::DeviceField::Ip, row), list.field(devices::DeviceField::Mask, row),
         list.field(devices::DeviceField::Gateway, row), list.device(row).description};

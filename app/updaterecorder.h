@@ -3,11 +3,13 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "changes/audittrail.h"
+#include "devices/devicerecord.h"
 #include "protocol/ipv4.h"
 #include "usecases/configurationrun.h"
 
@@ -50,6 +52,9 @@ public:
 
 private:
     struct Change {
+        // The device as it reported before the change; job.device points
+        // at it (on the heap, so that moving the change keeps it there).
+        std::unique_ptr<const devices::DeviceRecord> reported;
         usecases::ConfigJob job;
         usecases::JobResult result;
         std::string undoes;

@@ -30,8 +30,8 @@ std::string quoted(const std::string& text) {
 }  // namespace
 
 usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device) {
-    return {devices::addressText(device.deviceIp), devices::addressText(device.mask),
-            devices::addressText(device.gateway), device.description};
+    return {devices::addressText(device->deviceIp), devices::addressText(device->mask),
+            devices::addressText(device->gateway), device->description};
 }
 
 PlanFile parsePlan(const QByteArray& content) {
@@ -131,12 +131,8 @@ std::optional<std::string> normaliseMac(const std::string& text) {
 }
 
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
-                                 const std::vector<usecases::FoundDevice>& found,
+                                 const usecases::FoundDevices& found,
                                  const std::vector<protocol::Ipv4Address>& trustedSenders) {
-    std::map<std::string, const usecases::FoundDevice*> byMac;
-    for (const usecases::FoundDevice& device : found)
-        byMac.emplace(device.mac, &device);
-
     std::vector<PlanEntry> entries;
     std::map<std::string, int> macLines;
     for (const PlanRow& row : rows) {
@@ -149,20 +145,20 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             entry.errors.push_back("MAC address " + quoted(row.mac) + " not readable");
         } else if (const auto [it, fresh] = macLines.emplace(*mac, row.line); !fresh) {
             entry.errors.push_back("MAC address also listed on line " + std::to_string(it->second));
-        } else if (const auto device = byMac.find(*mac); device == byMac.end()) {
+        } else if (const auto device = found.byMac(*mac); !device) {
             entry.errors.push_back("MAC address not found");
-        } else if (device->second->rivals.empty()) {
-            entry.device = *device->second;
+        } else if (device->rivals.empty()) {
+            entry.device = device;
         } else {
             // Whoever gets the request also gets the device's password, so a
             // MAC that two hosts answer for waits for the user to pick one.
             for (const protocol::Ipv4Address sender : trustedSenders) {
                 if (!entry.device)
-                    entry.device = usecases::trustedClaim(*device->second, sender);
+                    entry.device = usecases::trustedClaim(*device, sender);
             }
             if (!entry.device) {
                 entry.errors.push_back("MAC address claimed by " +
-                                       usecases::claimantsText(*device->second) +
+                                       usecases::claimantsText(*device) +
                                        ": another host may be answering in its place; add "
                                        "--sender ADDRESS to name the one to trust");
             }
@@ -215,14 +211,14 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             entry.errors.push_back("address " + entry.target.ip + " also given to line " +
                                    std::to_string(it->second->line));
         }
-        for (const usecases::FoundDevice& other : found) {
-            if (other.mac == entry.mac || other.deviceIp != ip)
+        for (const usecases::FoundDevice other : found) {
+            if (other->mac == entry.mac || other->deviceIp != ip)
                 continue;
-            const auto moved = targetOfMac.find(other.mac);
-            const bool keepsIt =
-                moved == targetOfMac.end() || moved->second == devices::addressText(other.deviceIp);
+            const auto moved = targetOfMac.find(other->mac);
+            const bool keepsIt = moved == targetOfMac.end() ||
+                                 moved->second == devices::addressText(other->deviceIp);
             if (keepsIt)
-                entry.errors.push_back("address " + entry.target.ip + " is used by " + other.mac);
+                entry.errors.push_back("address " + entry.target.ip + " is used by " + other->mac);
         }
         if (!gateway->isAny() && devices::sameSubnet(entry.target.gateway, entry.target.ip,
                                                      entry.target.mask) == false) {
@@ -251,13 +247,11 @@ std::optional<std::vector<std::string>> consecutiveAddresses(const std::string& 
     return addresses;
 }
 
-std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
+std::optional<std::vector<PlanRow>> sequentialPlan(const usecases::FoundDevices& found,
                                                    const std::string& first) {
-    std::vector<const usecases::FoundDevice*> sorted;
-    for (const usecases::FoundDevice& device : found)
-        sorted.push_back(&device);
+    std::vector<usecases::FoundDevice> sorted(found.begin(), found.end());
     std::sort(sorted.begin(), sorted.end(),
-              [](const usecases::FoundDevice* a, const usecases::FoundDevice* b) {
+              [](const usecases::FoundDevice& a, const usecases::FoundDevice& b) {
                   return a->mac < b->mac;
               });
     const auto addresses = consecutiveAddresses(first, sorted.size(), {});
@@ -265,7 +259,7 @@ std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::F
         return std::nullopt;
     std::vector<PlanRow> rows;
     int line = 0;
-    for (const usecases::FoundDevice* device : sorted) {
+    for (const usecases::FoundDevice& device : sorted) {
         PlanRow row;
         row.line = line + 1;
         row.mac = device->mac;

@@ -42,7 +42,7 @@ PlanFile parsePlan(const QByteArray& content);
 struct PlanEntry {
     int line = 0;
     std::string mac;  // normalised MAC text when readable, else as written
-    std::optional<usecases::FoundDevice> device;
+    std::optional<usecases::FoundDevice> device;  // into the FoundDevices checked against
     usecases::DeviceSettings target;
     std::string newPassword;
     std::vector<std::string> errors;
@@ -63,7 +63,7 @@ std::optional<std::string> normaliseMac(const std::string& text);
 // which is among `trustedSenders` (the reply of the one that is counts). An
 // over-long description is a warning.
 std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
-                                 const std::vector<usecases::FoundDevice>& found,
+                                 const usecases::FoundDevices& found,
                                  const std::vector<protocol::Ipv4Address>& trustedSenders = {});
 
 // `count` consecutive addresses from `first`, passing over those in
@@ -76,7 +76,7 @@ std::optional<std::vector<std::string>> consecutiveAddresses(const std::string& 
 // Consecutive addresses from `first` for the found devices in MAC order,
 // everything else kept. Nothing when the addresses would run past the end
 // of the address space or `first` is unreadable.
-std::optional<std::vector<PlanRow>> sequentialPlan(const std::vector<usecases::FoundDevice>& found,
+std::optional<std::vector<PlanRow>> sequentialPlan(const usecases::FoundDevices& found,
                                                    const std::string& first);
 
 }  // namespace kavren::changes

@@ -55,8 +55,7 @@ bool openFinder(DeviceFinder& finder) {
     }
 }
 
-std::vector<usecases::FoundDevice> discoverWithProgress(DeviceFinder& finder,
-                                                        const NetworkOptions& options) {
+usecases::FoundDevices discoverWithProgress(DeviceFinder& finder, const NetworkOptions& options) {
     ProgressLine progress;
     std::size_t count = 0;
     std::string via;
@@ -65,7 +64,7 @@ std::vector<usecases::FoundDevice> discoverWithProgress(DeviceFinder& finder,
     };
     // A device answering on two adapters keeps the first reply's texts and
     // counts on each; the other senders are kept beside it.
-    std::vector<usecases::FoundDevice> found =
+    usecases::FoundDevices found =
         finder.discover(options.adapters, options.timeout, options.retries,
                         {.roundStarts =
                              [&](protocol::Ipv4Address adapter) {
@@ -84,12 +83,12 @@ std::vector<usecases::FoundDevice> discoverWithProgress(DeviceFinder& finder,
     // Any host on the segment can answer with a listed device's MAC and so
     // receive what is sent to that MAC; all the program can see is a second
     // sender, and it says so.
-    for (const usecases::FoundDevice& device : found) {
+    for (const usecases::FoundDevice device : found) {
         if (device.rivals.empty())
             continue;
         writeErr(QStringLiteral("kavren: warning: replies for %1 came from %2: another host may "
                                 "be answering in its place\n")
-                     .arg(qs(device.mac), qs(usecases::claimantsText(device))));
+                     .arg(qs(device->mac), qs(usecases::claimantsText(device))));
     }
     return found;
 }
@@ -186,8 +185,8 @@ bool Command::readNetworkOptions(const QCommandLineParser& parser, NetworkOption
     return true;
 }
 
-std::optional<std::vector<usecases::FoundDevice>> Command::openAndDiscover(
-    DeviceFinder& finder, const NetworkOptions& options) {
+std::optional<usecases::FoundDevices> Command::openAndDiscover(DeviceFinder& finder,
+                                                               const NetworkOptions& options) {
     if (options.adapters.empty()) {
         writeErr(QStringLiteral("kavren: no adapter has an IPv4 address\n"));
         return std::nullopt;

@@ -81,8 +81,8 @@ protected:
     // The discovery every such command starts with: no adapters, a port held
     // by another program and a failed send are reported here, and give
     // nothing.
-    static std::optional<std::vector<usecases::FoundDevice>> openAndDiscover(
-        DeviceFinder& finder, const NetworkOptions& options);
+    static std::optional<usecases::FoundDevices> openAndDiscover(DeviceFinder& finder,
+                                                                 const NetworkOptions& options);
     // Why nothing may have answered: the adapters, the wait and any firewall
     // rules that could drop the replies.
     static void diagnoseSilence(const NetworkOptions& options);

@@ -151,7 +151,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
         return ExitFailed;
-    std::vector<usecases::FoundDevice> found = std::move(*discovered);
+    usecases::FoundDevices found = std::move(*discovered);
     if (parser.isSet(QStringLiteral("sequential-from"))) {
         auto plan = changes::sequentialPlan(
             found, parser.value(QStringLiteral("sequential-from")).toStdString());

@@ -27,17 +27,17 @@ std::optional<protocol::Ipv4Address> DeviceFinder::adapterMask(protocol::Ipv4Add
     return it->second;
 }
 
-std::vector<usecases::FoundDevice> DeviceFinder::discover(
-    const std::vector<protocol::Ipv4Address>& adapters, std::chrono::milliseconds timeout,
-    int retries, const usecases::DiscoveryProgress& progress) {
+usecases::FoundDevices DeviceFinder::discover(const std::vector<protocol::Ipv4Address>& adapters,
+                                              std::chrono::milliseconds timeout, int retries,
+                                              const usecases::DiscoveryProgress& progress) {
     const SystemRunClock clock;
-    usecases::DiscoveryResult result = usecases::findDevices(
+    usecases::FoundDevices found = usecases::findDevices(
         *this, clock,
         {.adapters = adapters, .timeout = timeout, .retries = retries, .maxDevices = m_maxDevices},
         progress);
-    if (result.leftOut)
+    if (found.leftOut())
         m_leftOut = true;
-    return std::move(result.devices);
+    return found;
 }
 
 }  // namespace kavren::cli

@@ -25,12 +25,14 @@ public:
     // Opens the receiving endpoint; throws the endpoint layer's error (for
     // example when another program holds the port).
     void open() { m_exchange.open(); }
+    // Stops receiving: replies that still arrive are not queued for nobody.
+    void close() { m_exchange.close(); }
 
     // findDevices over this port and the system clock; a device beyond
     // maxDevices() is noted as left out.
-    std::vector<usecases::FoundDevice> discover(const std::vector<protocol::Ipv4Address>& adapters,
-                                                std::chrono::milliseconds timeout, int retries,
-                                                const usecases::DiscoveryProgress& progress = {});
+    usecases::FoundDevices discover(const std::vector<protocol::Ipv4Address>& adapters,
+                                    std::chrono::milliseconds timeout, int retries,
+                                    const usecases::DiscoveryProgress& progress = {});
 
     void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;

@@ -100,13 +100,13 @@ const QStringList& deviceHeaders() {
 }
 
 QStringList deviceFields(const usecases::FoundDevice& device) {
-    return {fromDevice(device.mac),
-            fromDevice(device.name),
-            fromDevice(device.version),
-            fromDevice(devices::addressText(device.deviceIp)),
-            fromDevice(devices::addressText(device.mask)),
-            fromDevice(devices::addressText(device.gateway)),
-            fromDevice(device.description),
+    return {fromDevice(device->mac),
+            fromDevice(device->name),
+            fromDevice(device->version),
+            fromDevice(devices::addressText(device->deviceIp)),
+            fromDevice(devices::addressText(device->mask)),
+            fromDevice(devices::addressText(device->gateway)),
+            fromDevice(device->description),
             fromDevice(device.foundVia.text()),
             fromDevice(device.sender.text())};
 }
@@ -121,14 +121,14 @@ QJsonObject deviceJson(const usecases::FoundDevice& device) {
     // came from the address it reports (one host may answer for several
     // devices, so a difference is told, not refused).
     QJsonArray others;
-    for (const usecases::FoundDevice& rival : device.rivals)
+    for (const usecases::RivalClaim& rival : device.rivals)
         others.append(fromDevice(rival.sender.text()));
     object.insert(QStringLiteral("other_senders"), others);
-    object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device.deviceIp);
+    object.insert(QStringLiteral("sender_is_device_ip"), device.sender == device->deviceIp);
     return object;
 }
 
-void writeDevicesTable(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out) {
+void writeDevicesTable(const usecases::FoundDevices& devices, const OutputSink& out) {
     QStringList headers{QStringLiteral("#")};
     headers += deviceHeaders();
     writeTable(
@@ -139,7 +139,7 @@ void writeDevicesTable(const std::vector<usecases::FoundDevice>& devices, const 
         out);
 }
 
-void writeDevicesJson(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out) {
+void writeDevicesJson(const usecases::FoundDevices& devices, const OutputSink& out) {
     // The array as QJsonDocument writes it indented, but one device at a
     // time: a long list is then never held as JSON values, nor as text.
     // Each level of nesting is four more spaces, so a device's own document
@@ -153,32 +153,32 @@ void writeDevicesJson(const std::vector<usecases::FoundDevice>& devices, const O
     out("]\n");
 }
 
-void writeDevicesCsv(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out) {
+void writeDevicesCsv(const usecases::FoundDevices& devices, const OutputSink& out) {
     // The window's export writes the same lines, through the same writer.
     std::string text;
     usecases::appendDeviceCsvHeader(text, usecases::DeviceCsvColumns::All);
     out(QByteArrayView(text));
-    for (const usecases::FoundDevice& d : devices) {
+    for (const usecases::FoundDevice d : devices) {
         text.clear();
         usecases::appendDeviceCsvLine(
             text,
-            {d.mac, d.name, d.version, devices::addressText(d.deviceIp),
-             devices::addressText(d.mask), devices::addressText(d.gateway), d.description,
+            {d->mac, d->name, d->version, devices::addressText(d->deviceIp),
+             devices::addressText(d->mask), devices::addressText(d->gateway), d->description,
              d.foundVia.text(), d.sender.text()},
             usecases::DeviceCsvColumns::All);
         out(QByteArrayView(text));
     }
 }
 
-QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices) {
+QByteArray devicesTable(const usecases::FoundDevices& devices) {
     return collected([&](const OutputSink& out) { writeDevicesTable(devices, out); });
 }
 
-QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices) {
+QByteArray devicesJson(const usecases::FoundDevices& devices) {
     return collected([&](const OutputSink& out) { writeDevicesJson(devices, out); });
 }
 
-QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices) {
+QByteArray devicesCsv(const usecases::FoundDevices& devices) {
     return collected([&](const OutputSink& out) { writeDevicesCsv(devices, out); });
 }
 

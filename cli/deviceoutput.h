@@ -45,11 +45,11 @@ QJsonObject deviceJson(const usecases::FoundDevice& device);
 
 // The device list as a table, a JSON array, CSV: written device by device
 // to `out`, or as one document.
-void writeDevicesTable(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out);
-void writeDevicesJson(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out);
-void writeDevicesCsv(const std::vector<usecases::FoundDevice>& devices, const OutputSink& out);
-QByteArray devicesTable(const std::vector<usecases::FoundDevice>& devices);
-QByteArray devicesJson(const std::vector<usecases::FoundDevice>& devices);
-QByteArray devicesCsv(const std::vector<usecases::FoundDevice>& devices);
+void writeDevicesTable(const usecases::FoundDevices& devices, const OutputSink& out);
+void writeDevicesJson(const usecases::FoundDevices& devices, const OutputSink& out);
+void writeDevicesCsv(const usecases::FoundDevices& devices, const OutputSink& out);
+QByteArray devicesTable(const usecases::FoundDevices& devices);
+QByteArray devicesJson(const usecases::FoundDevices& devices);
+QByteArray devicesCsv(const usecases::FoundDevices& devices);
 
 }  // namespace kavren::cli

@@ -71,7 +71,11 @@ int DiscoverCommand::run(const QCommandLineParser& parser) {
     auto discovered = openAndDiscover(finder, options);
     if (!discovered)
         return ExitFailed;
-    const std::vector<usecases::FoundDevice> found = std::move(*discovered);
+    const usecases::FoundDevices found = std::move(*discovered);
+    // Nothing more is received; under a flood the replies still coming in
+    // would otherwise fill the delivery queue (up to 64 MiB) while the list
+    // is written.
+    finder.close();
     // The list goes out in pieces as it is written: 100,000 devices are some
     // 40 MB of JSON, which would otherwise be held whole before the first byte.
     QByteArray pending;

@@ -35,11 +35,11 @@ QString family(const char* name, const char* help) {
 
 // Addresses that more than one device reports, compared by value as the
 // window's list marks them.
-int addressConflicts(const std::vector<usecases::FoundDevice>& devices) {
+int addressConflicts(const usecases::FoundDevices& devices) {
     std::map<protocol::Ipv4Address, int> reporting;
-    for (const usecases::FoundDevice& device : devices) {
-        if (device.deviceIp)
-            ++reporting[*device.deviceIp];
+    for (const usecases::FoundDevice device : devices) {
+        if (device->deviceIp)
+            ++reporting[*device->deviceIp];
     }
     int conflicts = 0;
     for (const auto& [address, count] : reporting)
@@ -65,19 +65,19 @@ QString prometheusLabel(const QString& value) {
     return out;
 }
 
-QByteArray devicesPrometheus(const std::vector<usecases::FoundDevice>& devices,
+QByteArray devicesPrometheus(const usecases::FoundDevices& devices,
                              const std::vector<protocol::Ipv4Address>& adapters, qint64 timestamp) {
     QString text = family("kavren_device_info",
                           "A device that answered the discovery, with the settings it reports.");
-    for (const usecases::FoundDevice& d : devices) {
+    for (const usecases::FoundDevice d : devices) {
         text += QStringLiteral("kavren_device_info") +
-                labels({{"mac", fromDevice(d.mac)},
-                        {"name", fromDevice(d.name)},
-                        {"version", fromDevice(d.version)},
-                        {"ip", fromDevice(devices::addressText(d.deviceIp))},
-                        {"mask", fromDevice(devices::addressText(d.mask))},
-                        {"gateway", fromDevice(devices::addressText(d.gateway))},
-                        {"description", fromDevice(d.description)},
+                labels({{"mac", fromDevice(d->mac)},
+                        {"name", fromDevice(d->name)},
+                        {"version", fromDevice(d->version)},
+                        {"ip", fromDevice(devices::addressText(d->deviceIp))},
+                        {"mask", fromDevice(devices::addressText(d->mask))},
+                        {"gateway", fromDevice(devices::addressText(d->gateway))},
+                        {"description", fromDevice(d->description)},
                         {"adapter", fromDevice(d.foundVia.text())}}) +
                 QStringLiteral(" 1\n");
     }
@@ -90,8 +90,8 @@ QByteArray devicesPrometheus(const std::vector<usecases::FoundDevice>& devices,
     }
     text += family("kavren_device_contested",
                    "1 when a second sender answers with the device's MAC address.");
-    for (const usecases::FoundDevice& d : devices) {
-        text += QStringLiteral("kavren_device_contested") + labels({{"mac", fromDevice(d.mac)}}) +
+    for (const usecases::FoundDevice d : devices) {
+        text += QStringLiteral("kavren_device_contested") + labels({{"mac", fromDevice(d->mac)}}) +
                 (d.rivals.empty() ? QStringLiteral(" 0\n") : QStringLiteral(" 1\n"));
     }
     text += family("kavren_address_conflicts", "Addresses that more than one device reports.");
@@ -102,17 +102,17 @@ QByteArray devicesPrometheus(const std::vector<usecases::FoundDevice>& devices,
     return text.toUtf8();
 }
 
-QByteArray devicesZabbix(const std::vector<usecases::FoundDevice>& devices) {
+QByteArray devicesZabbix(const usecases::FoundDevices& devices) {
     QJsonArray array;
-    for (const usecases::FoundDevice& d : devices) {
-        array.append(
-            QJsonObject{{QStringLiteral("{#MAC}"), fromDevice(d.mac)},
-                        {QStringLiteral("{#NAME}"), fromDevice(d.name)},
-                        {QStringLiteral("{#IP}"), fromDevice(devices::addressText(d.deviceIp))},
-                        {QStringLiteral("{#MASK}"), fromDevice(devices::addressText(d.mask))},
-                        {QStringLiteral("{#GATEWAY}"), fromDevice(devices::addressText(d.gateway))},
-                        {QStringLiteral("{#DESCRIPTION}"), fromDevice(d.description)},
-                        {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia.text())}});
+    for (const usecases::FoundDevice d : devices) {
+        array.append(QJsonObject{
+            {QStringLiteral("{#MAC}"), fromDevice(d->mac)},
+            {QStringLiteral("{#NAME}"), fromDevice(d->name)},
+            {QStringLiteral("{#IP}"), fromDevice(devices::addressText(d->deviceIp))},
+            {QStringLiteral("{#MASK}"), fromDevice(devices::addressText(d->mask))},
+            {QStringLiteral("{#GATEWAY}"), fromDevice(devices::addressText(d->gateway))},
+            {QStringLiteral("{#DESCRIPTION}"), fromDevice(d->description)},
+            {QStringLiteral("{#ADAPTER}"), fromDevice(d.foundVia.text())}});
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }

@@ -19,11 +19,11 @@ QString prometheusLabel(const QString& value);
 // searched (zero included), whether a second sender claims each MAC, how
 // many addresses more than one device reports, and when the discovery ended
 // (`timestamp`, seconds since the epoch).
-QByteArray devicesPrometheus(const std::vector<usecases::FoundDevice>& devices,
+QByteArray devicesPrometheus(const usecases::FoundDevices& devices,
                              const std::vector<protocol::Ipv4Address>& adapters, qint64 timestamp);
 
 // The devices as Zabbix low-level discovery data: an array of objects whose
 // macros ({#MAC}, {#NAME}, ...) are all strings.
-QByteArray devicesZabbix(const std::vector<usecases::FoundDevice>& devices);
+QByteArray devicesZabbix(const usecases::FoundDevices& devices);
 
 }  // namespace kavren::cli

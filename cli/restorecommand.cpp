@@ -63,7 +63,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     auto discovered = openAndDiscover(finder, network);
     if (!discovered)
         return ExitFailed;
-    std::vector<usecases::FoundDevice> found = std::move(*discovered);
+    usecases::FoundDevices found = std::move(*discovered);
     changes::PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
     std::vector<changes::PlanEntry> entries = changes::checkPlan({row}, found, *trusted);
     return applyPlan(finder, entries, parser, options, network, false);

@@ -19,26 +19,22 @@ constexpr double kMaxCheckSeconds = 600.0;
 
 // The settings the device reported before the change.
 usecases::DeviceSettings previousSettings(const usecases::FoundDevice& device) {
-    return {devices::addressText(device.deviceIp), devices::addressText(device.mask),
-            devices::addressText(device.gateway), device.description};
+    return {devices::addressText(device->deviceIp), devices::addressText(device->mask),
+            devices::addressText(device->gateway), device->description};
 }
 
 // The device as `found` lists it now, judged like the run's verification: a
 // MAC claimed by several senders counts only from the sender the change went
 // to or the address it was to move to.
 std::optional<usecases::FoundDevice> seenNow(const usecases::ConfigJob& job,
-                                             const std::vector<usecases::FoundDevice>& found) {
-    for (const usecases::FoundDevice& device : found) {
-        if (device.mac != job.device.mac)
-            continue;
-        if (device.rivals.empty())
-            return device;
-        auto claim = usecases::trustedClaim(device, job.device.sender);
-        if (const auto moved = protocol::Ipv4Address::parse(job.target.ip); !claim && moved)
-            claim = usecases::trustedClaim(device, *moved);
-        return claim;
-    }
-    return std::nullopt;
+                                             const usecases::FoundDevices& found) {
+    const std::optional<usecases::FoundDevice> device = found.byMac(job.device->mac);
+    if (!device || device->rivals.empty())
+        return device;
+    auto claim = usecases::trustedClaim(*device, job.device.sender);
+    if (const auto moved = protocol::Ipv4Address::parse(job.target.ip); !claim && moved)
+        claim = usecases::trustedClaim(*device, *moved);
+    return claim;
 }
 
 // The password the device takes now: the new one once it took the change.
@@ -99,23 +95,26 @@ bool needsRollback(const usecases::JobResult& result) {
     return result.message.empty() || usecases::acceptedAnswer(result.message);
 }
 
-usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job,
-                                const std::vector<usecases::FoundDevice>& found) {
+usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job, const usecases::FoundDevices& found,
+                                usecases::FoundDevices& assumed) {
     usecases::ConfigJob undo{job.device, previousSettings(job.device), {}};
     if (auto seen = seenNow(job, found)) {
-        undo.device = std::move(*seen);
-        undo.device.rivals.clear();
+        undo.device = *seen;
+        undo.device.rivals = {};
     } else if (const auto moved = protocol::Ipv4Address::parse(job.target.ip)) {
-        undo.device.deviceIp = *moved;
+        devices::DeviceRecord there = *job.device.record;
+        there.deviceIp = *moved;
+        assumed.add(std::move(there), job.device.foundVia, job.device.sender);
+        undo.device = assumed[assumed.size() - 1];
     }
     return undo;
 }
 
 std::vector<std::pair<std::string, std::string>> checkVariables(const usecases::ConfigJob& job) {
     const auto address = protocol::Ipv4Address::parse(job.target.ip);
-    return {{"KAVREN_MAC", job.device.mac},
-            {"KAVREN_IP", devices::addressText(address ? address : job.device.deviceIp)},
-            {"KAVREN_PREVIOUS_IP", devices::addressText(job.device.deviceIp)},
+    return {{"KAVREN_MAC", job.device->mac},
+            {"KAVREN_IP", devices::addressText(address ? address : job.device->deviceIp)},
+            {"KAVREN_PREVIOUS_IP", devices::addressText(job.device->deviceIp)},
             {"KAVREN_ADAPTER", job.device.foundVia.text()}};
 }
 
@@ -132,7 +131,7 @@ void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
             if (failure.empty())
                 continue;
             why[i] = "health check " + failure;
-            context.note(QString::fromStdString(jobs[i].device.mac +
+            context.note(QString::fromStdString(jobs[i].device->mac +
                                                 "  health check failed: " + failure + "\n"));
             undo.push_back(i);
         } else if (needsRollback(results[i])) {
@@ -152,8 +151,8 @@ void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
         if (adapters.insert(jobs[i].device.foundVia).second)
             rounds.adapters.push_back(jobs[i].device.foundVia);
     }
-    const std::vector<usecases::FoundDevice> found =
-        usecases::findDevices(context.port, context.clock, rounds).devices;
+    const usecases::FoundDevices found = usecases::findDevices(context.port, context.clock, rounds);
+    usecases::FoundDevices assumed;
 
     // One run per password that is valid now, as a run sends one password.
     std::vector<std::pair<const std::string*, std::vector<std::size_t>>> groups;
@@ -171,7 +170,7 @@ void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,
         std::vector<usecases::ConfigJob> undoJobs;
         std::vector<std::string> undone;
         for (const std::size_t i : members) {
-            undoJobs.push_back(rollbackJob(jobs[i], found));
+            undoJobs.push_back(rollbackJob(jobs[i], found, assumed));
             undone.push_back(results[i].change);
         }
         changes::ChangeRecorder recorder(context.audit, undoJobs);

@@ -40,9 +40,9 @@ bool needsRollback(const usecases::JobResult& result);
 
 // The rollback of `job`: its settings from before the change, sent where
 // the device is now seen (`found`, a discovery after the run), else where it
-// was asked to move.
-usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job,
-                                const std::vector<usecases::FoundDevice>& found);
+// was asked to move: as a record that `assumed` lists, for as long as the job.
+usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job, const usecases::FoundDevices& found,
+                                usecases::FoundDevices& assumed);
 
 // The check's variables for a verified job: KAVREN_MAC, KAVREN_IP (the new
 // address), KAVREN_PREVIOUS_IP and KAVREN_ADAPTER.

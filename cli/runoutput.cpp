@@ -35,8 +35,9 @@ QByteArray previewTable(const std::vector<changes::PlanEntry>& entries) {
             notes << QStringLiteral("warning: ") + fromDevice(w);
         rows.push_back(
             {QString::number(entry.line), fromDevice(entry.mac),
-             entry.device ? fromDevice(entry.device->name) : QString(),
-             entry.device ? fromDevice(devices::addressText(entry.device->deviceIp)) : QString(),
+             entry.device ? fromDevice(entry.device->record->name) : QString(),
+             entry.device ? fromDevice(devices::addressText(entry.device->record->deviceIp))
+                          : QString(),
              fromDevice(entry.target.ip), fromDevice(entry.target.mask),
              fromDevice(entry.target.gateway), fromDevice(entry.target.description),
              entry.newPassword.empty() ? QStringLiteral("No Change") : QStringLiteral("(set)"),
@@ -46,7 +47,7 @@ QByteArray previewTable(const std::vector<changes::PlanEntry>& entries) {
 }
 
 QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& result) {
-    QString line = qs(job.device.mac) + QStringLiteral("  ") +
+    QString line = qs(job.device->mac) + QStringLiteral("  ") +
                    QLatin1String(usecases::stateName(result.state));
     switch (result.state) {
         case usecases::JobState::Sent:
@@ -55,7 +56,7 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
                 line += QStringLiteral(" (attempt %1)").arg(result.attempt);
             if (result.outsideSubnet) {
                 line += QStringLiteral(" (by broadcast: its address ") +
-                        visibleDeviceText(devices::addressText(job.device.deviceIp)) +
+                        visibleDeviceText(devices::addressText(job.device->deviceIp)) +
                         QStringLiteral(" lies outside the subnet of adapter ") +
                         qs(job.device.foundVia.text()) + QStringLiteral(")");
             }
@@ -180,7 +181,8 @@ QByteArray runJson(const QString& command, bool dryRun,
         QJsonObject device{
             {QStringLiteral("line"), entry.line},
             {QStringLiteral("mac"), fromDevice(entry.mac)},
-            {QStringLiteral("name"), entry.device ? fromDevice(entry.device->name) : QString()},
+            {QStringLiteral("name"),
+             entry.device ? fromDevice(entry.device->record->name) : QString()},
             {QStringLiteral("found_via"),
              entry.device ? qs(entry.device->foundVia.text()) : QString()},
             {QStringLiteral("before"),

@@ -31,6 +31,10 @@ void DatagramExchange::open() {
     m_server.setActive(true);
 }
 
+void DatagramExchange::close() {
+    m_server.setActive(false);
+}
+
 void DatagramExchange::send(protocol::Ipv4Address source, protocol::Ipv4Address host,
                             bool broadcast, std::span<const std::uint8_t> datagram) {
     sendSequence(m_client, source, host, broadcast, datagram);

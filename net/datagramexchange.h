@@ -33,6 +33,8 @@ public:
     // Opens the receiving endpoint; throws the endpoint layer's error (for
     // example when another program holds the port).
     void open();
+    // Closes the receiving endpoint and drops what waits in its queue.
+    void close();
     // One datagram by the send sequence, bound to `source`.
     void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram);

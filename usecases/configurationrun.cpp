@@ -17,8 +17,8 @@ namespace kavren::usecases {
 
 std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& adapter,
                                         bool broadcast, JobResult& result) {
-    Route route = routeTo({.mac = job.device.mac,
-                           .deviceIp = job.device.deviceIp,
+    Route route = routeTo({.mac = job.device->mac,
+                           .deviceIp = job.device->deviceIp,
                            .ip = job.target.ip,
                            .mask = job.target.mask,
                            .gateway = job.target.gateway,
@@ -116,7 +116,7 @@ void ConfigurationRun::awaitResults(const std::vector<ConfigJob>& jobs,
     std::map<std::string, std::size_t> waiting;
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (results[i].state == JobState::Sent)
-            waiting.emplace(jobs[i].device.mac, i);
+            waiting.emplace(jobs[i].device->mac, i);
     }
     if (waiting.empty())
         return;
@@ -156,27 +156,22 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
     }
     if (rounds.adapters.empty())
         return;
-    const std::vector<FoundDevice> found = findDevices(m_port, m_clock, rounds).devices;
-    std::map<std::string, const FoundDevice*> byMac;
-    for (const FoundDevice& device : found)
-        byMac.emplace(device.mac, &device);
+    const FoundDevices found = findDevices(m_port, m_clock, rounds);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         JobResult& result = results[i];
         if (!wanted(result))
             continue;
-        const auto it = byMac.find(jobs[i].device.mac);
-        const FoundDevice* reported = it != byMac.end() ? it->second : nullptr;
+        std::optional<FoundDevice> reported = found.byMac(jobs[i].device->mac);
         // A MAC that more than one sender answers with is judged by the reply
         // of the sender the request went to, or of the address it moved to.
-        std::optional<FoundDevice> claim;
         if (reported && !reported->rivals.empty()) {
-            claim = trustedClaim(*reported, jobs[i].device.sender);
+            std::optional<FoundDevice> claim = trustedClaim(*reported, jobs[i].device.sender);
             if (const auto moved = protocol::Ipv4Address::parse(jobs[i].target.ip); !claim && moved)
                 claim = trustedClaim(*reported, *moved);
             if (claim)
-                reported = &*claim;
+                reported = claim;
         }
-        if (reported && reportsSettings(*reported, jobs[i].target)) {
+        if (reported && reportsSettings(*reported->record, jobs[i].target)) {
             result.state = JobState::Verified;
         } else if (!final || result.state == JobState::Failed) {
             continue;  // sent again, or its failure stands
@@ -186,7 +181,7 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
         } else {
             result.state = JobState::Failed;
             result.why = JobWhy::ReportsOtherwise;
-            result.reported = static_cast<const devices::DeviceRecord&>(*reported);
+            result.reported = *reported->record;
         }
         report(i, result);
     }

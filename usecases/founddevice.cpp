@@ -2,7 +2,6 @@
 #include "usecases/founddevice.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "devices/devicerecord.h"
@@ -14,14 +13,11 @@
 namespace kavren::usecases {
 
 std::optional<FoundDevice> trustedClaim(const FoundDevice& device, protocol::Ipv4Address sender) {
-    if (device.sender == sender) {
-        FoundDevice trusted = device;
-        trusted.rivals.clear();
-        return trusted;
-    }
-    for (const FoundDevice& rival : device.rivals) {
+    if (device.sender == sender)
+        return FoundDevice{device.record, device.foundVia, device.sender};
+    for (const RivalClaim& rival : device.rivals) {
         if (rival.sender == sender)
-            return rival;
+            return FoundDevice{&rival.record, rival.foundVia, rival.sender};
     }
     return std::nullopt;
 }
@@ -35,6 +31,58 @@ std::string claimantsText(const FoundDevice& device) {
     return text;
 }
 
+// Sized for a discovery: the MAC index starts small and grows with the list.
+FoundDevices::FoundDevices(std::size_t maxDevices)
+    : m_list(std::make_unique<devices::DeviceList>(
+          256,
+          static_cast<int>(std::min<std::size_t>(maxDevices, devices::DeviceList::kMaxDevices)))) {}
+
+FoundDevice FoundDevices::operator[](std::size_t i) const {
+    const int n = static_cast<int>(i) + 1;
+    const auto rivals = m_rivals.find(n);
+    return {&m_list->device(n), m_foundVia[i], protocol::Ipv4Address(m_list->firstSender(n)),
+            rivals != m_rivals.end() ? std::span<const RivalClaim>(rivals->second)
+                                     : std::span<const RivalClaim>()};
+}
+
+std::optional<FoundDevice> FoundDevices::byMac(std::string_view mac) const {
+    const std::optional<int> n = m_list->findByMac(mac);
+    if (!n)
+        return std::nullopt;
+    return (*this)[static_cast<std::size_t>(*n - 1)];
+}
+
+Catalogued FoundDevices::take(std::span<const std::uint8_t> datagram, protocol::Ipv4Address sender,
+                              protocol::Ipv4Address adapter) {
+    const Catalogued caught = catalogue(*m_list, datagram, sender);
+    switch (caught.heard) {
+        case Heard::Listed:
+            m_foundVia.push_back(adapter);
+            break;
+        case Heard::RivalSender:
+            m_rivals[caught.device].push_back(
+                {devices::deviceRecordOf(std::get<protocol::DeviceInfoReply>(caught.reply)),
+                 adapter, sender});
+            break;
+        case Heard::ListFull:
+            m_leftOut = true;
+            break;
+        default:
+            break;
+    }
+    return caught;
+}
+
+void FoundDevices::add(devices::DeviceRecord record, protocol::Ipv4Address foundVia,
+                       protocol::Ipv4Address sender) {
+    if (const std::optional<int> n = m_list->findByMac(record.mac)) {
+        m_rivals[*n].push_back({std::move(record), foundVia, sender});
+        return;
+    }
+    m_list->append(std::move(record), sender.value());
+    m_foundVia.push_back(foundVia);
+}
+
 bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& target) {
     using protocol::Ipv4Address;
     return found.deviceIp == Ipv4Address::parse(target.ip) &&
@@ -43,16 +91,9 @@ bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& t
            found.description == target.description.substr(0, protocol::kConfigDescriptionWidth);
 }
 
-DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
-                            const DiscoveryProgress& progress) {
-    // The window's catalogue, sized for a discovery; beside it what only the
-    // command line keeps: the adapter of each device's first reply, and the
-    // whole reply of each rival sender (the rare device claimed twice).
-    devices::DeviceList list(256, static_cast<int>(std::min<std::size_t>(
-                                      rounds.maxDevices, devices::DeviceList::kMaxDevices)));
-    std::vector<protocol::Ipv4Address> foundVia;
-    std::unordered_map<int, std::vector<FoundDevice>> rivals;
-    DiscoveryResult result;
+FoundDevices findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
+                         const DiscoveryProgress& progress) {
+    FoundDevices found(rounds.maxDevices);
     const int sends = 1 + (rounds.retries > 0 ? rounds.retries : 0);
 
     for (const protocol::Ipv4Address adapter : rounds.adapters) {
@@ -67,40 +108,17 @@ DiscoveryResult findDevices(DevicePort& port, const RunClock& clock, const Disco
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
             port.receive(nextSend,
                          [&](std::span<const std::uint8_t> data, protocol::Ipv4Address peer) {
-                             const Catalogued caught = catalogue(list, data, peer);
-                             switch (caught.heard) {
-                                 case Heard::Listed:
-                                     foundVia.push_back(adapter);
-                                     break;
-                                 case Heard::RivalSender:
-                                     rivals[caught.device].push_back(
-                                         {devices::deviceRecordOf(
-                                              std::get<protocol::DeviceInfoReply>(caught.reply)),
-                                          adapter, peer});
-                                     break;
-                                 case Heard::Updated:
-                                     break;
-                                 case Heard::ListFull:
-                                     result.leftOut = true;
-                                     return false;
-                                 default:
-                                     return false;
-                             }
-                             if (heard.insert(caught.device).second && progress.heard)
+                             const Catalogued caught = found.take(data, peer, adapter);
+                             const bool device = caught.heard == Heard::Listed ||
+                                                 caught.heard == Heard::Updated ||
+                                                 caught.heard == Heard::RivalSender;
+                             if (device && heard.insert(caught.device).second && progress.heard)
                                  progress.heard();
                              return false;
                          });
         }
     }
-    result.devices.reserve(static_cast<std::size_t>(list.size()));
-    for (int n = 1; n <= list.size(); ++n) {
-        FoundDevice& device = result.devices.emplace_back(FoundDevice{
-            static_cast<const devices::DeviceRecord&>(list.device(n)),
-            foundVia[static_cast<std::size_t>(n - 1)], protocol::Ipv4Address(list.firstSender(n))});
-        if (const auto it = rivals.find(n); it != rivals.end())
-            device.rivals = std::move(it->second);
-    }
-    return result;
+    return found;
 }
 
 }  // namespace kavren::usecases

@@ -71,7 +71,7 @@ std::string reasonText(const usecases::FoundDevice& device, const usecases::Devi
         case JobWhy::None:
             return {};
         case JobWhy::OutsideSubnet:
-            return "its address " + devices::addressText(device.deviceIp) +
+            return "its address " + devices::addressText(device->deviceIp) +
                    " lies outside the subnet of adapter " + device.foundVia.text() +
                    ", so only a broadcast reaches it, and a broadcast hands the request and its "
                    "password to every host on the segment; add --broadcast to send it so";

@@ -17,7 +17,8 @@
 namespace kavren::changes {
 namespace {
 
-using testsupport::foundDevice;
+using testsupport::foundDevices;
+using testsupport::foundRecord;
 
 bool hasError(const PlanEntry& entry, const std::string& part) {
     for (const std::string& e : entry.errors) {
@@ -86,8 +87,8 @@ TEST(MacTextTest, NormalisesEitherSeparatorAndRefusesOthers) {
 }
 
 TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
-    const std::vector<usecases::FoundDevice> found{
-        foundDevice("02-AA-00-00-00-01", "10.0.0.5", "10.0.0.1")};
+    const usecases::FoundDevices found =
+        foundDevices({foundRecord("02-AA-00-00-00-01", "10.0.0.5", "10.0.0.1")});
     const auto entries = checkPlan({{1, "02-aa-00-00-00-01", "10.0.0.7", "", "", "", ""}}, found);
     ASSERT_EQ(entries.size(), 1U);
     EXPECT_TRUE(entries[0].ok());
@@ -99,9 +100,10 @@ TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
 }
 
 TEST(PlanCheckTest, FlagsEveryKindOfError) {
-    const std::vector<usecases::FoundDevice> found{
-        foundDevice("02-AA-00-00-00-01", "10.0.0.5"), foundDevice("02-AA-00-00-00-02", "10.0.0.6"),
-        foundDevice("02-AA-00-00-00-03", "10.0.0.7"), foundDevice("02-AA-00-00-00-04", "10.0.0.8")};
+    const usecases::FoundDevices found = foundDevices(
+        {foundRecord("02-AA-00-00-00-01", "10.0.0.5"), foundRecord("02-AA-00-00-00-02", "10.0.0.6"),
+         foundRecord("02-AA-00-00-00-03", "10.0.0.7"),
+         foundRecord("02-AA-00-00-00-04", "10.0.0.8")});
     const auto entries = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.300", "", "", "", ""},
                                     {2, "nonsense", "", "", "", "", ""},
                                     {3, "02-AA-00-00-00-09", "10.0.0.20", "", "", "", ""},
@@ -121,8 +123,9 @@ TEST(PlanCheckTest, FlagsEveryKindOfError) {
 }
 
 TEST(PlanCheckTest, AddressOfAnotherDeviceIsTakenUnlessThatDeviceMoves) {
-    const std::vector<usecases::FoundDevice> found{foundDevice("02-AA-00-00-00-01", "10.0.0.5"),
-                                                   foundDevice("02-AA-00-00-00-02", "10.0.0.6")};
+    const usecases::FoundDevices found =
+        foundDevices({foundRecord("02-AA-00-00-00-01", "10.0.0.5"),
+                      foundRecord("02-AA-00-00-00-02", "10.0.0.6")});
     const auto taken = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""}}, found);
     EXPECT_TRUE(hasError(taken[0], "used by 02-AA-00-00-00-02"));
     const auto moved = checkPlan({{1, "02-AA-00-00-00-01", "10.0.0.6", "", "", "", ""},
@@ -147,7 +150,8 @@ TEST(PlanLockOutTest, BrokenQuotesAreErrorsAndNoRowIsRead) {
 }
 
 TEST(PlanLockOutTest, NewPasswordsTheDeviceCannotKeepAreErrors) {
-    const std::vector<usecases::FoundDevice> found{foundDevice("02-AA-00-00-00-01", "10.0.0.5")};
+    const usecases::FoundDevices found =
+        foundDevices({foundRecord("02-AA-00-00-00-01", "10.0.0.5")});
     const struct {
         std::string password;
         const char* error;  // nullptr: accepted
@@ -173,8 +177,9 @@ TEST(PlanLockOutTest, NewPasswordsTheDeviceCannotKeepAreErrors) {
 }
 
 TEST(SequentialPlanTest, NumbersInMacOrderAndStopsAtTheEnd) {
-    const std::vector<usecases::FoundDevice> found{foundDevice("02-AA-00-00-00-0B", "10.0.0.5"),
-                                                   foundDevice("02-AA-00-00-00-0A", "10.0.0.6")};
+    const usecases::FoundDevices found =
+        foundDevices({foundRecord("02-AA-00-00-00-0B", "10.0.0.5"),
+                      foundRecord("02-AA-00-00-00-0A", "10.0.0.6")});
     const auto rows = sequentialPlan(found, "10.0.0.255");
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 2U);
@@ -278,9 +283,9 @@ TEST(AuditTrailTest, TornLinesAreSkippedWithTheirNumberAndNeverGlued) {
 }
 
 TEST(ChangeRecorderTest, LinesOfAChangeShareItsIdAndNeverHoldAPassword) {
-    usecases::ConfigJob job{foundDevice("02-AA-00-00-00-01", "10.0.0.5"),
-                            {"10.0.0.6", "255.255.255.0", "0.0.0.0", "new"},
-                            "n3wpass"};
+    const usecases::FoundDevices found =
+        foundDevices({foundRecord("02-AA-00-00-00-01", "10.0.0.5")});
+    usecases::ConfigJob job{found[0], {"10.0.0.6", "255.255.255.0", "0.0.0.0", "new"}, "n3wpass"};
     usecases::JobResult result;
     result.change = "c-1";
     result.attempt = 2;

@@ -21,14 +21,17 @@ Inventory inventory(const char* json) {
     return parsed.value_or(Inventory{});
 }
 
-usecases::FoundDevice found(const char* mac, const char* ip) {
-    usecases::FoundDevice device;
-    device.mac = mac;
-    device.deviceIp = *protocol::Ipv4Address::parse(ip);
-    device.foundVia = *protocol::Ipv4Address::parse("198.18.0.1");
-    device.sender = *protocol::Ipv4Address::parse("10.0.0.1");
-    return device;
+devices::DeviceRecord found(const char* mac, const char* ip) {
+    return {.mac = mac,
+            .name = "",
+            .version = "",
+            .deviceIp = *protocol::Ipv4Address::parse(ip),
+            .mask = {},
+            .gateway = {},
+            .description = ""};
 }
+const protocol::Ipv4Address kVia = *protocol::Ipv4Address::parse("198.18.0.1");
+const protocol::Ipv4Address kSender = *protocol::Ipv4Address::parse("10.0.0.1");
 
 TEST(InventoryDiffTest, RefusesWhatIsNoDiscoveryDocument) {
     for (const char* bad : {"", "{}", "[1]", "[{\"ip\":\"1.2.3.4\"}]", "[{\"mac\":\"a\",\"ip\":5}]",
@@ -67,12 +70,14 @@ TEST(InventoryDiffTest, TellsNewGoneChangedAndNewClaims) {
 TEST(MonitoringOutputTest, PrometheusEscapesLabelsAndCountsPerAdapter) {
     EXPECT_EQ(prometheusLabel(QStringLiteral("a\\b\"c\nd\te")),
               QStringLiteral("a\\\\b\\\"c\\nd\te"));
-    usecases::FoundDevice one = found("M1", "10.0.0.1");
+    devices::DeviceRecord one = found("M1", "10.0.0.1");
     one.name = "x\"}\n y 1";
-    usecases::FoundDevice two = found("M2", "10.0.0.01");
-    two.rivals.push_back(two);
+    usecases::FoundDevices devices;
+    devices.add(one, kVia, kSender);
+    devices.add(found("M2", "10.0.0.01"), kVia, kSender);
+    devices.add(found("M2", "10.0.0.01"), kVia, kSender);
     const QByteArray text = devicesPrometheus(
-        {one, two},
+        devices,
         {*protocol::Ipv4Address::parse("198.18.0.1"), *protocol::Ipv4Address::parse("198.19.0.1")},
         42);
     EXPECT_TRUE(
@@ -84,8 +89,10 @@ TEST(MonitoringOutputTest, PrometheusEscapesLabelsAndCountsPerAdapter) {
     EXPECT_TRUE(text.contains("kavren_device_contested{mac=\"M2\"} 1\n"));
     EXPECT_TRUE(text.contains("kavren_address_conflicts 1\n"));  // 10.0.0.1 == 10.0.0.01
     EXPECT_TRUE(text.endsWith("kavren_discovery_timestamp_seconds 42\n"));
+    usecases::FoundDevices alone;
+    alone.add(one, kVia, kSender);
     EXPECT_EQ(
-        QJsonDocument::fromJson(devicesZabbix({one})).toJson(QJsonDocument::Compact),
+        QJsonDocument::fromJson(devicesZabbix(alone)).toJson(QJsonDocument::Compact),
         QByteArray(R"([{"{#ADAPTER}":"198.18.0.1","{#DESCRIPTION}":"","{#GATEWAY}":"",)"
                    R"("{#IP}":"10.0.0.1","{#MAC}":"M1","{#MASK}":"","{#NAME}":"x\"}\n y 1"}])"));
 }
@@ -109,14 +116,16 @@ TEST(RollbackTest, UndoesChangesThatWentOutAndDidNotHold) {
         result.message = c.message;
         EXPECT_EQ(needsRollback(result), c.undo) << c.message;
     }
-    usecases::ConfigJob job{found("M", "10.0.0.1"), {"10.0.0.50", "255.0.0.0", "", ""}, {}};
-    job.device.foundVia = *protocol::Ipv4Address::parse("10.0.0.254");
+    const devices::DeviceRecord record = found("M", "10.0.0.1");
+    usecases::ConfigJob job{{&record, *protocol::Ipv4Address::parse("10.0.0.254"), kSender, {}},
+                            {"10.0.0.50", "255.0.0.0", "", ""},
+                            {}};
     // Not seen again: where it was asked to move; seen: where it is.
-    EXPECT_EQ(devices::addressText(rollbackJob(job, {}).device.deviceIp), "10.0.0.50");
-    EXPECT_EQ(rollbackJob(job, {}).target.ip, "10.0.0.1");
-    usecases::FoundDevice seen = job.device;
-    seen.deviceIp = *protocol::Ipv4Address::parse("10.0.0.77");
-    EXPECT_EQ(devices::addressText(rollbackJob(job, {seen}).device.deviceIp), "10.0.0.77");
+    usecases::FoundDevices none, assumed, seen;
+    EXPECT_EQ(devices::addressText(rollbackJob(job, none, assumed).device->deviceIp), "10.0.0.50");
+    EXPECT_EQ(rollbackJob(job, none, assumed).target.ip, "10.0.0.1");
+    seen.add(found("M", "10.0.0.77"), kVia, kSender);
+    EXPECT_EQ(devices::addressText(rollbackJob(job, seen, assumed).device->deviceIp), "10.0.0.77");
     usecases::JobResult undone;
     undone.state = JobState::RollbackFailed;
     undone.reason = "not found again";

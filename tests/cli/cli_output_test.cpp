@@ -16,25 +16,34 @@
 namespace kavren::cli {
 namespace {
 
-// A device whose texts are each a different kind of trouble.
+// A device whose texts are each a different kind of trouble, found via
+// 198.18.0.1 from the address it reports.
+const devices::DeviceRecord kAwkward{.mac = "02-AA-00-00-00-01",
+                                     .name = "<b>Pump</b>",
+                                     .version = "",
+                                     .deviceIp = *protocol::Ipv4Address::parse("10.0.0.5"),
+                                     .mask = *protocol::Ipv4Address::parse("255.255.255.0"),
+                                     .gateway = *protocol::Ipv4Address::parse("0.0.0.0"),
+                                     .description = "100%s %1 Caf\xE9\x80"};
+const protocol::Ipv4Address kVia = *protocol::Ipv4Address::parse("198.18.0.1");
+const protocol::Ipv4Address kSender = *protocol::Ipv4Address::parse("10.0.0.5");
+
 usecases::FoundDevice awkwardDevice() {
-    return usecases::FoundDevice{{.mac = "02-AA-00-00-00-01",
-                                  .name = "<b>Pump</b>",
-                                  .version = "",
-                                  .deviceIp = *protocol::Ipv4Address::parse("10.0.0.5"),
-                                  .mask = *protocol::Ipv4Address::parse("255.255.255.0"),
-                                  .gateway = *protocol::Ipv4Address::parse("0.0.0.0"),
-                                  .description = "100%s %1 Caf\xE9\x80"},
-                                 *protocol::Ipv4Address::parse("198.18.0.1"),  // found via
-                                 *protocol::Ipv4Address::parse("10.0.0.5")};   // sender
+    return {&kAwkward, kVia, kSender, {}};
 }
 
 TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
-    usecases::FoundDevice plain;
-    plain.mac = "02-AA-00-00-00-02";
-    plain.name = "x";
-    plain.deviceIp = *protocol::Ipv4Address::parse("10.0.0.6");
-    const QByteArray table = devicesTable({awkwardDevice(), plain});
+    usecases::FoundDevices devices;
+    devices.add(kAwkward, kVia, kSender);
+    devices.add({.mac = "02-AA-00-00-00-02",
+                 .name = "x",
+                 .version = "",
+                 .deviceIp = *protocol::Ipv4Address::parse("10.0.0.6"),
+                 .mask = {},
+                 .gateway = {},
+                 .description = ""},
+                {}, {});
+    const QByteArray table = devicesTable(devices);
     const QList<QByteArray> lines = table.split('\n');
     ASSERT_EQ(lines.size(), 4);  // header, two devices, the final line end
     EXPECT_TRUE(lines[0].startsWith("#  MAC Address        Device Name  Version  DeviceIP"));
@@ -46,10 +55,10 @@ TEST(DeviceListOutputTest, TableKeepsTextsLiterallyAndAlignsColumns) {
 }
 
 TEST(DeviceListOutputTest, JsonAndCsvGiveTheDeviceBytesBack) {
-    usecases::FoundDevice device = awkwardDevice();
-    device.rivals.push_back(awkwardDevice());
-    device.rivals.back().sender = *protocol::Ipv4Address::parse("10.0.0.66");
-    const QJsonArray array = QJsonDocument::fromJson(devicesJson({device})).array();
+    usecases::FoundDevices device;
+    device.add(kAwkward, kVia, kSender);
+    device.add(kAwkward, kVia, *protocol::Ipv4Address::parse("10.0.0.66"));
+    const QJsonArray array = QJsonDocument::fromJson(devicesJson(device)).array();
     ASSERT_EQ(array.size(), 1);
     const QJsonObject object = array.at(0).toObject();
     EXPECT_EQ(object.value(QStringLiteral("name")).toString().toLatin1(), "<b>Pump</b>");
@@ -64,16 +73,17 @@ TEST(DeviceListOutputTest, JsonAndCsvGiveTheDeviceBytesBack) {
               QJsonArray{QStringLiteral("10.0.0.66")});
     EXPECT_EQ(object.value(QStringLiteral("sender_is_device_ip")).toBool(), true);
 
-    const QByteArray csv = devicesCsv({device});
+    const QByteArray csv = devicesCsv(device);
     EXPECT_EQ(csv.count("\r\n"), 2);  // header and one device
     EXPECT_TRUE(csv.contains(",<b>Pump</b>,,10.0.0.5,"));
     EXPECT_TRUE(csv.contains("100%s %1 Caf\xC3\xA9\xC2\x80"));
 }
 
 TEST(DeviceListOutputTest, NoDevicesStillGiveValidMachineOutput) {
-    EXPECT_EQ(QJsonDocument::fromJson(devicesJson({})).array().size(), 0);
-    EXPECT_TRUE(QJsonDocument::fromJson(devicesJson({})).isArray());
-    const QByteArray csv = devicesCsv({});
+    const usecases::FoundDevices none;
+    EXPECT_EQ(QJsonDocument::fromJson(devicesJson(none)).array().size(), 0);
+    EXPECT_TRUE(QJsonDocument::fromJson(devicesJson(none)).isArray());
+    const QByteArray csv = devicesCsv(none);
     EXPECT_EQ(csv.count("\r\n"), 1);
     EXPECT_TRUE(csv.endsWith("\r\n"));
 }

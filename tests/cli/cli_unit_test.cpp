@@ -20,7 +20,8 @@
 namespace kavren::cli {
 namespace {
 
-using testsupport::foundDevice;
+using testsupport::foundDevices;
+using testsupport::foundRecord;
 
 // A non-ASCII password set one way must be typeable another way: every
 // source gives the device the same Latin-1 bytes, or refuses.
@@ -131,13 +132,14 @@ TEST(PasswordBytesTest, WhatDoesNotFitIsRefusedEverywhere) {
 }
 
 TEST(OutputTest, DeviceBytesBecomeOneCharacterEach) {
-    usecases::FoundDevice d = foundDevice("02-AA-00-00-00-01", "10.0.0.5");
-    d.name = "Caf\xE9\x80";
-    const QByteArray json = devicesJson({d});
+    devices::DeviceRecord record = foundRecord("02-AA-00-00-00-01", "10.0.0.5");
+    record.name = "Caf\xE9\x80";
+    const usecases::FoundDevices d = foundDevices({record});
+    const QByteArray json = devicesJson(d);
     const QJsonObject object = QJsonDocument::fromJson(json).array().at(0).toObject();
     EXPECT_EQ(object.value(QStringLiteral("name")).toString().toLatin1(),
               QByteArray("Caf\xE9\x80"));
-    EXPECT_TRUE(devicesCsv({d}).contains("Caf\xC3\xA9\xC2\x80"));
+    EXPECT_TRUE(devicesCsv(d).contains("Caf\xC3\xA9\xC2\x80"));
 }
 
 TEST(OutputTest, TableShowsControlCharactersEscapedAndAligns) {

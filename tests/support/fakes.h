@@ -161,19 +161,27 @@ inline devices::DeviceRecord deviceRow(const std::string& mac, const std::string
             .description = "desc"};
 }
 
-// A device as discovery reports it, for the tests of plans and the audit
-// trail: what matters there is its MAC, its addresses and the adapter.
-inline usecases::FoundDevice foundDevice(const std::string& mac, const std::string& ip,
+// A device as its reply describes it, for the tests of plans and the audit
+// trail: what matters there is its MAC and its addresses.
+inline devices::DeviceRecord foundRecord(const std::string& mac, const std::string& ip,
                                          const std::string& gateway = "0.0.0.0") {
-    usecases::FoundDevice d;
-    d.mac = mac;
-    d.name = "dev";
-    d.deviceIp = ipv4(ip);
-    d.mask = ipv4("255.255.255.0");
-    d.gateway = ipv4(gateway);
-    d.description = "old";
-    d.foundVia = ipv4("198.18.0.1");
-    return d;
+    return {.mac = mac,
+            .name = "dev",
+            .version = "",
+            .deviceIp = ipv4(ip),
+            .mask = ipv4("255.255.255.0"),
+            .gateway = ipv4(gateway),
+            .description = "old"};
+}
+
+// The records as a discovery via 198.18.0.1 finds them, in this order (a
+// MAC given again is a rival claim), each from `sender`.
+inline usecases::FoundDevices foundDevices(const std::vector<devices::DeviceRecord>& records,
+                                           protocol::Ipv4Address sender = {}) {
+    usecases::FoundDevices found;
+    for (const devices::DeviceRecord& record : records)
+        found.add(record, ipv4("198.18.0.1"), sender);
+    return found;
 }
 
 }  // namespace kavren::testsupport

@@ -99,17 +99,15 @@ private:
 };
 
 ConfigJob job() {
-    FoundDevice device{{.mac = "00-1A-2B-3C-4D-5E",
-                        .name = "dev",
-                        .version = "1.0",
-                        .deviceIp = testsupport::ipv4("10.0.0.9"),
-                        .mask = testsupport::ipv4("255.255.255.0"),
-                        .gateway = testsupport::ipv4("10.0.0.1"),
-                        .description = "old"},
-                       testsupport::ipv4(kAdapter),     // found via
-                       testsupport::ipv4("10.0.0.9")};  // sender
+    static const devices::DeviceRecord record{.mac = "00-1A-2B-3C-4D-5E",
+                                              .name = "dev",
+                                              .version = "1.0",
+                                              .deviceIp = testsupport::ipv4("10.0.0.9"),
+                                              .mask = testsupport::ipv4("255.255.255.0"),
+                                              .gateway = testsupport::ipv4("10.0.0.1"),
+                                              .description = "old"};
     return {
-        std::move(device),
+        {&record, testsupport::ipv4(kAdapter), testsupport::ipv4("10.0.0.9"), {}},
         {.ip = "10.0.0.20", .mask = "255.255.255.0", .gateway = "10.0.0.1", .description = "new"},
         {}};
 }

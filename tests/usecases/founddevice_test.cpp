@@ -63,7 +63,7 @@ TEST(FindDevices, MergesRepliesByMacAcrossAdapters) {
             port.deliver(testsupport::infoReply(device(2, "two")), "10.0.0.2", milliseconds(7));
         };
         int heard = 0;
-        const DiscoveryResult result =
+        const FoundDevices result =
             findDevices(port, port,
                         {.adapters = {testsupport::ipv4("10.0.0.5"), testsupport::ipv4("10.0.1.5")},
                          .timeout = milliseconds(1000),
@@ -72,17 +72,17 @@ TEST(FindDevices, MergesRepliesByMacAcrossAdapters) {
                         {.roundStarts = {}, .heard = [&] { ++heard; }});
 
         std::string devices;
-        for (const FoundDevice& found : result.devices) {
-            devices +=
-                found.mac + " via " + found.foundVia.text() + " from " + found.sender.text() + " [";
-            for (const FoundDevice& rival : found.rivals)
+        for (const FoundDevice found : result) {
+            devices += found->mac + " via " + found.foundVia.text() + " from " +
+                       found.sender.text() + " [";
+            for (const RivalClaim& rival : found.rivals)
                 devices += rival.sender.text();
             devices += "]; ";
         }
         EXPECT_EQ(devices, c.devices);
         EXPECT_EQ(heard, c.heard);
         EXPECT_EQ(port.sent.size(), c.requests);
-        EXPECT_EQ(result.leftOut, c.leftOut);
+        EXPECT_EQ(result.leftOut(), c.leftOut);
         EXPECT_EQ(port.now().time_since_epoch(), milliseconds(2000));  // two rounds, no more
     }
 }
