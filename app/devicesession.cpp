@@ -110,7 +110,7 @@ void DeviceSession::takeReply(std::span<const std::uint8_t> datagram, protocol::
     const std::size_t count = std::min(datagram.size(), buffer.size());
     std::copy_n(datagram.begin(), count, buffer.begin());
     if (!m_verifying.empty())
-        checkVerification(std::span<const std::uint8_t>(buffer.data(), count));
+        checkVerification(std::span<const std::uint8_t>(buffer.data(), count), from);
     usecases::handleReply(m_devices, m_pacer, std::span<const std::uint8_t>(buffer.data(), count),
                           from.value());
 }
@@ -176,7 +176,8 @@ void DeviceSession::verifyChange(std::size_t index) {
     QTimer::singleShot(m_resultWait, &m_context, [this, index] { verificationOver(index); });
 }
 
-void DeviceSession::checkVerification(std::span<const std::uint8_t> datagram) {
+void DeviceSession::checkVerification(std::span<const std::uint8_t> datagram,
+                                      protocol::Ipv4Address from) {
     const protocol::Reply reply = protocol::recognise(datagram);
     const auto* info = std::get_if<protocol::DeviceInfoReply>(&reply);
     if (info == nullptr)
@@ -198,7 +199,9 @@ void DeviceSession::checkVerification(std::span<const std::uint8_t> datagram) {
         it = m_verifying.erase(it);
         result.verified = true;
         m_recorder.verified(index, true, {});
-        showReported(*record);
+        // It answers from the address it was given now: the old one is no
+        // second sender.
+        showReported(*record, from.value());
         markOutcome(result);
     }
 }
@@ -219,10 +222,11 @@ void DeviceSession::verificationOver(std::size_t index) {
     markOutcome(result);
 }
 
-void DeviceSession::showReported(const devices::DeviceRecord& record) {
+void DeviceSession::showReported(const devices::DeviceRecord& record,
+                                 std::uint32_t confirmedSender) {
     // The row follows what the device now reports, the address to take too.
     if (const auto row = m_devices.findByMac(record.mac))
-        m_devices.reportsNow(*row, record);
+        m_devices.reportsNow(*row, record, confirmedSender);
 }
 
 void DeviceSession::answerWaitOver(std::size_t index) {

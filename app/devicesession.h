@@ -170,10 +170,11 @@ private:
     void answerWaitOver(std::size_t index);
     void markOutcome(const UpdateResult& result);
     void verifyChange(std::size_t index);
-    // A device information reply, looked at for the changes being verified.
-    void checkVerification(std::span<const std::uint8_t> datagram);
+    // A device information reply from `from`, looked at for the changes
+    // being verified.
+    void checkVerification(std::span<const std::uint8_t> datagram, protocol::Ipv4Address from);
     void verificationOver(std::size_t index);
-    void showReported(const devices::DeviceRecord& record);
+    void showReported(const devices::DeviceRecord& record, std::uint32_t confirmedSender = 0);
     std::unique_ptr<QSettings> settings() const;
     usecases::UpdateCommands& updates();
     void postDelivery();

@@ -192,7 +192,7 @@ DeviceRecord DeviceList::reported(int device) const {
     return record;
 }
 
-void DeviceList::reportsNow(int device, const DeviceRecord& now) {
+void DeviceList::reportsNow(int device, const DeviceRecord& now, std::uint32_t confirmedSender) {
     if (!contains(device))
         return;
     announceAppended();
@@ -208,10 +208,14 @@ void DeviceList::reportsNow(int device, const DeviceRecord& now) {
     m_reportedDescriptions.erase(device);
     m_addresses.insertRow(device, d.deviceIp, d.deviceIp);
     ++m_searchedChanges;
+    if (confirmedSender != 0)
+        m_senders.moved(static_cast<std::size_t>(device - 1), confirmedSender);
     if (m_observer) {
         for (const DeviceField field : {DeviceField::DeviceIp, DeviceField::Ip, DeviceField::Mask,
                                         DeviceField::Gateway, DeviceField::Description})
             m_observer->fieldChanged(field, device);
+        if (confirmedSender != 0)
+            m_observer->fieldChanged(DeviceField::Mac, device);
     }
 }
 

@@ -138,8 +138,10 @@ public:
     // mask, gateway or description (what a change record calls "before").
     DeviceRecord reported(int device) const;
     // The device reports `now` (found again after a change): its address,
-    // the address to take, mask, gateway and description follow it.
-    void reportsNow(int device, const DeviceRecord& now);
+    // the address to take, mask, gateway and description follow it. When
+    // the change is confirmed, its reply's `sender` (0: not known) becomes
+    // the device's only sender: the old address is no rival.
+    void reportsNow(int device, const DeviceRecord& now, std::uint32_t confirmedSender = 0);
     // Changes a field of a device, keeping the indexes true; nothing for no
     // such device. Any field can be written (tools and tests rename devices);
     // the user edits only the editable ones. DeviceIP takes the address its

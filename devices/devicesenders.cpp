@@ -33,6 +33,13 @@ DeviceSenders::Claim DeviceSenders::note(std::size_t device, std::uint32_t sende
     return Claim::Rival;
 }
 
+void DeviceSenders::moved(std::size_t device, std::uint32_t sender) {
+    if (device >= m_first.size())
+        return;
+    m_first[device] = sender;
+    m_rivals.erase(device);
+}
+
 void DeviceSenders::clear() {
     // The capacity stays: the next Refresh fills it again.
     m_first.clear();

@@ -36,6 +36,9 @@ public:
     // Device `device` (0 .. size()) replied from `sender`; device size()
     // is a new one.
     Claim note(std::size_t device, std::uint32_t sender);
+    // The device now answers from `sender` alone, as after a change of its
+    // address that it was asked for: the senders seen before are forgotten.
+    void moved(std::size_t device, std::uint32_t sender);
     void clear();
 
     std::size_t size() const { return m_first.size(); }

@@ -130,6 +130,8 @@ TEST_F(ManyDevicesLabTest, TwelveDevicesOnOneAddressAreNumberedUpdatedOnceAndVer
         EXPECT_EQ(cell(DeviceGrid::ColDeviceIp, *row), address);
         EXPECT_EQ(index(DeviceGrid::ColRow, *row).data(DeviceTableModel::OutcomeRole).toInt(),
                   int{DeviceTableModel::Verified});
+        EXPECT_EQ(index(DeviceGrid::ColMac, *row).data(DeviceTableModel::AddressMarkRole).toInt(),
+                  int{DeviceTableModel::NoMark});  // the address it left is no second sender
     }
 }
 

@@ -130,6 +130,17 @@ TEST(DeviceListRules, EditableFieldsAndTheirLengthWarnings) {
     }
 }
 
+// Found again where a change moved it, a device answers from there alone:
+// the address it left is no second sender.
+TEST_F(DeviceListTest, AConfirmedMoveForgetsTheAddressTheDeviceLeft) {
+    const int d = devices.append(testsupport::deviceRow("00-00-00-00-00-01"), 0x0A000001);
+    EXPECT_TRUE(devices.noteSender(d, 0x0A000009));
+    devices.reportsNow(d, devices.reported(d), 0x0A000009);
+    EXPECT_EQ(devices.firstSender(d), 0x0A000009U);
+    EXPECT_TRUE(devices.rivalSenders(d).empty());
+    EXPECT_FALSE(devices.noteSender(d, 0x0A000009));
+}
+
 TEST_F(DeviceListTest, OutOfRangeAccessIsHarmless) {
     EXPECT_EQ(devices.field(DeviceField::Mac, 0), "");
     EXPECT_EQ(devices.field(DeviceField::Mac, -1), "");
