@@ -54,7 +54,7 @@ std::optional<FoundDevice> FoundDevices::byMac(std::string_view mac) const {
 
 Catalogued FoundDevices::take(std::span<const std::uint8_t> datagram, protocol::Ipv4Address sender,
                               protocol::Ipv4Address adapter) {
-    const Catalogued caught = catalogue(*m_list, datagram, sender);
+    Catalogued caught = catalogue(*m_list, datagram, sender);
     switch (caught.heard) {
         case Heard::Listed:
             m_foundVia.push_back(adapter);
