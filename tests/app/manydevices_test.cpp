@@ -301,6 +301,7 @@ TEST_F(ManyDevicesTest, EachRequestIsWrittenAheadToTheSharedTrailWithoutItsPassw
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray all = file.readAll();
     EXPECT_FALSE(all.contains("newpw") || all.contains("\"pw\""));
+    file.close();  // Windows keeps an open file from being removed
 
     // A trail that cannot be written keeps the request from leaving.
     const std::size_t sent = sender.sent.size();
