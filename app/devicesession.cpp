@@ -192,7 +192,7 @@ void DeviceSession::checkVerification(std::span<const std::uint8_t> datagram,
         }
         it->second = *record;
         // The rule kavren's verification judges by.
-        if (!usecases::reportsSettings(*record, *m_recorder.target(it->first))) {
+        if (!devices::reportsSettings(*record, *m_recorder.target(it->first))) {
             ++it;
             continue;
         }
@@ -273,13 +273,13 @@ void DeviceSession::restorePreviousSettings(int row) {
     }
     const auto before = changes::settingsFromJson(last->value(QStringLiteral("before")).toObject());
     const auto after = changes::settingsFromJson(last->value(QStringLiteral("after")).toObject());
-    const std::pair<int, const std::string*> cells[] = {
-        {DeviceGrid::ColIp, &before.ip},
-        {DeviceGrid::ColMask, &before.mask},
-        {DeviceGrid::ColGateway, &before.gateway},
-        {DeviceGrid::ColDescription, &before.description}};
+    const std::pair<int, std::string> cells[] = {
+        {DeviceGrid::ColIp, devices::addressText(before.ip)},
+        {DeviceGrid::ColMask, devices::addressText(before.mask)},
+        {DeviceGrid::ColGateway, devices::addressText(before.gateway)},
+        {DeviceGrid::ColDescription, before.description}};
     for (const auto& [col, text] : cells)
-        m_grid.setCell(col, row, *text);
+        m_grid.setCell(col, row, text);
     // The trail holds no password: a new one set then stays.
     m_grid.setCell(DeviceGrid::ColNewPassword, row, std::string());
     m_restoring = last->value(QStringLiteral("change")).toString().toStdString();

@@ -22,9 +22,7 @@ bool UpdateRecorder::sending(const devices::DeviceList& list, int row,
     Change change;
     change.reported = std::make_unique<const devices::DeviceRecord>(list.reported(row));
     change.job.device = {change.reported.get(), adapter, {}, {}};
-    change.job.target = {
-        list.field(devices::DeviceField::Ip, row), list.field(devices::DeviceField::Mask, row),
-        list.field(devices::DeviceField::Gateway, row), list.device(row).description};
+    change.job.target = list.settingsToTake(row);
     // The trail says only whether a new password was set: the job holds a
     // stand-in, never the password.
     if (!list.newPassword(row).empty())
@@ -97,7 +95,7 @@ void UpdateRecorder::verified(std::size_t index, bool verified, const std::strin
 
 namespace kavren::app {
 
-std::optional<usecases::DeviceSettings> UpdateRecorder::target(std::size_t index) const {
+std::optional<devices::DeviceSettings> UpdateRecorder::target(std::size_t index) const {
     if (index >= m_changes.size() || !m_changes[index])
         return std::nullopt;
     return m_changes[index]->job.target;

@@ -48,7 +48,7 @@ public:
     void verified(std::size_t index, bool verified, const std::string& reason);
     // The settings result `index`'s request asked for; nothing when it
     // was not recorded.
-    std::optional<usecases::DeviceSettings> target(std::size_t index) const;
+    std::optional<devices::DeviceSettings> target(std::size_t index) const;
 
 private:
     struct Change {

@@ -12,18 +12,20 @@ QString fromDevice(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-QJsonObject settingsJson(const usecases::DeviceSettings& settings) {
-    return {{QStringLiteral("ip"), fromDevice(settings.ip)},
-            {QStringLiteral("mask"), fromDevice(settings.mask)},
-            {QStringLiteral("gateway"), fromDevice(settings.gateway)},
+QJsonObject settingsJson(const devices::DeviceSettings& settings) {
+    return {{QStringLiteral("ip"), fromDevice(devices::addressText(settings.ip))},
+            {QStringLiteral("mask"), fromDevice(devices::addressText(settings.mask))},
+            {QStringLiteral("gateway"), fromDevice(devices::addressText(settings.gateway))},
             {QStringLiteral("description"), fromDevice(settings.description)}};
 }
 
-usecases::DeviceSettings settingsFromJson(const QJsonObject& object) {
+devices::DeviceSettings settingsFromJson(const QJsonObject& object) {
     auto bytes = [&object](const char* key) {
         return object.value(QLatin1String(key)).toString().toLatin1().toStdString();
     };
-    return {bytes("ip"), bytes("mask"), bytes("gateway"), bytes("description")};
+    // Read from a file: an address that does not parse is not known.
+    auto address = [&bytes](const char* key) { return protocol::Ipv4Address::parse(bytes(key)); };
+    return {address("ip"), address("mask"), address("gateway"), bytes("description")};
 }
 
 QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases::JobResult& result,

@@ -20,9 +20,9 @@ namespace kavren::changes {
 QString fromDevice(const std::string& bytes);
 // A device's four settings (ip, mask, gateway, description) as the audit
 // trail and the --json document of configure and restore write them.
-QJsonObject settingsJson(const usecases::DeviceSettings& settings);
+QJsonObject settingsJson(const devices::DeviceSettings& settings);
 // The settings a trail line records, as the device's bytes again.
-usecases::DeviceSettings settingsFromJson(const QJsonObject& object);
+devices::DeviceSettings settingsFromJson(const QJsonObject& object);
 
 // Keeps a run's audit trail: one "sending" line before each request leaves,
 // written and synced first, and a line for each outcome after it, all of

@@ -29,9 +29,8 @@ std::string quoted(const std::string& text) {
 
 }  // namespace
 
-usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device) {
-    return {devices::addressText(device->deviceIp), devices::addressText(device->mask),
-            devices::addressText(device->gateway), device->description};
+devices::DeviceSettings currentSettings(const usecases::FoundDevice& device) {
+    return devices::settingsOf(*device.record);
 }
 
 PlanFile parsePlan(const QByteArray& content) {
@@ -164,22 +163,24 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
             }
         }
 
-        const usecases::DeviceSettings current =
-            entry.device ? currentSettings(*entry.device) : usecases::DeviceSettings{};
-        auto pick = [](const std::string& given, const std::string& kept) {
-            return given.empty() ? kept : given;
+        // Each address is read here, once: a blank keeps what the device
+        // reports, a text that names no address is an error.
+        const devices::DeviceSettings current =
+            entry.device ? currentSettings(*entry.device) : devices::DeviceSettings{};
+        auto take = [&entry](const char* what, const std::string& given,
+                             const std::optional<protocol::Ipv4Address>& kept) {
+            if (given.empty())
+                return kept;
+            const auto parsed = protocol::Ipv4Address::parse(given);
+            if (!parsed)
+                entry.errors.push_back(std::string(what) + " " + quoted(given) + " not readable");
+            return parsed;
         };
-        entry.target.ip = pick(row.ip, current.ip);
-        entry.target.mask = pick(row.mask, current.mask);
-        entry.target.gateway = pick(row.gateway, current.gateway);
-        entry.target.description = pick(row.description, current.description);
+        entry.target.ip = take("IP address", row.ip, current.ip);
+        entry.target.mask = take("net mask", row.mask, current.mask);
+        entry.target.gateway = take("gateway", row.gateway, current.gateway);
+        entry.target.description = row.description.empty() ? current.description : row.description;
 
-        const std::array<std::pair<const char*, const std::string*>, 3> addresses{
-            {{"IP address", &row.ip}, {"net mask", &row.mask}, {"gateway", &row.gateway}}};
-        for (const auto& [what, text] : addresses) {
-            if (!text->empty() && !protocol::Ipv4Address::parse(*text))
-                entry.errors.push_back(std::string(what) + " " + quoted(*text) + " not readable");
-        }
         if (const auto warning = devices::DeviceList::lengthWarning(
                 devices::DeviceField::Description, row.description)) {
             entry.warnings.emplace_back(*warning);
@@ -194,36 +195,30 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
 
     // Checks between devices use the settings each will have afterwards.
     std::map<protocol::Ipv4Address, const PlanEntry*> targets;
-    std::map<std::string, std::string> targetOfMac;
+    std::map<std::string, std::optional<protocol::Ipv4Address>> targetOfMac;
     for (const PlanEntry& entry : entries) {
         if (entry.device)
             targetOfMac[entry.mac] = entry.target.ip;
     }
     for (PlanEntry& entry : entries) {
-        if (!entry.device)
-            continue;
-        const auto ip = protocol::Ipv4Address::parse(entry.target.ip);
-        const auto mask = protocol::Ipv4Address::parse(entry.target.mask);
-        const auto gateway = protocol::Ipv4Address::parse(entry.target.gateway);
-        if (!ip || !mask || !gateway)
+        const auto& [ip, mask, gateway, description] = entry.target;
+        if (!entry.device || !ip || !mask || !gateway)
             continue;
         if (const auto [it, fresh] = targets.emplace(*ip, &entry); !fresh) {
-            entry.errors.push_back("address " + entry.target.ip + " also given to line " +
+            entry.errors.push_back("address " + ip->text() + " also given to line " +
                                    std::to_string(it->second->line));
         }
         for (const usecases::FoundDevice other : found) {
             if (other->mac == entry.mac || other->deviceIp != ip)
                 continue;
             const auto moved = targetOfMac.find(other->mac);
-            const bool keepsIt = moved == targetOfMac.end() ||
-                                 moved->second == devices::addressText(other->deviceIp);
+            const bool keepsIt = moved == targetOfMac.end() || moved->second == other->deviceIp;
             if (keepsIt)
-                entry.errors.push_back("address " + entry.target.ip + " is used by " + other->mac);
+                entry.errors.push_back("address " + ip->text() + " is used by " + other->mac);
         }
-        if (!gateway->isAny() && devices::sameSubnet(entry.target.gateway, entry.target.ip,
-                                                     entry.target.mask) == false) {
-            entry.errors.push_back("gateway " + entry.target.gateway + " outside the subnet of " +
-                                   entry.target.ip + "/" + entry.target.mask);
+        if (!gateway->isAny() && !devices::sameSubnet(*gateway, *ip, *mask)) {
+            entry.errors.push_back("gateway " + gateway->text() + " outside the subnet of " +
+                                   ip->text() + "/" + mask->text());
         }
     }
     return entries;

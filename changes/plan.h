@@ -13,7 +13,7 @@
 
 namespace kavren::changes {
 
-usecases::DeviceSettings currentSettings(const usecases::FoundDevice& device);
+devices::DeviceSettings currentSettings(const usecases::FoundDevice& device);
 
 // One line of a plan as written: empty texts mean "keep".
 struct PlanRow {
@@ -43,7 +43,7 @@ struct PlanEntry {
     int line = 0;
     std::string mac;  // normalised MAC text when readable, else as written
     std::optional<usecases::FoundDevice> device;  // into the FoundDevices checked against
-    usecases::DeviceSettings target;
+    devices::DeviceSettings target;
     std::string newPassword;
     std::vector<std::string> errors;
     std::vector<std::string> warnings;

@@ -185,7 +185,7 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<changes::PlanEntr
     std::vector<std::size_t> pending;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].newPassword.empty() &&
-            usecases::reportsSettings(*entries[i].device->record, entries[i].target))
+            devices::reportsSettings(*entries[i].device->record, entries[i].target))
             results[i].state = usecases::JobState::Unchanged;
         else
             pending.push_back(i);

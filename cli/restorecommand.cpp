@@ -50,7 +50,7 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
         writeErr(QStringLiteral("kavren: ") + error + QStringLiteral("\n"));
         return ExitFailed;
     }
-    const usecases::DeviceSettings before =
+    const devices::DeviceSettings before =
         changes::settingsFromJson(last->value(QStringLiteral("before")).toObject());
     writeReport(parser, QStringLiteral("restoring %1 to the settings before the change of %2\n")
                             .arg(QString::fromStdString(*mac),
@@ -64,7 +64,13 @@ int RestoreCommand::run(const QCommandLineParser& parser) {
     if (!discovered)
         return ExitFailed;
     usecases::FoundDevices found = std::move(*discovered);
-    changes::PlanRow row{1, *mac, before.ip, before.mask, before.gateway, before.description, {}};
+    changes::PlanRow row{1,
+                         *mac,
+                         devices::addressText(before.ip),
+                         devices::addressText(before.mask),
+                         devices::addressText(before.gateway),
+                         before.description,
+                         {}};
     std::vector<changes::PlanEntry> entries = changes::checkPlan({row}, found, *trusted);
     return applyPlan(finder, entries, parser, options, network, false);
 }

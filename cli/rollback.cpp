@@ -17,12 +17,6 @@ namespace {
 // Longest check a user can ask for: it runs once per verified device.
 constexpr double kMaxCheckSeconds = 600.0;
 
-// The settings the device reported before the change.
-usecases::DeviceSettings previousSettings(const usecases::FoundDevice& device) {
-    return {devices::addressText(device->deviceIp), devices::addressText(device->mask),
-            devices::addressText(device->gateway), device->description};
-}
-
 // The device as `found` lists it now, judged like the run's verification: a
 // MAC claimed by several senders counts only from the sender the change went
 // to or the address it was to move to.
@@ -32,7 +26,7 @@ std::optional<usecases::FoundDevice> seenNow(const usecases::ConfigJob& job,
     if (!device || device->rivals.empty())
         return device;
     auto claim = usecases::trustedClaim(*device, job.device.sender);
-    if (const auto moved = protocol::Ipv4Address::parse(job.target.ip); !claim && moved)
+    if (const auto moved = job.target.ip; !claim && moved)
         claim = usecases::trustedClaim(*device, *moved);
     return claim;
 }
@@ -97,11 +91,12 @@ bool needsRollback(const usecases::JobResult& result) {
 
 usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job, const usecases::FoundDevices& found,
                                 usecases::FoundDevices& assumed) {
-    usecases::ConfigJob undo{job.device, previousSettings(job.device), {}};
+    // The settings the device reported before the change.
+    usecases::ConfigJob undo{job.device, devices::settingsOf(*job.device.record), {}};
     if (auto seen = seenNow(job, found)) {
         undo.device = *seen;
         undo.device.rivals = {};
-    } else if (const auto moved = protocol::Ipv4Address::parse(job.target.ip)) {
+    } else if (const auto moved = job.target.ip) {
         devices::DeviceRecord there = *job.device.record;
         there.deviceIp = *moved;
         assumed.add(std::move(there), job.device.foundVia, job.device.sender);
@@ -111,11 +106,11 @@ usecases::ConfigJob rollbackJob(const usecases::ConfigJob& job, const usecases::
 }
 
 std::vector<std::pair<std::string, std::string>> checkVariables(const usecases::ConfigJob& job) {
-    const auto address = protocol::Ipv4Address::parse(job.target.ip);
-    return {{"KAVREN_MAC", job.device->mac},
-            {"KAVREN_IP", devices::addressText(address ? address : job.device->deviceIp)},
-            {"KAVREN_PREVIOUS_IP", devices::addressText(job.device->deviceIp)},
-            {"KAVREN_ADAPTER", job.device.foundVia.text()}};
+    return {
+        {"KAVREN_MAC", job.device->mac},
+        {"KAVREN_IP", devices::addressText(job.target.ip ? job.target.ip : job.device->deviceIp)},
+        {"KAVREN_PREVIOUS_IP", devices::addressText(job.device->deviceIp)},
+        {"KAVREN_ADAPTER", job.device.foundVia.text()}};
 }
 
 void checkAndRollBack(const RollbackOptions& rollback, RollbackContext& context,

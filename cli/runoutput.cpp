@@ -38,8 +38,10 @@ QByteArray previewTable(const std::vector<changes::PlanEntry>& entries) {
              entry.device ? fromDevice(entry.device->record->name) : QString(),
              entry.device ? fromDevice(devices::addressText(entry.device->record->deviceIp))
                           : QString(),
-             fromDevice(entry.target.ip), fromDevice(entry.target.mask),
-             fromDevice(entry.target.gateway), fromDevice(entry.target.description),
+             fromDevice(devices::addressText(entry.target.ip)),
+             fromDevice(devices::addressText(entry.target.mask)),
+             fromDevice(devices::addressText(entry.target.gateway)),
+             fromDevice(entry.target.description),
              entry.newPassword.empty() ? QStringLiteral("No Change") : QStringLiteral("(set)"),
              notes.isEmpty() ? QStringLiteral("ok") : notes.join(QStringLiteral("; "))});
     }
@@ -66,7 +68,7 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
                 QStringLiteral(" \"") + visibleDeviceText(result.message) + QStringLiteral("\"");
             break;
         case usecases::JobState::Verified:
-            line += QStringLiteral(" (reports ") + visibleDeviceText(job.target.ip) +
+            line += QStringLiteral(" (reports ") + qs(devices::addressText(job.target.ip)) +
                     QStringLiteral(")");
             break;
         case usecases::JobState::Failed:

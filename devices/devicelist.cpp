@@ -158,12 +158,12 @@ std::string DeviceList::field(DeviceField field, int device) const {
             return it == m_typedIps.end() ? addressText(d.deviceIp) : it->second.text;
         }
         case DeviceField::Mask: {
-            const std::string* typed = typedText(m_typedMasks, device);
-            return typed ? *typed : addressText(d.mask);
+            const auto it = m_typedMasks.find(device);
+            return it == m_typedMasks.end() ? addressText(d.mask) : it->second.text;
         }
         case DeviceField::Gateway: {
-            const std::string* typed = typedText(m_typedGateways, device);
-            return typed ? *typed : addressText(d.gateway);
+            const auto it = m_typedGateways.find(device);
+            return it == m_typedGateways.end() ? addressText(d.gateway) : it->second.text;
         }
         default: {
             const auto member = memberOf(field);
@@ -183,6 +183,19 @@ std::optional<protocol::Ipv4Address> DeviceList::addressToTake(int device) const
         return std::nullopt;
     const auto it = m_typedIps.find(device);
     return it == m_typedIps.end() ? at(device).deviceIp : it->second.value;
+}
+
+DeviceSettings DeviceList::settingsToTake(int device) const {
+    if (!contains(device))
+        return {};
+    const ListedDevice& d = at(device);
+    auto toTake = [device](const std::unordered_map<int, TypedAddress>& typed,
+                           const std::optional<protocol::Ipv4Address>& reported) {
+        const auto it = typed.find(device);
+        return it == typed.end() ? reported : it->second.value;
+    };
+    return {addressToTake(device), toTake(m_typedMasks, d.mask), toTake(m_typedGateways, d.gateway),
+            d.description};
 }
 
 DeviceRecord DeviceList::reported(int device) const {
@@ -247,10 +260,10 @@ void DeviceList::setField(DeviceField field, int device, std::string text) {
         } else if (field == DeviceField::Ip) {
             const auto value = protocol::Ipv4Address::parse(text);
             m_typedIps[device] = TypedAddress{std::move(text), value};
-        } else if (field == DeviceField::Mask) {
-            m_typedMasks[device] = std::move(text);
-        } else if (field == DeviceField::Gateway) {
-            m_typedGateways[device] = std::move(text);
+        } else if (field == DeviceField::Mask || field == DeviceField::Gateway) {
+            const auto value = protocol::Ipv4Address::parse(text);
+            (field == DeviceField::Mask ? m_typedMasks : m_typedGateways)[device] =
+                TypedAddress{std::move(text), value};
         } else if (const auto member = memberOf(field)) {
             d.*member = std::move(text);
         }

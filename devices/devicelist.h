@@ -131,6 +131,10 @@ public:
     // typed, else the reported one. Nothing when the typed text names no
     // address or there is no such device.
     std::optional<protocol::Ipv4Address> addressToTake(int device) const;
+    // The settings the device is to take: each address as typed (parsed when
+    // it was typed; nothing where the text names none) or as reported, and
+    // the description as it stands. Empty for no such device.
+    DeviceSettings settingsToTake(int device) const;
     // The new password typed for a device, where it stands (a copy would
     // outlive the wiping of the list's own); empty when none.
     const std::string& newPassword(int device) const;
@@ -202,8 +206,8 @@ private:
         std::optional<protocol::Ipv4Address> value;  // parsed once, when typed
     };
     std::unordered_map<int, TypedAddress> m_typedIps;
-    std::unordered_map<int, std::string> m_typedMasks;
-    std::unordered_map<int, std::string> m_typedGateways;
+    std::unordered_map<int, TypedAddress> m_typedMasks;
+    std::unordered_map<int, TypedAddress> m_typedGateways;
     // The reported description of the devices the user typed over, kept from
     // the first change on.
     std::unordered_map<int, std::string> m_reportedDescriptions;

@@ -15,4 +15,11 @@ DeviceRecord deviceRecordOf(const protocol::DeviceInfoReply& reply) {
             .description = reply.description};
 }
 
+bool reportsSettings(const DeviceRecord& found, const DeviceSettings& target) {
+    return found.deviceIp == target.ip && found.mask == target.mask &&
+           found.gateway == target.gateway &&
+           found.description ==
+               std::string_view(target.description).substr(0, protocol::kConfigDescriptionWidth);
+}
+
 }  // namespace kavren::devices

@@ -26,6 +26,27 @@ struct DeviceRecord {
     std::string description;
 };
 
+// The settings a configuration request carries: the three addresses as
+// values (nothing where none is known, or where a text named none) and the
+// description as device bytes.
+struct DeviceSettings {
+    std::optional<protocol::Ipv4Address> ip;
+    std::optional<protocol::Ipv4Address> mask;
+    std::optional<protocol::Ipv4Address> gateway;
+    std::string description;
+
+    bool operator==(const DeviceSettings&) const = default;
+};
+
+// The settings a device reports now.
+inline DeviceSettings settingsOf(const DeviceRecord& record) {
+    return {record.deviceIp, record.mask, record.gateway, record.description};
+}
+
+// Whether a device reports these settings, as it would once it took them
+// (the description is cut to the request's field).
+bool reportsSettings(const DeviceRecord& found, const DeviceSettings& target);
+
 // An address as a person reads it: dotted, or empty when it is not known.
 inline std::string addressText(const std::optional<protocol::Ipv4Address>& address) {
     return address ? address->text() : std::string();

@@ -7,18 +7,6 @@
 
 namespace kavren::usecases {
 
-namespace {
-
-// Writes the parsed value when the text is valid; reports whether it was.
-bool parseAddressInto(std::string_view text, protocol::Ipv4Bytes& out) {
-    const auto parsed = protocol::Ipv4Address::parse(text);
-    if (parsed)
-        out = parsed->bytes();
-    return parsed.has_value();
-}
-
-}  // namespace
-
 CheckedSettings::~CheckedSettings() {
     wipeString(fields.newPassword);
 }
@@ -32,32 +20,28 @@ CheckedSettings::CheckedSettings(CheckedSettings&& other) noexcept
     wipeString(other.fields.newPassword);
 }
 
-std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broadcast) {
+std::optional<CheckedSettings> checkSettings(const SettingsRequest& request, bool broadcast) {
+    const devices::DeviceSettings& target = request.target;
+    if (!target.ip || !target.mask || !target.gateway)
+        return std::nullopt;
     CheckedSettings checked;
     checked.broadcast = broadcast;
-    checked.fields.mac = protocol::parseMac(text.mac);
-    // All three are parsed even after one has failed; the user gets one
-    // message for the row however many were wrong.
-    bool valid = true;
-    valid &= parseAddressInto(text.ip, checked.fields.ip);
-    valid &= parseAddressInto(text.mask, checked.fields.mask);
-    valid &= parseAddressInto(text.gateway, checked.fields.gateway);
-    checked.fields.description = text.description;
-    checked.fields.newPassword = text.newPassword;
+    checked.fields.mac = protocol::parseMac(request.mac);
+    checked.fields.ip = target.ip->bytes();
+    checked.fields.mask = target.mask->bytes();
+    checked.fields.gateway = target.gateway->bytes();
+    checked.fields.description = target.description;
+    checked.fields.newPassword = request.newPassword;
 
     // A listed device always has an address, but one given as a text that
-    // names none leaves nothing to send to. It counts as one more invalid
-    // address; under broadcast it is not used and not judged.
+    // names none leaves nothing to send to: the same answer as a missing
+    // address. Under broadcast it is not used and not judged.
     checked.destination = protocol::kLimitedBroadcast;
     if (!broadcast) {
-        if (text.deviceIp) {
-            checked.destination = *text.deviceIp;
-        } else {
-            valid = false;
-        }
+        if (!request.deviceIp)
+            return std::nullopt;
+        checked.destination = *request.deviceIp;
     }
-    if (!valid)
-        return std::nullopt;
     return checked;
 }
 
@@ -72,20 +56,22 @@ NewPasswordProblem newPasswordProblem(std::string_view bytes) {
     return NewPasswordProblem::None;
 }
 
-Route routeTo(const SettingsText& text, const Adapter& adapter, Delivery delivery) {
+Route routeTo(const SettingsRequest& request, const Adapter& adapter, Delivery delivery) {
     // A device cannot be reached by unicast from an adapter whose subnet
     // does not hold its address: the host has no route, or one through the
     // wrong adapter.
-    const bool outsideSubnet = adapter.mask && text.deviceIp &&
-                               !devices::sameSubnet(*text.deviceIp, adapter.address, *adapter.mask);
+    const bool outsideSubnet =
+        adapter.mask && request.deviceIp &&
+        !devices::sameSubnet(*request.deviceIp, adapter.address, *adapter.mask);
     // Only a broadcast reaches such a device, and a broadcast hands the
     // scrambled password to every host on the segment: the user decides.
     if (outsideSubnet && delivery == Delivery::UnicastWithinSubnet)
         return {
             .request = std::nullopt, .refusal = RouteRefusal::OutsideSubnet, .outsideSubnet = true};
-    std::optional<CheckedSettings> request = checkSettings(text, delivery == Delivery::Broadcast);
-    const RouteRefusal refusal = request ? RouteRefusal::None : RouteRefusal::AddressError;
-    return {.request = std::move(request), .refusal = refusal, .outsideSubnet = outsideSubnet};
+    std::optional<CheckedSettings> checked =
+        checkSettings(request, delivery == Delivery::Broadcast);
+    const RouteRefusal refusal = checked ? RouteRefusal::None : RouteRefusal::AddressError;
+    return {.request = std::move(checked), .refusal = refusal, .outsideSubnet = outsideSubnet};
 }
 
 ConfigurationRequest::ConfigurationRequest(const CheckedSettings& settings,

@@ -7,22 +7,20 @@
 #include <string>
 #include <string_view>
 
+#include "devices/devicerecord.h"
 #include "net/sender.h"
 #include "protocol/ipv4.h"
 #include "protocol/packets.h"
 
 namespace kavren::usecases {
 
-// The settings of one device as the user typed them (a listed device, a plan
-// line), and the address the device reported (nothing when the text it was
-// given names no address).
-struct SettingsText {
+// One request as asked: the device (its MAC text and the DeviceIP it answers
+// at, nothing when that is not known) and the settings it is to take, whose
+// addresses were parsed where they were typed or read.
+struct SettingsRequest {
     std::string_view mac{};
     std::optional<protocol::Ipv4Address> deviceIp{};
-    std::string_view ip{};
-    std::string_view mask{};
-    std::string_view gateway{};
-    std::string_view description{};
+    devices::DeviceSettings target{};
     std::string_view newPassword{};
 };
 
@@ -51,10 +49,10 @@ public:
     bool broadcast = false;
 };
 
-// Parses the MAC and the three addresses, and the DeviceIP unless the
-// request is broadcast. All are judged, so one bad text or three give the
-// same single answer: nothing (the caller says "IP address Error !!").
-std::optional<CheckedSettings> checkSettings(const SettingsText& text, bool broadcast);
+// Takes the three addresses, and the DeviceIP unless the request is
+// broadcast. All are judged, so one missing address or three give the same
+// single answer: nothing (the window says "IP address Error !!").
+std::optional<CheckedSettings> checkSettings(const SettingsRequest& request, bool broadcast);
 
 // The local adapter a request leaves from: its address and, when the system
 // reported one, its net mask. Asked of the system once per run.
@@ -81,7 +79,7 @@ enum class Delivery {
 enum class RouteRefusal {
     None,
     OutsideSubnet,  // only a broadcast reaches the device, and none is allowed
-    AddressError,   // an address or the DeviceIP does not parse
+    AddressError,   // an address or the DeviceIP is not known
 };
 
 struct Route {
@@ -94,7 +92,7 @@ struct Route {
 
 // The one decision on whether and how a request goes: the settings checked,
 // and their destination by `delivery` from `adapter`.
-Route routeTo(const SettingsText& text, const Adapter& adapter, Delivery delivery);
+Route routeTo(const SettingsRequest& request, const Adapter& adapter, Delivery delivery);
 
 // One configuration request, built with the device's current password. Its
 // bytes carry both passwords, scrambled, and are wiped when it is destroyed,

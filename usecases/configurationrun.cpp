@@ -19,10 +19,7 @@ std::optional<CheckedSettings> routeJob(const ConfigJob& job, const Adapter& ada
                                         bool broadcast, JobResult& result) {
     Route route = routeTo({.mac = job.device->mac,
                            .deviceIp = job.device->deviceIp,
-                           .ip = job.target.ip,
-                           .mask = job.target.mask,
-                           .gateway = job.target.gateway,
-                           .description = job.target.description,
+                           .target = job.target,
                            .newPassword = job.newPassword},
                           adapter, broadcast ? Delivery::Broadcast : Delivery::UnicastWithinSubnet);
     result.outsideSubnet = route.outsideSubnet;
@@ -166,12 +163,12 @@ void ConfigurationRun::checkReported(const std::vector<ConfigJob>& jobs,
         // of the sender the request went to, or of the address it moved to.
         if (reported && !reported->rivals.empty()) {
             std::optional<FoundDevice> claim = trustedClaim(*reported, jobs[i].device.sender);
-            if (const auto moved = protocol::Ipv4Address::parse(jobs[i].target.ip); !claim && moved)
+            if (const auto moved = jobs[i].target.ip; !claim && moved)
                 claim = trustedClaim(*reported, *moved);
             if (claim)
                 reported = claim;
         }
-        if (reported && reportsSettings(*reported->record, jobs[i].target)) {
+        if (reported && devices::reportsSettings(*reported->record, jobs[i].target)) {
             result.state = JobState::Verified;
         } else if (!final || result.state == JobState::Failed) {
             continue;  // sent again, or its failure stands

@@ -19,7 +19,7 @@ namespace kavren::usecases {
 // One device to be given new settings.
 struct ConfigJob {
     FoundDevice device;  // as found: current settings and the adapter it answered on
-    DeviceSettings target;
+    devices::DeviceSettings target;
     std::string newPassword;  // empty: the device keeps its password
 };
 

@@ -83,14 +83,6 @@ void FoundDevices::add(devices::DeviceRecord record, protocol::Ipv4Address found
     m_foundVia.push_back(foundVia);
 }
 
-bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& target) {
-    using protocol::Ipv4Address;
-    return found.deviceIp == Ipv4Address::parse(target.ip) &&
-           found.mask == Ipv4Address::parse(target.mask) &&
-           found.gateway == Ipv4Address::parse(target.gateway) &&
-           found.description == target.description.substr(0, protocol::kConfigDescriptionWidth);
-}
-
 FoundDevices findDevices(DevicePort& port, const RunClock& clock, const DiscoveryRounds& rounds,
                          const DiscoveryProgress& progress) {
     FoundDevices found(rounds.maxDevices);

@@ -109,20 +109,6 @@ private:
     bool m_leftOut = false;
 };
 
-// The settings a configuration request carries, as device texts.
-struct DeviceSettings {
-    std::string ip;
-    std::string mask;
-    std::string gateway;
-    std::string description;
-
-    bool operator==(const DeviceSettings&) const = default;
-};
-
-// Whether a device reports these settings, as it would once it took them
-// (the description is cut to the request's field).
-bool reportsSettings(const devices::DeviceRecord& found, const DeviceSettings& target);
-
 // How one discovery goes: one round per adapter address, one after the
 // other, so the adapter whose request a device answered is known without
 // asking the system which interface a reply came in on. Within each round's

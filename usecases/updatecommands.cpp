@@ -69,11 +69,12 @@ void UpdateCommands::updateRow(int row) {
     update(row, 0);
 }
 
-void UpdateCommands::updateRowAt(int row, std::string_view address) {
+void UpdateCommands::updateRowAt(int row, std::optional<protocol::Ipv4Address> address) {
     update(row, 0, address);
 }
 
-void UpdateCommands::update(int row, int remaining, std::optional<std::string_view> address) {
+void UpdateCommands::update(int row, int remaining,
+                            std::optional<std::optional<protocol::Ipv4Address>> address) {
     // Read once: changing the option while the confirmation is open does
     // not change where this row's request goes.
     const bool broadcast = m_options.alwaysBroadcast();
@@ -84,15 +85,11 @@ void UpdateCommands::update(int row, int remaining, std::optional<std::string_vi
     // by broadcast when the user forces it; it marks an address outside the
     // adapter's subnet but does not refuse it, so no adapter is asked.
     const devices::ListedDevice& device = m_devices.device(row);
-    const Route route =
-        routeTo({.mac = device.mac,
-                 .deviceIp = address ? protocol::Ipv4Address::parse(*address) : device.deviceIp,
-                 .ip = m_devices.field(devices::DeviceField::Ip, row),
-                 .mask = m_devices.field(devices::DeviceField::Mask, row),
-                 .gateway = m_devices.field(devices::DeviceField::Gateway, row),
-                 .description = device.description,
-                 .newPassword = m_devices.newPassword(row)},
-                Adapter{}, broadcast ? Delivery::Broadcast : Delivery::Unicast);
+    const Route route = routeTo({.mac = device.mac,
+                                 .deviceIp = address ? *address : device.deviceIp,
+                                 .target = m_devices.settingsToTake(row),
+                                 .newPassword = m_devices.newPassword(row)},
+                                Adapter{}, broadcast ? Delivery::Broadcast : Delivery::Unicast);
     // Judged before the user is asked for a password.
     if (!route.request) {
         m_prompts.stopped(UpdateStop::AddressError);

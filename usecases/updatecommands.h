@@ -55,11 +55,12 @@ public:
     // Checks, confirms and sends the settings of device `row` (its number in
     // the list); nothing for a number that names no device.
     void updateRow(int row);
-    // As updateRow, but the request goes to `address` (a dotted text) instead
-    // of the DeviceIP the row shows, unless it goes by broadcast: a device
-    // given an address by an earlier change answers there, not at the
-    // address it reported before it.
-    void updateRowAt(int row, std::string_view address);
+    // As updateRow, but the request goes to `address` instead of the
+    // DeviceIP the row shows, unless it goes by broadcast: a device given an
+    // address by an earlier change answers there, not at the address it
+    // reported before it. Nothing (an address that was never known) is an
+    // address error, as for the row.
+    void updateRowAt(int row, std::optional<protocol::Ipv4Address> address);
     // Updates the device the user is on; nothing when there is none.
     void updateDevice(std::optional<int> row);
     // Updates the devices the user ticks in the selection prompt.
@@ -75,7 +76,9 @@ public:
 
 private:
     // `remaining`: the devices of the run still to come after this one.
-    void update(int row, int remaining, std::optional<std::string_view> address = {});
+    // `address`, when given, replaces the row's DeviceIP.
+    void update(int row, int remaining,
+                std::optional<std::optional<protocol::Ipv4Address>> address = {});
 
     devices::DeviceList& m_devices;
     UpdatePrompts& m_prompts;

@@ -11,8 +11,7 @@ namespace {
 
 // "ip is A instead of B, mask is ...": the settings a device reports that
 // are not the ones it was sent.
-std::string differences(const devices::DeviceRecord& found,
-                        const usecases::DeviceSettings& target) {
+std::string differences(const devices::DeviceRecord& found, const devices::DeviceSettings& target) {
     std::string text;
     auto compare = [&text](const char* what, const std::string& now, const std::string& wanted) {
         if (now == wanted)
@@ -21,10 +20,10 @@ std::string differences(const devices::DeviceRecord& found,
             text += ", ";
         text += std::string(what) + " is " + now + " instead of " + wanted;
     };
-    // As typed, a target may have blanks or leading zeros: the device's own
-    // form is compared.
-    auto dotted = [](const std::string& typed) {
-        return protocol::Ipv4Address::parse(typed).value_or(protocol::Ipv4Address()).text();
+    // A target the run sent has every address; "0.0.0.0" stands for one
+    // that is not known.
+    auto dotted = [](const std::optional<protocol::Ipv4Address>& address) {
+        return address.value_or(protocol::Ipv4Address()).text();
     };
     compare("ip", devices::addressText(found.deviceIp), dotted(target.ip));
     compare("mask", devices::addressText(found.mask), dotted(target.mask));
@@ -62,7 +61,7 @@ std::string csvErrorText(const usecases::CsvError& error) {
     return text;
 }
 
-std::string reasonText(const usecases::FoundDevice& device, const usecases::DeviceSettings& target,
+std::string reasonText(const usecases::FoundDevice& device, const devices::DeviceSettings& target,
                        const usecases::JobResult& result) {
     using usecases::JobWhy;
     if (!result.reason.empty())

@@ -30,7 +30,7 @@ std::string csvErrorText(const usecases::CsvError& error);
 // Why the job of `device` towards `target` failed or was not sent: the
 // front end's own words when it gave some, otherwise the run's value put
 // into words; empty when there is nothing to say.
-std::string reasonText(const usecases::FoundDevice& device, const usecases::DeviceSettings& target,
+std::string reasonText(const usecases::FoundDevice& device, const devices::DeviceSettings& target,
                        const usecases::JobResult& result);
 
 }  // namespace kavren::wording

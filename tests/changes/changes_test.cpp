@@ -93,9 +93,9 @@ TEST(PlanCheckTest, KeepsWhatIsNotGivenAndAcceptsAGoodRow) {
     ASSERT_EQ(entries.size(), 1U);
     EXPECT_TRUE(entries[0].ok());
     EXPECT_EQ(entries[0].mac, "02-AA-00-00-00-01");
-    EXPECT_EQ(entries[0].target.ip, "10.0.0.7");
-    EXPECT_EQ(entries[0].target.mask, "255.255.255.0");
-    EXPECT_EQ(entries[0].target.gateway, "10.0.0.1");
+    EXPECT_EQ(devices::addressText(entries[0].target.ip), "10.0.0.7");
+    EXPECT_EQ(devices::addressText(entries[0].target.mask), "255.255.255.0");
+    EXPECT_EQ(devices::addressText(entries[0].target.gateway), "10.0.0.1");
     EXPECT_EQ(entries[0].target.description, "old");
 }
 
@@ -285,7 +285,8 @@ TEST(AuditTrailTest, TornLinesAreSkippedWithTheirNumberAndNeverGlued) {
 TEST(ChangeRecorderTest, LinesOfAChangeShareItsIdAndNeverHoldAPassword) {
     const usecases::FoundDevices found =
         foundDevices({foundRecord("02-AA-00-00-00-01", "10.0.0.5")});
-    usecases::ConfigJob job{found[0], {"10.0.0.6", "255.255.255.0", "0.0.0.0", "new"}, "n3wpass"};
+    usecases::ConfigJob job{
+        found[0], testsupport::settings("10.0.0.6", "255.255.255.0", "0.0.0.0", "new"), "n3wpass"};
     usecases::JobResult result;
     result.change = "c-1";
     result.attempt = 2;

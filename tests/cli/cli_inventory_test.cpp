@@ -10,6 +10,7 @@
 #include "cli/monitoringoutput.h"
 #include "cli/rollback.h"
 #include "cli/runoutput.h"
+#include "tests/support/fakes.h"
 
 namespace kavren::cli {
 namespace {
@@ -118,12 +119,12 @@ TEST(RollbackTest, UndoesChangesThatWentOutAndDidNotHold) {
     }
     const devices::DeviceRecord record = found("M", "10.0.0.1");
     usecases::ConfigJob job{{&record, *protocol::Ipv4Address::parse("10.0.0.254"), kSender, {}},
-                            {"10.0.0.50", "255.0.0.0", "", ""},
+                            testsupport::settings("10.0.0.50", "255.0.0.0", "", ""),
                             {}};
     // Not seen again: where it was asked to move; seen: where it is.
     usecases::FoundDevices none, assumed, seen;
     EXPECT_EQ(devices::addressText(rollbackJob(job, none, assumed).device->deviceIp), "10.0.0.50");
-    EXPECT_EQ(rollbackJob(job, none, assumed).target.ip, "10.0.0.1");
+    EXPECT_EQ(devices::addressText(rollbackJob(job, none, assumed).target.ip), "10.0.0.1");
     seen.add(found("M", "10.0.0.77"), kVia, kSender);
     EXPECT_EQ(devices::addressText(rollbackJob(job, seen, assumed).device->deviceIp), "10.0.0.77");
     usecases::JobResult undone;

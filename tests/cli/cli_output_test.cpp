@@ -12,6 +12,7 @@
 
 #include "cli/deviceoutput.h"
 #include "cli/runoutput.h"
+#include "tests/support/fakes.h"
 
 namespace kavren::cli {
 namespace {
@@ -93,7 +94,7 @@ TEST(PreviewTableTest, ShowsErrorsWarningsAndTheSecretOnlyAsSet) {
     found.line = 2;
     found.mac = "02-AA-00-00-00-01";
     found.device = awkwardDevice();
-    found.target = {"10.0.0.9", "255.255.255.0", "0.0.0.0", "new %s"};
+    found.target = testsupport::settings("10.0.0.9", "255.255.255.0", "0.0.0.0", "new %s");
     found.newPassword = "hunter2";
     found.warnings = {"description longer than the device keeps"};
     changes::PlanEntry missing;
@@ -117,7 +118,7 @@ TEST(PreviewTableTest, ShowsErrorsWarningsAndTheSecretOnlyAsSet) {
 }
 
 TEST(ResultLineTest, EachStateSaysWhatHappenedWithDeviceTextsEscaped) {
-    usecases::ConfigJob job{awkwardDevice(), {"10.0.0.9", "", "", ""}, {}};
+    usecases::ConfigJob job{awkwardDevice(), testsupport::settings("10.0.0.9", "", "", ""), {}};
     usecases::JobResult sent;
     sent.state = usecases::JobState::Sent;
     sent.destination = "10.0.0.255";
@@ -175,7 +176,7 @@ TEST(RunJsonTest, EachEntryEndsInOneStateAndNoPasswordIsWritten) {
     changes::PlanEntry found;
     found.mac = "02-AA-00-00-00-01";
     found.device = awkwardDevice();
-    found.target = {"10.0.0.9", "255.255.255.0", "0.0.0.0", "x"};
+    found.target = testsupport::settings("10.0.0.9", "255.255.255.0", "0.0.0.0", "x");
     changes::PlanEntry renamed = found;
     renamed.newPassword = "hunter2-secret";
     changes::PlanEntry missing;

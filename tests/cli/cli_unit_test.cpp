@@ -27,14 +27,13 @@ using testsupport::foundRecord;
 // source gives the device the same Latin-1 bytes, or refuses.
 std::vector<std::uint8_t> requestBytes(const std::string& newPassword,
                                        const std::string& currentPassword) {
-    const auto settings = usecases::checkSettings({.mac = "02-AA-00-00-00-01",
-                                                   .deviceIp = testsupport::ipv4("10.0.0.1"),
-                                                   .ip = "10.0.0.1",
-                                                   .mask = "255.0.0.0",
-                                                   .gateway = "10.0.0.254",
-                                                   .description = "desc",
-                                                   .newPassword = newPassword},
-                                                  false);
+    const auto settings = usecases::checkSettings(
+        {.mac = "02-AA-00-00-00-01",
+         .deviceIp = testsupport::ipv4("10.0.0.1"),
+         .target = {testsupport::ipv4("10.0.0.1"), testsupport::ipv4("255.0.0.0"),
+                    testsupport::ipv4("10.0.0.254"), "desc"},
+         .newPassword = newPassword},
+        false);
     testsupport::RecordingSender sender;
     usecases::sendConfiguration(*settings, currentPassword, sender);
     return sender.sent.at(0).bytes;

@@ -32,6 +32,13 @@ inline protocol::Ipv4Address ipv4(std::string_view text) {
     return protocol::Ipv4Address::parse(text).value();
 }
 
+// Settings a test writes as texts; an empty text is an address not known.
+inline devices::DeviceSettings settings(std::string_view ip, std::string_view mask,
+                                        std::string_view gateway, std::string description) {
+    return {protocol::Ipv4Address::parse(ip), protocol::Ipv4Address::parse(mask),
+            protocol::Ipv4Address::parse(gateway), std::move(description)};
+}
+
 // Records what would have been sent; can be told to fail instead.
 class RecordingSender final : public net::DatagramSender {
 public:

@@ -106,10 +106,9 @@ ConfigJob job() {
                                               .mask = testsupport::ipv4("255.255.255.0"),
                                               .gateway = testsupport::ipv4("10.0.0.1"),
                                               .description = "old"};
-    return {
-        {&record, testsupport::ipv4(kAdapter), testsupport::ipv4("10.0.0.9"), {}},
-        {.ip = "10.0.0.20", .mask = "255.255.255.0", .gateway = "10.0.0.1", .description = "new"},
-        {}};
+    return {{&record, testsupport::ipv4(kAdapter), testsupport::ipv4("10.0.0.9"), {}},
+            testsupport::settings("10.0.0.20", "255.255.255.0", "10.0.0.1", "new"),
+            {}};
 }
 
 struct Case {

@@ -229,8 +229,8 @@ TEST_F(UpdateTest, SendsTheExactRequestForTheRow) {
     EXPECT_FALSE(sender.sent[0].broadcast);
 }
 
-// The command line sends from settings it holds as texts, without a list;
-// the bytes and the destination must be the window's for the same texts.
+// The command line sends from settings it holds as values, without a list;
+// the bytes and the destination must be the window's for the same settings.
 TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     const int row = addDevice("AB", "00-1A-2B-3C-4D-5E", " 192.168.000.100 ");
     list.setField(devices::DeviceField::NewPassword, row, "n%s");
@@ -238,15 +238,13 @@ TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     commands.updateRow(row);
     ASSERT_EQ(sender.sent.size(), 1u);
 
-    const auto settings =
-        checkSettings({.mac = "00-1A-2B-3C-4D-5E",
-                       .deviceIp = protocol::Ipv4Address::parse(" 192.168.000.100 "),
-                       .ip = "192.168.0.50",
-                       .mask = "255.255.255.0",
-                       .gateway = "192.168.0.1",
-                       .description = "Lab",
-                       .newPassword = "n%s"},
-                      false);
+    const auto settings = checkSettings(
+        {.mac = "00-1A-2B-3C-4D-5E",
+         .deviceIp = protocol::Ipv4Address::parse(" 192.168.000.100 "),
+         .target = {testsupport::ipv4("192.168.0.50"), testsupport::ipv4("255.255.255.0"),
+                    testsupport::ipv4("192.168.0.1"), "Lab"},
+         .newPassword = "n%s"},
+        false);
     ASSERT_TRUE(settings);
     RecordingSender direct;
     sendConfiguration(*settings, "secret", direct);
@@ -254,17 +252,17 @@ TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
     EXPECT_EQ(direct.sent[0].bytes, sender.sent[0].bytes);
     EXPECT_EQ(direct.sent[0].host, "192.168.0.100");
 
+    const devices::DeviceSettings oneTwoThreeFour{testsupport::ipv4("1.2.3.4"),
+                                                  testsupport::ipv4("255.0.0.0"),
+                                                  testsupport::ipv4("1.0.0.1"),
+                                                  {}};
     EXPECT_FALSE(checkSettings({.mac = "00-1A-2B-3C-4D-5E",
                                 .deviceIp = protocol::Ipv4Address::parse("x"),
-                                .ip = "1.2.3.4",
-                                .mask = "255.0.0.0",
-                                .gateway = "1.0.0.1"},
+                                .target = oneTwoThreeFour},
                                false));
     const auto broadcast = checkSettings({.mac = "00-1A-2B-3C-4D-5E",
                                           .deviceIp = protocol::Ipv4Address::parse("x"),
-                                          .ip = "1.2.3.4",
-                                          .mask = "255.0.0.0",
-                                          .gateway = "1.0.0.1"},
+                                          .target = oneTwoThreeFour},
                                          true);
     ASSERT_TRUE(broadcast);
     EXPECT_EQ(broadcast->destination.text(), "255.255.255.255");
