@@ -127,30 +127,10 @@ bool AddressIndex::reportedByOther(protocol::Ipv4Address address, int exceptRow)
     return it->second.size() > 1 || it->second.first != exceptRow;
 }
 
-std::vector<int> AddressIndex::rowsReporting(std::string_view typed, int exceptRow) const {
-    const auto address = protocol::Ipv4Address::parse(typed);
-    return address ? rowsReporting(*address, exceptRow) : std::vector<int>();
-}
-
-bool AddressIndex::reportedByOther(std::string_view typed, int exceptRow) const {
-    const auto address = protocol::Ipv4Address::parse(typed);
-    return address && reportedByOther(*address, exceptRow);
-}
-
 std::vector<int> AddressIndex::takeChangedRows() {
     std::vector<int> changed;
     changed.swap(m_changed);
     return changed;
-}
-
-std::optional<bool> sameSubnet(std::string_view address, std::string_view source,
-                               std::string_view netmask) {
-    const auto a = protocol::Ipv4Address::parse(address);
-    const auto s = protocol::Ipv4Address::parse(source);
-    const auto m = protocol::Ipv4Address::parse(netmask);
-    if (!a || !s || !m)
-        return std::nullopt;
-    return sameSubnet(*a, *s, *m);
 }
 
 }  // namespace kavren::devices

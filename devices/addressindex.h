@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,10 +38,6 @@ public:
     // Device rows other than `exceptRow` that report `address`, lowest first.
     std::vector<int> rowsReporting(protocol::Ipv4Address address, int exceptRow) const;
     bool reportedByOther(protocol::Ipv4Address address, int exceptRow) const;
-    // The same for a text a person typed, by the address it names; empty or
-    // false when it names none.
-    std::vector<int> rowsReporting(std::string_view typed, int exceptRow) const;
-    bool reportedByOther(std::string_view typed, int exceptRow) const;
 
     // Rows whose marks changed because another row came or went (the row
     // being inserted or erased is not among them: its own change is known to
@@ -76,8 +71,5 @@ constexpr bool sameSubnet(protocol::Ipv4Address address, protocol::Ipv4Address s
                           protocol::Ipv4Address netmask) {
     return (address.value() & netmask.value()) == (source.value() & netmask.value());
 }
-// The same for texts a person gave; nullopt when any of them is no address.
-std::optional<bool> sameSubnet(std::string_view address, std::string_view source,
-                               std::string_view netmask);
 
 }  // namespace kavren::devices
