@@ -84,13 +84,15 @@ void DeviceSession::chooseAdapter(int index) {
 }
 
 void DeviceSession::showSourceSubnet() {
-    const std::string& source = m_adapters.sourceAddress();
-    std::optional<std::string> mask;
+    // Every local address (no source chosen) has no subnet to check against.
+    const auto source = m_adapters.sourceIp();
+    std::optional<protocol::Ipv4Address> mask;
     // The tests give a mask of their own; the program takes the one the
     // platform reported with the chosen address.
-    if (!source.empty())
-        mask = m_netmaskOf ? m_netmaskOf(source) : m_adapters.netmaskOf(source);
-    m_model->setSourceSubnet(source, mask.value_or(std::string()));
+    if (source && !source->isAny())
+        mask = m_netmaskOf ? m_netmaskOf(*source) : m_adapters.netmaskOf(*source);
+    m_model->setSourceSubnet(source && mask ? std::optional(std::pair(*source, *mask))
+                                            : std::nullopt);
 }
 
 void DeviceSession::openReceiver() {
@@ -321,9 +323,9 @@ void DeviceSession::requestSentTo(std::string_view mac, std::string_view destina
 
 bool DeviceSession::aboutToSend(int row, const usecases::CheckedSettings& settings,
                                 std::string& error) {
-    const auto adapter = protocol::Ipv4Address::parse(m_adapters.sourceAddress());
-    if (m_recorder.sending(m_devices, row, settings, adapter.value_or(protocol::Ipv4Address()),
-                           error, m_restoring))
+    if (m_recorder.sending(m_devices, row, settings,
+                           m_adapters.sourceIp().value_or(protocol::Ipv4Address()), error,
+                           m_restoring))
         return true;
     PlainMessageBox::show(error);
     return false;

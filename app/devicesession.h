@@ -46,7 +46,8 @@ struct MainWindowServices {
     std::uint16_t receivePort = net::TIdUDPServer::kDefaultPort;
     // The net mask (dotted text) of the adapter that holds a source address,
     // against which device addresses are checked; null or nullopt: no check.
-    std::function<std::optional<std::string>(std::string_view sourceAddress)> netmaskOf{};
+    std::function<std::optional<protocol::Ipv4Address>(protocol::Ipv4Address sourceAddress)>
+        netmaskOf{};
     // The file the device list is exported to (the window's); null: a file
     // dialog asks.
     std::function<QString()> chooseExportFile{};
@@ -187,7 +188,7 @@ private:
     std::unique_ptr<DeviceTableModel> m_model;
     net::AdapterList m_adapters;
     std::unique_ptr<net::AdapterQuery> m_adapterQuery;
-    std::function<std::optional<std::string>(std::string_view)> m_netmaskOf;
+    std::function<std::optional<protocol::Ipv4Address>(protocol::Ipv4Address)> m_netmaskOf;
     net::TIdUDPClient m_client;
     net::TIdUDPServer m_server;
     net::EndpointSender m_endpointSender;

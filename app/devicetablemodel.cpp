@@ -157,17 +157,10 @@ bool DeviceTableModel::setData(const QModelIndex& index, const QVariant& value, 
     return true;
 }
 
-void DeviceTableModel::setSourceSubnet(const std::string& source, const std::string& netmask) {
-    if (source == m_source && netmask == m_netmask)
+void DeviceTableModel::setSourceSubnet(std::optional<Subnet> subnet) {
+    if (subnet == m_subnet)
         return;
-    m_source = source;
-    m_netmask = netmask;
-    // The adapter's texts are read once here; each paint compares values.
-    const auto sourceAddress = protocol::Ipv4Address::parse(source);
-    const auto netmaskAddress = protocol::Ipv4Address::parse(netmask);
-    m_subnet.reset();
-    if (sourceAddress && netmaskAddress)
-        m_subnet.emplace(*sourceAddress, *netmaskAddress);
+    m_subnet = subnet;
     if (m_rows > 0) {
         Q_EMIT dataChanged(index(0, DeviceGrid::ColDeviceIp),
                            index(m_rows - 1, DeviceGrid::ColDeviceIp));
@@ -195,8 +188,7 @@ int DeviceTableModel::addressMarks(int col, int row) const {
         return m_grid.list().firstSender(row) != 0 ? ForeignSender : NoMark;
     }
     int marks = addresses.reportedByOther(*reported, row) ? SharedAddress : NoMark;
-    if (!m_netmask.empty() && m_subnet &&
-        !devices::sameSubnet(*reported, m_subnet->first, m_subnet->second))
+    if (m_subnet && !devices::sameSubnet(*reported, m_subnet->first, m_subnet->second))
         marks |= OutsideSubnet;
     if (const std::uint32_t sender = m_grid.list().firstSender(row);
         sender != 0 && reported->value() != sender)
@@ -231,7 +223,7 @@ QString DeviceTableModel::addressToolTip(int col, int row) const {
             lines << QStringLiteral(
                          "outside the subnet of %1 (%2): an update will not reach it without "
                          "Control Packet Force Broadcast")
-                         .arg(toQt(m_source), toQt(m_netmask));
+                         .arg(toQt(m_subnet->first.text()), toQt(m_subnet->second.text()));
         }
         if (marks & ForeignSender) {
             lines << QStringLiteral("the reply came from %1, not from this address")

@@ -67,9 +67,10 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // The chosen adapter's address and net mask (dotted texts), against
-    // which device addresses are checked; an empty mask checks nothing.
-    void setSourceSubnet(const std::string& source, const std::string& netmask);
+    // The chosen adapter's address and net mask, against which device
+    // addresses are checked; nothing checks nothing.
+    using Subnet = std::pair<protocol::Ipv4Address, protocol::Ipv4Address>;
+    void setSourceSubnet(std::optional<Subnet> subnet);
 
 Q_SIGNALS:
     // The header texts or widths changed (set-up).
@@ -88,9 +89,7 @@ private:
 
     DeviceGrid& m_grid;
     std::map<int, std::pair<Outcome, QString>> m_outcomes;  // by grid row
-    std::string m_source;
-    std::string m_netmask;
-    std::optional<std::pair<protocol::Ipv4Address, protocol::Ipv4Address>> m_subnet;  // parsed
+    std::optional<Subnet> m_subnet;
     int m_rows;  // model rows the view knows of: grid rows minus the header
 };
 

@@ -162,9 +162,8 @@ bool Command::readNetworkOptions(const QCommandLineParser& parser, NetworkOption
     list.fill(*net::makePlatformAdapterQuery());
     const std::vector<protocol::Ipv4Address> all = adapterAddresses(list);
     for (const protocol::Ipv4Address address : all) {
-        const auto mask = list.netmaskOf(address.text());
-        if (const auto value = mask ? protocol::Ipv4Address::parse(*mask) : std::nullopt)
-            options.masks.emplace(address, *value);
+        if (const auto mask = list.netmaskOf(address))
+            options.masks.emplace(address, *mask);
     }
     const QStringList wanted = parser.values(QStringLiteral("adapter"));
     if (wanted.isEmpty()) {

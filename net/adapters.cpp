@@ -19,7 +19,7 @@ std::string AdapterList::macText(const protocol::MacBytes& mac) {
 void AdapterList::fill(AdapterQuery& query) {
     m_entries.clear();
     m_table.fill(std::string());
-    m_masks.fill(std::string());
+    m_masks.clear();
     setSource(std::string());
 
     if (const auto adapters = query.query()) {
@@ -35,8 +35,12 @@ void AdapterList::fill(AdapterQuery& query) {
                 if (m_entries.size() >= static_cast<std::size_t>(kMaxEntries))
                     break;
                 m_table[m_entries.size()] = address;
-                if (i < adapter.netmasks.size() && adapter.netmasks[i] != "0.0.0.0")
-                    m_masks[m_entries.size()] = adapter.netmasks[i];
+                if (i < adapter.netmasks.size()) {
+                    const auto value = protocol::Ipv4Address::parse(address);
+                    const auto mask = protocol::Ipv4Address::parse(adapter.netmasks[i]);
+                    if (value && mask && !mask->isAny())
+                        m_masks.emplace_back(*value, *mask);
+                }
                 std::string entry = address;
                 entry += " (";
                 entry += mac;
@@ -54,10 +58,10 @@ void AdapterList::setSource(const std::string& address) {
     m_sourceIp = address.empty() ? protocol::Ipv4Address() : protocol::Ipv4Address::parse(address);
 }
 
-std::optional<std::string> AdapterList::netmaskOf(std::string_view address) const {
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_table[i] == address && !m_masks[i].empty())
-            return m_masks[i];
+std::optional<protocol::Ipv4Address> AdapterList::netmaskOf(protocol::Ipv4Address address) const {
+    for (const auto& [listed, mask] : m_masks) {
+        if (listed == address)
+            return mask;
     }
     return std::nullopt;
 }

@@ -50,9 +50,9 @@ public:
     const std::vector<std::string>& entryTexts() const { return m_entries; }
     // The address of entry `index`; empty text beyond the last entry.
     const std::string& tableSlot(int index) const;
-    // The net mask the platform reported with the listed address `address`
-    // (dotted text); nothing when the address is not listed or has none.
-    std::optional<std::string> netmaskOf(std::string_view address) const;
+    // The net mask the platform reported with the listed address `address`;
+    // nothing when the address is not listed or has none.
+    std::optional<protocol::Ipv4Address> netmaskOf(protocol::Ipv4Address address) const;
     const std::string& sourceAddress() const { return m_sourceAddress; }
     // The source address as the sockets take it, read once per choice: empty
     // text is every local address, and a text that names no address (the
@@ -73,7 +73,9 @@ public:
 private:
     std::vector<std::string> m_entries;
     std::array<std::string, kMaxEntries> m_table{};
-    std::array<std::string, kMaxEntries> m_masks{};
+    // Each listed address the platform gave a mask for, with that mask, read
+    // once when the list is filled.
+    std::vector<std::pair<protocol::Ipv4Address, protocol::Ipv4Address>> m_masks;
     std::string m_sourceAddress;
     std::optional<protocol::Ipv4Address> m_sourceIp = protocol::Ipv4Address();
 

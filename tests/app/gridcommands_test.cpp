@@ -50,11 +50,12 @@ DeviceTexts device(std::uint8_t n, std::string name, std::array<std::uint8_t, 4>
 class GridCommandsTest : public testsupport::MainWindowTest {
 protected:
     void addServices(MainWindowServices& services) override {
-        services.netmaskOf = [](std::string_view source) -> std::optional<std::string> {
-            if (source == "192.168.0.10")
-                return "255.255.255.0";
-            if (source == "10.0.0.5")
-                return "255.0.0.0";
+        services.netmaskOf =
+            [](protocol::Ipv4Address source) -> std::optional<protocol::Ipv4Address> {
+            if (source == testsupport::ipv4("192.168.0.10"))
+                return testsupport::ipv4("255.255.255.0");
+            if (source == testsupport::ipv4("10.0.0.5"))
+                return testsupport::ipv4("255.0.0.0");
             return std::nullopt;
         };
         services.chooseExportFile = [this] { return exportPath; };

@@ -8,6 +8,7 @@ namespace kavren::net {
 namespace {
 
 using testsupport::FakeAdapterQuery;
+using testsupport::ipv4;
 
 AdapterList filled(std::optional<std::vector<AdapterInfo>> answer) {
     FakeAdapterQuery query(std::move(answer));
@@ -47,11 +48,11 @@ TEST(AdapterList, NetmaskBelongsToItsOwnAddressAndUnknownMasksGiveNothing) {
         {kMacA, {"192.168.0.10", "10.0.0.5"}, {"255.255.255.0", "255.0.0.0"}},
         {kMacB, {"172.16.1.2"}, {"0.0.0.0"}},
         {kMacB, {"172.16.9.9"}}});
-    EXPECT_EQ(list.netmaskOf("10.0.0.5"), "255.0.0.0");
-    EXPECT_EQ(list.netmaskOf("192.168.0.10"), "255.255.255.0");
-    EXPECT_EQ(list.netmaskOf("172.16.1.2"), std::nullopt);
-    EXPECT_EQ(list.netmaskOf("172.16.9.9"), std::nullopt);
-    EXPECT_EQ(list.netmaskOf("10.0.0.6"), std::nullopt);
+    EXPECT_EQ(list.netmaskOf(ipv4("10.0.0.5")), ipv4("255.0.0.0"));
+    EXPECT_EQ(list.netmaskOf(ipv4("192.168.0.10")), ipv4("255.255.255.0"));
+    EXPECT_EQ(list.netmaskOf(ipv4("172.16.1.2")), std::nullopt);
+    EXPECT_EQ(list.netmaskOf(ipv4("172.16.9.9")), std::nullopt);
+    EXPECT_EQ(list.netmaskOf(ipv4("10.0.0.6")), std::nullopt);
 }
 
 TEST(AdapterList, TypedTextThatIsNoEntryKeepsTheSourceAddress) {
