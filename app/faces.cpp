@@ -36,6 +36,16 @@ QStringList installedFamilies(const QStringList& wanted) {
             QFontDatabase::isSmoothlyScalable(family))
             installed << family;
     }
+#ifndef Q_OS_WIN
+    // Under fontconfig a family it lists is a face on disk, which loads, so
+    // the first installed one is what draws. Every further family would cost
+    // a fontconfig fallback search at the face's first use (the list is then
+    // given to Qt as the face's fallbacks), a few milliseconds of start-up
+    // for each face; a glyph the face lacks is still found through the
+    // system's own fallbacks.
+    if (installed.size() > 1)
+        installed.resize(1);
+#endif
     return installed.isEmpty() ? wanted : installed;
 }
 

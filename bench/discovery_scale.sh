@@ -27,7 +27,8 @@ if [ "${KAVREN_BENCH_PIN:-0}" != 0 ] && command -v taskset >/dev/null &&
 fi
 device_address=198.18.0.2
 # KAVREN_BENCH_STEPS=flood runs kavren's flood alone (a change to kavren's
-# memory needs no window rounds).
+# memory needs no window rounds), KAVREN_BENCH_STEPS=startup the start-up
+# alone, with its instruction counts.
 steps=${KAVREN_BENCH_STEPS:-all}
 : >"$out"
 
@@ -109,17 +110,34 @@ flood() {
   stop_emulator
   emit "flood.$form.peak_rss_mib" "$(awk '{printf "%.1f", $1 / 1024}' "$KAVREN_LAB_DIR/flood.kib")"
 }
-flood table
-emit flood.devices $(($(wc -l <"$KAVREN_LAB_DIR/flood.out") - 1))
-flood json --json
-emit flood.json_devices "$(grep -c '"mac"' "$KAVREN_LAB_DIR/flood.out")"
+if [ "$steps" = all ] || [ "$steps" = flood ]; then
+  flood table
+  emit flood.devices $(($(wc -l <"$KAVREN_LAB_DIR/flood.out") - 1))
+  flood json --json
+  emit flood.json_devices "$(grep -c '"mac"' "$KAVREN_LAB_DIR/flood.out")"
+fi
+
+if [ "$steps" = all ] || [ "$steps" = startup ]; then
+  log "start-up: real window against a bare main window with a table view"
+  run_into startup 1 "$bin/kavren_window_bench" startup-series 15
+  if [ -z "${KAVREN_BENCH_NO_CALLGRIND:-}" ] && command -v valgrind >/dev/null; then
+    # Instructions of the whole process (every thread), from its start
+    # through the first paint to its exit: the load of the machine does not
+    # change them, as it changes the milliseconds above.
+    for side in real bare; do
+      log "callgrind: start-up of the $side window"
+      file=$KAVREN_LAB_DIR/callgrind.startup.$side
+      valgrind --tool=callgrind --callgrind-out-file="$file" \
+        "$bin/kavren_window_bench" startup-child "$side" >/dev/null 2>"$file.log" || true
+      emit "callgrind.startup.$side" "$(awk '/^totals:/ {print $2}' "$file")"
+      [ -n "${KAVREN_BENCH_KEEP:-}" ] && cp "$file" "$KAVREN_BENCH_KEEP.startup.$side"
+    done
+  fi
+fi
 if [ "$steps" != all ]; then
   emit load "$(uptime | sed 's/.*load average: //')"
   exit 0
 fi
-
-log "start-up: real window against a bare main window with a table view"
-run_into startup 1 "$bin/kavren_window_bench" startup-series 15
 
 if [ -z "${KAVREN_BENCH_NO_CALLGRIND:-}" ] && command -v valgrind >/dev/null; then
   # Instructions of the user-interface thread while it handles the replies
@@ -133,7 +151,7 @@ if [ -z "${KAVREN_BENCH_NO_CALLGRIND:-}" ] && command -v valgrind >/dev/null; th
       "$bin/kavren_window_bench" replycost "$base" "$replies" >/dev/null 2>"$file.log" || true
     emit "callgrind.ir.$base" "$(awk '/^totals:/ {print $2}' "$file")"
     emit "callgrind.slices.$base" "$(callgrind_annotate --inclusive=yes "$file" 2>/dev/null |
-      awk '/TMainF::deliverReplies\(\) \[/ {gsub(",", "", $1); print $1; exit}')"
+      awk '/DeviceSession::deliverReplies\(\) \[/ {gsub(",", "", $1); print $1; exit}')"
   done
 fi
 emit load "$(uptime | sed 's/.*load average: //')"

@@ -12,6 +12,8 @@
 #   KAVREN_BENCH_PIN=1 tools/bench.sh          emulator on CPU 0, receivers on CPU 1
 #   KAVREN_BENCH_NO_CALLGRIND=1 tools/bench.sh leave out the instruction counts
 #   KAVREN_BENCH_STEPS=flood tools/bench.sh    kavren under the flood alone
+#   KAVREN_BENCH_STEPS=startup tools/bench.sh  the start-up alone
+#   KAVREN_BENCH_KEEP=/tmp/x tools/bench.sh    keep the start-up's callgrind files
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${KAVREN_BENCH_BUILD:-build/bench}
@@ -101,6 +103,11 @@ END {
   row("start-up to window shown: bare Qt window + table (ms)", val["startup.startup_bare_ms.1"], "", 1)
   s = val["startup.startup_ratio.1"]
   row("start-up ratio real / bare", s, "<= 1.35", s != "" && s <= 1.35)
+  sr = val["callgrind.startup.real"]; sb = val["callgrind.startup.bare"]
+  row("start-up instructions to first paint: real window", sr, "", 1)
+  row("start-up instructions to first paint: bare Qt window", sb, "", 1)
+  r = (sb > 0) ? sprintf("%.3f", sr / sb) : ""
+  row("  ratio real / bare (instructions)", r, "", 1)
   fd = val["flood.devices"]
   row("kavren: devices listed of 100,000 answering 5 times each", fd, "", 1)
   fm = val["flood.table.peak_rss_mib"]
