@@ -139,10 +139,10 @@ void TMainF::createWidgets() {
     DevList->setCurrentCellQuietly(DeviceGrid::kFixedCols, 1);
 
     BtnRefresh = makeButton(client, "BtnRefresh", "Refresh", 216, 8, 80, 33);
-    BtnRefresh->setIcon(QIcon(QStringLiteral(":/kavren/refresh.png")));
+    BtnRefresh->setIcon(buttonIcon(QStringLiteral("refresh"), 16));
     BtnRefresh->setIconSize(QSize(16, 16));
     BtnExit = makeButton(client, "BtnExit", "Exit", 344, 8, 80, 33);
-    BtnExit->setIcon(QIcon(QStringLiteral(":/kavren/exit.png")));
+    BtnExit->setIcon(buttonIcon(QStringLiteral("exit"), 16));
     BtnExit->setIconSize(QSize(16, 16));
     BtnUpdSel = makeButton(client, "BtnUpdSel", "Update Device", 176, 240, 90, 36);
     BtnUpdMul = makeButton(client, "BtnUpdMul", "Update Multi", 288, 240, 90, 36);

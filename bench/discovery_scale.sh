@@ -130,7 +130,7 @@ if [ "$steps" = all ] || [ "$steps" = startup ]; then
       valgrind --tool=callgrind --callgrind-out-file="$file" \
         "$bin/kavren_window_bench" startup-child "$side" >/dev/null 2>"$file.log" || true
       emit "callgrind.startup.$side" "$(awk '/^totals:/ {print $2}' "$file")"
-      [ -n "${KAVREN_BENCH_KEEP:-}" ] && cp "$file" "$KAVREN_BENCH_KEEP.startup.$side"
+      if [ -n "${KAVREN_BENCH_KEEP:-}" ]; then cp "$file" "$KAVREN_BENCH_KEEP.startup.$side"; fi
     done
   fi
 fi
@@ -150,6 +150,7 @@ if [ -z "${KAVREN_BENCH_NO_CALLGRIND:-}" ] && command -v valgrind >/dev/null; th
     valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$file" \
       "$bin/kavren_window_bench" replycost "$base" "$replies" >/dev/null 2>"$file.log" || true
     emit "callgrind.ir.$base" "$(awk '/^totals:/ {print $2}' "$file")"
+    if [ -n "${KAVREN_BENCH_KEEP:-}" ]; then cp "$file" "$KAVREN_BENCH_KEEP.replycost.$base"; fi
     emit "callgrind.slices.$base" "$(callgrind_annotate --inclusive=yes "$file" 2>/dev/null |
       awk '/DeviceSession::deliverReplies\(\) \[/ {gsub(",", "", $1); print $1; exit}')"
   done

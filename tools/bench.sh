@@ -13,7 +13,7 @@
 #   KAVREN_BENCH_NO_CALLGRIND=1 tools/bench.sh leave out the instruction counts
 #   KAVREN_BENCH_STEPS=flood tools/bench.sh    kavren under the flood alone
 #   KAVREN_BENCH_STEPS=startup tools/bench.sh  the start-up alone
-#   KAVREN_BENCH_KEEP=/tmp/x tools/bench.sh    keep the start-up's callgrind files
+#   KAVREN_BENCH_KEEP=/tmp/x tools/bench.sh    keep the callgrind files (/tmp/x.*)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${KAVREN_BENCH_BUILD:-build/bench}
