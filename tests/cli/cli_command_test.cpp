@@ -136,11 +136,11 @@ TEST(CommandOptionsTest, UnusableCommandLinesGiveTheUsageStatusAndSayWhy) {
 // said if the command got that far.
 TEST(CommandOptionsTest, ValuesAndThePlanAreCheckedBeforeAnythingIsDiscovered) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString plan = dir.filePath(QStringLiteral("plan.csv"));
-    ASSERT_TRUE(testsupport::writeFile(plan,
-                                       "mac,ip\n02-AA-00-00-00-01,10.0.0.5\n02-AA-00-00-00-02,"
-                                       "\"10.0.0.6\n02-AA-00-00-00-03,10.0.0.7\n"));
+    const QString plan =
+        testsupport::writeFile(dir, QStringLiteral("plan.csv"),
+                               "mac,ip\n02-AA-00-00-00-01,10.0.0.5\n02-AA-00-00-00-02,"
+                               "\"10.0.0.6\n02-AA-00-00-00-03,10.0.0.7\n");
+    ASSERT_FALSE(plan.isEmpty());
     ASSERT_TRUE(QFile::setPermissions(
         plan, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
     const QString mac = QStringLiteral("--mac=02-AA-00-00-00-01");

@@ -262,12 +262,11 @@ TEST(HiddenPromptTest, InterruptRestoresTheEcho) {
 // The diagnosis runs nft; a password in kavren's environment stays there.
 TEST(DiagnosisTest, ProgramsStartedDoNotInheritPasswordVariables) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString nft = dir.filePath(QStringLiteral("nft"));
-    ASSERT_TRUE(testsupport::writeFile(nft,
-                                       "#!/bin/sh\necho \"drop udp dport 62631 "
-                                       "pw=${KAVREN_UNIT_PW-withheld} "
-                                       "other=${KAVREN_UNIT_OTHER-withheld}\"\n"));
+    const QString nft = testsupport::writeFile(dir, QStringLiteral("nft"),
+                                               "#!/bin/sh\necho \"drop udp dport 62631 "
+                                               "pw=${KAVREN_UNIT_PW-withheld} "
+                                               "other=${KAVREN_UNIT_OTHER-withheld}\"\n");
+    ASSERT_FALSE(nft.isEmpty());
     ASSERT_EQ(::chmod(QFile::encodeName(nft).constData(), 0700), 0);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(dir.path()));

@@ -60,8 +60,7 @@ std::optional<std::vector<std::uint8_t>> windowRequest(const QString& typed,
 
 std::optional<std::string> fromFile(const QTemporaryDir& dir, const QByteArray& content,
                                     std::string& error) {
-    const QString path = dir.filePath(QStringLiteral("pw"));
-    EXPECT_TRUE(testsupport::writeFile(path, content));
+    const QString path = testsupport::writeFile(dir, QStringLiteral("pw"), content);
     return readSecret({.file = path.toStdString(), .envName = {}, .prompt = false}, "", false,
                       error);
 }

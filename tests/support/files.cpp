@@ -14,4 +14,15 @@ namespace kavren::testsupport {
     return ::testing::AssertionSuccess();
 }
 
+QString writeFile(const QTemporaryDir& dir, const QString& name, QByteArrayView bytes) {
+    if (!dir.isValid()) {
+        ADD_FAILURE() << "no temporary folder";
+        return {};
+    }
+    const QString path = dir.filePath(name);
+    const ::testing::AssertionResult written = writeFile(path, bytes);
+    EXPECT_TRUE(written);
+    return written ? path : QString();
+}
+
 }  // namespace kavren::testsupport
