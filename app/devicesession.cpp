@@ -309,9 +309,9 @@ bool DeviceSession::alwaysBroadcast() const {
     return m_view && m_view->forceBroadcast();
 }
 
-void DeviceSession::requestSentTo(std::string_view mac, std::string_view destination) {
+void DeviceSession::requestSentTo(std::string_view mac, protocol::Ipv4Address destination) {
     m_updateResults.push_back({.mac = std::string(mac),
-                               .destination = std::string(destination),
+                               .destination = destination.text(),
                                .answer = std::nullopt,
                                .noAnswer = false,
                                .verified = std::nullopt});

@@ -161,7 +161,7 @@ private:
     bool alwaysBroadcast() const override;
     // UpdateEvents.
     void requestSent() override;
-    void requestSentTo(std::string_view mac, std::string_view destination) override;
+    void requestSentTo(std::string_view mac, protocol::Ipv4Address destination) override;
     bool aboutToSend(int row, const usecases::CheckedSettings& settings,
                      std::string& error) override;
 

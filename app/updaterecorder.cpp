@@ -28,7 +28,7 @@ bool UpdateRecorder::sending(const devices::DeviceList& list, int row,
     if (!list.newPassword(row).empty())
         change.job.newPassword = "*";
     change.result.state = usecases::JobState::Sent;
-    change.result.destination = settings.destination.text();
+    change.result.destination = settings.destination;
     change.result.broadcast = settings.broadcast;
     change.result.sentAt =
         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();

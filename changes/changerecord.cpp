@@ -43,7 +43,8 @@ QJsonObject ChangeRecorder::line(const usecases::ConfigJob& job, const usecases:
         {QStringLiteral("before"), settingsJson(currentSettings(job.device))},
         {QStringLiteral("after"), settingsJson(job.target)},
         {QStringLiteral("new_password"), !job.newPassword.empty()},
-        {QStringLiteral("destination"), QString::fromStdString(result.destination)},
+        {QStringLiteral("destination"),
+         QString::fromStdString(devices::addressText(result.destination))},
         {QStringLiteral("broadcast"), result.broadcast},
         {QStringLiteral("result"), state},
         {QStringLiteral("message"), fromDevice(result.message)},
@@ -73,7 +74,7 @@ bool ChangeRecorder::sending(std::size_t job, const usecases::JobResult& result,
 
 bool ChangeRecorder::outcome(std::size_t job, const usecases::JobResult& result,
                              QString& error) const {
-    if (result.attempt == 0 || result.destination.empty())
+    if (result.attempt == 0 || !result.destination)
         return true;  // nothing was about to go out: no change to close
     switch (result.state) {
         case usecases::JobState::Acknowledged:

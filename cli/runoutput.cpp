@@ -53,7 +53,7 @@ QString resultLine(const usecases::ConfigJob& job, const usecases::JobResult& re
                    QLatin1String(usecases::stateName(result.state));
     switch (result.state) {
         case usecases::JobState::Sent:
-            line += QStringLiteral(" to ") + qs(result.destination);
+            line += QStringLiteral(" to ") + qs(devices::addressText(result.destination));
             if (result.attempt > 1)
                 line += QStringLiteral(" (attempt %1)").arg(result.attempt);
             if (result.outsideSubnet) {
@@ -196,7 +196,8 @@ QByteArray runJson(const QString& command, bool dryRun,
             {QStringLiteral("warnings"), textsJson(entry.warnings)},
             {QStringLiteral("sent"),
              result.handedOver
-                 ? QJsonValue(QJsonObject{{QStringLiteral("destination"), qs(result.destination)},
+                 ? QJsonValue(QJsonObject{{QStringLiteral("destination"),
+                                           qs(devices::addressText(result.destination))},
                                           {QStringLiteral("broadcast"), result.broadcast},
                                           {QStringLiteral("attempts"), result.attempt}})
                  : QJsonValue()},

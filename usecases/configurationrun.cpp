@@ -84,7 +84,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
     }
 
     result.sentAt = m_clock.utcText();
-    result.destination = settings->destination.text();
+    result.destination = settings->destination;
     result.broadcast = settings->broadcast;
     if (std::string refusal; m_beforeSend && !m_beforeSend(index, result, refusal)) {
         result.state = notSent;

@@ -62,7 +62,7 @@ struct JobResult {
     std::optional<devices::DeviceRecord> reported;  // what the device reports, for ReportsOtherwise
     std::string reason;   // the front end's own words of why, where the run has no value for it
     std::string message;  // the device's result message, when one came
-    std::string destination;
+    std::optional<protocol::Ipv4Address> destination;  // where the latest request went
     bool broadcast = false;
     bool outsideSubnet = false;  // unicast cannot reach it: sent only when broadcast is allowed
     std::string sentAt;          // ISO time of the latest send

@@ -129,8 +129,7 @@ void UpdateCommands::update(int row, int remaining,
         return;
     sendConfiguration(settings, *currentPassword, m_sender);
 
-    m_events.requestSentTo(m_devices.field(devices::DeviceField::Mac, row),
-                           settings.destination.text());
+    m_events.requestSentTo(m_devices.field(devices::DeviceField::Mac, row), settings.destination);
     m_events.requestSent();
     m_devices.setField(devices::DeviceField::NewPassword, row, std::string());
 }

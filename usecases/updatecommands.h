@@ -37,7 +37,7 @@ public:
     }
     // The same, saying to which device and where it went (the DeviceIP, or
     // the broadcast host), for front ends that keep each outcome.
-    virtual void requestSentTo(std::string_view mac, std::string_view destination) {
+    virtual void requestSentTo(std::string_view mac, protocol::Ipv4Address destination) {
         static_cast<void>(mac);
         static_cast<void>(destination);
     }

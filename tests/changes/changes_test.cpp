@@ -290,7 +290,7 @@ TEST(ChangeRecorderTest, LinesOfAChangeShareItsIdAndNeverHoldAPassword) {
     usecases::JobResult result;
     result.change = "c-1";
     result.attempt = 2;
-    result.destination = "10.0.0.5";
+    result.destination = testsupport::ipv4("10.0.0.5");
     result.sentAt = "2026-01-01T00:00:00.000Z";
     const QJsonObject sending = ChangeRecorder::line(job, result, QStringLiteral("sending"));
     EXPECT_EQ(sending.value(QStringLiteral("change")), QStringLiteral("c-1"));

@@ -121,7 +121,7 @@ TEST(ResultLineTest, EachStateSaysWhatHappenedWithDeviceTextsEscaped) {
     usecases::ConfigJob job{awkwardDevice(), testsupport::settings("10.0.0.9", "", "", ""), {}};
     usecases::JobResult sent;
     sent.state = usecases::JobState::Sent;
-    sent.destination = "10.0.0.255";
+    sent.destination = testsupport::ipv4("10.0.0.255");
     EXPECT_EQ(resultLine(job, sent), QStringLiteral("02-AA-00-00-00-01  sent to 10.0.0.255\n"));
     sent.attempt = 2;
     sent.outsideSubnet = true;
@@ -211,7 +211,7 @@ TEST(RunJsonTest, EachEntryEndsInOneStateAndNoPasswordIsWritten) {
         for (std::size_t i = 0; i < results.size(); ++i)
             results[i].state = c.states[i];
         results[0].handedOver = true;
-        results[0].destination = "10.0.0.5";
+        results[0].destination = testsupport::ipv4("10.0.0.5");
         const QByteArray json = runJson(QStringLiteral("configure"), c.dryRun, entries, results);
         EXPECT_FALSE(json.contains("hunter2"));
         const QJsonObject document = QJsonDocument::fromJson(json).object();

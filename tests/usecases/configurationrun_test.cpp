@@ -207,7 +207,7 @@ TEST(ConfigurationRun, SettlesEachDeviceByWhatCameBack) {
         EXPECT_LE(port.now() - start, milliseconds(3 * 5000 + 2 * 2000));
         if (c.broadcast) {
             EXPECT_TRUE(results[0].broadcast);
-            EXPECT_EQ(results[0].destination, "255.255.255.255");
+            EXPECT_EQ(devices::addressText(results[0].destination), "255.255.255.255");
         }
     }
 }
