@@ -37,6 +37,17 @@ void DialogPrompts::stopped(usecases::UpdateStop reason) {
         m_plainMessage(updateStopText(reason));
 }
 
+std::string DialogPrompts::confirm(const devices::DeviceList& list, int row) {
+    return confirm(wording::confirmationCaption(list, row), wording::confirmationLines(list, row));
+}
+
+std::optional<std::vector<int>> DialogPrompts::selectDevices(const devices::DeviceList& list) {
+    std::vector<std::string> items;
+    for (int row = 1; row <= list.size(); ++row)
+        items.push_back(wording::selectionItem(list, row));
+    return selectDevices(items);
+}
+
 std::string DialogPrompts::confirm(std::string_view caption,
                                    const std::vector<std::string>& lines) {
     m_pwdDlg.setWindowTitle(toQt(caption));

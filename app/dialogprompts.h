@@ -23,11 +23,17 @@ public:
                   std::function<void(std::string_view)> plainMessage);
 
     void stopped(usecases::UpdateStop reason) override;
-    std::string confirm(std::string_view caption, const std::vector<std::string>& lines) override;
+    // Worded by the shared wording, then shown by the overloads below.
+    std::string confirm(const devices::DeviceList& list, int row) override;
     void offerRunPassword(bool offer) override;
     bool runPasswordTaken() const override;
     void clearPassword() override;
-    std::optional<std::vector<int>> selectDevices(const std::vector<std::string>& items) override;
+    std::optional<std::vector<int>> selectDevices(const devices::DeviceList& list) override;
+
+    // The confirmation with its caption and lines as they are shown.
+    std::string confirm(std::string_view caption, const std::vector<std::string>& lines);
+    // The selection among `items`, item i standing for device i + 1.
+    std::optional<std::vector<int>> selectDevices(const std::vector<std::string>& items);
 
 private:
     TPwdDlg& m_pwdDlg;

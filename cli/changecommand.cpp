@@ -43,15 +43,18 @@ int stopAfterSend() {
 }  // namespace
 
 void ChangeCommand::addPasswordOptions(QCommandLineParser& parser) {
-    parser.addOption({QStringLiteral("password-file"),
-                      QStringLiteral("Read the devices' current password from the first line "
-                                     "of FILE."),
-                      QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("password-env"),
-                      QStringLiteral("Read the devices' current password from the environment "
-                                     "variable VAR. Without either option it is asked for on "
-                                     "the terminal, without echo."),
-                      QStringLiteral("VAR")});
+    addSecretOptions(parser, QStringLiteral("password"),
+                     QStringLiteral("Read the devices' current password from the first line "
+                                    "of FILE."),
+                     QStringLiteral("Read the devices' current password from the environment "
+                                    "variable VAR. Without either option it is asked for on "
+                                    "the terminal, without echo."));
+}
+
+void ChangeCommand::addSecretOptions(QCommandLineParser& parser, const QString& prefix,
+                                     const QString& fileHelp, const QString& envHelp) {
+    parser.addOption({prefix + QStringLiteral("-file"), fileHelp, QStringLiteral("FILE")});
+    parser.addOption({prefix + QStringLiteral("-env"), envHelp, QStringLiteral("VAR")});
 }
 
 void ChangeCommand::addRunOptions(QCommandLineParser& parser) {
@@ -112,13 +115,12 @@ void ChangeCommand::writeReport(const QCommandLineParser& parser, const QByteArr
         writeOut(bytes);
 }
 
-bool ChangeCommand::readSecretOption(const QCommandLineParser& parser, const QString& fileOption,
-                                     const QString& envOption, bool prompt,
-                                     const std::string& promptText, bool confirm,
+bool ChangeCommand::readSecretOption(const QCommandLineParser& parser, const QString& prefix,
+                                     bool prompt, const std::string& promptText, bool confirm,
                                      std::string& secret) {
     SecretSource source;
-    source.file = parser.value(fileOption).toStdString();
-    source.envName = parser.value(envOption).toStdString();
+    source.file = parser.value(prefix + QStringLiteral("-file")).toStdString();
+    source.envName = parser.value(prefix + QStringLiteral("-env")).toStdString();
     source.prompt = prompt;
     if (!source.file.empty()) {
         const std::string warning = passwordFileWarning(source.file);
@@ -220,8 +222,8 @@ int ChangeCommand::applyPlan(DeviceFinder& finder, std::vector<changes::PlanEntr
 
     std::string password;
     const usecases::StringWiper wipeCurrent(password);
-    if (!readSecretOption(parser, QStringLiteral("password-file"), QStringLiteral("password-env"),
-                          true, "Current device password: ", false, password)) {
+    if (!readSecretOption(parser, QStringLiteral("password"), true,
+                          "Current device password: ", false, password)) {
         return ExitUsage;
     }
     std::vector<usecases::ConfigJob> jobs;

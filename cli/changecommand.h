@@ -33,6 +33,11 @@ public:
 protected:
     // --password-file and --password-env for the devices' current password.
     static void addPasswordOptions(QCommandLineParser& parser);
+    // The two ways besides the terminal to hand over a secret: --PREFIX-file
+    // names a file whose first line it is, --PREFIX-env an environment
+    // variable. readSecretOption() reads them back by the same prefix.
+    static void addSecretOptions(QCommandLineParser& parser, const QString& prefix,
+                                 const QString& fileHelp, const QString& envHelp);
     // --broadcast, --verify, --result-timeout, --attempts, --audit-file, --json,
     // --sender.
     static void addRunOptions(QCommandLineParser& parser);
@@ -47,11 +52,12 @@ protected:
     static void writeReport(const QCommandLineParser& parser, const QByteArray& bytes);
 
     // Reads a secret from the file or environment variable the two options
-    // name, else from the terminal; a password file others may read is
-    // warned about. False (after saying why) when there is none.
-    static bool readSecretOption(const QCommandLineParser& parser, const QString& fileOption,
-                                 const QString& envOption, bool prompt,
-                                 const std::string& promptText, bool confirm, std::string& secret);
+    // of addSecretOptions() name, else from the terminal; a password file
+    // others may read is warned about. False (after saying why) when there is
+    // none.
+    static bool readSecretOption(const QCommandLineParser& parser, const QString& prefix,
+                                 bool prompt, const std::string& promptText, bool confirm,
+                                 std::string& secret);
 
     // --result-timeout, --attempts and --verify, checked with the other
     // options before anything is discovered or asked for; false with the

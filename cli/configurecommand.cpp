@@ -41,14 +41,11 @@ void ConfigureCommand::addOptions(QCommandLineParser& parser) const {
     parser.addOption({QStringLiteral("new-password"),
                       QStringLiteral("Give the device a new password, asked for on the terminal "
                                      "twice without echo.")});
-    parser.addOption({QStringLiteral("new-password-file"),
-                      QStringLiteral("Give the device the new password on the first line of "
-                                     "FILE."),
-                      QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("new-password-env"),
-                      QStringLiteral("Give the device the new password in the environment "
-                                     "variable VAR."),
-                      QStringLiteral("VAR")});
+    addSecretOptions(parser, QStringLiteral("new-password"),
+                     QStringLiteral("Give the device the new password on the first line of "
+                                    "FILE."),
+                     QStringLiteral("Give the device the new password in the environment "
+                                    "variable VAR."));
     parser.addOption({QStringLiteral("plan"),
                       QStringLiteral("Configure the devices of a CSV plan."),
                       QStringLiteral("FILE")});
@@ -169,8 +166,7 @@ int ConfigureCommand::run(const QCommandLineParser& parser) {
     if (single && (parser.isSet(QStringLiteral("new-password")) ||
                    parser.isSet(QStringLiteral("new-password-file")) ||
                    parser.isSet(QStringLiteral("new-password-env")))) {
-        if (!readSecretOption(parser, QStringLiteral("new-password-file"),
-                              QStringLiteral("new-password-env"), true, "New password: ", true,
+        if (!readSecretOption(parser, QStringLiteral("new-password"), true, "New password: ", true,
                               newPassword)) {
             return ExitUsage;
         }

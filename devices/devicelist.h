@@ -68,7 +68,8 @@ public:
     static constexpr std::size_t kExpectedDevices = 65536;
     // Devices listed at most. A real segment holds a few thousand; the bound
     // is for forged replies, each with a MAC of its own, which would otherwise
-    // take memory until the program ends (about 450 bytes a device).
+    // take memory until the program ends (a record is 152 bytes; with its
+    // share of the indexes and the window's model about 300 a device).
     static constexpr int kMaxDevices = 100000;
 
     // `expectedDevices` sizes the MAC index up front; short-lived lists

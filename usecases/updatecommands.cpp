@@ -9,61 +9,10 @@
 
 namespace kavren::usecases {
 
-namespace {
-
-constexpr std::string_view kSettingInfo = "Setting info :";
-constexpr std::string_view kNoChange = "No Change";
-constexpr std::size_t kHeaderPad = 15;
-
-// "%-15s \t: %s", built without a format string: device texts may hold '%'.
-std::string settingLine(std::string_view header, std::string_view value) {
-    std::string line(header);
-    if (line.size() < kHeaderPad)
-        line.append(kHeaderPad - line.size(), ' ');
-    line += " \t: ";
-    line += value;
-    return line;
-}
-
-}  // namespace
-
 UpdateCommands::UpdateCommands(devices::DeviceList& list, UpdatePrompts& prompts,
                                net::DatagramSender& sender, const UpdateOptions& options,
                                UpdateEvents& events)
     : m_devices(list), m_prompts(prompts), m_sender(sender), m_options(options), m_events(events) {}
-
-std::string UpdateCommands::confirmationCaption(const devices::DeviceList& list, int row) {
-    std::string caption = list.field(devices::DeviceField::Name, row);
-    caption += " (";
-    caption += list.field(devices::DeviceField::Mac, row);
-    caption += ')';
-    return caption;
-}
-
-std::vector<std::string> UpdateCommands::confirmationLines(const devices::DeviceList& list,
-                                                           int row) {
-    std::vector<std::string> lines;
-    lines.reserve(1 + devices::kDeviceFieldCount);
-    lines.emplace_back(kSettingInfo);
-    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
-        const auto field = static_cast<devices::DeviceField>(f);
-        const std::string text = list.field(field, row);
-        const std::string_view value =
-            field == devices::DeviceField::NewPassword && text.empty() ? kNoChange : text;
-        lines.push_back(settingLine(devices::DeviceList::fieldName(field), value));
-    }
-    return lines;
-}
-
-std::string UpdateCommands::selectionItem(const devices::DeviceList& list, int row) {
-    std::string item = protocol::formatRowNumber(row);
-    item += " - ";
-    item += list.field(devices::DeviceField::Name, row);
-    item += " (";
-    item += list.field(devices::DeviceField::Mac, row);
-    item += ") ";
-    return item;
-}
 
 void UpdateCommands::updateRow(int row) {
     update(row, 0);
@@ -104,8 +53,7 @@ void UpdateCommands::update(int row, int remaining,
         currentPassword = m_runPassword;
     } else {
         m_prompts.offerRunPassword(remaining > 0);
-        std::string typed = m_prompts.confirm(confirmationCaption(m_devices, row),
-                                              confirmationLines(m_devices, row));
+        std::string typed = m_prompts.confirm(m_devices, row);
         const StringWiper wipeTyped(typed);
         if (typed.empty()) {
             m_prompts.stopped(UpdateStop::Cancelled);
@@ -140,20 +88,17 @@ void UpdateCommands::updateDevice(std::optional<int> row) {
 }
 
 void UpdateCommands::updateMulti() {
-    std::vector<std::string> items;
-    // Item i stands for device i + 1; devices are only ever appended at the
+    // Index i stands for device i + 1; devices are only ever appended at the
     // end while a command runs, so the mapping holds until the loop below
     // ends.
-    for (int row = 1; row <= m_devices.size(); ++row)
-        items.push_back(selectionItem(m_devices, row));
-
-    const std::optional<std::vector<int>> ticked = m_prompts.selectDevices(items);
+    const int listed = m_devices.size();
+    const std::optional<std::vector<int>> ticked = m_prompts.selectDevices(m_devices);
     if (!ticked)
         return;
     const StringWiper endOfRun(m_runPassword);
     std::vector<int> rows;
     for (const int index : *ticked) {
-        if (index >= 0 && index < static_cast<int>(items.size()))
+        if (index >= 0 && index < listed)
             rows.push_back(index + 1);
     }
     for (std::size_t i = 0; i < rows.size(); ++i)

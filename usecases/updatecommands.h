@@ -68,12 +68,6 @@ public:
     // Updates every device, including devices listed while it runs.
     void updateAll();
 
-    // The confirmation's caption and setting lines for device `row`.
-    static std::string confirmationCaption(const devices::DeviceList& list, int row);
-    static std::vector<std::string> confirmationLines(const devices::DeviceList& list, int row);
-    // "%s - %s (%s) ": device number, device name, MAC text, trailing space.
-    static std::string selectionItem(const devices::DeviceList& list, int row);
-
 private:
     // `remaining`: the devices of the run still to come after this one.
     // `address`, when given, replaces the row's DeviceIP.

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "devices/devicelist.h"
+
 namespace kavren::usecases {
 
 // Why the update of a device ends before its request goes out. Each front
@@ -27,12 +29,11 @@ public:
     // the user has seen it.
     virtual void stopped(UpdateStop reason) = 0;
 
-    // Asks the user to confirm the settings `lines` of the device named by
-    // `caption` and returns the current password typed, as UTF-8 (the
-    // update converts it to the device's bytes, as every other password
-    // source is). An empty text means the user cancelled.
-    virtual std::string confirm(std::string_view caption,
-                                const std::vector<std::string>& lines) = 0;
+    // Asks the user to confirm the settings of device `row` of `list` and
+    // returns the current password typed, as UTF-8 (the update converts it
+    // to the device's bytes, as every other password source is). An empty
+    // text means the user cancelled.
+    virtual std::string confirm(const devices::DeviceList& list, int row) = 0;
 
     // Whether the confirmation that follows offers to use its password for
     // the devices that remain in the run (Update Multi and Update All while
@@ -44,11 +45,11 @@ public:
     // Forgets the typed password, so the next confirmation starts empty.
     virtual void clearPassword() = 0;
 
-    // Lets the user choose among `items` (none chosen at first). Returns the
-    // indexes of the chosen items in list order, or std::nullopt when the
-    // user declined; nothing of the list is kept on return.
-    virtual std::optional<std::vector<int>> selectDevices(
-        const std::vector<std::string>& items) = 0;
+    // Lets the user choose among the devices of `list` (none chosen at
+    // first). Returns the indexes of the chosen devices in list order (index
+    // i is device i + 1), or std::nullopt when the user declined; nothing of
+    // the list is kept on return.
+    virtual std::optional<std::vector<int>> selectDevices(const devices::DeviceList& list) = 0;
 };
 
 }  // namespace kavren::usecases

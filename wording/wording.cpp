@@ -4,6 +4,7 @@
 #include "devices/devicerecord.h"
 #include "protocol/ipv4.h"
 #include "protocol/packets.h"
+#include "protocol/textcodecs.h"
 
 namespace kavren::wording {
 
@@ -33,7 +34,53 @@ std::string differences(const devices::DeviceRecord& found, const devices::Devic
     return text;
 }
 
+constexpr std::string_view kSettingInfo = "Setting info :";
+constexpr std::string_view kNoChange = "No Change";
+constexpr std::size_t kHeaderPad = 15;
+
+// "%-15s \t: %s", built without a format string: device texts may hold '%'.
+std::string settingLine(std::string_view header, std::string_view value) {
+    std::string line(header);
+    if (line.size() < kHeaderPad)
+        line.append(kHeaderPad - line.size(), ' ');
+    line += " \t: ";
+    line += value;
+    return line;
+}
+
 }  // namespace
+
+std::string confirmationCaption(const devices::DeviceList& list, int row) {
+    std::string caption = list.field(devices::DeviceField::Name, row);
+    caption += " (";
+    caption += list.field(devices::DeviceField::Mac, row);
+    caption += ')';
+    return caption;
+}
+
+std::vector<std::string> confirmationLines(const devices::DeviceList& list, int row) {
+    std::vector<std::string> lines;
+    lines.reserve(1 + devices::kDeviceFieldCount);
+    lines.emplace_back(kSettingInfo);
+    for (int f = 0; f < devices::kDeviceFieldCount; ++f) {
+        const auto field = static_cast<devices::DeviceField>(f);
+        const std::string text = list.field(field, row);
+        const std::string_view value =
+            field == devices::DeviceField::NewPassword && text.empty() ? kNoChange : text;
+        lines.push_back(settingLine(devices::DeviceList::fieldName(field), value));
+    }
+    return lines;
+}
+
+std::string selectionItem(const devices::DeviceList& list, int row) {
+    std::string item = protocol::formatRowNumber(row);
+    item += " - ";
+    item += list.field(devices::DeviceField::Name, row);
+    item += " (";
+    item += list.field(devices::DeviceField::Mac, row);
+    item += ") ";
+    return item;
+}
 
 std::string newPasswordText(usecases::NewPasswordProblem problem) {
     switch (problem) {

@@ -3,6 +3,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "devices/devicelist.h"
 
 #include "usecases/configuration.h"
 #include "usecases/configurationrun.h"
@@ -20,6 +23,15 @@ inline constexpr std::string_view kPasswordCharsetError =
     "The password holds a character outside Latin-1, which the device cannot take.";
 inline constexpr std::string_view kDeviceListFull =
     "Device list full: further devices are not listed.";
+
+// The confirmation of device `row` before its update: the caption
+// "name (MAC)" and the setting lines, "Setting info :" then one
+// "%-15s \t: %s" line per field ("No Change" for an empty new password).
+std::string confirmationCaption(const devices::DeviceList& list, int row);
+std::vector<std::string> confirmationLines(const devices::DeviceList& list, int row);
+// "%s - %s (%s) ": device number, device name, MAC text, trailing space;
+// one line of the device selection.
+std::string selectionItem(const devices::DeviceList& list, int row);
 
 // Why a new password cannot be set; empty for NewPasswordProblem::None.
 std::string newPasswordText(usecases::NewPasswordProblem problem);

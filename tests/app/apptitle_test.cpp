@@ -8,23 +8,27 @@
 namespace kavren::app {
 namespace {
 
-TEST(ApplicationTitle, CutsAtTheFirstDotAndLowerCasesAllButTheFirstCharacter) {
-    EXPECT_EQ(applicationTitle("Kavren_Utility.exe"), "Kavren_utility");
-    EXPECT_EQ(applicationTitle("/usr/local/bin/Kavren_Utility"), "Kavren_utility");
-    EXPECT_EQ(applicationTitle("C:\\Program Files\\Kavren\\Kavren_Utility.exe"), "Kavren_utility");
-    EXPECT_EQ(applicationTitle("NET.Config.Tool.V2.exe"), "Net");
-    EXPECT_EQ(applicationTitle("ABC"), "Abc");
-}
-
-TEST(ApplicationTitle, LeavesTheFirstCharacterAndFolderDotsAlone) {
-    EXPECT_EQ(applicationTitle("kAVREN.exe"), "kavren");
-    // A dot in a folder name does not cut: the folder goes first.
-    EXPECT_EQ(applicationTitle("/opt/kavren.v1/Kavren_Utility.bin"), "Kavren_utility");
-    EXPECT_EQ(applicationTitle(".hidden"), "");
-    EXPECT_EQ(applicationTitle(""), "");
-    EXPECT_EQ(applicationTitle("dir/"), "");
-    // Bytes beyond ASCII are not letters to lower-case.
-    EXPECT_EQ(applicationTitle("X\xC9T.exe"), "X\xC9t");
+TEST(ApplicationTitle, TakesTheFileNameCutAtItsFirstDotWithTheRestLowerCased) {
+    const struct {
+        const char* path;
+        const char* title;
+    } cases[] = {
+        {"Kavren_Utility.exe", "Kavren_utility"},
+        {"/usr/local/bin/Kavren_Utility", "Kavren_utility"},
+        {"C:\\Program Files\\Kavren\\Kavren_Utility.exe", "Kavren_utility"},
+        {"NET.Config.Tool.V2.exe", "Net"},
+        {"ABC", "Abc"},
+        {"kAVREN.exe", "kavren"},  // the first character is left as it is
+        // A dot in a folder name does not cut: the folder goes first.
+        {"/opt/kavren.v1/Kavren_Utility.bin", "Kavren_utility"},
+        {".hidden", ""},
+        {"", ""},
+        {"dir/", ""},
+        // Bytes beyond ASCII are not letters to lower-case.
+        {"X\xC9T.exe", "X\xC9t"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(applicationTitle(c.path), c.title) << c.path;
 }
 
 TEST(ErrorDisplayText, AppendsAStopOnlyAfterCharactersAboveTheStop) {

@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "kavren/version.h"
+#include "tests/support/files.h"
 
 namespace kavren::cli {
 namespace {
@@ -135,17 +136,13 @@ TEST(CommandOptionsTest, UnusableCommandLinesGiveTheUsageStatusAndSayWhy) {
 // said if the command got that far.
 TEST(CommandOptionsTest, ValuesAndThePlanAreCheckedBeforeAnythingIsDiscovered) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString plan = dir.filePath(QStringLiteral("plan.csv"));
-    {
-        QFile file(plan);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(
-            "mac,ip\n02-AA-00-00-00-01,10.0.0.5\n02-AA-00-00-00-02,\"10.0.0.6\n"
-            "02-AA-00-00-00-03,10.0.0.7\n");
-        ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                        QFile::ReadOther));
-    }
+    const QString plan =
+        testsupport::writeFile(dir, QStringLiteral("plan.csv"),
+                               "mac,ip\n02-AA-00-00-00-01,10.0.0.5\n02-AA-00-00-00-02,"
+                               "\"10.0.0.6\n02-AA-00-00-00-03,10.0.0.7\n");
+    ASSERT_FALSE(plan.isEmpty());
+    ASSERT_TRUE(QFile::setPermissions(
+        plan, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
     const QString mac = QStringLiteral("--mac=02-AA-00-00-00-01");
     const QString nowhere = QStringLiteral("--adapter=192.0.2.77");
     const struct {

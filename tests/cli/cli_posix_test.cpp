@@ -23,6 +23,7 @@
 #include "cli/healthcheck.h"
 #include "cli/passwordsource.h"
 #include "cli/terminal.h"
+#include "tests/support/files.h"
 
 namespace kavren::cli {
 namespace {
@@ -70,10 +71,7 @@ TEST(AuditTrailModesTest, WiderExistingModesAreKeptAndWarnedAboutOnce) {
     const QString folder = dir.path() + QStringLiteral("/kavren");
     const QString path = folder + QStringLiteral("/audit.jsonl");
     ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0755), 0);
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(testsupport::writeFile(path));
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
     QStringList warnings;
     const changes::AuditTrail audit(path, [&warnings](const QString& text) { warnings << text; });
@@ -141,11 +139,7 @@ TEST(PasswordFileTest, WarnsWhenGroupOrOthersMayRead) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string path = (dir.path() + QStringLiteral("/pw")).toStdString();
-    {
-        QFile file(QString::fromStdString(path));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("secret\n");
-    }
+    ASSERT_TRUE(testsupport::writeFile(QString::fromStdString(path), "secret\n"));
     for (const mode_t mode : {0600, 0400, 0620, 0602}) {
         ASSERT_EQ(::chmod(path.c_str(), mode), 0);
         EXPECT_EQ(passwordFileWarning(path), "") << std::oct << mode;
@@ -170,9 +164,8 @@ TEST(AuditTrailPlantedFileTest, SymbolicLinksAndForeignFilesAreRefused) {
     ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()),
               0);
     for (const QString& path : {target, foreign}) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("{\"mac\":\"02-AA-00-00-00-01\",\"result\":\"sending\",\"change\":\"a\"}\n");
+        ASSERT_TRUE(testsupport::writeFile(
+            path, "{\"mac\":\"02-AA-00-00-00-01\",\"result\":\"sending\",\"change\":\"a\"}\n"));
     }
     const bool canChown = ::geteuid() == 0;
     if (canChown) {
@@ -269,15 +262,11 @@ TEST(HiddenPromptTest, InterruptRestoresTheEcho) {
 // The diagnosis runs nft; a password in kavren's environment stays there.
 TEST(DiagnosisTest, ProgramsStartedDoNotInheritPasswordVariables) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString nft = dir.filePath(QStringLiteral("nft"));
-    {
-        QFile file(nft);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(
-            "#!/bin/sh\necho \"drop udp dport 62631 pw=${KAVREN_UNIT_PW-withheld} "
-            "other=${KAVREN_UNIT_OTHER-withheld}\"\n");
-    }
+    const QString nft = testsupport::writeFile(dir, QStringLiteral("nft"),
+                                               "#!/bin/sh\necho \"drop udp dport 62631 "
+                                               "pw=${KAVREN_UNIT_PW-withheld} "
+                                               "other=${KAVREN_UNIT_OTHER-withheld}\"\n");
+    ASSERT_FALSE(nft.isEmpty());
     ASSERT_EQ(::chmod(QFile::encodeName(nft).constData(), 0700), 0);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(dir.path()));

@@ -14,6 +14,7 @@
 #include "cli/deviceoutput.h"
 #include "cli/passwordsource.h"
 #include "tests/support/fakes.h"
+#include "tests/support/files.h"
 #include "usecases/configuration.h"
 #include "usecases/updatecommands.h"
 
@@ -59,11 +60,7 @@ std::optional<std::vector<std::uint8_t>> windowRequest(const QString& typed,
 
 std::optional<std::string> fromFile(const QTemporaryDir& dir, const QByteArray& content,
                                     std::string& error) {
-    const QString path = dir.filePath(QStringLiteral("pw"));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(content);
-    file.close();
+    const QString path = testsupport::writeFile(dir, QStringLiteral("pw"), content);
     return readSecret({.file = path.toStdString(), .envName = {}, .prompt = false}, "", false,
                       error);
 }

@@ -89,18 +89,19 @@ TEST_F(DeviceSearchTest, ForwardAndBackwardGoRoundOnce) {
     EXPECT_EQ(find("pump", 1), 1);  // the start row itself counts
 
     const DeviceSearch pump("pump");
-    const auto ahead = pump.find(devices, 2, Direction::Forward);
-    ASSERT_TRUE(ahead);
-    EXPECT_FALSE(ahead->wrapped);
-    const auto round = pump.find(devices, 5, Direction::Forward);
-    ASSERT_TRUE(round);
-    EXPECT_TRUE(round->wrapped);
-    const auto back = pump.find(devices, 0, Direction::Backward);
-    ASSERT_TRUE(back);
-    EXPECT_TRUE(back->wrapped);
-    const auto behind = pump.find(devices, 3, Direction::Backward);
-    ASSERT_TRUE(behind);
-    EXPECT_FALSE(behind->wrapped);
+    const struct {
+        int start;
+        Direction direction;
+        bool wrapped;
+    } cases[] = {{2, Direction::Forward, false},
+                 {5, Direction::Forward, true},
+                 {0, Direction::Backward, true},
+                 {3, Direction::Backward, false}};
+    for (const auto& c : cases) {
+        const auto hit = pump.find(devices, c.start, c.direction);
+        ASSERT_TRUE(hit) << c.start;
+        EXPECT_EQ(hit->wrapped, c.wrapped) << c.start;
+    }
 }
 
 TEST_F(DeviceSearchTest, NothingMatchesOutsideTheDeviceRows) {

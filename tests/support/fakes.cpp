@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "wording/wording.h"
+
 namespace kavren::testsupport {
 
 void RecordingSender::send(protocol::Ipv4Address host, bool broadcast,
@@ -63,9 +65,9 @@ void FakePrompts::stopped(usecases::UpdateStop reason) {
     events.push_back(std::string("stopped:") + kNames[static_cast<int>(reason)]);
 }
 
-std::string FakePrompts::confirm(std::string_view caption, const std::vector<std::string>& lines) {
-    events.push_back("confirm:" + std::string(caption));
-    lastLines = lines;
+std::string FakePrompts::confirm(const devices::DeviceList& list, int row) {
+    events.push_back("confirm:" + wording::confirmationCaption(list, row));
+    lastLines = wording::confirmationLines(list, row);
     if (onConfirm)
         onConfirm();
     if (passwords.empty())
@@ -75,9 +77,11 @@ std::string FakePrompts::confirm(std::string_view caption, const std::vector<std
     return answer;
 }
 
-std::optional<std::vector<int>> FakePrompts::selectDevices(const std::vector<std::string>& items) {
+std::optional<std::vector<int>> FakePrompts::selectDevices(const devices::DeviceList& list) {
     events.emplace_back("select");
-    listed = items;
+    listed.clear();
+    for (int row = 1; row <= list.size(); ++row)
+        listed.push_back(wording::selectionItem(list, row));
     return selection;
 }
 

@@ -129,9 +129,10 @@ public:
 class FakePrompts final : public usecases::UpdatePrompts {
 public:
     void stopped(usecases::UpdateStop reason) override;
-    std::string confirm(std::string_view caption, const std::vector<std::string>& lines) override;
+    // Words the device as the window does and records the words.
+    std::string confirm(const devices::DeviceList& list, int row) override;
     void clearPassword() override { events.emplace_back("clear"); }
-    std::optional<std::vector<int>> selectDevices(const std::vector<std::string>& items) override;
+    std::optional<std::vector<int>> selectDevices(const devices::DeviceList& list) override;
 
     std::vector<std::string> events;
     std::vector<std::string> lastLines;

@@ -36,19 +36,21 @@ struct Behaviour {
     bool impostor = false;  // another host answers discovery first with the old settings
 };
 
+// The device as the run finds it.
+const DeviceTexts kOriginal{.mac = kMac,
+                            .name = "dev",
+                            .version = "1.0",
+                            .description = "old",
+                            .ip = {10, 0, 0, 9},
+                            .mask = {255, 255, 255, 0},
+                            .gateway = {10, 0, 0, 1}};
+
 // Answers discovery with its settings and a configuration request with a
 // result message, taking the request's settings when it accepts.
 class PlayedDevice {
 public:
     PlayedDevice(FakeDevicePort& port, Behaviour behaviour)
         : m_port(port), m_behaviour(std::move(behaviour)) {
-        m_texts = {.mac = kMac,
-                   .name = "dev",
-                   .version = "1.0",
-                   .description = "old",
-                   .ip = {10, 0, 0, 9},
-                   .mask = {255, 255, 255, 0},
-                   .gateway = {10, 0, 0, 1}};
         m_port.onSend = [this](const FakeDevicePort::Sent& sent) { answer(sent.bytes); };
     }
 
@@ -63,7 +65,7 @@ private:
     void answer(const std::vector<std::uint8_t>& bytes) {
         if (bytes[protocol::kKindOffset] == protocol::kKindDiscovery) {
             if (m_behaviour.impostor)
-                m_port.deliver(testsupport::infoReply(m_original), kImpostor, milliseconds(1));
+                m_port.deliver(testsupport::infoReply(kOriginal), kImpostor, milliseconds(1));
             if (!m_behaviour.silent)
                 m_port.deliver(testsupport::infoReply(m_texts), address(), milliseconds(5));
             return;
@@ -88,14 +90,7 @@ private:
 
     FakeDevicePort& m_port;
     Behaviour m_behaviour;
-    DeviceTexts m_texts;
-    const DeviceTexts m_original{.mac = kMac,
-                                 .name = "dev",
-                                 .version = "1.0",
-                                 .description = "old",
-                                 .ip = {10, 0, 0, 9},
-                                 .mask = {255, 255, 255, 0},
-                                 .gateway = {10, 0, 0, 1}};
+    DeviceTexts m_texts = kOriginal;
 };
 
 ConfigJob job() {

@@ -99,18 +99,23 @@ TEST(DeviceCsv, HeaderAndColumnsForEachFrontEnd) {
                                  .description = "d",
                                  .foundVia = "10.0.0.5",
                                  .sender = "10.0.0.1"};
-    std::string all;
-    appendDeviceCsvHeader(all, DeviceCsvColumns::All);
-    appendDeviceCsvLine(all, device, DeviceCsvColumns::All);
-    EXPECT_EQ(all,
-              "mac,name,version,ip,mask,gateway,description,found_via,sender\r\n"
-              "02-00-00-00-00-01,n,v,10.0.0.1,255.0.0.0,10.0.0.254,d,10.0.0.5,10.0.0.1\r\n");
-    std::string grid;
-    appendDeviceCsvHeader(grid, DeviceCsvColumns::WithoutDiscoveryPath);
-    appendDeviceCsvLine(grid, device, DeviceCsvColumns::WithoutDiscoveryPath);
-    EXPECT_EQ(grid,
-              "mac,name,version,ip,mask,gateway,description\r\n"
-              "02-00-00-00-00-01,n,v,10.0.0.1,255.0.0.0,10.0.0.254,d\r\n");
+    const struct {
+        DeviceCsvColumns columns;
+        std::string csv;
+    } cases[] = {
+        {DeviceCsvColumns::All,
+         "mac,name,version,ip,mask,gateway,description,found_via,sender\r\n"
+         "02-00-00-00-00-01,n,v,10.0.0.1,255.0.0.0,10.0.0.254,d,10.0.0.5,10.0.0.1\r\n"},
+        {DeviceCsvColumns::WithoutDiscoveryPath,
+         "mac,name,version,ip,mask,gateway,description\r\n"
+         "02-00-00-00-00-01,n,v,10.0.0.1,255.0.0.0,10.0.0.254,d\r\n"},
+    };
+    for (const auto& c : cases) {
+        std::string csv;
+        appendDeviceCsvHeader(csv, c.columns);
+        appendDeviceCsvLine(csv, device, c.columns);
+        EXPECT_EQ(csv, c.csv);
+    }
 }
 
 TEST(DeviceCsv, TheGridsDeviceRowsWithoutThePasswordOrNewAddress) {

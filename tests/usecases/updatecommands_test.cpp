@@ -42,6 +42,13 @@ protected:
         addDevice("CD", "00-1A-2B-3C-4D-5F", "10.0.0.2");
         addDevice("EF", "00-1A-2B-3C-4D-60", "10.0.0.3");
     }
+    // Where each request went, in order.
+    std::vector<std::string> hostsSent() const {
+        std::vector<std::string> hosts;
+        for (const RecordingSender::Sent& sent : sender.sent)
+            hosts.push_back(sent.host);
+        return hosts;
+    }
     std::size_t count(std::string_view event) const {
         return static_cast<std::size_t>(
             std::count(prompts.events.begin(), prompts.events.end(), event));
@@ -79,8 +86,7 @@ TEST_F(UpdateTest, UpdateDeviceUpdatesTheCurrentRow) {
     addDevice("CD", "00-1A-2B-3C-4D-5F", "10.0.0.2");
     prompts.passwords = {"pw"};
     commands.updateDevice(2);
-    ASSERT_EQ(sender.sent.size(), 1u);
-    EXPECT_EQ(sender.sent[0].host, "10.0.0.2");
+    EXPECT_EQ(hostsSent(), std::vector<std::string>{"10.0.0.2"});
 }
 
 // --- the confirmation dialog's texts ----------------------------------------
@@ -166,8 +172,7 @@ TEST_F(UpdateTest, UnparsableDeviceIpIsAnAddressErrorUnlessBroadcasting) {
     // Under force broadcast the cell names no destination and is not judged.
     frontEnd.broadcast = true;
     commands.updateRow(row);
-    ASSERT_EQ(sender.sent.size(), 1u);
-    EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
+    EXPECT_EQ(hostsSent(), std::vector<std::string>{"255.255.255.255"});
 }
 
 // --- the password ------------------------------------------------------------
@@ -330,9 +335,7 @@ TEST_F(UpdateTest, UpdateAllSkipsABadRowWithItsMessageInBetween) {
     EXPECT_EQ(prompts.events, (std::vector<std::string>{
                                   "confirm:AB (00-1A-2B-3C-4D-5E)", "clear", "stopped:address",
                                   "confirm:EF (00-1A-2B-3C-4D-60)", "clear"}));
-    ASSERT_EQ(sender.sent.size(), 2u);
-    EXPECT_EQ(sender.sent[0].host, "10.0.0.1");
-    EXPECT_EQ(sender.sent[1].host, "10.0.0.3");
+    EXPECT_EQ(hostsSent(), (std::vector<std::string>{"10.0.0.1", "10.0.0.3"}));
 }
 
 TEST_F(UpdateTest, UpdateAllGoesOnAfterACancelledDevice) {
@@ -385,9 +388,7 @@ TEST_F(UpdateTest, UpdateMultiListsEveryDeviceRowAndUpdatesTheTickedInOrder) {
     EXPECT_EQ(prompts.events,
               (std::vector<std::string>{"select", "confirm:AB (00-1A-2B-3C-4D-5E)", "clear",
                                         "confirm:EF (00-1A-2B-3C-4D-60)", "clear"}));
-    ASSERT_EQ(sender.sent.size(), 2u);
-    EXPECT_EQ(sender.sent[0].host, "10.0.0.1");
-    EXPECT_EQ(sender.sent[1].host, "10.0.0.3");
+    EXPECT_EQ(hostsSent(), (std::vector<std::string>{"10.0.0.1", "10.0.0.3"}));
 }
 
 TEST_F(UpdateTest, UpdateMultiCancelledUpdatesNothing) {
@@ -415,8 +416,7 @@ TEST_F(UpdateTest, UpdateMultiIgnoresARowAppendedDuringAConfirmation) {
     };
     prompts.passwords = {"p1", "p2"};
     commands.updateMulti();
-    ASSERT_EQ(sender.sent.size(), 1u);
-    EXPECT_EQ(sender.sent[0].host, "10.0.0.1");
+    EXPECT_EQ(hostsSent(), std::vector<std::string>{"10.0.0.1"});
 }
 
 TEST_F(UpdateTest, UpdateMultiStopsAtTheRowWhoseSendFails) {
