@@ -12,6 +12,8 @@
 #include "app/plainmessagebox.h"
 #include "app/textbridge.h"
 #include "changes/changerecord.h"
+#include "net/idexception.h"
+#include "net/socketerrors.h"
 #include "protocol/packets.h"
 #include "usecases/configuration.h"
 #include "wording/wording.h"
@@ -31,7 +33,7 @@ DeviceSession::DeviceSession(MainWindowServices services)
       m_model(std::make_unique<DeviceTableModel>(m_grid)),
       m_adapterQuery(std::move(services.adapterQuery)),
       m_netmaskOf(std::move(services.netmaskOf)),
-      m_endpointSender(m_client, m_adapters),
+      m_endpointSender(m_client),
       m_senderOverride(services.sender),
       m_receivePort(services.receivePort),
       m_resultWait(services.resultWait),
@@ -101,7 +103,7 @@ void DeviceSession::openReceiver() {
 }
 
 void DeviceSession::sendDiscoveryRequest() {
-    usecases::sendDiscoveryRequest(sender());
+    usecases::sendDiscoveryRequest(sender(), sourceAddress());
 }
 
 void DeviceSession::takeReply(std::span<const std::uint8_t> datagram, protocol::Ipv4Address from) {
@@ -307,6 +309,15 @@ void DeviceSession::showStatus(std::size_t panel, std::string_view text) {
 
 bool DeviceSession::alwaysBroadcast() const {
     return m_view && m_view->forceBroadcast();
+}
+
+protocol::Ipv4Address DeviceSession::sourceAddress() const {
+    // Read at every send, so a request leaves from the adapter chosen now.
+    // With none there is no address to bind the send sequence to.
+    const std::optional<protocol::Ipv4Address> source = m_adapters.sourceIp();
+    if (!source)
+        throw net::EIdSocketError(net::kWsaEAddrNotAvail);
+    return *source;
 }
 
 void DeviceSession::requestSentTo(std::string_view mac, protocol::Ipv4Address destination) {

@@ -157,8 +157,10 @@ private:
     void resultReceived(std::string_view name, std::string_view mac, std::string_view text,
                         bool accepted) override;
     void listFull() override;
-    // UpdateOptions: the force-broadcast switch.
+    // UpdateOptions: the force-broadcast switch, and the chosen adapter's
+    // address, which the discovery request leaves from too.
     bool alwaysBroadcast() const override;
+    protocol::Ipv4Address sourceAddress() const override;
     // UpdateEvents.
     void requestSent() override;
     void requestSentTo(std::string_view mac, protocol::Ipv4Address destination) override;

@@ -156,8 +156,7 @@ std::vector<PlanEntry> checkPlan(const std::vector<PlanRow>& rows,
                     entry.device = usecases::trustedClaim(*device, sender);
             }
             if (!entry.device) {
-                entry.errors.push_back("MAC address claimed by " +
-                                       usecases::claimantsText(*device) +
+                entry.errors.push_back("MAC address claimed by " + wording::claimantsText(*device) +
                                        ": another host may be answering in its place; add "
                                        "--sender ADDRESS to name the one to trust");
             }

@@ -88,7 +88,7 @@ usecases::FoundDevices discoverWithProgress(DeviceFinder& finder, const NetworkO
             continue;
         writeErr(QStringLiteral("kavren: warning: replies for %1 came from %2: another host may "
                                 "be answering in its place\n")
-                     .arg(qs(device->mac), qs(usecases::claimantsText(device))));
+                     .arg(qs(device->mac), qs(wording::claimantsText(device))));
     }
     return found;
 }

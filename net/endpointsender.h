@@ -8,22 +8,18 @@
 
 namespace kavren::net {
 
-class AdapterList;
 class TIdUDPClient;
 
-// The product's sender: the send sequence from the adapter list's current
-// source address, read at every send.
+// The window's sender: the send sequence over its sending endpoint.
 class EndpointSender final : public DatagramSender {
 public:
-    EndpointSender(TIdUDPClient& client, const AdapterList& adapters)
-        : m_client(client), m_adapters(adapters) {}
+    explicit EndpointSender(TIdUDPClient& client) : m_client(client) {}
 
-    void send(protocol::Ipv4Address host, bool broadcast,
+    void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
 
 private:
     TIdUDPClient& m_client;
-    const AdapterList& m_adapters;
 };
 
 }  // namespace kavren::net

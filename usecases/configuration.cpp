@@ -93,9 +93,9 @@ ConfigurationRequest::~ConfigurationRequest() {
 }
 
 void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
-                       net::DatagramSender& sender) {
+                       net::DatagramSender& sender, protocol::Ipv4Address source) {
     const ConfigurationRequest request(settings, currentPassword);
-    sender.send(settings.destination, settings.broadcast, request.bytes());
+    sender.send(source, settings.destination, settings.broadcast, request.bytes());
 }
 
 }  // namespace kavren::usecases

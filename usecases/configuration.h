@@ -114,8 +114,10 @@ private:
     protocol::ConfigRequest m_bytes;
 };
 
-// Builds the request and hands it to the sender, to the settings' destination.
+// Builds the request and hands it to the sender, from the adapter address
+// `source` to the settings' destination: the window's update and the
+// command line's run alike.
 void sendConfiguration(const CheckedSettings& settings, const std::string& currentPassword,
-                       net::DatagramSender& sender);
+                       net::DatagramSender& sender, protocol::Ipv4Address source);
 
 }  // namespace kavren::usecases

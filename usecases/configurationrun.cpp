@@ -93,8 +93,7 @@ void ConfigurationRun::send(std::size_t index, const ConfigJob& job, JobResult& 
         return;
     }
     try {
-        const ConfigurationRequest request(*settings, m_password);
-        m_port.send(device.foundVia, settings->destination, settings->broadcast, request.bytes());
+        sendConfiguration(*settings, m_password, m_port, device.foundVia);
     } catch (const net::EIdException& error) {
         result.state = JobState::Failed;
         result.why = JobWhy::SendFailed;

@@ -8,15 +8,17 @@
 #include <span>
 #include <string>
 
+#include "net/sender.h"
 #include "protocol/ipv4.h"
 
 namespace kavren::usecases {
 
 // What the device core needs from the network: datagrams out from one of
-// this host's adapter addresses, datagrams in with the address they came
-// from, and the net mask of an adapter. The command line implements it over
-// the receiving endpoint and the send sequence; tests implement it in memory.
-class DevicePort {
+// this host's adapter addresses (the sender both front ends send through),
+// datagrams in with the address they came from, and the net mask of an
+// adapter. The command line implements it over the receiving endpoint and
+// the send sequence; tests implement it in memory.
+class DevicePort : public net::DatagramSender {
 public:
     using Clock = std::chrono::steady_clock;
     // Told about every received datagram; returns true when the wait may end
@@ -24,13 +26,6 @@ public:
     using DatagramHandler =
         std::function<bool(std::span<const std::uint8_t> data, protocol::Ipv4Address sender)>;
 
-    virtual ~DevicePort() = default;
-
-    // One datagram from the adapter address `source` to `host`, or to every
-    // host on the segment when `broadcast`. Throws the endpoint layer's
-    // error when the socket refuses it.
-    virtual void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
-                      std::span<const std::uint8_t> datagram) = 0;
     // Hands every received datagram to `handler` until `deadline`, or until
     // the handler returns true.
     virtual void receive(Clock::time_point deadline, const DatagramHandler& handler) = 0;

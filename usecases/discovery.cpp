@@ -59,8 +59,8 @@ void handleReply(devices::DeviceList& list, ReplyEvents& events,
     }
 }
 
-void sendDiscoveryRequest(net::DatagramSender& sender) {
-    sender.send(protocol::kLimitedBroadcast, true, protocol::discoveryRequest());
+void sendDiscoveryRequest(net::DatagramSender& sender, protocol::Ipv4Address source) {
+    sender.send(source, protocol::kLimitedBroadcast, true, protocol::discoveryRequest());
 }
 
 }  // namespace kavren::usecases

@@ -72,7 +72,8 @@ Catalogued catalogue(devices::DeviceList& list, std::span<const std::uint8_t> da
 void handleReply(devices::DeviceList& list, ReplyEvents& events,
                  std::span<const std::uint8_t> datagram, std::uint32_t sender = 0);
 
-// Broadcasts the one discovery request of a Refresh.
-void sendDiscoveryRequest(net::DatagramSender& sender);
+// Broadcasts the one discovery request of a Refresh, or of one discovery
+// round, from the adapter address `source`.
+void sendDiscoveryRequest(net::DatagramSender& sender, protocol::Ipv4Address source);
 
 }  // namespace kavren::usecases

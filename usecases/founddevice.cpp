@@ -22,15 +22,6 @@ std::optional<FoundDevice> trustedClaim(const FoundDevice& device, protocol::Ipv
     return std::nullopt;
 }
 
-std::string claimantsText(const FoundDevice& device) {
-    std::string text = device.sender.text();
-    for (std::size_t i = 0; i < device.rivals.size(); ++i) {
-        text += i + 1 == device.rivals.size() ? " and " : ", ";
-        text += device.rivals[i].sender.text();
-    }
-    return text;
-}
-
 // Sized for a discovery: the MAC index starts small and grows with the list.
 FoundDevices::FoundDevices(std::size_t maxDevices)
     : m_list(std::make_unique<devices::DeviceList>(
@@ -95,7 +86,7 @@ FoundDevices findDevices(DevicePort& port, const RunClock& clock, const Discover
         const auto start = clock.now();
         const auto roundEnd = start + rounds.timeout;
         for (int k = 0; k < sends; ++k) {
-            port.send(adapter, protocol::kLimitedBroadcast, true, protocol::discoveryRequest());
+            sendDiscoveryRequest(port, adapter);
             const auto nextSend =
                 k + 1 < sends ? start + rounds.timeout * (k + 1) / sends : roundEnd;
             port.receive(nextSend,

@@ -48,8 +48,6 @@ struct FoundDevice {
 // one to send to once the user has named its sender. nullopt when neither
 // the device's first reply nor any rival came from `sender`.
 std::optional<FoundDevice> trustedClaim(const FoundDevice& device, protocol::Ipv4Address sender);
-// Every sender of the device, "a, b and c".
-std::string claimantsText(const FoundDevice& device);
 
 // What a discovery found: the device list, merged by MAC by the catalogue
 // both front ends use, and beside it the side tables only the command line

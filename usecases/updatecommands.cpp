@@ -75,7 +75,7 @@ void UpdateCommands::update(int row, int remaining,
     // A refusal is the front end's to tell: it knows why.
     if (std::string refusal; !m_events.aboutToSend(row, settings, refusal))
         return;
-    sendConfiguration(settings, *currentPassword, m_sender);
+    sendConfiguration(settings, *currentPassword, m_sender, m_options.sourceAddress());
 
     m_events.requestSentTo(m_devices.field(devices::DeviceField::Mac, row), settings.destination);
     m_events.requestSent();

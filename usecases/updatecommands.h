@@ -12,12 +12,16 @@
 
 namespace kavren::usecases {
 
-// The user's choice an update reads afresh for each device.
+// The user's choices an update reads afresh for each device.
 class UpdateOptions {
 public:
     virtual ~UpdateOptions() = default;
     // Whether requests go by broadcast whatever the addresses say.
     virtual bool alwaysBroadcast() const = 0;
+    // The adapter address requests leave from (0.0.0.0: any). Throws the
+    // endpoint layer's error when there is none to send from, as the send
+    // itself would.
+    virtual protocol::Ipv4Address sourceAddress() const = 0;
 };
 
 // What an update reports to its front end.

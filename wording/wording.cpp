@@ -82,6 +82,15 @@ std::string selectionItem(const devices::DeviceList& list, int row) {
     return item;
 }
 
+std::string claimantsText(const usecases::FoundDevice& device) {
+    std::string text = device.sender.text();
+    for (std::size_t i = 0; i < device.rivals.size(); ++i) {
+        text += i + 1 == device.rivals.size() ? " and " : ", ";
+        text += device.rivals[i].sender.text();
+    }
+    return text;
+}
+
 std::string newPasswordText(usecases::NewPasswordProblem problem) {
     switch (problem) {
         case usecases::NewPasswordProblem::None:

@@ -33,6 +33,9 @@ std::vector<std::string> confirmationLines(const devices::DeviceList& list, int 
 // one line of the device selection.
 std::string selectionItem(const devices::DeviceList& list, int row);
 
+// Every sender of the device, "a, b and c".
+std::string claimantsText(const usecases::FoundDevice& device);
+
 // Why a new password cannot be set; empty for NewPasswordProblem::None.
 std::string newPasswordText(usecases::NewPasswordProblem problem);
 

@@ -33,7 +33,6 @@
 #include "app/dialogprompts.h"
 #include "app/pwddlg.h"
 #include "devices/devicelist.h"
-#include "net/adapters.h"
 #include "net/endpointsender.h"
 #include "net/idudpclient.h"
 #include "protocol/packets.h"
@@ -215,9 +214,7 @@ protected:
         ASSERT_TRUE(emulator->start(&error)) << error;
         ASSERT_TRUE(listener.bound());
 
-        testsupport::FakeAdapterQuery query(
-            std::vector<net::AdapterInfo>{{{0x02, 0, 0, 0, 0, 1}, {lab::kHostA}}});
-        adapters.fill(query);
+        frontEnd.source = testsupport::ipv4(lab::kHostA);
         for (std::size_t i = 0; i < listed; ++i) {
             const Device& d = kDevices[i];
             devices::DeviceRecord t;
@@ -248,9 +245,8 @@ protected:
 
     std::unique_ptr<lab::EmulatorProcess> emulator;
     ReplyListener listener;
-    net::AdapterList adapters;
     net::TIdUDPClient client;
-    net::EndpointSender sender{client, adapters};
+    net::EndpointSender sender{client};
     devices::DeviceList list;
     app::TPwdDlg pwd;
     app::TCfgDlg cfg;
@@ -351,7 +347,7 @@ TEST_F(UpdateLabOneListed, UpdateAllAlsoUpdatesDevicesAppendedDuringAConfirmatio
     ASSERT_EQ(list.size(), 1);
     testsupport::RecordingReplyEvents events;
     const auto discover = [&] {
-        sendDiscoveryRequest(sender);
+        sendDiscoveryRequest(sender, frontEnd.source);
         // Three answers come (AB is listed already and is not appended twice).
         for (int i = 0; i < 3; ++i) {
             const auto reply = listener.next();

@@ -36,7 +36,7 @@ std::vector<std::uint8_t> requestBytes(const std::string& newPassword,
          .newPassword = newPassword},
         false);
     testsupport::RecordingSender sender;
-    usecases::sendConfiguration(*settings, currentPassword, sender);
+    usecases::sendConfiguration(*settings, currentPassword, sender, protocol::Ipv4Address());
     return sender.sent.at(0).bytes;
 }
 

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "labsockets.h"
-#include "net/adapters.h"
 #include "net/endpointsender.h"
 #include "net/idexception.h"
 #include "net/idudpclient.h"
@@ -430,21 +429,16 @@ TEST_F(SendSequence, TwoSendsUseTwoSockets) {
     EXPECT_TRUE(device.receive(1000ms).has_value());
 }
 
-TEST_F(SendSequence, EndpointSenderFollowsTheChosenAdapter) {
-    testsupport::FakeAdapterQuery query(
-        std::vector<AdapterInfo>{{{2, 0, 0, 0, 0, 1}, {"127.0.0.1", lab::kHostA}}});
-    AdapterList adapters;
-    adapters.fill(query);
-    EndpointSender sender(m_client, adapters);
+TEST_F(SendSequence, EndpointSenderSendsFromTheGivenAdapterAddress) {
+    EndpointSender sender(m_client);
     PeerSocket device("0.0.0.0", 62630);
 
-    sender.send(testsupport::ipv4("127.0.0.1"), false, m_request);
+    sender.send(testsupport::ipv4("127.0.0.1"), testsupport::ipv4("127.0.0.1"), false, m_request);
     auto got = device.receive(1000ms);
     ASSERT_TRUE(got.has_value());
     EXPECT_EQ(got->peerIP, "127.0.0.1");
 
-    adapters.selectionChanged(1);
-    sender.send(testsupport::ipv4("127.0.0.1"), false, m_request);
+    sender.send(testsupport::ipv4(lab::kHostA), testsupport::ipv4("127.0.0.1"), false, m_request);
     got = device.receive(1000ms);
     ASSERT_TRUE(got.has_value());
     EXPECT_EQ(got->peerIP, lab::kHostA);

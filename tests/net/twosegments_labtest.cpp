@@ -38,21 +38,16 @@ TEST_F(TwoSegments, BroadcastLeavesThroughTheAdapterOfItsSourceAddressOnly) {
     PeerSocket onB("0.0.0.0", 62630, std::getenv("KAVREN_LAB_NODE_B"));
     TIdUDPClient client;
 
-    testsupport::FakeAdapterQuery query(
-        std::vector<AdapterInfo>{{{}, {lab::kHostA}}, {{}, {lab::kHostB}}});
-    AdapterList adapters;
-    adapters.fill(query);
-    EndpointSender sender(client, adapters);
+    EndpointSender sender(client);
 
-    usecases::sendDiscoveryRequest(sender);
+    usecases::sendDiscoveryRequest(sender, testsupport::ipv4(lab::kHostA));
     auto seen = onA.receive(1000ms);
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(seen->peerIP, lab::kHostA);
     EXPECT_EQ(seen->data.size(), 16u);
     EXPECT_FALSE(onB.receive(300ms).has_value());
 
-    adapters.selectionChanged(1);
-    usecases::sendDiscoveryRequest(sender);
+    usecases::sendDiscoveryRequest(sender, testsupport::ipv4(lab::kHostB));
     seen = onB.receive(1000ms);
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(seen->peerIP, lab::kHostB);

@@ -8,7 +8,7 @@
 
 namespace kavren::testsupport {
 
-void RecordingSender::send(protocol::Ipv4Address host, bool broadcast,
+void RecordingSender::send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
                            std::span<const std::uint8_t> datagram) {
     const int call = calls++;
     if (failWith)
@@ -16,7 +16,7 @@ void RecordingSender::send(protocol::Ipv4Address host, bool broadcast,
     if (failOnCall && *failOnCall == call)
         throw std::runtime_error("Socket Error # 10049");
     buffers.push_back(datagram.data());
-    sent.push_back({host.text(), broadcast, {datagram.begin(), datagram.end()}});
+    sent.push_back({host.text(), broadcast, {datagram.begin(), datagram.end()}, source.text()});
 }
 
 void FakeDevicePort::send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,

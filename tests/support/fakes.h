@@ -46,8 +46,9 @@ public:
         std::string host;
         bool broadcast = false;
         std::vector<std::uint8_t> bytes;
+        std::string source;
     };
-    void send(protocol::Ipv4Address host, bool broadcast,
+    void send(protocol::Ipv4Address source, protocol::Ipv4Address host, bool broadcast,
               std::span<const std::uint8_t> datagram) override;
 
     std::vector<Sent> sent;
@@ -150,9 +151,11 @@ public:
         ++broadcastReads;
         return broadcast;
     }
+    protocol::Ipv4Address sourceAddress() const override { return source; }
     void requestSent() override { ++requestsSent; }
 
     bool broadcast = false;
+    protocol::Ipv4Address source;  // any local address
     mutable int broadcastReads = 0;
     int requestsSent = 0;
 };

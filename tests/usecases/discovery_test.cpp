@@ -171,8 +171,9 @@ TEST(ReplyHandler, AFullListTakesNoMoreDevicesAndSaysSoOnce) {
 
 TEST(Refresh, BroadcastsOneDiscoveryRequest) {
     testsupport::RecordingSender sender;
-    sendDiscoveryRequest(sender);
+    sendDiscoveryRequest(sender, testsupport::ipv4("10.0.0.5"));
     ASSERT_EQ(sender.sent.size(), 1u);
+    EXPECT_EQ(sender.sent[0].source, "10.0.0.5");
     EXPECT_EQ(sender.sent[0].host, "255.255.255.255");
     EXPECT_TRUE(sender.sent[0].broadcast);
     const protocol::DiscoveryRequest expected = protocol::discoveryRequest();

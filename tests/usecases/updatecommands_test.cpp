@@ -252,7 +252,7 @@ TEST_F(UpdateTest, SettingsWithoutAGridGiveTheRowsRequestAndDestination) {
         false);
     ASSERT_TRUE(settings);
     RecordingSender direct;
-    sendConfiguration(*settings, "secret", direct);
+    sendConfiguration(*settings, "secret", direct, protocol::Ipv4Address());
     ASSERT_EQ(direct.sent.size(), 1u);
     EXPECT_EQ(direct.sent[0].bytes, sender.sent[0].bytes);
     EXPECT_EQ(direct.sent[0].host, "192.168.0.100");
