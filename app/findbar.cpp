@@ -23,7 +23,6 @@ FindBar::FindBar(QWidget* parent) : QWidget(parent) {
     m_line->setAccessibleName(QStringLiteral("Find device"));
     m_line->setAccessibleDescription(
         QStringLiteral("Part of a MAC address, name, version, DeviceIP or description"));
-    m_line->setClearButtonEnabled(true);
     label->setBuddy(m_line);
     m_next = new QToolButton(this);
     m_next->setObjectName(QStringLiteral("FindNext"));
@@ -68,6 +67,9 @@ QString FindBar::text() const {
 }
 
 void FindBar::open() {
+    // Given its clear button only now: the button reads the style's icon
+    // files, a cost the window's start would pay for a bar it hides.
+    m_line->setClearButtonEnabled(true);
     show();
     raise();
     m_line->setFocus(Qt::ShortcutFocusReason);
