@@ -5,9 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -17,7 +15,6 @@
 
 #include "app/anchoredplacement.h"
 #include "app/celleditdelegate.h"
-#include "app/devicetablemodel.h"
 #include "app/devlistcommands.h"
 #include "app/devlistview.h"
 #include "app/errordisplay.h"

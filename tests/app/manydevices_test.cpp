@@ -20,6 +20,7 @@
 #include "app/filladdressesdlg.h"
 #include "app/pwddlg.h"
 #include "app/updateresultsdlg.h"
+#include "tests/support/files.h"
 #include "tests/support/mainwindowfixture.h"
 
 namespace kavren::app {
@@ -161,10 +162,7 @@ TEST_F(ManyDevicesTest, ImportPlanFillsListedRowsNamesOthersAndRefusesBrokenPlan
     const QString path = dir.filePath(QStringLiteral("plan.csv"));
     commands().setPlanChooser([&path] { return path; });
     const auto import = [&](const QByteArray& plan) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(plan);
-        file.close();
+        EXPECT_TRUE(testsupport::writeFile(path, plan));
         ModalWatcher watcher;
         commands().ActImportPlan->trigger();
         return watcher.texts();
