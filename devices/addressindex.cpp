@@ -7,11 +7,7 @@
 
 namespace kavren::devices {
 
-AddressIndex::AddressIndex(std::size_t expectedRows) {
-    // Grown at once for as many devices as a burst brings, like the MAC
-    // index, so that no rehash lands in the middle of one.
-    m_reported.reserve(expectedRows);
-}
+AddressIndex::AddressIndex(std::size_t expectedRows) : m_expectedRows(expectedRows) {}
 
 void AddressIndex::add(Map& map, std::uint32_t address, int row) {
     const auto [it, inserted] = map.try_emplace(address, Rows{row, {}});
@@ -76,6 +72,12 @@ void AddressIndex::reportedChanged(std::uint32_t address, std::size_t before, st
 void AddressIndex::insertRow(int row, std::optional<protocol::Ipv4Address> deviceIp,
                              std::optional<protocol::Ipv4Address> newIp) {
     if (deviceIp) {
+        // Grown at once for as many devices as a burst brings, like the MAC
+        // index, so that no rehash lands in the middle of one; at the first
+        // device rather than when made, so that the half a megabyte of
+        // buckets is no part of the window's start.
+        if (m_reported.empty() && m_reported.bucket_count() < m_expectedRows)
+            m_reported.reserve(m_expectedRows);
         const std::uint32_t reported = deviceIp->value();
         const auto it = m_reported.find(reported);
         const std::size_t before = it == m_reported.end() ? 0 : it->second.size();

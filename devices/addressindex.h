@@ -64,6 +64,7 @@ private:
     Map m_typed;
     std::vector<int> m_changed;
     bool m_collect = true;
+    std::size_t m_expectedRows;
 };
 
 // Whether `address` lies in the subnet of `source` under `netmask`.

@@ -59,13 +59,13 @@ DeviceList::DeviceList(std::size_t expectedDevices, int maxDevices)
     // tens of thousands of devices, in the middle of a burst of replies. Its
     // slots are made once, for as many devices as one burst can bring, at
     // most half of them taken.
-    m_macSlots.assign(std::bit_ceil(std::max<std::size_t>(2 * expectedDevices, 16)), 0);
+    m_macSlots = MacSlots(std::bit_ceil(std::max<std::size_t>(2 * expectedDevices, 16)));
     m_addresses.collectChanges(false);
 }
 
 void DeviceList::clear() {
     announceAppended();
-    std::fill(m_macSlots.begin(), m_macSlots.end(), 0);
+    m_macSlots = MacSlots(m_macSlots.size());
     m_macCount = 0;
     m_devices.clear();
     m_size = 0;
@@ -323,7 +323,7 @@ std::size_t DeviceList::macSlot(std::string_view mac) const {
 }
 
 void DeviceList::growMacIndex() {
-    std::vector<int> old(m_macSlots.size() * 2, 0);
+    MacSlots old(m_macSlots.size() * 2);
     old.swap(m_macSlots);
     for (const int device : old) {
         if (device != 0)

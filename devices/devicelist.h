@@ -3,7 +3,9 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
@@ -216,8 +218,24 @@ private:
     // listed device is found without walking the list: open addressing over
     // device numbers (0 for a free slot), the key being the device's own MAC
     // text. Four bytes a slot, made once for the expected count, instead of a
-    // node of its own per device.
-    std::vector<int> m_macSlots;
+    // node of its own per device. The slots come from calloc, untouched: the
+    // system's zero pages stand for them until a MAC lands there, so a list
+    // made for a 65,536-device burst costs the window's start no page faults.
+    template <typename T>
+    struct ZeroPageAllocator {
+        using value_type = T;
+        ZeroPageAllocator() = default;
+        template <typename U>
+        explicit ZeroPageAllocator(const ZeroPageAllocator<U>& /*other*/) {}
+        T* allocate(std::size_t n);
+        void deallocate(T* p, std::size_t /*n*/) { std::free(p); }
+        // Left as calloc made it: zero.
+        template <typename U>
+        void construct(U* /*p*/) {}
+        bool operator==(const ZeroPageAllocator& /*other*/) const = default;
+    };
+    using MacSlots = std::vector<int, ZeroPageAllocator<int>>;
+    MacSlots m_macSlots;
     std::size_t m_macCount = 0;
     AddressIndex m_addresses;
     // Device n is n - 1 here.
@@ -229,5 +247,12 @@ private:
     int m_firstUnannounced = 0;  // first appended device not yet announced; 0 for none
     DeviceListObserver* m_observer = nullptr;
 };
+
+template <typename T>
+T* DeviceList::ZeroPageAllocator<T>::allocate(std::size_t n) {
+    if (void* p = std::calloc(n, sizeof(T)))
+        return static_cast<T*>(p);
+    throw std::bad_alloc();
+}
 
 }  // namespace kavren::devices
