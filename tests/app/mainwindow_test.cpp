@@ -744,6 +744,8 @@ TEST_F(MainWindowTest, ChoosingAnAdapterSetsTheSourceAndTypingKeepsIt) {
     EXPECT_EQ(window->adapters().sourceAddress(), "10.0.0.5");
     widget<QComboBox>(*window, "EthList")->setEditText(QStringLiteral("no such adapter"));
     EXPECT_EQ(window->adapters().sourceAddress(), "10.0.0.5");
+    window->BtnRefreshClick();
+    EXPECT_EQ(sender.sent.back().source, "10.0.0.5");
 }
 
 // --- start-up without adapters, and with the port taken --------------------------
